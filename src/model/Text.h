@@ -1,0 +1,33 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace vl::text {
+
+// Three trim sets, named for what they remove; callers pick the one their rule names.
+
+// ASCII space and horizontal tab only.
+std::string trimSpacesAndTabs(std::string_view s);
+
+// Every Unicode white-space character, line breaks included
+// (tab, LF, VT, FF, CR, U+0085, the space separators, U+2028, U+2029).
+std::string trimWhitespaceAndNewlines(std::string_view s);
+
+// The Unicode space separators (category Zs) and horizontal tab; line breaks stay.
+std::string trimSpaceSeparatorsAndTab(std::string_view s);
+
+// The first `count` characters (Unicode code points) of UTF-8 text; never cuts a
+// multi-byte sequence. Invalid bytes count as one character each.
+std::string cutToCharacters(std::string_view s, std::size_t count);
+
+// Number of characters (code points) in UTF-8 text, counted as cutToCharacters does.
+std::size_t characterCount(std::string_view s);
+
+bool isValidUtf8(std::string_view s);
+
+// Lower-case ASCII letters; other bytes unchanged.
+std::string asciiLower(std::string_view s);
+
+} // namespace vl::text
