@@ -37,6 +37,9 @@ struct FormatCase {
     std::vector<std::string> extra;
 };
 
+// Keeps the generated test names readable in ctest's listing.
+void PrintTo(const FormatCase& c, std::ostream* os) { *os << c.name; }
+
 class DecoderFormats : public testing::TestWithParam<FormatCase> {};
 
 } // namespace
