@@ -32,7 +32,7 @@ void Icon::setName(const QString& name) {
     }
     if (!name.isEmpty() && !resolved()) {
         // A missing icon is a programming slip, not a user problem: say so once per use.
-        logLine("[Design]", "no icon for the symbol \"" + name.toStdString() + "\"");
+        logLine("Design", "no icon for the symbol \"" + name.toStdString() + "\"");
     }
     emit nameChanged();
     update();
