@@ -48,8 +48,7 @@ void MediaLibrary::ensureFolders() const noexcept
 
 std::string encodeProjectDocument(const Project& project)
 {
-    // The object type is a std::map, so every level comes out with its keys sorted.
-    return json::dump(toJson(project), 2);
+    return toIndentedJsonText(project);
 }
 
 Project decodeProjectDocument(std::string_view bytes, std::optional<Uuid> folderID)

@@ -1,5 +1,10 @@
 #include "model/ProjectJson.h"
 
+#include "model/Text.h"
+
+#include <algorithm>
+#include <array>
+#include <charconv>
 #include <limits>
 #include <string>
 
@@ -11,27 +16,343 @@ using json::ObjectReader;
 
 namespace {
 
-// ---- writing helpers
+// ---- one field list per record, shared by the tree writer and the file writer
 
-Json stringList(const std::vector<std::string>& list)
+template <typename T> constexpr bool isRecord = false;
+template <> constexpr bool isRecord<TranscriptSegment> = true;
+template <> constexpr bool isRecord<PlanElement> = true;
+template <> constexpr bool isRecord<StoryboardPlan> = true;
+template <> constexpr bool isRecord<ReviewChecklist> = true;
+template <> constexpr bool isRecord<GeneratedFrame> = true;
+template <> constexpr bool isRecord<StoryboardChunk> = true;
+template <> constexpr bool isRecord<CharacterReference> = true;
+template <> constexpr bool isRecord<StyleGuidance> = true;
+template <> constexpr bool isRecord<DepthFlowSettings> = true;
+template <> constexpr bool isRecord<ExportSettings> = true;
+template <> constexpr bool isRecord<Project> = true;
+
+// Fields in declaration order; `optional` leaves an absent value out.
+template <typename W> void fields(W& w, const TranscriptSegment& s)
+{
+    w.field("id", s.id);
+    w.field("text", s.text);
+    w.field("start", s.start);
+    w.field("end", s.end);
+}
+
+template <typename W> void fields(W& w, const PlanElement& e)
+{
+    w.field("id", e.id);
+    w.field("type", e.type);
+    w.field("continuityDescription", e.continuityDescription);
+    w.field("textToImagePrompt", e.textToImagePrompt);
+    w.optional("imageRemoteURL", e.imageRemoteURL);
+    w.optional("imageLocalPath", e.imageLocalPath);
+}
+
+template <typename W> void fields(W& w, const StoryboardPlan& p)
+{
+    w.field("artDirectionStatement", p.artDirectionStatement);
+    w.field("ideogramStylePreset", p.ideogramStylePreset);
+    w.field("palette", p.palette);
+    w.field("colorScheme", p.colorScheme);
+    w.field("motif", p.motif);
+    w.field("storyline", p.storyline);
+    w.field("emotionalArc", p.emotionalArc);
+    w.field("visualAnchor", p.visualAnchor);
+    w.field("elements", p.elements);
+    w.field("rawJSON", p.rawJSON);
+}
+
+template <typename W> void fields(W& w, const ReviewChecklist& r)
+{
+    w.field("spellingCorrect", r.spellingCorrect);
+    w.field("readable", r.readable);
+    w.field("placementOK", r.placementOK);
+    w.field("characterConsistent", r.characterConsistent);
+    w.field("styleContinuous", r.styleContinuous);
+}
+
+template <typename W> void fields(W& w, const GeneratedFrame& f)
+{
+    w.field("id", f.id);
+    w.field("localPath", f.localPath);
+    w.optional("remoteURL", f.remoteURL);
+    w.field("prompt", f.prompt);
+    w.optional("editRequest", f.editRequest);
+    w.optional("motionClipPath", f.motionClipPath);
+    w.field("review", f.review);
+    w.field("createdAt", f.createdAt);
+}
+
+template <typename W> void fields(W& w, const StoryboardChunk& c)
+{
+    w.field("id", c.id);
+    w.field("index", c.index);
+    w.field("chunkNumber", c.chunkNumber);
+    w.field("start", c.start);
+    w.field("end", c.end);
+    w.field("lyricExcerpt", c.lyricExcerpt);
+    w.field("renderedText", c.renderedText);
+    w.field("surface", c.surface);
+    w.field("primaryCharacterInFrame", c.primaryCharacterInFrame);
+    w.field("elementIdsUsed", c.elementIdsUsed);
+    w.field("imagePrompt", c.imagePrompt);
+    w.field("videoPrompt", c.videoPrompt);
+    w.optional("characterID", c.characterID);
+    w.optional("frame", c.frame);
+    w.field("undoStack", c.undoStack);
+    w.field("redoStack", c.redoStack);
+}
+
+template <typename W> void fields(W& w, const CharacterReference& c)
+{
+    w.field("id", c.id);
+    w.field("name", c.name);
+    w.field("notes", c.notes);
+    w.field("referenceImagePaths", c.referenceImagePaths);
+    w.optional("processedImageURL", c.processedImageURL);
+    w.optional("processedImagePath", c.processedImagePath);
+}
+
+template <typename W> void fields(W& w, const StyleGuidance& s)
+{
+    w.field("paletteName", s.paletteName);
+    w.field("mood", s.mood);
+    w.field("medium", s.medium);
+    w.field("negativePrompts", s.negativePrompts);
+    w.field("continuityNotes", s.continuityNotes);
+}
+
+template <typename W> void fields(W& w, const DepthFlowSettings& m)
+{
+    w.field("intensity", m.intensity);
+    w.field("zoom", m.zoom);
+    w.field("durationSeconds", m.durationSeconds);
+    w.field("fps", m.fps);
+    w.field("loop", m.loop);
+}
+
+template <typename W> void fields(W& w, const ExportSettings& e)
+{
+    w.field("resolution", e.resolution);
+    w.field("container", e.container);
+    w.field("includeOriginalAudio", e.includeOriginalAudio);
+    w.field("destinationFolder", e.destinationFolder);
+}
+
+template <typename W> void fields(W& w, const Project& p)
+{
+    w.field("id", p.id);
+    w.field("title", p.title);
+    w.field("artist", p.artist);
+    w.field("audioPath", p.audioPath);
+    w.field("rawLyrics", p.rawLyrics);
+    w.field("transcript", p.transcript);
+    w.optional("lyricsSource", p.lyricsSource);
+    w.optional("transcriptionEngine", p.transcriptionEngine);
+    w.optional("plan", p.plan);
+    w.field("planImported", p.planImported);
+    w.field("conceptPrompt", p.conceptPrompt);
+    w.field("chunks", p.chunks);
+    w.field("characters", p.characters);
+    w.optional("primaryCharacterID", p.primaryCharacterID);
+    w.field("style", p.style);
+    w.field("motion", p.motion);
+    w.field("export", p.exportSettings);
+    w.field("createdAt", p.createdAt);
+    w.field("updatedAt", p.updatedAt);
+}
+
+// ---- the tree writer: records as json::Json values
+
+Json tree(const std::string& v, std::string_view) { return v; }
+Json tree(const Uuid& v, std::string_view) { return v.text(); }
+Json tree(Date v, std::string_view) { return formatIsoDate(v); }
+Json tree(double v, std::string_view key) { return json::finite(v, key); }
+Json tree(std::int64_t v, std::string_view) { return v; }
+Json tree(bool v, std::string_view) { return v; }
+Json tree(LyricsSource v, std::string_view) { return std::string(rawValue(v)); }
+Json tree(ExportResolution v, std::string_view) { return std::string(rawValue(v)); }
+Json tree(ExportContainer v, std::string_view) { return std::string(rawValue(v)); }
+template <typename T> Json tree(const std::vector<T>& list, std::string_view key);
+template <typename R> requires isRecord<R> Json tree(const R& record, std::string_view key);
+
+class TreeWriter {
+public:
+    Json object = Json::object();
+
+    template <typename T> void field(std::string_view key, const T& value)
+    {
+        object.get_ref<Json::object_t&>().emplace_hint(object.get_ref<Json::object_t&>().end(), std::string(key),
+                                                       tree(value, key));
+    }
+    template <typename T> void optional(std::string_view key, const std::optional<T>& value)
+    {
+        if (value) field(key, *value);
+    }
+};
+
+template <typename T> Json tree(const std::vector<T>& list, std::string_view key)
 {
     Json out = Json::array();
-    for (const auto& s : list) out.push_back(s);
+    out.get_ref<Json::array_t&>().reserve(list.size());
+    for (const auto& item : list) out.push_back(tree(item, key));
     return out;
 }
 
-template <typename T>
-Json recordList(const std::vector<T>& list)
+template <typename R> requires isRecord<R> Json tree(const R& record, std::string_view)
 {
-    Json out = Json::array();
-    for (const auto& item : list) out.push_back(toJson(item));
-    return out;
+    TreeWriter w;
+    fields(w, record);
+    return std::move(w.object);
 }
 
-template <typename T>
-void putOptional(Json& out, const char* key, const std::optional<T>& value)
+// ---- the file writer: indented text straight from the records, keys sorted
+
+class TextWriter {
+public:
+    std::string out;
+
+    void newline()
+    {
+        out += '\n';
+        out.append(static_cast<std::size_t>(depth_) * 2, ' ');
+    }
+    void open(char bracket) { out += bracket; ++depth_; }
+    void close(char bracket)
+    {
+        --depth_;
+        newline();
+        out += bracket;
+    }
+
+    void string(std::string_view s)
+    {
+        if (!text::isValidUtf8(s)) {
+            // Rare: let the library replace the broken sequences, as the tree writer does.
+            out += json::dump(Json(std::string(s)));
+            return;
+        }
+        out += '"';
+        std::size_t plain = 0;
+        for (std::size_t i = 0; i < s.size(); ++i) {
+            const unsigned char c = static_cast<unsigned char>(s[i]);
+            if (c >= 0x20 && c != '"' && c != '\\')
+                continue;
+            out.append(s.substr(plain, i - plain));
+            plain = i + 1;
+            switch (c) {
+            case '"': out += "\\\""; break;
+            case '\\': out += "\\\\"; break;
+            case '\b': out += "\\b"; break;
+            case '\f': out += "\\f"; break;
+            case '\n': out += "\\n"; break;
+            case '\r': out += "\\r"; break;
+            case '\t': out += "\\t"; break;
+            default: {
+                static constexpr char hex[] = "0123456789abcdef";
+                out += "\\u00";
+                out += hex[c >> 4];
+                out += hex[c & 0xF];
+            }
+            }
+        }
+        out.append(s.substr(plain));
+        out += '"';
+    }
+
+private:
+    int depth_ = 0;
+};
+
+void emit(TextWriter& w, const std::string& v, std::string_view) { w.string(v); }
+void emit(TextWriter& w, const Uuid& v, std::string_view) { w.string(v.text()); }
+void emit(TextWriter& w, Date v, std::string_view) { w.string(formatIsoDate(v)); }
+void emit(TextWriter& w, std::int64_t v, std::string_view) { w.out += std::to_string(v); }
+void emit(TextWriter& w, bool v, std::string_view) { w.out += v ? "true" : "false"; }
+void emit(TextWriter& w, LyricsSource v, std::string_view) { w.string(rawValue(v)); }
+void emit(TextWriter& w, ExportResolution v, std::string_view) { w.string(rawValue(v)); }
+void emit(TextWriter& w, ExportContainer v, std::string_view) { w.string(rawValue(v)); }
+
+void emit(TextWriter& w, double v, std::string_view key)
 {
-    if (value) out[key] = *value;
+    json::finite(v, key);
+    char buffer[32];
+    const auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, v);
+    (void)error; // 32 bytes hold any shortest double
+    const std::string_view digits(buffer, static_cast<std::size_t>(end - buffer));
+    w.out += digits;
+    // Keep a number that was a double recognisable as one, like the tree writer's "4.0".
+    if (digits.find_first_of(".e") == std::string_view::npos)
+        w.out += ".0";
+}
+
+template <typename T> void emit(TextWriter& w, const std::vector<T>& list, std::string_view key);
+template <typename R> requires isRecord<R> void emit(TextWriter& w, const R& record, std::string_view key);
+
+template <typename T> void emitErased(TextWriter& w, const void* value, std::string_view key)
+{
+    emit(w, *static_cast<const T*>(value), key);
+}
+
+// Collects a record's fields so they can be written in key order.
+class FieldCollector {
+public:
+    struct Entry {
+        std::string_view key;
+        const void* value;
+        void (*emit)(TextWriter&, const void*, std::string_view);
+    };
+    std::array<Entry, 24> entries{};
+    std::size_t count = 0;
+
+    template <typename T> void field(std::string_view key, const T& value)
+    {
+        entries[count++] = Entry{key, &value, &emitErased<T>};
+    }
+    template <typename T> void optional(std::string_view key, const std::optional<T>& value)
+    {
+        if (value) field(key, *value);
+    }
+};
+
+template <typename T> void emit(TextWriter& w, const std::vector<T>& list, std::string_view key)
+{
+    if (list.empty()) {
+        w.out += "[]";
+        return;
+    }
+    w.open('[');
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        if (i) w.out += ',';
+        w.newline();
+        emit(w, list[i], key);
+    }
+    w.close(']');
+}
+
+template <typename R> requires isRecord<R> void emit(TextWriter& w, const R& record, std::string_view)
+{
+    FieldCollector c;
+    fields(c, record);
+    const auto begin = c.entries.begin();
+    const auto end = begin + static_cast<std::ptrdiff_t>(c.count);
+    std::sort(begin, end, [](const auto& a, const auto& b) { return a.key < b.key; });
+    if (c.count == 0) {
+        w.out += "{}";
+        return;
+    }
+    w.open('{');
+    for (auto it = begin; it != end; ++it) {
+        if (it != begin) w.out += ',';
+        w.newline();
+        w.out += '"';
+        w.out += it->key;
+        w.out += "\": ";
+        it->emit(w, it->value, it->key);
+    }
+    w.close('}');
 }
 
 // ---- reading helpers
@@ -76,167 +397,28 @@ std::vector<T> readList(const Json& value, std::string_view what, T (*read)(cons
     return out;
 }
 
-std::optional<std::string> readOptionalString(const ObjectReader& r, std::string_view key)
-{
-    return r.optionalString(key);
-}
-
 } // namespace
 
 // ---- writing
 
-Json toJson(const TranscriptSegment& segment)
-{
-    Json out = Json::object();
-    out["id"] = segment.id.text();
-    out["text"] = segment.text;
-    out["start"] = json::finite(segment.start, "transcript segment start");
-    out["end"] = json::finite(segment.end, "transcript segment end");
-    return out;
-}
+Json toJson(const TranscriptSegment& segment) { return tree(segment, "transcript segment"); }
+Json toJson(const PlanElement& element) { return tree(element, "plan element"); }
+Json toJson(const StoryboardPlan& plan) { return tree(plan, "plan"); }
+Json toJson(const ReviewChecklist& review) { return tree(review, "review"); }
+Json toJson(const GeneratedFrame& frame) { return tree(frame, "frame"); }
+Json toJson(const StoryboardChunk& chunk) { return tree(chunk, "chunk"); }
+Json toJson(const CharacterReference& character) { return tree(character, "character"); }
+Json toJson(const StyleGuidance& style) { return tree(style, "style"); }
+Json toJson(const DepthFlowSettings& motion) { return tree(motion, "motion"); }
+Json toJson(const ExportSettings& exportSettings) { return tree(exportSettings, "export"); }
+Json toJson(const Project& project) { return tree(project, "project"); }
 
-Json toJson(const PlanElement& element)
+std::string toIndentedJsonText(const Project& project)
 {
-    Json out = Json::object();
-    out["id"] = element.id;
-    out["type"] = element.type;
-    out["continuityDescription"] = element.continuityDescription;
-    out["textToImagePrompt"] = element.textToImagePrompt;
-    putOptional(out, "imageRemoteURL", element.imageRemoteURL);
-    putOptional(out, "imageLocalPath", element.imageLocalPath);
-    return out;
-}
-
-Json toJson(const StoryboardPlan& plan)
-{
-    Json out = Json::object();
-    out["artDirectionStatement"] = plan.artDirectionStatement;
-    out["ideogramStylePreset"] = plan.ideogramStylePreset;
-    out["palette"] = stringList(plan.palette);
-    out["colorScheme"] = stringList(plan.colorScheme);
-    out["motif"] = plan.motif;
-    out["storyline"] = plan.storyline;
-    out["emotionalArc"] = plan.emotionalArc;
-    out["visualAnchor"] = plan.visualAnchor;
-    out["elements"] = recordList(plan.elements);
-    out["rawJSON"] = plan.rawJSON;
-    return out;
-}
-
-Json toJson(const ReviewChecklist& review)
-{
-    Json out = Json::object();
-    out["spellingCorrect"] = review.spellingCorrect;
-    out["readable"] = review.readable;
-    out["placementOK"] = review.placementOK;
-    out["characterConsistent"] = review.characterConsistent;
-    out["styleContinuous"] = review.styleContinuous;
-    return out;
-}
-
-Json toJson(const GeneratedFrame& frame)
-{
-    Json out = Json::object();
-    out["id"] = frame.id.text();
-    out["localPath"] = frame.localPath;
-    putOptional(out, "remoteURL", frame.remoteURL);
-    out["prompt"] = frame.prompt;
-    putOptional(out, "editRequest", frame.editRequest);
-    putOptional(out, "motionClipPath", frame.motionClipPath);
-    out["review"] = toJson(frame.review);
-    out["createdAt"] = formatIsoDate(frame.createdAt);
-    return out;
-}
-
-Json toJson(const StoryboardChunk& chunk)
-{
-    Json out = Json::object();
-    out["id"] = chunk.id.text();
-    out["index"] = chunk.index;
-    out["chunkNumber"] = chunk.chunkNumber;
-    out["start"] = json::finite(chunk.start, "chunk start");
-    out["end"] = json::finite(chunk.end, "chunk end");
-    out["lyricExcerpt"] = chunk.lyricExcerpt;
-    out["renderedText"] = chunk.renderedText;
-    out["surface"] = chunk.surface;
-    out["primaryCharacterInFrame"] = chunk.primaryCharacterInFrame;
-    out["elementIdsUsed"] = stringList(chunk.elementIdsUsed);
-    out["imagePrompt"] = chunk.imagePrompt;
-    out["videoPrompt"] = chunk.videoPrompt;
-    if (chunk.characterID) out["characterID"] = chunk.characterID->text();
-    if (chunk.frame) out["frame"] = toJson(*chunk.frame);
-    out["undoStack"] = recordList(chunk.undoStack);
-    out["redoStack"] = recordList(chunk.redoStack);
-    return out;
-}
-
-Json toJson(const CharacterReference& character)
-{
-    Json out = Json::object();
-    out["id"] = character.id.text();
-    out["name"] = character.name;
-    out["notes"] = character.notes;
-    out["referenceImagePaths"] = stringList(character.referenceImagePaths);
-    putOptional(out, "processedImageURL", character.processedImageURL);
-    putOptional(out, "processedImagePath", character.processedImagePath);
-    return out;
-}
-
-Json toJson(const StyleGuidance& style)
-{
-    Json out = Json::object();
-    out["paletteName"] = style.paletteName;
-    out["mood"] = style.mood;
-    out["medium"] = style.medium;
-    out["negativePrompts"] = style.negativePrompts;
-    out["continuityNotes"] = style.continuityNotes;
-    return out;
-}
-
-Json toJson(const DepthFlowSettings& motion)
-{
-    Json out = Json::object();
-    out["intensity"] = json::finite(motion.intensity, "motion intensity");
-    out["zoom"] = json::finite(motion.zoom, "motion zoom");
-    out["durationSeconds"] = json::finite(motion.durationSeconds, "motion durationSeconds");
-    out["fps"] = motion.fps;
-    out["loop"] = motion.loop;
-    return out;
-}
-
-Json toJson(const ExportSettings& exportSettings)
-{
-    Json out = Json::object();
-    out["resolution"] = std::string(rawValue(exportSettings.resolution));
-    out["container"] = std::string(rawValue(exportSettings.container));
-    out["includeOriginalAudio"] = exportSettings.includeOriginalAudio;
-    out["destinationFolder"] = exportSettings.destinationFolder;
-    return out;
-}
-
-Json toJson(const Project& project)
-{
-    Json out = Json::object();
-    out["id"] = project.id.text();
-    out["title"] = project.title;
-    out["artist"] = project.artist;
-    out["audioPath"] = project.audioPath;
-    out["rawLyrics"] = project.rawLyrics;
-    out["transcript"] = recordList(project.transcript);
-    if (project.lyricsSource) out["lyricsSource"] = std::string(rawValue(*project.lyricsSource));
-    putOptional(out, "transcriptionEngine", project.transcriptionEngine);
-    if (project.plan) out["plan"] = toJson(*project.plan);
-    out["planImported"] = project.planImported;
-    out["conceptPrompt"] = project.conceptPrompt;
-    out["chunks"] = recordList(project.chunks);
-    out["characters"] = recordList(project.characters);
-    if (project.primaryCharacterID) out["primaryCharacterID"] = project.primaryCharacterID->text();
-    out["style"] = toJson(project.style);
-    out["motion"] = toJson(project.motion);
-    out["export"] = toJson(project.exportSettings);
-    out["createdAt"] = formatIsoDate(project.createdAt);
-    out["updatedAt"] = formatIsoDate(project.updatedAt);
-    return out;
+    TextWriter w;
+    w.out.reserve(64 * 1024);
+    emit(w, project, "project");
+    return std::move(w.out);
 }
 
 // ---- reading: strict records
@@ -260,8 +442,8 @@ PlanElement readPlanElement(const Json& value)
     e.type = r.string("type");
     e.continuityDescription = r.string("continuityDescription");
     e.textToImagePrompt = r.string("textToImagePrompt");
-    e.imageRemoteURL = readOptionalString(r, "imageRemoteURL");
-    e.imageLocalPath = readOptionalString(r, "imageLocalPath");
+    e.imageRemoteURL = r.optionalString("imageRemoteURL");
+    e.imageLocalPath = r.optionalString("imageLocalPath");
     return e;
 }
 
@@ -283,10 +465,10 @@ GeneratedFrame readGeneratedFrame(const Json& value)
     GeneratedFrame f;
     f.id = readUuid(r.required("id"), r.path("id"));
     f.localPath = r.string("localPath");
-    f.remoteURL = readOptionalString(r, "remoteURL");
+    f.remoteURL = r.optionalString("remoteURL");
     f.prompt = r.string("prompt");
-    f.editRequest = readOptionalString(r, "editRequest");
-    f.motionClipPath = readOptionalString(r, "motionClipPath");
+    f.editRequest = r.optionalString("editRequest");
+    f.motionClipPath = r.optionalString("motionClipPath");
     f.review = readReviewChecklist(r.required("review"));
     f.createdAt = readDate(r.required("createdAt"), r.path("createdAt"));
     return f;
@@ -300,8 +482,8 @@ CharacterReference readCharacterReference(const Json& value)
     c.name = r.string("name");
     c.notes = r.string("notes");
     c.referenceImagePaths = readStringList(r.required("referenceImagePaths"), r.path("referenceImagePaths"));
-    c.processedImageURL = readOptionalString(r, "processedImageURL");
-    c.processedImagePath = readOptionalString(r, "processedImagePath");
+    c.processedImageURL = r.optionalString("processedImageURL");
+    c.processedImagePath = r.optionalString("processedImagePath");
     return c;
 }
 

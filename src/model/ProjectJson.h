@@ -30,6 +30,10 @@ json::Json toJson(const DepthFlowSettings& motion);
 json::Json toJson(const ExportSettings& exportSettings);
 json::Json toJson(const Project& project);
 
+// The same document as json::dump(toJson(project), 2), keys sorted at every level,
+// written straight from the records: saving is the hot path of autosave.
+std::string toIndentedJsonText(const Project& project);
+
 TranscriptSegment readTranscriptSegment(const json::Json& value);
 PlanElement readPlanElement(const json::Json& value);
 StoryboardPlan readStoryboardPlan(const json::Json& value);

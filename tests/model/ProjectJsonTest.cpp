@@ -49,6 +49,29 @@ TEST(ProjectJson, FullProjectRoundTrips)
     EXPECT_EQ(j["plan"]["colorScheme"], Json({"#112233", "#abc"}));
 }
 
+TEST(ProjectJson, FileTextMatchesTheTreeDump)
+{
+    // The file writer skips the tree for speed; it must still write the same document.
+    Project p = fixtures::fullProject();
+    p.title = "quote \" backslash \\ tab \t bell \x07 nul " + std::string(1, '\0') + " del \x7f \u00e9 \U0001F3B5";
+    p.artist = "broken \xC3\x28 utf-8 \xFF";
+    p.transcript.at(0).start = 0.1;
+    p.transcript.at(0).end = 1e-7;
+    p.transcript.at(1).start = -0.0;
+    p.transcript.at(1).end = 1e300;
+    p.chunks.at(0).start = 4.0;
+    p.chunks.at(0).end = 123456789.125;
+    p.chunks.at(0).index = std::numeric_limits<std::int64_t>::min();
+    p.motion.zoom = 2.5e-300;
+    for (const Project& q : {p, Project{}}) {
+        const std::string text = toIndentedJsonText(q);
+        EXPECT_EQ(text, json::dump(toJson(q), 2));
+        EXPECT_NO_THROW(json::parse(text));
+    }
+    const Project full = fixtures::fullProject();
+    EXPECT_EQ(readProject(json::parse(toIndentedJsonText(full))), full);
+}
+
 TEST(ProjectJson, AbsentOptionalsAreLeftOutNeverNull)
 {
     const Project p; // no optional value present
@@ -87,6 +110,7 @@ TEST(ProjectJson, NonFiniteNumbersAreAnEncodingError)
             Project p = fixtures::fullProject();
             setters[i](p, v);
             EXPECT_THROW(toJson(p), json::EncodeError) << "setter " << i << " value " << v;
+            EXPECT_THROW(toIndentedJsonText(p), json::EncodeError) << "setter " << i << " value " << v;
         }
     }
 }
