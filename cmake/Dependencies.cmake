@@ -9,6 +9,11 @@ pkg_check_modules(FFMPEG REQUIRED IMPORTED_TARGET
   libavformat libavcodec libswscale libswresample libavutil)
 pkg_check_modules(TAGLIB REQUIRED IMPORTED_TARGET taglib)
 pkg_check_modules(POCKETSPHINX REQUIRED IMPORTED_TARGET pocketsphinx sphinxbase)
+# Debian's sphinxbase.pc names /usr/include/sphinxbase, which the package does not
+# ship (its headers are under the multiarch folder); CMake refuses missing paths.
+get_target_property(_vl_ps_includes PkgConfig::POCKETSPHINX INTERFACE_INCLUDE_DIRECTORIES)
+list(FILTER _vl_ps_includes EXCLUDE REGEX "^/usr/include/sphinxbase$")
+set_target_properties(PkgConfig::POCKETSPHINX PROPERTIES INTERFACE_INCLUDE_DIRECTORIES "${_vl_ps_includes}")
 pkg_check_modules(EGL REQUIRED IMPORTED_TARGET egl glesv2)
 pkg_check_modules(HTTPLIB IMPORTED_TARGET cpp-httplib)
 

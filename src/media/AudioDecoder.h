@@ -14,6 +14,11 @@ struct AudioDecodeError : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
+// The file opened, but it holds no audio stream (a silent video, an image).
+struct NoAudioStreamError : AudioDecodeError {
+    using AudioDecodeError::AudioDecodeError;
+};
+
 // Decodes the first audio stream of `file` (in stream order), resampled to mono
 // signed 16-bit at `sampleRate`, handing the samples over in blocks as they come.
 // Progress runs from 0 to 1 by the decoded position against the stream's

@@ -1,0 +1,456 @@
+#include "media/AudioMetadata.h"
+
+#include "media/FFmpegSupport.h"
+#include "model/Text.h"
+
+#include <taglib/aifffile.h>
+#include <taglib/apefile.h>
+#include <taglib/apetag.h>
+#include <taglib/commentsframe.h>
+#include <taglib/fileref.h>
+#include <taglib/flacfile.h>
+#include <taglib/id3v1tag.h>
+#include <taglib/id3v2tag.h>
+#include <taglib/infotag.h>
+#include <taglib/mp4file.h>
+#include <taglib/mp4tag.h>
+#include <taglib/mpcfile.h>
+#include <taglib/mpegfile.h>
+#include <taglib/tdebuglistener.h>
+#include <taglib/textidentificationframe.h>
+#include <taglib/tpropertymap.h>
+#include <taglib/trueaudiofile.h>
+#include <taglib/unsynchronizedlyricsframe.h>
+#include <taglib/urllinkframe.h>
+#include <taglib/wavfile.h>
+#include <taglib/wavpackfile.h>
+#include <taglib/xiphcomment.h>
+
+#include <cmath>
+#include <mutex>
+
+namespace vl {
+
+namespace {
+
+// ---- Lyric cleaning ------------------------------------------------------
+
+// Byte length of the line break starting at s[i], or 0. Every break character
+// counts on its own, so CR LF leaves an empty piece between them.
+std::size_t lineBreakAt(std::string_view s, std::size_t i)
+{
+    const auto c = static_cast<unsigned char>(s[i]);
+    if (c >= 0x0A && c <= 0x0D)
+        return 1;
+    if (c == 0xC2 && i + 1 < s.size() && static_cast<unsigned char>(s[i + 1]) == 0x85)
+        return 2; // U+0085
+    if (c == 0xE2 && i + 2 < s.size() && static_cast<unsigned char>(s[i + 1]) == 0x80
+        && (static_cast<unsigned char>(s[i + 2]) == 0xA8 || static_cast<unsigned char>(s[i + 2]) == 0xA9))
+        return 3; // U+2028, U+2029
+    return 0;
+}
+
+// Removes every "[...]" whose closing bracket is on the same line. An opening
+// bracket that is never closed, and everything after it, stays.
+std::string withoutBracketedTags(std::string_view line)
+{
+    std::string out;
+    out.reserve(line.size());
+    std::size_t i = 0;
+    while (i < line.size()) {
+        if (line[i] == '[') {
+            const auto close = line.find(']', i + 1);
+            if (close == std::string_view::npos) {
+                out.append(line.substr(i));
+                break;
+            }
+            i = close + 1;
+            continue;
+        }
+        out += line[i++];
+    }
+    return out;
+}
+
+// Two or more spaces or tabs in a row become one space; a lone tab stays a tab.
+std::string squeezeBlanks(std::string_view line)
+{
+    std::string out;
+    out.reserve(line.size());
+    std::size_t i = 0;
+    while (i < line.size()) {
+        if (line[i] != ' ' && line[i] != '\t') {
+            out += line[i++];
+            continue;
+        }
+        std::size_t j = i;
+        while (j < line.size() && (line[j] == ' ' || line[j] == '\t'))
+            ++j;
+        out += (j - i >= 2) ? ' ' : line[i];
+        i = j;
+    }
+    return out;
+}
+
+// ---- Reading tags with TagLib ----------------------------------------------
+
+std::string utf8(const TagLib::String& s) { return s.to8Bit(true); }
+
+// TagLib reports odd files on standard error; the reader's answer is enough.
+struct QuietTagLib : TagLib::DebugListener {
+    void printMessage(const TagLib::String&) override {}
+};
+
+void quietTagLib()
+{
+    static QuietTagLib listener;
+    static std::once_flag once;
+    std::call_once(once, [] { TagLib::setDebugListener(&listener); });
+}
+
+MetadataFormat id3v2Format(TagLib::ID3v2::Tag& tag)
+{
+    using namespace TagLib::ID3v2;
+    MetadataFormat format{"org.id3", {}};
+    for (Frame* frame : tag.frameList()) {
+        const auto idBytes = frame->frameID();
+        const std::string id(idBytes.data(), idBytes.size());
+        MetadataItem item{"id3/" + id, {}, std::nullopt};
+        if (id == "TIT2")
+            item.commonKey = metadata::kTitle;
+        else if (id == "TPE1")
+            item.commonKey = metadata::kArtist;
+
+        if (auto* lyric = dynamic_cast<UnsynchronizedLyricsFrame*>(frame)) {
+            item.stringValue = utf8(lyric->text());
+        } else if (auto* user = dynamic_cast<UserTextIdentificationFrame*>(frame)) {
+            // The first field is the description; the rest is the value.
+            const auto fields = user->fieldList();
+            std::string value;
+            for (auto it = fields.begin(); it != fields.end(); ++it) {
+                if (it == fields.begin())
+                    continue;
+                if (!value.empty())
+                    value += ' ';
+                value += utf8(*it);
+            }
+            item.stringValue = value;
+        } else if (auto* textFrame = dynamic_cast<TextIdentificationFrame*>(frame)) {
+            item.stringValue = utf8(textFrame->toString());
+        } else if (auto* comment = dynamic_cast<CommentsFrame*>(frame)) {
+            item.stringValue = utf8(comment->text());
+        } else if (auto* link = dynamic_cast<UrlLinkFrame*>(frame)) {
+            item.stringValue = utf8(link->url());
+        }
+        format.items.push_back(std::move(item));
+    }
+    return format;
+}
+
+MetadataFormat mp4Format(const TagLib::MP4::Tag& tag)
+{
+    MetadataFormat format{"com.apple.itunes", {}};
+    for (const auto& [key, value] : tag.itemMap()) {
+        const std::string name = utf8(key);
+        MetadataItem item{"itsk/" + name, {}, std::nullopt};
+        if (name == "\u00a9nam")
+            item.commonKey = metadata::kTitle;
+        else if (name == "\u00a9ART")
+            item.commonKey = metadata::kArtist;
+        const auto strings = value.toStringList();
+        if (!strings.isEmpty())
+            item.stringValue = utf8(strings.toString("\n"));
+        format.items.push_back(std::move(item));
+    }
+    return format;
+}
+
+// An item of a field map keyed by name (Xiph comments, APE, generic properties),
+// whose names are matched without regard to case.
+MetadataItem namedItem(const std::string& prefix, const std::string& key, std::optional<std::string> value)
+{
+    MetadataItem item{prefix + key, {}, std::move(value)};
+    const auto lower = text::asciiLower(key);
+    if (lower == "title")
+        item.commonKey = metadata::kTitle;
+    else if (lower == "artist")
+        item.commonKey = metadata::kArtist;
+    return item;
+}
+
+MetadataFormat xiphFormat(const TagLib::Ogg::XiphComment& tag)
+{
+    MetadataFormat format{"org.xiph.vorbis-comment", {}};
+    for (const auto& [key, values] : tag.fieldListMap())
+        for (const auto& v : values)
+            format.items.push_back(namedItem("xiph/", utf8(key), utf8(v)));
+    return format;
+}
+
+MetadataFormat apeFormat(const TagLib::APE::Tag& tag)
+{
+    MetadataFormat format{"ape", {}};
+    for (const auto& [key, item] : tag.itemListMap()) {
+        if (item.type() != TagLib::APE::Item::Text) {
+            format.items.push_back(namedItem("ape/", utf8(key), std::nullopt));
+            continue;
+        }
+        for (const auto& v : item.values())
+            format.items.push_back(namedItem("ape/", utf8(key), utf8(v)));
+    }
+    return format;
+}
+
+MetadataFormat id3v1Format(const TagLib::ID3v1::Tag& tag)
+{
+    MetadataFormat format{"id3v1", {}};
+    // Version 1 has fixed fields; an empty one means the field is not there.
+    if (!tag.title().isEmpty())
+        format.items.push_back({"id3v1/title", std::string(metadata::kTitle), utf8(tag.title())});
+    if (!tag.artist().isEmpty())
+        format.items.push_back({"id3v1/artist", std::string(metadata::kArtist), utf8(tag.artist())});
+    return format;
+}
+
+MetadataFormat riffInfoFormat(const TagLib::RIFF::Info::Tag& tag)
+{
+    MetadataFormat format{"riff.info", {}};
+    for (const auto& [key, value] : tag.fieldListMap()) {
+        const std::string id(key.data(), key.size());
+        MetadataItem item{"riff/" + id, {}, utf8(value)};
+        if (id == "INAM")
+            item.commonKey = metadata::kTitle;
+        else if (id == "IART")
+            item.commonKey = metadata::kArtist;
+        format.items.push_back(std::move(item));
+    }
+    return format;
+}
+
+MetadataFormat genericFormat(const TagLib::File& file)
+{
+    MetadataFormat format{"tags", {}};
+    for (const auto& [key, values] : file.properties())
+        for (const auto& v : values)
+            format.items.push_back(namedItem("tag/", utf8(key), utf8(v)));
+    return format;
+}
+
+std::vector<MetadataFormat> formatsOf(TagLib::File& file)
+{
+    std::vector<MetadataFormat> out;
+    if (auto* mpeg = dynamic_cast<TagLib::MPEG::File*>(&file)) {
+        if (auto* t = mpeg->ID3v2Tag())
+            out.push_back(id3v2Format(*t));
+        if (auto* t = mpeg->APETag())
+            out.push_back(apeFormat(*t));
+        if (auto* t = mpeg->ID3v1Tag())
+            out.push_back(id3v1Format(*t));
+    } else if (auto* mp4 = dynamic_cast<TagLib::MP4::File*>(&file)) {
+        if (auto* t = mp4->tag())
+            out.push_back(mp4Format(*t));
+    } else if (auto* flac = dynamic_cast<TagLib::FLAC::File*>(&file)) {
+        if (auto* t = flac->xiphComment())
+            out.push_back(xiphFormat(*t));
+        if (auto* t = flac->ID3v2Tag())
+            out.push_back(id3v2Format(*t));
+        if (auto* t = flac->ID3v1Tag())
+            out.push_back(id3v1Format(*t));
+    } else if (auto* wav = dynamic_cast<TagLib::RIFF::WAV::File*>(&file)) {
+        if (auto* t = wav->ID3v2Tag())
+            out.push_back(id3v2Format(*t));
+        if (auto* t = wav->InfoTag())
+            out.push_back(riffInfoFormat(*t));
+    } else if (auto* aiff = dynamic_cast<TagLib::RIFF::AIFF::File*>(&file)) {
+        if (auto* t = aiff->tag())
+            out.push_back(id3v2Format(*t));
+    } else if (auto* ape = dynamic_cast<TagLib::APE::File*>(&file)) {
+        if (auto* t = ape->APETag())
+            out.push_back(apeFormat(*t));
+        if (auto* t = ape->ID3v1Tag())
+            out.push_back(id3v1Format(*t));
+    } else if (auto* wv = dynamic_cast<TagLib::WavPack::File*>(&file)) {
+        if (auto* t = wv->APETag())
+            out.push_back(apeFormat(*t));
+        if (auto* t = wv->ID3v1Tag())
+            out.push_back(id3v1Format(*t));
+    } else if (auto* mpc = dynamic_cast<TagLib::MPC::File*>(&file)) {
+        if (auto* t = mpc->APETag())
+            out.push_back(apeFormat(*t));
+        if (auto* t = mpc->ID3v1Tag())
+            out.push_back(id3v1Format(*t));
+    } else if (auto* tta = dynamic_cast<TagLib::TrueAudio::File*>(&file)) {
+        if (auto* t = tta->ID3v2Tag())
+            out.push_back(id3v2Format(*t));
+        if (auto* t = tta->ID3v1Tag())
+            out.push_back(id3v1Format(*t));
+    } else if (auto* xiph = dynamic_cast<TagLib::Ogg::XiphComment*>(file.tag())) {
+        // Ogg Vorbis, Opus, Speex and Ogg FLAC all keep a Xiph comment.
+        out.push_back(xiphFormat(*xiph));
+    } else {
+        out.push_back(genericFormat(file));
+    }
+    return out;
+}
+
+// The first item carrying `key` as its common key, and its value if it has one.
+std::optional<std::string> firstValue(const std::vector<MetadataItem>& items, std::string_view key)
+{
+    for (const auto& item : items)
+        if (item.commonKey == key)
+            return item.stringValue;
+    return std::nullopt;
+}
+
+std::optional<std::string> usableLyrics(const MetadataItem& item)
+{
+    if (!item.stringValue || item.stringValue->empty())
+        return std::nullopt;
+    auto cleaned = cleanLyricsText(*item.stringValue);
+    if (text::trimWhitespaceAndNewlines(cleaned).empty())
+        return std::nullopt;
+    return cleaned;
+}
+
+std::optional<std::string> trimmedOrAbsent(const std::optional<std::string>& value)
+{
+    if (!value)
+        return std::nullopt;
+    auto t = text::trimWhitespaceAndNewlines(*value);
+    if (t.empty())
+        return std::nullopt;
+    return t;
+}
+
+} // namespace
+
+std::string cleanLyricsText(std::string_view input)
+{
+    std::string out;
+    const auto takePiece = [&](std::string_view piece) {
+        const auto line = text::trimWhitespaceAndNewlines(squeezeBlanks(withoutBracketedTags(piece)));
+        if (line.empty())
+            return;
+        if (!out.empty())
+            out += '\n';
+        out += line;
+    };
+    std::size_t start = 0;
+    std::size_t i = 0;
+    while (i < input.size()) {
+        if (const auto len = lineBreakAt(input, i)) {
+            takePiece(input.substr(start, i - start));
+            i += len;
+            start = i;
+        } else {
+            ++i;
+        }
+    }
+    takePiece(input.substr(start));
+    return out;
+}
+
+std::optional<std::string> findLyrics(const std::vector<MetadataItem>& items)
+{
+    for (const auto id : {metadata::kID3UnsynchronizedLyric, metadata::kITunesLyrics}) {
+        for (const auto& item : items) {
+            if (item.identifier != id)
+                continue;
+            // Only the first item with the identifier is considered.
+            if (auto lyrics = usableLyrics(item))
+                return lyrics;
+            break;
+        }
+    }
+    for (const auto& item : items) {
+        const auto name = text::asciiLower(item.commonKey + " " + item.identifier);
+        if (name.find("lyric") == std::string::npos)
+            continue;
+        if (auto lyrics = usableLyrics(item))
+            return lyrics;
+    }
+    return std::nullopt;
+}
+
+std::vector<MetadataItem> commonItems(const std::vector<MetadataFormat>& formats)
+{
+    std::vector<MetadataItem> out;
+    for (const auto& format : formats)
+        for (const auto& item : format.items)
+            if (!item.commonKey.empty())
+                out.push_back(item);
+    return out;
+}
+
+std::vector<MetadataFormat> readTagFormats(const std::filesystem::path& file)
+{
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(file, ec))
+        return {};
+    quietTagLib();
+    TagLib::FileRef ref(file.c_str(), false);
+    if (ref.isNull() || !ref.file()->isValid())
+        return {};
+    return formatsOf(*ref.file());
+}
+
+double audioDuration(const std::filesystem::path& file)
+{
+    int error = 0;
+    const auto input = ffmpeg::openInput(file, error);
+    if (!input)
+        return 0;
+    const int index = ffmpeg::firstAudioStream(*input);
+    if (index < 0)
+        return 0;
+    const AVStream& stream = *input->streams[index];
+    double seconds = 0;
+    if (input->duration != AV_NOPTS_VALUE)
+        seconds = static_cast<double>(input->duration) / AV_TIME_BASE;
+    else if (stream.duration != AV_NOPTS_VALUE)
+        seconds = static_cast<double>(stream.duration) * av_q2d(stream.time_base);
+    return seconds;
+}
+
+AudioMetadata AudioMetadata::fromTags(const std::vector<MetadataItem>& common,
+                                      const std::vector<MetadataFormat>& formats, double duration)
+{
+    AudioMetadata m;
+    // A length that is not a finite, non-negative number would poison the project file.
+    m.duration = (std::isfinite(duration) && duration > 0) ? duration : 0;
+    m.title = firstValue(common, metadata::kTitle);
+    m.artist = firstValue(common, metadata::kArtist);
+    for (const auto& format : formats) {
+        if (!m.lyrics)
+            m.lyrics = findLyrics(format.items);
+        if (!m.title)
+            m.title = firstValue(format.items, metadata::kTitle);
+        if (!m.artist)
+            m.artist = firstValue(format.items, metadata::kArtist);
+    }
+    m.title = trimmedOrAbsent(m.title);
+    m.artist = trimmedOrAbsent(m.artist);
+    m.lyrics = trimmedOrAbsent(m.lyrics);
+    return m;
+}
+
+AudioMetadata AudioMetadata::load(const std::filesystem::path& file)
+{
+    std::vector<MetadataFormat> formats;
+    double duration = 0;
+    // Nothing leaves the reader: a tag block or a stream that cannot be read
+    // counts as missing.
+    try {
+        formats = readTagFormats(file);
+    } catch (...) {
+        formats.clear();
+    }
+    try {
+        duration = audioDuration(file);
+    } catch (...) {
+        duration = 0;
+    }
+    return fromTags(commonItems(formats), formats, duration);
+}
+
+} // namespace vl

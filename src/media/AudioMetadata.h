@@ -1,0 +1,69 @@
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vl {
+
+// One tag field as the lyric and title search sees it, whatever tag format it
+// came from: "id3/USLT", "itsk/©lyr", "xiph/LYRICS", "ape/TITLE", "riff/INAM", …
+struct MetadataItem {
+    std::string identifier;
+    std::string commonKey;                  // "title", "artist", or empty
+    std::optional<std::string> stringValue; // absent for pictures and binary data
+};
+
+// All items of one tag block of a file (the ID3v2 tag, the MP4 item list, …).
+struct MetadataFormat {
+    std::string name;
+    std::vector<MetadataItem> items;
+};
+
+namespace metadata {
+inline constexpr std::string_view kID3UnsynchronizedLyric = "id3/USLT";
+inline constexpr std::string_view kITunesLyrics = "itsk/\u00a9lyr";
+inline constexpr std::string_view kTitle = "title";
+inline constexpr std::string_view kArtist = "artist";
+} // namespace metadata
+
+// What a song file says about itself. Reading never fails: whatever cannot be
+// found stays absent, and a duration that cannot be read is 0.
+struct AudioMetadata {
+    std::optional<std::string> title;
+    std::optional<std::string> artist;
+    std::optional<std::string> lyrics; // cleaned, lines joined by "\n"
+    double duration = 0;               // seconds
+
+    friend bool operator==(const AudioMetadata&, const AudioMetadata&) = default;
+
+    static AudioMetadata load(const std::filesystem::path& file);
+
+    // The search itself, over tags already read: `common` is every item with a
+    // common key, `formats` the tag blocks in the order the file holds them.
+    static AudioMetadata fromTags(const std::vector<MetadataItem>& common, const std::vector<MetadataFormat>& formats,
+                                  double duration);
+};
+
+// The tag blocks of a file as TagLib reads them, in search order; empty when the
+// file is not one TagLib knows.
+std::vector<MetadataFormat> readTagFormats(const std::filesystem::path& file);
+
+// Every item of the given formats that has a common key, in order.
+std::vector<MetadataItem> commonItems(const std::vector<MetadataFormat>& formats);
+
+// The lyrics of one list of items: the first ID3 unsynchronised lyric, else the
+// first iTunes lyric, else the first item named like a lyric; each taken only
+// when its cleaned text has something in it.
+std::optional<std::string> findLyrics(const std::vector<MetadataItem>& items);
+
+// Seconds of audio in the file; 0 when there is no audio stream or no usable length.
+double audioDuration(const std::filesystem::path& file);
+
+// Drops bracketed tags ("[Chorus]", "[01:23]") within a line, squeezes runs of
+// spaces and tabs, trims each line and drops the empty ones.
+std::string cleanLyricsText(std::string_view text);
+
+} // namespace vl

@@ -1,0 +1,59 @@
+#pragma once
+
+// Small RAII layer over the FFmpeg C structures that the audio readers share.
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/channel_layout.h>
+#include <libavutil/opt.h>
+#include <libswresample/swresample.h>
+}
+
+#include <filesystem>
+#include <memory>
+#include <string>
+
+namespace vl::ffmpeg {
+
+struct InputCloser {
+    void operator()(AVFormatContext* c) const { avformat_close_input(&c); }
+};
+struct CodecFreer {
+    void operator()(AVCodecContext* c) const { avcodec_free_context(&c); }
+};
+struct FrameFreer {
+    void operator()(AVFrame* f) const { av_frame_free(&f); }
+};
+struct PacketFreer {
+    void operator()(AVPacket* p) const { av_packet_free(&p); }
+};
+struct ResamplerFreer {
+    void operator()(SwrContext* s) const { swr_free(&s); }
+};
+
+using InputPtr = std::unique_ptr<AVFormatContext, InputCloser>;
+using CodecPtr = std::unique_ptr<AVCodecContext, CodecFreer>;
+using FramePtr = std::unique_ptr<AVFrame, FrameFreer>;
+using PacketPtr = std::unique_ptr<AVPacket, PacketFreer>;
+using ResamplerPtr = std::unique_ptr<SwrContext, ResamplerFreer>;
+
+// FFmpeg's own wording for an error code.
+std::string errorText(int code);
+
+// The address FFmpeg is given for a local file. The explicit "file:" keeps a
+// name with a colon in it from being taken for a protocol.
+std::string fileUrl(const std::filesystem::path& file);
+
+// Opens a local file for demuxing and reads its stream information. Only the
+// file protocol is allowed, so a playlist inside a song file cannot reach the
+// network. Returns null and sets `error` when FFmpeg refuses the file.
+InputPtr openInput(const std::filesystem::path& file, int& error);
+
+// Index of the first audio stream in stream order, or -1.
+int firstAudioStream(const AVFormatContext& input);
+
+// Keeps FFmpeg's chatter about damaged input out of the log; errors still show.
+void quietLogs();
+
+} // namespace vl::ffmpeg

@@ -1,0 +1,206 @@
+import QtQuick
+import QtQuick.Layouts
+import QtTest
+import Verseloom.Design
+
+// TestCase itself is never drawn, so the items under test hang off a visible root.
+Item {
+    id: root
+    width: 600
+    height: 400
+
+    TestCase {
+        id: testCase
+        name: "Components"
+        when: windowShown
+
+        function rgba(c) {
+            return [Math.round(c.r * 255), Math.round(c.g * 255), Math.round(c.b * 255),
+                    Math.round(c.a * 100) / 100]
+        }
+
+        Component { id: meterComponent; ProgressMeter { width: 200 } }
+        Component { id: chipComponent; StatusChip {} }
+        Component { id: primaryComponent; PrimaryButton { text: "Export" } }
+        Component { id: secondaryComponent; SecondaryButton { text: "Not Now" } }
+        Component {
+            id: panelComponent
+            Panel {
+                padding: 16
+                Rectangle { implicitWidth: 100; implicitHeight: 40 }
+            }
+        }
+        Component {
+            id: chromeComponent
+            FieldChrome {
+                Rectangle { implicitWidth: 100; implicitHeight: 20 }
+            }
+        }
+        Component { id: fieldComponent; ChromeTextField { width: 240 } }
+        Component { id: areaComponent; ChromeTextArea { width: 240 } }
+        Component { id: headerComponent; ColumnLayout { width: 300; property alias header: header; SurfaceHeader { id: header } } }
+
+        function test_meterClamp_data() {
+            return [
+                { tag: "quarter", value: 0.25, fill: 50 },
+                { tag: "zero", value: 0, fill: 0 },
+                { tag: "one", value: 1, fill: 200 },
+                { tag: "below zero shows only the track", value: -0.5, fill: 0 },
+                { tag: "above one fills the track", value: 1.7, fill: 200 },
+                { tag: "not a number fills the track", value: NaN, fill: 200 },
+                { tag: "infinity", value: Infinity, fill: 200 },
+                { tag: "minus infinity", value: -Infinity, fill: 0 },
+            ]
+        }
+
+        function test_meterClamp(data) {
+            const meter = createTemporaryObject(meterComponent, root, { value: data.value })
+            compare(meter.height, 8)
+            compare(findChild(meter, "fill").width, data.fill)
+            compare(findChild(meter, "track").width, 200)
+        }
+
+        function test_meterTint() {
+            const meter = createTemporaryObject(meterComponent, root, { value: 0.5, tint: Theme.coral })
+            compare(findChild(meter, "fill").color, Theme.coral)
+            compare(findChild(meter, "track").color, Theme.glowSoft)
+        }
+
+        function test_chipIntent_data() {
+            return [
+                { tag: "neutral", intent: Intent.Neutral, rgb: [183, 170, 145] },
+                { tag: "pending", intent: Intent.Pending, rgb: [244, 163, 57] },
+                { tag: "good", intent: Intent.Good, rgb: [74, 199, 122] },
+                { tag: "warn", intent: Intent.Warn, rgb: [244, 163, 57] },
+                { tag: "bad", intent: Intent.Bad, rgb: [255, 103, 72] },
+                { tag: "accent", intent: Intent.Accent, rgb: [214, 238, 39] },
+                { tag: "unknown value reads as neutral", intent: 42, rgb: [183, 170, 145] },
+            ]
+        }
+
+        function test_chipIntent(data) {
+            const chip = createTemporaryObject(chipComponent, root, { text: "done", intent: data.intent })
+            const label = findChild(chip, "label")
+            compare(rgba(label.color), data.rgb.concat([1]))
+            compare(rgba(chip.color), data.rgb.concat([0.12]))
+            compare(rgba(chip.border.color), data.rgb.concat([0.4]))
+            compare(label.text, "done")
+            compare(label.font.capitalization, Font.AllUppercase)
+            // A capsule: fully rounded ends, padded 8 across and 4 down.
+            compare(chip.radius, chip.height / 2)
+            compare(chip.implicitWidth, label.implicitWidth + 16)
+            compare(chip.implicitHeight, label.implicitHeight + 8)
+        }
+
+        function test_primaryLook_data() {
+            return [
+                { tag: "enabled look", styleEnabled: true, fillAlpha: 1, shadow: true },
+                { tag: "disabled look", styleEnabled: false, fillAlpha: 0.35, shadow: false },
+            ]
+        }
+
+        function test_primaryLook(data) {
+            const button = createTemporaryObject(primaryComponent, root, { styleEnabled: data.styleEnabled })
+            compare(rgba(findChild(button, "fill").color), [214, 238, 39, data.fillAlpha])
+            compare(findChild(button, "shadow").visible, data.shadow)
+            verify(button.height >= 34)
+            compare(button.opacity, 1)
+            compare(button.scale, 1)
+            // Pressing dims and shrinks whatever the look.
+            button.down = true
+            tryCompare(button, "opacity", 0.85)
+            tryCompare(button, "scale", 0.98)
+            button.down = undefined
+            tryCompare(button, "opacity", 1)
+            tryCompare(button, "scale", 1)
+        }
+
+        SignalSpy { id: clickSpy; signalName: "clicked" }
+
+        function test_primaryLookAndReactionAreIndependent_data() {
+            return [
+                { tag: "dim but clickable", styleEnabled: false, enabled: true, clicks: 1, fillAlpha: 0.35 },
+                { tag: "lit but disabled", styleEnabled: true, enabled: false, clicks: 0, fillAlpha: 1 },
+            ]
+        }
+
+        function test_primaryLookAndReactionAreIndependent(data) {
+            const button = createTemporaryObject(primaryComponent, root,
+                                                 { styleEnabled: data.styleEnabled, enabled: data.enabled })
+            clickSpy.clear()
+            clickSpy.target = button
+            mouseClick(button)
+            compare(clickSpy.count, data.clicks)
+            compare(rgba(findChild(button, "fill").color), [214, 238, 39, data.fillAlpha])
+        }
+
+        function test_secondaryLook() {
+            const button = createTemporaryObject(secondaryComponent, root)
+            const fill = findChild(button, "fill")
+            compare(rgba(fill.color), [247, 236, 210, 0.05])
+            compare(fill.border.color, Theme.glow)
+            compare(fill.radius, 8)
+            verify(button.height >= 34)
+            button.down = true
+            compare(button.opacity, 0.8)
+            compare(button.scale, 1)
+        }
+
+        function test_panelPadsItsContent() {
+            const panel = createTemporaryObject(panelComponent, root)
+            compare(panel.implicitWidth, 132)
+            compare(panel.implicitHeight, 72)
+            panel.width = 400
+            // The content takes the panel's width inside the padding.
+            compare(panel.contentItem.x, 16)
+            compare(panel.contentItem.width, 368)
+        }
+
+        function test_fieldChromeAddsFixedMargins() {
+            const chrome = createTemporaryObject(chromeComponent, root)
+            compare(chrome.implicitHeight, 38)
+            compare(chrome.implicitWidth, 124)
+            compare(chrome.contentItem.x, 12)
+            compare(chrome.contentItem.y, 9)
+            compare(chrome.foreground, Theme.cream)
+        }
+
+        function test_textFieldsWearTheChrome() {
+            const field = createTemporaryObject(fieldComponent, root, { text: "Neon Overpass" })
+            compare(field.color, Theme.cream)
+            fuzzyCompare(field.height, field.contentHeight + 18, 0.5)
+            const before = field.height
+            field.forceActiveFocus()
+            field.enabled = false
+            compare(field.height, before)
+            compare(field.background.color, Theme.faded(Theme.night, 0.6))
+        }
+
+        function test_textAreaGrowsAndKeepsItsMargins() {
+            const area = createTemporaryObject(areaComponent, root, { text: "one line" })
+            const oneLine = area.height
+            area.text = "one\ntwo\nthree"
+            verify(area.height > oneLine)
+            fuzzyCompare(area.height, area.contentHeight + 18, 0.5)
+            compare(area.background.height, area.height)
+        }
+
+        function test_headerKeepsTitleCaseAndWrapsTheSubtitle() {
+            const holder = createTemporaryObject(headerComponent, root)
+            const header = holder.header
+            header.kicker = "Step one"
+            header.title = "Import Your Song"
+            header.subtitle = "A long explanation that cannot possibly fit on one line of a header only three hundred pixels wide, so it wraps."
+            const subtitle = findChild(header, "subtitle")
+            const title = findChild(header, "title")
+            compare(findChild(header, "kicker").font.capitalization, Font.AllUppercase)
+            compare(title.font.capitalization, Font.MixedCase)
+            compare(title.text, "Import Your Song")
+            compare(header.width, 300)
+            verify(subtitle.lineCount > 1)
+            verify(!subtitle.truncated)
+            // The header grows to hold every line once the layout has settled.
+            tryVerify(() => header.height >= subtitle.y + subtitle.height && subtitle.height >= 2 * subtitle.font.pixelSize)
+        }
+    }
+}

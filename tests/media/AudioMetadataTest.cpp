@@ -1,0 +1,316 @@
+#include "MediaFixtures.h"
+
+#include "media/AudioMetadata.h"
+
+#include <gtest/gtest.h>
+
+#include <taglib/aifffile.h>
+#include <taglib/apetag.h>
+#include <taglib/id3v1tag.h>
+#include <taglib/id3v2tag.h>
+#include <taglib/mp4file.h>
+#include <taglib/mpegfile.h>
+#include <taglib/textidentificationframe.h>
+#include <taglib/unsynchronizedlyricsframe.h>
+#include <taglib/wavfile.h>
+
+#include <chrono>
+#include <fstream>
+#include <cmath>
+#include <functional>
+#include <limits>
+
+using namespace vl;
+namespace fs = std::filesystem;
+using std::nullopt;
+using Text = std::optional<std::string>;
+
+// ---- Cleaning ---------------------------------------------------------------
+
+TEST(CleanLyricsText, RemovesTagsSqueezesBlanksAndDropsEmptyLines)
+{
+    struct Case {
+        const char* in;
+        const char* out;
+    };
+    const Case cases[] = {
+        {"[Chorus]\r\nhello   world\r\n\r\n[01:23] hi  there", "hello world\nhi there"},
+        {"a [x] b[y]c", "a bc"},
+        {"[a [b] c", "c"}, // an inner opening bracket is part of the tag
+        {"[a]]b", "]b"},
+        {"word [unclosed", "word [unclosed"},
+        {"[Verse\n1] and more", "[Verse\n1] and more"}, // a tag split over two lines stays
+        {"[Verse\r1]", "[Verse\n1]"},
+        {"(ooh) {echo} 01:23 Yeah!", "(ooh) {echo} 01:23 Yeah!"},
+        {"a\tb", "a\tb"},
+        {"a \tb\t\tc", "a b c"},
+        {"one\vtwo\fthree\u0085four\u2028five\u2029six", "one\ntwo\nthree\nfour\nfive\nsix"},
+        {"\u00a0 padded \u3000", "padded"},
+        {"keep\u00a0\u00a0inner", "keep\u00a0\u00a0inner"},
+        {"[Chorus]\n[x][y]\n   \n\t", ""},
+        {"MiXeD Case", "MiXeD Case"},
+        {"", ""},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(cleanLyricsText(c.in), c.out) << "input: " << c.in;
+}
+
+TEST(CleanLyricsText, HandlesHugeLinesQuickly)
+{
+    // A pattern-matching engine that recurses per character would overflow here.
+    const std::string brackets(2'000'000, '[');
+    std::string words;
+    for (int i = 0; i < 500'000; ++i)
+        words += "la  [x]";
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(cleanLyricsText(brackets), brackets);
+    EXPECT_EQ(cleanLyricsText(words).size(), 500'000u * 3 - 1);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+}
+
+// ---- Lyric search over items ------------------------------------------------------
+
+namespace {
+
+MetadataItem item(std::string id, Text value, std::string commonKey = {})
+{
+    return MetadataItem{std::move(id), std::move(commonKey), std::move(value)};
+}
+
+const std::string kUslt(metadata::kID3UnsynchronizedLyric);
+const std::string kLyr(metadata::kITunesLyrics);
+
+} // namespace
+
+TEST(FindLyrics, FollowsTheSearchOrder)
+{
+    struct Case {
+        const char* what;
+        std::vector<MetadataItem> items;
+        Text expected;
+    };
+    const Case cases[] = {
+        {"nothing", {item("id3/TIT2", "Song", "title")}, nullopt},
+        {"ID3 before iTunes", {item(kLyr, "itunes"), item(kUslt, "id3")}, "id3"},
+        {"iTunes when ID3 is missing", {item("x", "y"), item(kLyr, "itunes")}, "itunes"},
+        {"tags-only ID3 passes to iTunes", {item(kUslt, "[Chorus]\n[00:12]"), item(kLyr, "itunes")}, "itunes"},
+        {"a second ID3 lyric is never read", {item(kUslt, "[Intro]"), item(kUslt, "real words")}, nullopt},
+        {"the second ID3 lyric is not read even when the first is absent",
+         {item(kUslt, nullopt), item(kUslt, "real words")},
+         nullopt},
+        {"empty iTunes lyric falls back by name", {item(kLyr, ""), item("xiph/LYRICS", "from xiph")}, "from xiph"},
+        {"fallback matches any case",
+         {item("ape/Title", "t", "title"), item("ape/UnSyncedLyRiCs", "mixed")},
+         "mixed"},
+        {"fallback matches the common key", {item("foo/bar", "by key", "Lyrics")}, "by key"},
+        {"fallback takes the first passing item in order",
+         {item("a/LYRICS", nullopt), item("b/LYRICS", "  [x] "), item("c/lyrics", "third"), item("d/lyrics", "fourth")},
+         "third"},
+        {"cleaned text is returned", {item(kUslt, "[V1]\r\nline  one\r\n\r\nline two")}, "line one\nline two"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(findLyrics(c.items), c.expected) << c.what;
+}
+
+TEST(AudioMetadataFromTags, TakesCommonFieldsFirstAndTrimsEverything)
+{
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double inf = std::numeric_limits<double>::infinity();
+    struct Case {
+        const char* what;
+        std::vector<MetadataItem> common;
+        std::vector<MetadataFormat> formats;
+        double duration;
+        AudioMetadata expected;
+    };
+    const std::vector<MetadataFormat> tagged = {
+        {"first", {item("f/t", "Format Title", "title"), item("f/lyrics", "first lyrics")}},
+        {"second", {item("s/a", "Second Artist", "artist"), item("s/lyrics", "second lyrics")}},
+    };
+    const Case cases[] = {
+        {"blank common title stops the search",
+         {item("c/t", "   ", "title")},
+         tagged,
+         12.5,
+         {nullopt, "Second Artist", "first lyrics", 12.5}},
+        {"only the first common title is read",
+         {item("c/t", "One", "title"), item("c/t2", "Two", "title"), item("c/a", "\n Artist \t", "artist")},
+         {},
+         1,
+         {"One", "Artist", nullopt, 1}},
+        {"missing fields come from the formats in order", {}, tagged, 3, {"Format Title", "Second Artist", "first lyrics", 3}},
+        {"a common title without a value is missing", {item("c/t", nullopt, "title")}, tagged, 0,
+         {"Format Title", "Second Artist", "first lyrics", 0}},
+        {"not-a-number duration", {}, {}, nan, {nullopt, nullopt, nullopt, 0}},
+        {"infinite duration", {}, {}, inf, {nullopt, nullopt, nullopt, 0}},
+        {"negative duration", {}, {}, -4, {nullopt, nullopt, nullopt, 0}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(AudioMetadata::fromTags(c.common, c.formats, c.duration), c.expected) << c.what;
+}
+
+TEST(AudioMetadataFromTags, EqualityTreatsNotANumberAsUnequal)
+{
+    AudioMetadata a;
+    a.duration = std::numeric_limits<double>::quiet_NaN();
+    EXPECT_FALSE(a == a);
+    EXPECT_EQ(AudioMetadata{}, AudioMetadata{});
+}
+
+// ---- Reading real files -------------------------------------------------------------
+
+namespace {
+
+using TagWriter = std::function<void(const fs::path&)>;
+
+fs::path tagged(const std::string& name, const std::vector<std::string>& ffmpegTags, const TagWriter& writer = {})
+{
+    std::vector<std::string> extra = {"-map_metadata", "-1"};
+    for (const auto& t : ffmpegTags) {
+        extra.push_back("-metadata");
+        extra.push_back(t);
+    }
+    if (name.ends_with(".aiff"))
+        extra.insert(extra.end(), {"-write_id3v2", "1"});
+    if (name.ends_with(".ogg"))
+        extra.insert(extra.end(), {"-c:a", "libvorbis"});
+    auto file = test::tone(name, 1.0, 44100, 2, extra);
+    if (!file.empty() && writer)
+        writer(file);
+    return file;
+}
+
+TagLib::ID3v2::UnsynchronizedLyricsFrame* uslt(const char* text)
+{
+    auto* f = new TagLib::ID3v2::UnsynchronizedLyricsFrame(TagLib::String::UTF8);
+    f->setText(TagLib::String(text, TagLib::String::UTF8));
+    return f;
+}
+
+void fillId3(TagLib::ID3v2::Tag& tag, std::vector<const char*> lyrics)
+{
+    tag.setTitle(TagLib::String("Tagged Title ", TagLib::String::UTF8));
+    tag.setArtist(TagLib::String("Ærtist", TagLib::String::UTF8));
+    for (const auto* l : lyrics)
+        tag.addFrame(uslt(l));
+}
+
+TagWriter mp3Id3(std::vector<const char*> lyrics)
+{
+    return [lyrics](const fs::path& p) {
+        TagLib::MPEG::File f(p.c_str());
+        fillId3(*f.ID3v2Tag(true), lyrics);
+        f.save(TagLib::MPEG::File::ID3v2, TagLib::File::StripOthers);
+    };
+}
+
+} // namespace
+
+TEST(AudioMetadataLoad, ReadsEveryFormat)
+{
+    struct Case {
+        const char* name;
+        std::vector<std::string> ffmpegTags;
+        TagWriter writer;
+        AudioMetadata expected; // duration checked approximately
+    };
+    const Case cases[] = {
+        {"plain.mp3", {}, {}, {nullopt, nullopt, nullopt, 1}},
+        {"uslt.mp3", {}, mp3Id3({"[Verse]\r\nFirst  line\r\n\r\nSecond line"}),
+         {"Tagged Title", "Ærtist", "First line\nSecond line", 1}},
+        {"two uslt.mp3", {}, mp3Id3({"[Chorus]\n[00:12]", "never read"}), {"Tagged Title", "Ærtist", nullopt, 1}},
+        {"uslt and ape.mp3", {},
+         [](const fs::path& p) {
+             TagLib::MPEG::File f(p.c_str());
+             fillId3(*f.ID3v2Tag(true), {"id3 words"});
+             f.APETag(true)->addValue("LYRICS", "ape words");
+             f.save(TagLib::MPEG::File::ID3v2 | TagLib::MPEG::File::APE, TagLib::File::StripOthers);
+         },
+         {"Tagged Title", "Ærtist", "id3 words", 1}},
+        {"ape only.mp3", {},
+         [](const fs::path& p) {
+             TagLib::MPEG::File f(p.c_str());
+             f.APETag(true)->addValue("Title", "Ape Title");
+             f.APETag(true)->addValue("Lyrics", "[Intro]\nape words");
+             f.save(TagLib::MPEG::File::APE, TagLib::File::StripOthers);
+         },
+         {"Ape Title", nullopt, "ape words", 1}},
+        {"v1 only.mp3", {},
+         [](const fs::path& p) {
+             TagLib::MPEG::File f(p.c_str());
+             f.ID3v1Tag(true)->setTitle("Old Title");
+             f.ID3v1Tag(true)->setArtist("Old Artist");
+             f.save(TagLib::MPEG::File::ID3v1, TagLib::File::StripOthers);
+         },
+         {"Old Title", "Old Artist", nullopt, 1}},
+        {"itunes.m4a", {"title=M4A Title", "artist=M4A Artist", "lyrics=[Hook]\nla  la"}, {},
+         {"M4A Title", "M4A Artist", "la la", 1}},
+        {"xiph.flac", {"title=Flac Title", "artist=Flac Artist", "LYRICS=flac words"}, {},
+         {"Flac Title", "Flac Artist", "flac words", 1}},
+        {"xiph.ogg", {"title=Ogg Title", "UNSYNCEDLYRICS=ogg words"}, {}, {"Ogg Title", nullopt, "ogg words", 1}},
+        {"info.wav", {"title=Wav Title", "artist=Wav Artist"}, {}, {"Wav Title", "Wav Artist", nullopt, 1}},
+        {"id3.wav", {"title=Info Title"},
+         [](const fs::path& p) {
+             TagLib::RIFF::WAV::File f(p.c_str());
+             fillId3(*f.ID3v2Tag(), {"wav words"});
+             f.save(TagLib::RIFF::WAV::File::AllTags);
+         },
+         {"Tagged Title", "Ærtist", "wav words", 1}},
+        {"id3.aiff", {},
+         [](const fs::path& p) {
+             TagLib::RIFF::AIFF::File f(p.c_str());
+             fillId3(*f.tag(), {"aiff words"});
+             f.save();
+         },
+         {"Tagged Title", "Ærtist", "aiff words", 1}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto file = tagged(c.name, c.ffmpegTags, c.writer);
+        ASSERT_FALSE(file.empty());
+        const auto m = AudioMetadata::load(file);
+        EXPECT_EQ(m.title, c.expected.title);
+        EXPECT_EQ(m.artist, c.expected.artist);
+        EXPECT_EQ(m.lyrics, c.expected.lyrics);
+        EXPECT_NEAR(m.duration, c.expected.duration, 0.1);
+    }
+}
+
+TEST(AudioMetadataLoad, UnreadableFilesGiveNothingAndNoLength)
+{
+    const auto silentVideo = test::fixtureFolder() / "silent.mp4";
+    ASSERT_TRUE(test::run({"ffmpeg", "-nostdin", "-y", "-v", "error", "-f", "lavfi", "-i",
+                           "color=c=blue:s=90x160:d=0.5", "-c:v", "libx264", silentVideo.string()}));
+    const auto image = test::fixtureFolder() / "picture.png";
+    ASSERT_TRUE(test::run({"ffmpeg", "-nostdin", "-y", "-v", "error", "-f", "lavfi", "-i",
+                           "color=c=red:s=32x32:d=0.04", "-frames:v", "1", image.string()}));
+    const auto whole = test::tone("whole.mp3", 1.0, 44100, 2, {"-map_metadata", "-1"});
+    std::string start(200, '\0');
+    std::ifstream(whole, std::ios::binary).read(start.data(), 200);
+    const auto head = test::bytesFile("head.mp3", start); // an MP3 cut off after 200 bytes
+    const fs::path files[] = {
+        test::bytesFile("noise.mp3", test::noise(50000)),
+        test::bytesFile("noise.m4a", test::noise(50000, 3)),
+        test::bytesFile("noise.flac", "fLaC" + test::noise(5000, 5)),
+        test::bytesFile("empty.mp3", ""),
+        head,
+        silentVideo,
+        image,
+        test::fixtureFolder(),
+        test::fixtureFolder() / "missing.mp3",
+        test::bytesFile("it's \"quoted\" & spaced.mp3", test::noise(3000, 9)),
+    };
+    for (const auto& f : files)
+        EXPECT_EQ(AudioMetadata::load(f), AudioMetadata{}) << f;
+}
+
+TEST(AudioMetadataLoad, ATruncatedSongStillReadsItsTagsAndAShorterLength)
+{
+    const auto file = tagged("cut.mp3", {}, mp3Id3({"cut words"}));
+    const auto full = AudioMetadata::load(file).duration;
+    fs::resize_file(file, fs::file_size(file) / 2);
+    const auto m = AudioMetadata::load(file);
+    EXPECT_EQ(m.lyrics, Text("cut words"));
+    EXPECT_GT(m.duration, 0.0);
+    EXPECT_LE(m.duration, full);
+}
