@@ -1,9 +1,14 @@
 #pragma once
 
 #include "model/Json.h"
+#include "model/Storyboard.h"
 
+#include <functional>
 #include <optional>
+#include <set>
+#include <string>
 #include <string_view>
+#include <vector>
 
 namespace vl::PlanParser {
 
@@ -11,5 +16,21 @@ namespace vl::PlanParser {
 // parsed; nothing when there is no such span or it is not a JSON object.
 // Prose and code fences around the object are ignored.
 std::optional<json::Json> jsonObject(std::string_view text);
+
+struct Parsed {
+    StoryboardPlan plan;
+    std::vector<StoryboardChunk> chunks;
+};
+
+// Reads a storyboard plan wherever it sits in the planner's answer or a pasted
+// document, even inside strings that hold JSON. Wrong types take defaults; the one
+// failure is a plan without chunks: PipelineError::noChunks.
+Parsed parse(const json::Json& top);
+
+// The first allowed style preset found in a value; nothing when there is none.
+std::optional<std::string> findStylePreset(const json::Json& value);
+
+// The image style presets the generator accepts; exact, case-sensitive names.
+const std::set<std::string, std::less<>>& allowedStylePresets();
 
 } // namespace vl::PlanParser

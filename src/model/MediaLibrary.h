@@ -1,0 +1,91 @@
+#pragma once
+
+#include "model/Project.h"
+#include "model/Settings.h"
+#include "model/Uuid.h"
+
+#include <array>
+#include <exception>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vl {
+
+// The library cannot form any project path.
+class MediaLibraryError : public std::exception {
+public:
+    enum class Code { noDataFolder };
+    using enum Code;
+
+    explicit MediaLibraryError(Code code) noexcept : code_(code) {}
+    Code code() const noexcept { return code_; }
+    const char* what() const noexcept override;
+
+private:
+    Code code_;
+};
+
+// The projects root of this user: $XDG_DATA_HOME (else $HOME/.local/share) +
+// "/Verseloom/projects". Throws MediaLibraryError::noDataFolder when neither is set.
+std::filesystem::path defaultProjectsRoot();
+
+// The folder of one project: projects root + the id's upper-case text.
+class MediaLibrary {
+public:
+    static constexpr std::array<std::string_view, 5> kSubfolders{"frames", "elements", "characters", "clips",
+                                                                  "exports"};
+
+    MediaLibrary(const Uuid& projectID, const std::filesystem::path& projectsRoot);
+
+    const std::filesystem::path& root() const { return root_; }
+    std::filesystem::path projectFile() const { return root_ / "project.json"; }
+
+    // Creates the five sub-folders (and any missing parents). A folder that cannot
+    // be made is passed over; the save that follows reports the real problem.
+    void ensureFolders() const noexcept;
+
+private:
+    std::filesystem::path root_;
+};
+
+inline constexpr std::string_view kLastProjectIDKey = "lastProjectID";
+
+// The bytes of "project.json": indented, keys sorted at every level, ISO 8601
+// dates. Throws json::EncodeError for a non-finite number.
+std::string encodeProjectDocument(const Project& project);
+
+// Reads "project.json" bytes; throws json::DecodeError. `folderID` is the id of the
+// folder the file came from: a document without an id takes it, so saving it again
+// lands in the same folder instead of a new one.
+Project decodeProjectDocument(std::string_view bytes, std::optional<Uuid> folderID = std::nullopt);
+
+// The projects on disk and the memory of the last one saved.
+class ProjectLibrary {
+public:
+    ProjectLibrary(std::filesystem::path projectsRoot, Settings& settings);
+
+    const std::filesystem::path& projectsRoot() const { return projectsRoot_; }
+    MediaLibrary library(const Uuid& projectID) const { return MediaLibrary(projectID, projectsRoot_); }
+
+    // Writes "project.json" atomically, then remembers the project as the last one.
+    // Throws json::EncodeError or std::filesystem::filesystem_error; on failure the
+    // old file and "lastProjectID" are left as they were.
+    void save(const Project& project) const;
+
+    // The project named by "lastProjectID"; nothing on any problem.
+    std::optional<Project> loadLastProject() const;
+
+    // Every readable project, newest update first; unreadable folders are skipped.
+    std::vector<Project> listProjects() const;
+
+private:
+    std::optional<Project> load(const Uuid& projectID) const;
+
+    std::filesystem::path projectsRoot_;
+    Settings& settings_;
+};
+
+} // namespace vl

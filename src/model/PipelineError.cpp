@@ -1,0 +1,19 @@
+#include "model/PipelineError.h"
+
+namespace vl {
+
+std::string_view PipelineError::message(Code code) noexcept
+{
+    switch (code) {
+    case missingAudio: return "Import an audio track before running timing.";
+    case emptyLyrics: return "Add lyrics before planning the storyboard.";
+    case missingCharacter:
+        return "Add a character with a reference image before planning \u2014 the plan is built around it.";
+    case noChunks: return "The planner returned no frames. Check the transcript and try again.";
+    case noReferenceImage: return "This frame has no reference image yet. Render the storyboard elements first.";
+    case notReviewed: return "Every frame must pass the readability review before export.";
+    }
+    return "The pipeline failed.";
+}
+
+} // namespace vl
