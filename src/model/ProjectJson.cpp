@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <charconv>
 #include <limits>
 #include <string>
@@ -229,6 +230,20 @@ public:
 
     void string(std::string_view s)
     {
+        // One pass over the common case: ASCII without characters that need escaping.
+        std::size_t i = 0;
+        bool ascii = true;
+        for (; i < s.size(); ++i) {
+            const unsigned char c = static_cast<unsigned char>(s[i]);
+            if (c < 0x20 || c == '"' || c == '\\') break;
+            ascii = ascii && c < 0x80;
+        }
+        if (i == s.size() && ascii) {
+            out += '"';
+            out += s;
+            out += '"';
+            return;
+        }
         if (!text::isValidUtf8(s)) {
             // Rare: let the library replace the broken sequences, as the tree writer does.
             out += json::dump(Json(std::string(s)));
@@ -236,7 +251,7 @@ public:
         }
         out += '"';
         std::size_t plain = 0;
-        for (std::size_t i = 0; i < s.size(); ++i) {
+        for (i = 0; i < s.size(); ++i) {
             const unsigned char c = static_cast<unsigned char>(s[i]);
             if (c >= 0x20 && c != '"' && c != '\\')
                 continue;
@@ -267,9 +282,28 @@ private:
 };
 
 void emit(TextWriter& w, const std::string& v, std::string_view) { w.string(v); }
-void emit(TextWriter& w, const Uuid& v, std::string_view) { w.string(v.text()); }
+void emit(TextWriter& w, const Uuid& v, std::string_view)
+{
+    // Formatted in place: ids are the most frequent value in a document.
+    static constexpr char hex[] = "0123456789ABCDEF";
+    char text[38];
+    std::size_t n = 0;
+    text[n++] = '"';
+    for (std::size_t i = 0; i < 16; ++i) {
+        if (i == 4 || i == 6 || i == 8 || i == 10) text[n++] = '-';
+        text[n++] = hex[v.bytes()[i] >> 4];
+        text[n++] = hex[v.bytes()[i] & 0xF];
+    }
+    text[n++] = '"';
+    w.out.append(text, n);
+}
 void emit(TextWriter& w, Date v, std::string_view) { w.string(formatIsoDate(v)); }
-void emit(TextWriter& w, std::int64_t v, std::string_view) { w.out += std::to_string(v); }
+void emit(TextWriter& w, std::int64_t v, std::string_view)
+{
+    char digits[24];
+    const auto result = std::to_chars(digits, digits + sizeof digits, v);
+    w.out.append(digits, result.ptr);
+}
 void emit(TextWriter& w, bool v, std::string_view) { w.out += v ? "true" : "false"; }
 void emit(TextWriter& w, LyricsSource v, std::string_view) { w.string(rawValue(v)); }
 void emit(TextWriter& w, ExportResolution v, std::string_view) { w.string(rawValue(v)); }
@@ -415,9 +449,12 @@ Json toJson(const Project& project) { return tree(project, "project"); }
 
 std::string toIndentedJsonText(const Project& project)
 {
+    // Autosave writes the same project again and again; start at about its last size.
+    static std::atomic<std::size_t> lastSize{64 * 1024};
     TextWriter w;
-    w.out.reserve(64 * 1024);
+    w.out.reserve(lastSize.load(std::memory_order_relaxed) + 4096);
     emit(w, project, "project");
+    lastSize.store(w.out.size(), std::memory_order_relaxed);
     return std::move(w.out);
 }
 
