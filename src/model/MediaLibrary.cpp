@@ -70,7 +70,7 @@ void ProjectLibrary::save(const Project& project) const
     settings_.setString(kLastProjectIDKey, project.id.text());
 }
 
-std::optional<Project> ProjectLibrary::load(const Uuid& projectID) const
+std::optional<Project> ProjectLibrary::loadProject(const Uuid& projectID) const
 {
     const fs::path file = library(projectID).projectFile();
     std::error_code error;
@@ -93,7 +93,7 @@ std::optional<Project> ProjectLibrary::loadLastProject() const
     const auto id = Uuid::parse(*text);
     if (!id)
         return std::nullopt;
-    return load(*id);
+    return loadProject(*id);
 }
 
 std::vector<Project> ProjectLibrary::listProjects() const
@@ -112,7 +112,7 @@ std::vector<Project> ProjectLibrary::listProjects() const
         const auto id = Uuid::parse(it->path().filename().string());
         if (!id || !seen.insert(*id).second)
             continue;
-        if (auto project = load(*id))
+        if (auto project = loadProject(*id))
             projects.push_back(std::move(*project));
     }
     std::stable_sort(projects.begin(), projects.end(),

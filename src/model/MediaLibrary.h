@@ -81,9 +81,10 @@ public:
     // Every readable project, newest update first; unreadable folders are skipped.
     std::vector<Project> listProjects() const;
 
-private:
-    std::optional<Project> load(const Uuid& projectID) const;
+    // One project's document; nothing when it is missing or unreadable.
+    std::optional<Project> loadProject(const Uuid& projectID) const;
 
+private:
     std::filesystem::path projectsRoot_;
     Settings& settings_;
 };

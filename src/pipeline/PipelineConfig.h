@@ -1,0 +1,40 @@
+#pragma once
+
+#include "model/Json.h"
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace vl {
+
+// The hosted workflows, the image model and the relay address the store works with.
+struct PipelineConfig {
+    std::string characterWorkflow = "workflows/brindlecove/character";
+    std::string transcriptionWorkflow = "workflows/brindlecove/transcription-timing";
+    std::string planWorkflow = "workflows/brindlecove/lyric-video-planner-character";
+    std::string elementWorkflow = "workflows/brindlecove/element-image";
+    std::string frameWorkflow = "workflows/brindlecove/lyric-video-frames-character";
+    std::string editWorkflow = "workflows/brindlecove/lyric-video-edit-frame";
+    std::string generationModel = "fal-ai/flux/dev";
+    std::string proxyBaseURL = "https://quillmarsh.pro/api/fal";
+
+    friend bool operator==(const PipelineConfig&, const PipelineConfig&) = default;
+};
+
+// The built-in relay on the maker's web host, and the site's other host name,
+// which never serves the relay.
+inline constexpr std::string_view kDefaultRelayURL = "https://quillmarsh.pro/api/fal";
+inline constexpr std::string_view kRelayHost = "quillmarsh.pro";
+inline constexpr std::string_view kRefusedRelayHost = "www.quillmarsh.pro";
+
+json::Json toJson(const PipelineConfig& config);
+// Every key is required; throws json::DecodeError.
+PipelineConfig pipelineConfigFromJson(const json::Json& value);
+
+// Normalises a relay address typed by the user. Anything unusable yields the
+// fallback (trimmed; the built-in relay when empty). Scheme and host come back
+// as written; only the comparisons ignore case.
+std::string resolvedProxyURL(const std::optional<std::string>& text, std::string_view fallback);
+
+} // namespace vl

@@ -1,0 +1,506 @@
+#include "pipeline/ProjectStore.h"
+
+#include "model/Cancellation.h"
+#include "model/Log.h"
+#include "model/MediaLibrary.h"
+
+#include <QVariantMap>
+
+#include <algorithm>
+#include <cmath>
+
+namespace vl {
+
+namespace {
+
+constexpr const char* kGenerationModelKey = "generationModel";
+constexpr const char* kEditWorkflowKey = "editWorkflow";
+constexpr const char* kProxyBaseURLKey = "proxyBaseURL";
+
+double clampedFraction(double value)
+{
+    // NaN fails every comparison, so it takes the upper bound like the min() does.
+    double v = (value < 1.0) ? value : 1.0;
+    if (v < 0.0)
+        v = 0.0;
+    return v;
+}
+
+} // namespace
+
+// ---- RunReporter --------------------------------------------------------------
+
+void RunReporter::progress(double fraction) const
+{
+    auto* store = store_;
+    const long long id = runId_;
+    store->workers_.post([store, id, fraction] { store->reportProgress(id, fraction); });
+}
+
+void RunReporter::statusText(std::string text) const
+{
+    auto* store = store_;
+    const long long id = runId_;
+    store->workers_.post([store, id, text = std::move(text)]() mutable { store->reportStatusText(id, std::move(text)); });
+}
+
+void RunReporter::queuePosition(std::optional<long long> position) const
+{
+    auto* store = store_;
+    const long long id = runId_;
+    store->workers_.post([store, id, position] { store->reportQueuePosition(id, position); });
+}
+
+// ---- Start-up and teardown ----------------------------------------------------
+
+ProjectStore::ProjectStore(std::optional<Project> project, PipelineServices services, StoreContext context,
+                           QObject* parent)
+    : QObject(parent)
+    , services_(std::move(services))
+    , context_(std::move(context))
+    , workers_(this)
+{
+    Q_ASSERT(context_.settings);
+    ProjectLibrary library(context_.projectsRoot, *context_.settings);
+
+    // The project: the one given, else the last one saved, else the sample.
+    if (project)
+        project_ = std::move(*project);
+    else if (auto last = library.loadLastProject())
+        project_ = std::move(*last);
+    else
+        project_ = sampleProject();
+
+    Settings& settings = *context_.settings;
+    generationModel_ = settings.string(kGenerationModelKey).value_or(services_.config.generationModel);
+    editWorkflow_ = settings.string(kEditWorkflowKey).value_or(services_.config.editWorkflow);
+    const auto storedProxy = settings.string(kProxyBaseURLKey);
+    proxyBaseURL_ = resolvedProxyURL(storedProxy, services_.config.proxyBaseURL);
+    hasFalAPIKey_ = context_.loadKey && context_.loadKey().has_value();
+    if (storedProxy && *storedProxy != proxyBaseURL_)
+        settings.setString(kProxyBaseURLKey, proxyBaseURL_); // normalise a stored address once
+
+    // Autosave: one write per second of quiet, starting with the project in hand.
+    autosaveTimer_.setSingleShot(true);
+    autosaveTimer_.setInterval(context_.autosaveDelay);
+    connect(&autosaveTimer_, &QTimer::timeout, this, &ProjectStore::autosave);
+    autosaveTimer_.start();
+
+    refreshSavedProjects();
+}
+
+ProjectStore::~ProjectStore()
+{
+    workers_.stopAll();
+    workers_.waitForDone();
+    flushAutosave();
+}
+
+Project ProjectStore::defaultNewProject()
+{
+    Project project;
+    project.title = "Untitled";
+    return project;
+}
+
+Project ProjectStore::sampleProject()
+{
+    Project project = defaultNewProject();
+    project.title = "Neon Overpass";
+    project.artist = "The Marker Kids";
+    project.rawLyrics = "City lights are burning low\n"
+                        "Down the road we used to know\n"
+                        "Hold my hand and don't let go\n"
+                        "We are letters in the snow";
+    project.style.continuityNotes = "Warm dusk, wet asphalt reflections, recurring red jacket.";
+    return project;
+}
+
+// ---- The open project and autosave --------------------------------------------
+
+void ProjectStore::setProject(Project project)
+{
+    project_ = std::move(project);
+    projectDidChange();
+}
+
+void ProjectStore::projectDidChange()
+{
+    emit projectChanged();
+    autosaveTimer_.start(); // restarts the quiet second
+}
+
+bool ProjectStore::saveQuietly(const Project& project)
+{
+    try {
+        ProjectLibrary(context_.projectsRoot, *context_.settings).save(project);
+        return true;
+    } catch (const std::exception& e) {
+        logLine("Autosave", std::string("saving failed: ") + e.what());
+        return false;
+    }
+}
+
+void ProjectStore::autosave()
+{
+    try {
+        ProjectLibrary(context_.projectsRoot, *context_.settings).save(project_);
+        emit projectSaved();
+    } catch (const std::exception& e) {
+        // A lost save is lost work: say so. The next change tries again.
+        setLastError(std::string("Couldn't save the project: ") + e.what());
+    }
+}
+
+void ProjectStore::flushAutosave()
+{
+    if (autosaveTimer_.isActive()) {
+        autosaveTimer_.stop();
+        autosave();
+    }
+}
+
+// ---- Published state ------------------------------------------------------------
+
+void ProjectStore::setSelectedStage(PipelineStage stage)
+{
+    if (stage == selectedStage_)
+        return;
+    selectedStage_ = stage;
+    emit selectedStageChanged();
+    setLastError(std::nullopt);
+}
+
+void ProjectStore::setSelectedChunkID(std::optional<Uuid> id)
+{
+    if (id == selectedChunkID_)
+        return;
+    selectedChunkID_ = id;
+    emit selectedChunkIDChanged();
+}
+
+void ProjectStore::setLastError(std::optional<std::string> message)
+{
+    if (message == lastError_)
+        return;
+    lastError_ = std::move(message);
+    emit lastErrorChanged();
+}
+
+void ProjectStore::setHasFalAPIKey(bool value)
+{
+    if (value == hasFalAPIKey_)
+        return;
+    hasFalAPIKey_ = value;
+    emit hasFalAPIKeyChanged();
+}
+
+void ProjectStore::setRunningTask(std::optional<std::string> value)
+{
+    if (value == runningTask_)
+        return;
+    runningTask_ = std::move(value);
+    emit runningTaskChanged();
+}
+
+void ProjectStore::setTaskProgress(std::optional<double> value)
+{
+    if (value == taskProgress_)
+        return;
+    taskProgress_ = value;
+    emit taskProgressChanged();
+}
+
+void ProjectStore::setTimingInProgress(bool value)
+{
+    if (value == timingInProgress_)
+        return;
+    timingInProgress_ = value;
+    emit timingInProgressChanged();
+}
+
+void ProjectStore::setProcessingCharacterIDs(std::set<Uuid> ids)
+{
+    if (ids == processingCharacterIDs_)
+        return;
+    processingCharacterIDs_ = std::move(ids);
+    emit processingCharacterIDsChanged();
+}
+
+void ProjectStore::setGenerationModel(std::string value)
+{
+    generationModel_ = std::move(value);
+    emit generationModelChanged();
+}
+
+void ProjectStore::setEditWorkflow(std::string value)
+{
+    editWorkflow_ = std::move(value);
+    emit editWorkflowChanged();
+}
+
+void ProjectStore::setProxyBaseURL(std::string value)
+{
+    proxyBaseURL_ = std::move(value);
+    emit proxyBaseURLChanged();
+}
+
+void ProjectStore::updateGenerationModel(std::string value)
+{
+    setGenerationModel(value);
+    context_.settings->setString(kGenerationModelKey, value);
+}
+
+void ProjectStore::updateEditWorkflow(std::string value)
+{
+    setEditWorkflow(value);
+    context_.settings->setString(kEditWorkflowKey, value);
+}
+
+void ProjectStore::updateProxyBaseURL(std::string value)
+{
+    const std::string resolved = resolvedProxyURL(value, services_.config.proxyBaseURL);
+    setProxyBaseURL(resolved);
+    context_.settings->setString(kProxyBaseURLKey, resolved);
+}
+
+// ---- Runs and their reports -----------------------------------------------------
+
+std::optional<std::string> ProjectStore::messageFor(const std::exception_ptr& error)
+{
+    try {
+        std::rethrow_exception(error);
+    } catch (const Cancelled&) {
+        return std::nullopt;
+    } catch (const std::exception& e) {
+        return std::string(e.what());
+    } catch (...) {
+        return std::string("The operation failed.");
+    }
+}
+
+long long ProjectStore::beginRun(std::string label)
+{
+    const long long id = nextRunId_++;
+    runs_.push_back({id, std::move(label), std::nullopt});
+    publishRuns();
+    setLastError(std::nullopt);
+    return id;
+}
+
+void ProjectStore::endRun(long long runId)
+{
+    runs_.erase(std::remove_if(runs_.begin(), runs_.end(), [&](const RunState& r) { return r.id == runId; }),
+                runs_.end());
+    publishRuns();
+}
+
+ProjectStore::RunState* ProjectStore::findRun(long long runId)
+{
+    for (auto& run : runs_)
+        if (run.id == runId)
+            return &run;
+    return nullptr;
+}
+
+void ProjectStore::publishRuns()
+{
+    // Overlapping runs: the most recent one still going owns the label and the bar.
+    if (runs_.empty()) {
+        setRunningTask(std::nullopt);
+        setTaskProgress(std::nullopt);
+    } else {
+        setRunningTask(runs_.back().label);
+        setTaskProgress(runs_.back().progress);
+    }
+}
+
+void ProjectStore::reportProgress(long long runId, double fraction)
+{
+    if (RunState* run = findRun(runId)) {
+        run->progress = clampedFraction(fraction);
+        publishRuns();
+    }
+}
+
+void ProjectStore::reportStatusText(long long runId, std::string text)
+{
+    if (RunState* run = findRun(runId)) {
+        run->label = std::move(text);
+        publishRuns();
+    }
+}
+
+void ProjectStore::reportQueuePosition(long long runId, std::optional<long long> position)
+{
+    if (position && *position > 0)
+        reportStatusText(runId, "In queue (position " + std::to_string(*position) + ")");
+}
+
+void ProjectStore::progressHandler(double fraction)
+{
+    workers_.post([this, fraction] {
+        if (runs_.empty())
+            setTaskProgress(clampedFraction(fraction));
+        else
+            reportProgress(runs_.back().id, fraction);
+    });
+}
+
+void ProjectStore::statusTextHandler(std::string text)
+{
+    workers_.post([this, text = std::move(text)]() mutable {
+        if (runs_.empty())
+            setRunningTask(std::move(text));
+        else
+            reportStatusText(runs_.back().id, std::move(text));
+    });
+}
+
+void ProjectStore::queueUpdateHandler(std::optional<long long> position)
+{
+    if (position && *position > 0)
+        statusTextHandler("In queue (position " + std::to_string(*position) + ")");
+}
+
+void ProjectStore::run(std::string label, Workers::Pool pool, Work work, std::function<bool()> stillCurrent,
+                       std::function<void()> finally)
+{
+    const long long runId = beginRun(std::move(label));
+    const Uuid projectID = project_.id;
+    workers_.start(
+        pool,
+        [this, runId, work = std::move(work)](std::stop_token stop) {
+            RunReporter reporter(this, runId, std::move(stop));
+            return work(reporter);
+        },
+        [this, runId, projectID, stillCurrent = std::move(stillCurrent), finally = std::move(finally)](JobOutcome outcome) {
+            if (outcome.error) {
+                if (auto message = messageFor(outcome.error))
+                    setLastError(std::move(message));
+            } else if (outcome.apply) {
+                // A result belongs to the project it was made for; another project
+                // opened in the meantime must not receive it.
+                if (project_.id == projectID && (!stillCurrent || stillCurrent()))
+                    outcome.apply();
+            }
+            endRun(runId);
+            if (finally)
+                finally();
+        });
+}
+
+// ---- Project management ------------------------------------------------------------
+
+void ProjectStore::newProject()
+{
+    saveQuietly(project_);
+    setProject(defaultNewProject());
+    setSelectedStage(PipelineStage::intake);
+    refreshSavedProjects();
+}
+
+void ProjectStore::resetProject()
+{
+    saveQuietly(project_);
+    setProject(defaultNewProject());
+    assetURLCache_->clear();
+    setLastError(std::nullopt);
+    setRunningTask(std::nullopt);
+    setSelectedStage(PipelineStage::intake);
+}
+
+void ProjectStore::openProject(const Uuid& id)
+{
+    if (id == project_.id)
+        return;
+    ProjectLibrary library(context_.projectsRoot, *context_.settings);
+    std::optional<Project> loaded;
+    try {
+        loaded = library.loadProject(id);
+    } catch (const std::exception&) {
+    }
+    if (!loaded) {
+        setLastError("Could not open that project \u2014 its file may be missing.");
+        return;
+    }
+    saveQuietly(project_);
+    setProject(std::move(*loaded));
+    saveQuietly(project_);
+    setSelectedStage(PipelineStage::frames);
+    setLastError(std::nullopt);
+    refreshSavedProjects();
+}
+
+void ProjectStore::refreshSavedProjects()
+{
+    std::vector<ProjectRef> refs;
+    for (const Project& p : ProjectLibrary(context_.projectsRoot, *context_.settings).listProjects())
+        refs.push_back({p.id, p.title.empty() ? "Untitled" : p.title, static_cast<long long>(p.framedCount()),
+                        static_cast<long long>(p.chunks.size()), p.updatedAt});
+    if (refs != savedProjects_) {
+        savedProjects_ = std::move(refs);
+        emit savedProjectsChanged();
+    }
+}
+
+// ---- QML-facing adaptors -------------------------------------------------------------
+
+void ProjectStore::setSelectedStageIndex(int index)
+{
+    if (auto stage = pipelineStageFromRaw(index))
+        setSelectedStage(*stage);
+}
+
+QString ProjectStore::selectedChunkIDText() const
+{
+    return selectedChunkID_ ? QString::fromStdString(selectedChunkID_->text()) : QString();
+}
+
+void ProjectStore::setSelectedChunkIDText(const QString& text)
+{
+    setSelectedChunkID(Uuid::parse(text.toStdString()));
+}
+
+QString ProjectStore::runningTaskText() const
+{
+    return runningTask_ ? QString::fromStdString(*runningTask_) : QString();
+}
+
+QVariant ProjectStore::taskProgressValue() const
+{
+    return taskProgress_ ? QVariant(*taskProgress_) : QVariant();
+}
+
+QString ProjectStore::lastErrorText() const
+{
+    return lastError_ ? QString::fromStdString(*lastError_) : QString();
+}
+
+void ProjectStore::setLastErrorText(const QString& text)
+{
+    setLastError(text.isEmpty() ? std::nullopt : std::optional<std::string>(text.toStdString()));
+}
+
+QVariantList ProjectStore::savedProjectsList() const
+{
+    QVariantList list;
+    for (const auto& ref : savedProjects_) {
+        QVariantMap row;
+        row["id"] = QString::fromStdString(ref.id.text());
+        row["title"] = QString::fromStdString(ref.title);
+        row["framed"] = ref.framed;
+        row["total"] = ref.total;
+        row["updatedAt"] = QString::fromStdString(formatIsoDate(ref.updatedAt));
+        list.push_back(row);
+    }
+    return list;
+}
+
+void ProjectStore::openProjectById(const QString& id)
+{
+    if (auto uuid = Uuid::parse(id.toStdString()))
+        openProject(*uuid);
+}
+
+} // namespace vl

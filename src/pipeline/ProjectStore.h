@@ -1,0 +1,266 @@
+#pragma once
+
+#include "model/Project.h"
+#include "model/Settings.h"
+#include "model/Uuid.h"
+#include "pipeline/AssetURLCache.h"
+#include "pipeline/PipelineServices.h"
+#include "pipeline/Workers.h"
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QTimer>
+#include <QVariant>
+
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace vl {
+
+// One row of the saved-projects list.
+struct ProjectRef {
+    Uuid id;
+    std::string title; // "Untitled" when the project's title is empty
+    long long framed = 0;
+    long long total = 0;
+    Date updatedAt;
+
+    friend bool operator==(const ProjectRef&, const ProjectRef&) = default;
+};
+
+// Where the store finds what lies outside the process. Production code fills it
+// from the platform; tests point it at temporary folders and fakes.
+struct StoreContext {
+    Settings* settings = nullptr;               // the user's defaults (required)
+    std::filesystem::path projectsRoot;         // folder holding one folder per project
+    std::function<std::optional<std::string>()> loadKey; // the stored fal key, if any
+    std::chrono::milliseconds autosaveDelay{1000};
+};
+
+class ProjectStore;
+
+// Handed to a worker running inside the store's run wrapper. Thread-safe: every
+// report is carried to the main thread, where it updates that run's own label
+// and progress.
+class RunReporter {
+public:
+    RunReporter(ProjectStore* store, long long runId, std::stop_token stop)
+        : store_(store), runId_(runId), stop_(std::move(stop)) {}
+
+    const std::stop_token& stop() const { return stop_; }
+    void progress(double fraction) const;
+    void statusText(std::string text) const;
+    void queuePosition(std::optional<long long> position) const;
+
+private:
+    ProjectStore* store_;
+    long long runId_;
+    std::stop_token stop_;
+};
+
+// The one object the whole application shares: it owns the open project, runs
+// every pipeline operation and publishes what is running, how far it got and
+// the last error. It lives on the main thread; blocking work runs on Workers and
+// its result is applied back here, and only to the project it started on.
+class ProjectStore final : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(int selectedStage READ selectedStageIndex WRITE setSelectedStageIndex NOTIFY selectedStageChanged)
+    Q_PROPERTY(QString selectedChunkID READ selectedChunkIDText WRITE setSelectedChunkIDText NOTIFY selectedChunkIDChanged)
+    Q_PROPERTY(bool timingInProgress READ timingInProgress NOTIFY timingInProgressChanged)
+    Q_PROPERTY(bool busy READ isBusy NOTIFY runningTaskChanged)
+    Q_PROPERTY(QString runningTask READ runningTaskText NOTIFY runningTaskChanged)
+    Q_PROPERTY(QVariant taskProgress READ taskProgressValue NOTIFY taskProgressChanged)
+    Q_PROPERTY(QString lastError READ lastErrorText WRITE setLastErrorText NOTIFY lastErrorChanged)
+    Q_PROPERTY(bool hasLastError READ hasLastError NOTIFY lastErrorChanged)
+    Q_PROPERTY(QString generationModel READ generationModelText WRITE updateGenerationModelText NOTIFY generationModelChanged)
+    Q_PROPERTY(QString editWorkflow READ editWorkflowText WRITE updateEditWorkflowText NOTIFY editWorkflowChanged)
+    Q_PROPERTY(QString proxyBaseURL READ proxyBaseURLText WRITE updateProxyBaseURLText NOTIFY proxyBaseURLChanged)
+    Q_PROPERTY(bool hasFalAPIKey READ hasFalAPIKey WRITE setHasFalAPIKey NOTIFY hasFalAPIKeyChanged)
+    Q_PROPERTY(QVariantList savedProjects READ savedProjectsList NOTIFY savedProjectsChanged)
+
+public:
+    ProjectStore(std::optional<Project> project, PipelineServices services, StoreContext context,
+                 QObject* parent = nullptr);
+    ~ProjectStore() override;
+
+    // ---- The open project -------------------------------------------------
+    const Project& project() const { return project_; }
+    // Replaces the open project (announces it and schedules the autosave).
+    void setProject(Project project);
+    // Edits the open project in place, then announces it and schedules the autosave.
+    template <typename Edit>
+    void editProject(Edit&& edit)
+    {
+        edit(project_);
+        projectDidChange();
+    }
+
+    static Project defaultNewProject();
+    static Project sampleProject();
+
+    // ---- Published state ----------------------------------------------------
+    PipelineStage selectedStage() const { return selectedStage_; }
+    void setSelectedStage(PipelineStage stage);
+    const std::optional<Uuid>& selectedChunkID() const { return selectedChunkID_; }
+    void setSelectedChunkID(std::optional<Uuid> id);
+    const std::set<Uuid>& processingCharacterIDs() const { return processingCharacterIDs_; }
+    bool timingInProgress() const { return timingInProgress_; }
+    const std::optional<std::string>& runningTask() const { return runningTask_; }
+    const std::optional<double>& taskProgress() const { return taskProgress_; }
+    const std::optional<std::string>& lastError() const { return lastError_; }
+    void setLastError(std::optional<std::string> message);
+    const std::string& generationModel() const { return generationModel_; }
+    const std::string& editWorkflow() const { return editWorkflow_; }
+    const std::string& proxyBaseURL() const { return proxyBaseURL_; }
+    bool hasFalAPIKey() const { return hasFalAPIKey_; }
+    void setHasFalAPIKey(bool value);
+    const std::vector<ProjectRef>& savedProjects() const { return savedProjects_; }
+    const PipelineServices& services() const { return services_; }
+    const StoreContext& context() const { return context_; }
+    // Shared with workers: uploads fill it from any thread.
+    AssetURLCache& assetURLCache() { return *assetURLCache_; }
+
+    // Plain setters of the three settings (not persisted) and the persisting updates.
+    void setGenerationModel(std::string value);
+    void setEditWorkflow(std::string value);
+    void setProxyBaseURL(std::string value);
+    void updateGenerationModel(std::string value);
+    void updateEditWorkflow(std::string value);
+    void updateProxyBaseURL(std::string value);
+
+    // ---- Reporting handlers (any thread) -----------------------------------
+    // They act on the most recent run still going; with none running they set
+    // the published values directly.
+    void progressHandler(double fraction);
+    void statusTextHandler(std::string text);
+    void queueUpdateHandler(std::optional<long long> position);
+
+    // ---- The run wrapper ----------------------------------------------------
+    // Publishes `label`, clears progress and the banner, runs `work` on a worker
+    // and, back on the main thread, applies its result if the open project is
+    // still the one it started on. A failure's sentence becomes the banner; a
+    // cancellation shows nothing. `stillCurrent` may narrow the project check.
+    using Work = std::function<ApplyFn(RunReporter&)>;
+    void run(std::string label, Workers::Pool pool, Work work, std::function<bool()> stillCurrent = {},
+             std::function<void()> finally = {});
+
+    // The user-facing sentence of a failure, or nothing for a cancellation.
+    static std::optional<std::string> messageFor(const std::exception_ptr& error);
+
+    Workers& workers() { return workers_; }
+
+    // ---- Project management -------------------------------------------------
+    void newProject();
+    void resetProject();
+    void openProject(const Uuid& id);
+    void refreshSavedProjects();
+    // Writes the open project now if an autosave is pending (at quit).
+    void flushAutosave();
+
+    // ---- Audio import and timing --------------------------------------------
+
+    // ---- Characters and reference uploads -----------------------------------
+
+    // ---- Storyboard, elements and frames ------------------------------------
+
+    // ---- Motion and export --------------------------------------------------
+
+    // ---- QML-facing adaptors ------------------------------------------------
+    int selectedStageIndex() const { return static_cast<int>(selectedStage_); }
+    void setSelectedStageIndex(int index);
+    QString selectedChunkIDText() const;
+    void setSelectedChunkIDText(const QString& text);
+    bool isBusy() const { return runningTask_.has_value(); }
+    QString runningTaskText() const;
+    QVariant taskProgressValue() const;
+    QString lastErrorText() const;
+    void setLastErrorText(const QString& text);
+    bool hasLastError() const { return lastError_.has_value(); }
+    QString generationModelText() const { return QString::fromStdString(generationModel_); }
+    QString editWorkflowText() const { return QString::fromStdString(editWorkflow_); }
+    QString proxyBaseURLText() const { return QString::fromStdString(proxyBaseURL_); }
+    void updateGenerationModelText(const QString& v) { updateGenerationModel(v.toStdString()); }
+    void updateEditWorkflowText(const QString& v) { updateEditWorkflow(v.toStdString()); }
+    void updateProxyBaseURLText(const QString& v) { updateProxyBaseURL(v.toStdString()); }
+    QVariantList savedProjectsList() const;
+    Q_INVOKABLE void dismissError() { setLastError(std::nullopt); }
+    Q_INVOKABLE void newProjectFromMenu() { newProject(); }
+    Q_INVOKABLE void resetProjectFromMenu() { resetProject(); }
+    Q_INVOKABLE void openProjectById(const QString& id);
+    Q_INVOKABLE void refreshSavedProjectsFromMenu() { refreshSavedProjects(); }
+
+signals:
+    void projectChanged();
+    void selectedStageChanged();
+    void selectedChunkIDChanged();
+    void processingCharacterIDsChanged();
+    void timingInProgressChanged();
+    void runningTaskChanged();
+    void taskProgressChanged();
+    void lastErrorChanged();
+    void generationModelChanged();
+    void editWorkflowChanged();
+    void proxyBaseURLChanged();
+    void hasFalAPIKeyChanged();
+    void savedProjectsChanged();
+    void projectSaved();
+
+private:
+    friend class RunReporter;
+
+    struct RunState {
+        long long id;
+        std::optional<std::string> label;
+        std::optional<double> progress;
+    };
+
+    void projectDidChange();
+    void autosave();
+    // Saves without touching the banner; true on success.
+    bool saveQuietly(const Project& project);
+
+    long long beginRun(std::string label);
+    void endRun(long long runId);
+    RunState* findRun(long long runId);
+    void publishRuns();
+    void reportProgress(long long runId, double fraction);
+    void reportStatusText(long long runId, std::string text);
+    void reportQueuePosition(long long runId, std::optional<long long> position);
+
+    void setRunningTask(std::optional<std::string> value);
+    void setTaskProgress(std::optional<double> value);
+    void setTimingInProgress(bool value);
+    void setProcessingCharacterIDs(std::set<Uuid> ids);
+
+    Project project_;
+    PipelineStage selectedStage_ = PipelineStage::intake;
+    std::optional<Uuid> selectedChunkID_;
+    std::set<Uuid> processingCharacterIDs_;
+    bool timingInProgress_ = false;
+    std::optional<std::string> runningTask_;
+    std::optional<double> taskProgress_;
+    std::optional<std::string> lastError_;
+    std::string generationModel_;
+    std::string editWorkflow_;
+    std::string proxyBaseURL_;
+    bool hasFalAPIKey_ = false;
+    PipelineServices services_;
+    std::vector<ProjectRef> savedProjects_;
+
+    StoreContext context_;
+    std::shared_ptr<AssetURLCache> assetURLCache_ = std::make_shared<AssetURLCache>();
+    QTimer autosaveTimer_;
+    std::vector<RunState> runs_; // oldest first; the newest owns the published label
+    long long nextRunId_ = 1;
+
+    // Declared last: destroyed first, so no worker outlives the state above.
+    Workers workers_;
+};
+
+} // namespace vl

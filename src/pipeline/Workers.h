@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QObject>
+#include <QThreadPool>
+
+#include <exception>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <stop_token>
+#include <vector>
+
+namespace vl {
+
+// What a worker hands back: a closure to run on the owner's thread, or the
+// exception it failed with.
+using ApplyFn = std::function<void()>;
+
+struct JobOutcome {
+    ApplyFn apply;            // set on success (may be empty: nothing to apply)
+    std::exception_ptr error; // set on failure, vl::Cancelled included
+};
+
+// The two pools blocking engine calls run on. Network-bound jobs mostly wait on
+// the vendor, so that pool is wide enough for a full window of frame requests;
+// CPU-bound jobs (transcoding, rendering, export) get one thread per core.
+// Destroying Workers asks every job to stop and waits for all of them.
+class Workers {
+public:
+    enum class Pool { network, cpu };
+
+    explicit Workers(QObject* owner, int networkThreads = 16);
+    ~Workers();
+    Workers(const Workers&) = delete;
+    Workers& operator=(const Workers&) = delete;
+
+    // Runs `work` on a pool thread with a stop token of its own; `done` runs on
+    // the owner's thread with the outcome. Returns the job's stop source.
+    std::shared_ptr<std::stop_source> start(Pool pool, std::function<ApplyFn(std::stop_token)> work,
+                                            std::function<void(JobOutcome)> done);
+
+    // Posts `fn` to the owner's thread (for progress reports from workers).
+    void post(std::function<void()> fn) const;
+
+    void stopAll();
+    void waitForDone();
+    int activeCount() const;
+
+private:
+    QObject* owner_;
+    QThreadPool network_;
+    QThreadPool cpu_;
+    mutable std::mutex mutex_;
+    std::vector<std::shared_ptr<std::stop_source>> active_;
+    bool shuttingDown_ = false;
+};
+
+} // namespace vl

@@ -1,0 +1,75 @@
+#pragma once
+
+// A harness for ProjectStore tests: a temporary projects root, in-memory
+// settings and key, and helpers that spin the event loop until work settles.
+
+#include "model/Files.h"
+#include "model/Settings.h"
+#include "pipeline/ProjectStore.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace vl::testing {
+
+// Spins the main event loop until `done` holds or `timeoutMs` passes.
+inline bool waitUntil(const std::function<bool()>& done, int timeoutMs = 10000)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!done()) {
+        if (timer.elapsed() > timeoutMs)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+    return true;
+}
+
+// Lets the event loop run for a while (timers, queued results).
+inline void spin(int ms)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < ms)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+}
+
+struct StoreHarness {
+    files::TemporaryDirectory folder{"store-test"};
+    MemorySettings settings;
+    std::optional<std::string> storedKey;
+    std::chrono::milliseconds autosaveDelay{1000};
+
+    std::filesystem::path projectsRoot() const { return folder.path() / "projects"; }
+
+    StoreContext context()
+    {
+        StoreContext c;
+        c.settings = &settings;
+        c.projectsRoot = projectsRoot();
+        c.loadKey = [this] { return storedKey; };
+        c.autosaveDelay = autosaveDelay;
+        return c;
+    }
+
+    std::unique_ptr<ProjectStore> make(std::optional<Project> project = std::nullopt,
+                                       PipelineServices services = {})
+    {
+        return std::make_unique<ProjectStore>(std::move(project), std::move(services), context());
+    }
+
+    // Waits until no job of the store is running and queued results have landed.
+    static bool waitForIdle(ProjectStore& store, int timeoutMs = 20000)
+    {
+        const bool idle = waitUntil([&] { return store.workers().activeCount() == 0; }, timeoutMs);
+        QCoreApplication::processEvents();
+        return idle;
+    }
+};
+
+} // namespace vl::testing
