@@ -149,6 +149,7 @@ bool SpeechTranscriber::isAvailable() const
 std::vector<TimedChunk> SpeechTranscriber::recognizeWords(const fs::path& audioFile, std::stop_token stop,
                                                           double* duration) const
 {
+    throwIfCancelled(stop); // before the model load, which takes a while
     SpeechRecognizer recognizer(modelFolder_);
     std::size_t sampleCount = 0;
     decodeAudio(audioFile, SpeechRecognizer::sampleRate, stop, [&](std::span<const std::int16_t> samples) {
