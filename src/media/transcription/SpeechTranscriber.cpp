@@ -8,6 +8,7 @@
 #include <cctype>
 #include <climits>
 #include <mutex>
+#include <string>
 
 #include <pocketsphinx.h>
 #include <sphinxbase/err.h>
@@ -63,8 +64,12 @@ SpeechRecognizer::SpeechRecognizer(const fs::path& modelFolder)
     if (!modelPresent(modelFolder))
         throw TranscriptionError::noEngineAvailable();
     const ModelFiles files = modelFiles(modelFolder);
-    decoder_->config = cmd_ln_init(nullptr, ps_args(), TRUE, "-hmm", files.acoustic.c_str(), "-lm",
-                                   files.languageModel.c_str(), "-dict", files.dictionary.c_str(), nullptr);
+    std::vector<std::string> args = {"-hmm", files.acoustic.string(), "-lm", files.languageModel.string(),
+                                     "-dict", files.dictionary.string()};
+    std::vector<char*> argv;
+    for (auto& arg : args)
+        argv.push_back(arg.data());
+    decoder_->config = cmd_ln_parse_r(nullptr, ps_args(), static_cast<int32>(argv.size()), argv.data(), FALSE);
     if (!decoder_->config)
         throw TranscriptionError::noEngineAvailable();
     decoder_->ps = ps_init(decoder_->config);
