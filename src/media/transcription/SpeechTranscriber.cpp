@@ -44,6 +44,10 @@ struct SpeechRecognizer::Decoder {
     cmd_ln_t* config = nullptr;
     ps_decoder_t* ps = nullptr;
     int framesPerSecond = 100;
+    std::size_t samplesFed = 0;
+    std::size_t utteranceStart = 0; // in samples
+    bool heardSpeech = false;
+    std::vector<TimedChunk> words;
 
     ~Decoder()
     {
@@ -51,6 +55,35 @@ struct SpeechRecognizer::Decoder {
             ps_free(ps);
         if (config)
             cmd_ln_free_r(config);
+    }
+
+    void endUtterance()
+    {
+        if (ps_end_utt(ps) < 0)
+            throw TranscriptionError::failed("The speech recogniser could not finish.");
+        // Frame numbers keep counting across utterances from the decoder's first
+        // sample (its silence detector keeps the stream's clock), so they are
+        // already times within the recording.
+        const double frame = 1.0 / framesPerSecond;
+        for (ps_seg_t* seg = ps_seg_iter(ps); seg; seg = ps_seg_next(seg)) {
+            const char* token = ps_seg_word(seg);
+            std::string word = wordForToken(token ? token : "");
+            if (word.empty())
+                continue;
+            int startFrame = 0;
+            int endFrame = 0;
+            ps_seg_frames(seg, &startFrame, &endFrame);
+            // End frames are inclusive: a word active in frames 10..19 ends at 0.2 s.
+            words.push_back({std::move(word), startFrame * frame, (endFrame + 1) * frame});
+        }
+    }
+
+    void startUtterance()
+    {
+        if (ps_start_utt(ps) < 0)
+            throw TranscriptionError::failed("The speech recogniser could not start.");
+        utteranceStart = samplesFed;
+        heardSpeech = false;
     }
 };
 
@@ -64,12 +97,8 @@ SpeechRecognizer::SpeechRecognizer(const fs::path& modelFolder)
     if (!modelPresent(modelFolder))
         throw TranscriptionError::noEngineAvailable();
     const ModelFiles files = modelFiles(modelFolder);
-    std::vector<std::string> args = {"-hmm", files.acoustic.string(), "-lm", files.languageModel.string(),
-                                     "-dict", files.dictionary.string()};
-    std::vector<char*> argv;
-    for (auto& arg : args)
-        argv.push_back(arg.data());
-    decoder_->config = cmd_ln_parse_r(nullptr, ps_args(), static_cast<int32>(argv.size()), argv.data(), FALSE);
+    decoder_->config = cmd_ln_init(nullptr, ps_args(), TRUE, "-hmm", files.acoustic.c_str(), "-lm",
+                                   files.languageModel.c_str(), "-dict", files.dictionary.c_str(), nullptr);
     if (!decoder_->config)
         throw TranscriptionError::noEngineAvailable();
     decoder_->ps = ps_init(decoder_->config);
@@ -78,42 +107,39 @@ SpeechRecognizer::SpeechRecognizer(const fs::path& modelFolder)
     decoder_->framesPerSecond = cmd_ln_int32_r(decoder_->config, "-frate");
     if (decoder_->framesPerSecond <= 0)
         decoder_->framesPerSecond = 100;
-    if (ps_start_utt(decoder_->ps) < 0)
-        throw TranscriptionError::failed("The speech recogniser could not start.");
+    decoder_->startUtterance();
 }
 
 SpeechRecognizer::~SpeechRecognizer() = default;
 
 void SpeechRecognizer::feed(std::span<const std::int16_t> samples)
 {
-    // ps_process_raw counts in int; hand over very large blocks in pieces.
-    constexpr std::size_t maxBlock = 1 << 20;
+    // A whole song as one utterance makes the final search pass long (seconds,
+    // with no way to stop it) and memory grow with the song. So each pause the
+    // recogniser hears closes an utterance, and a long stretch without one is
+    // cut anyway.
+    constexpr std::size_t piece = sampleRate / 10;
+    constexpr std::size_t longestUtterance = std::size_t{30} * sampleRate;
+    Decoder& d = *decoder_;
     while (!samples.empty()) {
-        const std::size_t n = std::min(samples.size(), maxBlock);
-        if (ps_process_raw(decoder_->ps, samples.data(), n, FALSE, FALSE) < 0)
+        const std::size_t n = std::min(samples.size(), piece);
+        if (ps_process_raw(d.ps, samples.data(), n, FALSE, FALSE) < 0)
             throw TranscriptionError::failed("The speech recogniser could not read the audio.");
+        d.samplesFed += n;
         samples = samples.subspan(n);
+        const bool inSpeech = ps_get_in_speech(d.ps) != 0;
+        d.heardSpeech = d.heardSpeech || inSpeech;
+        if ((d.heardSpeech && !inSpeech) || d.samplesFed - d.utteranceStart >= longestUtterance) {
+            d.endUtterance();
+            d.startUtterance();
+        }
     }
 }
 
 std::vector<TimedChunk> SpeechRecognizer::finish()
 {
-    if (ps_end_utt(decoder_->ps) < 0)
-        throw TranscriptionError::failed("The speech recogniser could not finish.");
-    std::vector<TimedChunk> words;
-    const double frame = 1.0 / decoder_->framesPerSecond;
-    for (ps_seg_t* seg = ps_seg_iter(decoder_->ps); seg; seg = ps_seg_next(seg)) {
-        const char* token = ps_seg_word(seg);
-        std::string word = wordForToken(token ? token : "");
-        if (word.empty())
-            continue;
-        int startFrame = 0;
-        int endFrame = 0;
-        ps_seg_frames(seg, &startFrame, &endFrame);
-        // End frames are inclusive: a word active in frames 10..19 ends at 0.2 s.
-        words.push_back({std::move(word), startFrame * frame, (endFrame + 1) * frame});
-    }
-    return words;
+    decoder_->endUtterance();
+    return std::move(decoder_->words);
 }
 
 std::string SpeechRecognizer::wordForToken(std::string_view token)

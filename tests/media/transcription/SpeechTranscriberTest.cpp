@@ -9,6 +9,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <future>
 #include <fstream>
 
 namespace vl {
@@ -105,9 +107,16 @@ protected:
 
 TEST_F(Speech, recognisesSpokenWordsInOrderWithinTheAudio)
 {
+    // Two phrases with a long pause between them, so the second one is heard
+    // as an utterance of its own and must still be timed from the file's start.
     const double silence = 1.0;
-    const fs::path audio = test::speech(folder.path(), "speech.wav",
-                                        "hello world, the quick brown fox jumps over the lazy dog", silence);
+    const double pause = 2.0;
+    const fs::path first = test::speech(folder.path(), "first.wav", "hello world, the quick brown fox", silence);
+    const fs::path second = test::speech(folder.path(), "second.wav", "jumps over the lazy dog", pause);
+    const fs::path audio = folder.path() / "speech.wav";
+    ASSERT_EQ(runChildProcess("/usr/bin/sox", {first.string(), second.string(), audio.string()}, {}).exitStatus, 0);
+    double firstLength = 0;
+    SpeechTranscriber().recognizeWords(first, {}, &firstLength);
     double duration = 0;
     const auto recognised = SpeechTranscriber().recognizeWords(audio, {}, &duration);
     ASSERT_GE(recognised.size(), 5u);
@@ -123,6 +132,7 @@ TEST_F(Speech, recognisesSpokenWordsInOrderWithinTheAudio)
     }
     // Times count from the start of the file, leading silence included.
     EXPECT_GE(recognised.front().start, silence - 0.3);
+    EXPECT_GE(recognised.back().start, firstLength + pause - 0.3);
 
     std::vector<std::string> progress;
     const auto result = SpeechTranscriber().transcribe(
@@ -156,10 +166,25 @@ TEST_F(Speech, silenceGivesNothing)
 
 TEST_F(Speech, stopsWhenCancelled)
 {
-    const fs::path audio = test::speech(folder.path(), "speech.wav", "one two three four five six seven");
-    std::stop_source stop;
-    stop.request_stop();
-    EXPECT_THROW(SpeechTranscriber().transcribe(audio, {}, stop.get_token()), Cancelled);
+    const fs::path audio = test::speech(
+        folder.path(), "speech.wav",
+        "one two three four five six seven eight nine ten. Eleven twelve thirteen fourteen fifteen. "
+        "Sixteen seventeen eighteen nineteen twenty. One two three four five six seven eight nine ten.");
+    for (const double stopAfter : {0.0, 1.5}) {
+        std::stop_source stop;
+        if (stopAfter == 0)
+            stop.request_stop();
+        auto run = std::async(std::launch::async,
+                              [&] { return SpeechTranscriber().transcribe(audio, {}, stop.get_token()); });
+        if (stopAfter > 0) {
+            // Long enough to be past the model load and into the recording.
+            ASSERT_EQ(run.wait_for(std::chrono::duration<double>(stopAfter)), std::future_status::timeout);
+            stop.request_stop();
+        }
+        const auto stopped = std::chrono::steady_clock::now();
+        EXPECT_THROW(run.get(), Cancelled) << stopAfter;
+        EXPECT_LT(std::chrono::steady_clock::now() - stopped, std::chrono::seconds(2)) << stopAfter;
+    }
 }
 
 TEST_F(Speech, unreadableAudioIsTheDecodersError)
