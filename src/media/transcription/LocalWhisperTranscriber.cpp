@@ -170,6 +170,9 @@ std::optional<fs::path> whichWhisper(const WhisperLookupPaths& paths, std::stop_
 WhisperLocator::WhisperLocator(WhisperLookupPaths paths)
     : paths_(std::move(paths))
 {
+    // Ask `which` right away, so the first screen to ask already has its answer.
+    std::lock_guard lock(mutex_);
+    startRefreshLocked();
 }
 
 WhisperLocator::~WhisperLocator()

@@ -25,7 +25,8 @@ public:
     SpeechRecognizer& operator=(const SpeechRecognizer&) = delete;
 
     void feed(std::span<const std::int16_t> samples);
-    // Ends the recording and returns its words in order, fillers and silences left out.
+    // Ends the recording and returns its words in order, fillers and silences left
+    // out, timed from the first sample fed. Call it once.
     std::vector<TimedChunk> finish();
 
     // The dictionary word behind a recogniser token: "" for fillers and silences,
