@@ -1,0 +1,129 @@
+#include "media/motion/AVFoundationMotionRenderer.h"
+
+#include "media/motion/ClipWriter.h"
+#include "media/motion/FrameImage.h"
+#include "media/motion/MotionError.h"
+#include "model/Cancellation.h"
+
+#include <opencv2/imgproc.hpp>
+
+#include <algorithm>
+#include <cmath>
+
+namespace vl {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr double panMargin = 1.22;
+
+} // namespace
+
+PanZoomPainter::PanZoomPainter(const cv::Mat& image, const ClipMotion& motion)
+    : motion_(motion)
+{
+    CV_Assert(image.type() == CV_8UC4 && !image.empty());
+    const double frameAspect = static_cast<double>(motion.width) / static_cast<double>(motion.height);
+    const double imageAspect = static_cast<double>(image.cols) / static_cast<double>(image.rows);
+    if (frameAspect < imageAspect) {
+        coverHeight_ = static_cast<double>(motion.height);
+        coverWidth_ = coverHeight_ * imageAspect;
+    } else {
+        coverWidth_ = static_cast<double>(motion.width);
+        coverHeight_ = coverWidth_ / imageAspect;
+    }
+
+    // Transparent pixels over the fill, once: resampling commutes with compositing
+    // over a flat colour, so frames can then be drawn from an opaque picture.
+    cv::Mat bgr(image.size(), CV_8UC3);
+    for (int y = 0; y < image.rows; ++y) {
+        const auto* in = image.ptr<cv::Vec4b>(y);
+        auto* out = bgr.ptr<cv::Vec3b>(y);
+        for (int x = 0; x < image.cols; ++x) {
+            const int a = in[x][3];
+            for (int c = 0; c < 3; ++c)
+                out[x][c] = static_cast<uchar>(
+                    (in[x][c] * a + static_cast<int>(panZoomBackground[c]) * (255 - a) + 127) / 255);
+        }
+    }
+
+    // The cubic filter only looks at four source pixels a side, so a picture much
+    // larger than it is ever drawn would alias; area-average it down to its
+    // largest drawn size first.
+    const double largestZoom = std::max(motion.zoomStart, motion.zoomEnd) * panMargin;
+    const double largestScale = coverWidth_ * largestZoom / image.cols;
+    if (largestScale > 0 && largestScale < 0.5) {
+        const cv::Size size(std::max(1, static_cast<int>(std::ceil(image.cols * largestScale))),
+                            std::max(1, static_cast<int>(std::ceil(image.rows * largestScale))));
+        cv::resize(bgr, source_, size, 0, 0, cv::INTER_AREA);
+    } else {
+        source_ = bgr;
+    }
+}
+
+void PanZoomPainter::draw(std::int64_t i, std::int64_t n, cv::Mat& frame) const
+{
+    const int width = static_cast<int>(motion_.width);
+    const int height = static_cast<int>(motion_.height);
+    frame.create(height, width, CV_8UC3);
+
+    const double t = static_cast<double>(i) / static_cast<double>(std::max<std::int64_t>(n, 1));
+    const double s = easeInOut(t);
+    const double zoom = (motion_.zoomStart + s * (motion_.zoomEnd - motion_.zoomStart)) * panMargin;
+    const double drawnWidth = coverWidth_ * zoom;
+    const double drawnHeight = coverHeight_ * zoom;
+    const double ox = motion_.offsetStart.x + s * (motion_.offsetEnd.x - motion_.offsetStart.x);
+    const double oy = motion_.offsetStart.y + s * (motion_.offsetEnd.y - motion_.offsetStart.y);
+
+    // Placement in a y-up surface (origin bottom-left), as the offsets are defined.
+    const double left = -(ox + 0.5) * (drawnWidth - width);
+    const double bottom = -(oy + 0.5) * (drawnHeight - height);
+    const double top = height - bottom - drawnHeight; // the image's top edge, in rows from the top
+
+    // A vanishing or mirrored size draws nothing: only the fill shows.
+    if (!(drawnWidth > 1e-6 && drawnHeight > 1e-6)) {
+        frame.setTo(panZoomBackground);
+        return;
+    }
+
+    // Destination pixel centre (x + 0.5) maps back to source position (x + 0.5 - left) * sx,
+    // less half a pixel for OpenCV's pixel-centre convention.
+    const double sx = source_.cols / drawnWidth;
+    const double sy = source_.rows / drawnHeight;
+    const cv::Matx23d inverse(sx, 0, (0.5 - left) * sx - 0.5, 0, sy, (0.5 - top) * sy - 0.5);
+    cv::warpAffine(source_, frame, inverse, frame.size(), cv::INTER_CUBIC | cv::WARP_INVERSE_MAP,
+                   cv::BORDER_CONSTANT, panZoomBackground);
+}
+
+fs::path AVFoundationMotionRenderer::render(const fs::path& imagePath, const ClipMotion& motion,
+                                            const fs::path& outputURL, const Progress& onProgress,
+                                            std::stop_token stop) const
+{
+    const auto image = loadFrameImage(imagePath);
+    if (!image)
+        throw MotionError::cannotLoadImage(imagePath.string());
+    if (outputURL.has_parent_path())
+        fs::create_directories(outputURL.parent_path());
+    checkClipMotion(motion);
+
+    ClipWriter writer(outputURL, static_cast<int>(motion.width), static_cast<int>(motion.height),
+                      static_cast<int>(effectiveRate(motion)));
+    const PanZoomPainter painter(*image, motion);
+    const std::int64_t n = frameCount(motion);
+    cv::Mat frame;
+    for (std::int64_t i = 0; i < n; ++i) {
+        throwIfCancelled(stop);
+        painter.draw(i, n, frame);
+        writer.append(frame.data, static_cast<std::ptrdiff_t>(frame.step), ClipWriter::Layout::bgr24);
+        if (onProgress)
+            onProgress(static_cast<double>(i) / static_cast<double>(n));
+    }
+    throwIfCancelled(stop);
+    writer.finish();
+    if (onProgress)
+        onProgress(1.0);
+    return outputURL;
+}
+
+} // namespace vl
