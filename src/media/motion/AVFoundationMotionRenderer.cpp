@@ -18,6 +18,9 @@ namespace {
 
 constexpr double panMargin = 1.22;
 
+// Far-off edges of a hugely zoomed image still have to become an int safely.
+int pixelIndex(double v) { return static_cast<int>(std::clamp(v, -1e9, 1e9)); }
+
 } // namespace
 
 PanZoomPainter::PanZoomPainter(const cv::Mat& image, const ClipMotion& motion)
@@ -81,19 +84,54 @@ void PanZoomPainter::draw(std::int64_t i, std::int64_t n, cv::Mat& frame) const
     const double bottom = -(oy + 0.5) * (drawnHeight - height);
     const double top = height - bottom - drawnHeight; // the image's top edge, in rows from the top
 
-    // A vanishing or mirrored size draws nothing: only the fill shows.
-    if (!(drawnWidth > 1e-6 && drawnHeight > 1e-6)) {
+    const double right = left + drawnWidth;
+    const double bottomEdge = top + drawnHeight;
+
+    // Frame pixels the image touches at all; a vanishing or mirrored size touches none.
+    const int x0 = std::max(0, pixelIndex(std::floor(left)));
+    const int x1 = std::min(width, pixelIndex(std::ceil(right)));
+    const int y0 = std::max(0, pixelIndex(std::floor(top)));
+    const int y1 = std::min(height, pixelIndex(std::ceil(bottomEdge)));
+    if (!(drawnWidth > 1e-6 && drawnHeight > 1e-6) || x0 >= x1 || y0 >= y1) {
         frame.setTo(panZoomBackground);
         return;
     }
+    if (x0 > 0 || y0 > 0 || x1 < width || y1 < height)
+        frame.setTo(panZoomBackground);
 
     // Destination pixel centre (x + 0.5) maps back to source position (x + 0.5 - left) * sx,
-    // less half a pixel for OpenCV's pixel-centre convention.
+    // less half a pixel for OpenCV's pixel-centre convention. Edge pixels are
+    // replicated for the filter: the fill must not bleed into pixels the image covers.
     const double sx = source_.cols / drawnWidth;
     const double sy = source_.rows / drawnHeight;
-    const cv::Matx23d inverse(sx, 0, (0.5 - left) * sx - 0.5, 0, sy, (0.5 - top) * sy - 0.5);
-    cv::warpAffine(source_, frame, inverse, frame.size(), cv::INTER_CUBIC | cv::WARP_INVERSE_MAP,
-                   cv::BORDER_CONSTANT, panZoomBackground);
+    const cv::Matx23d inverse(sx, 0, (x0 + 0.5 - left) * sx - 0.5, 0, sy, (y0 + 0.5 - top) * sy - 0.5);
+    cv::Mat region = frame(cv::Range(y0, y1), cv::Range(x0, x1));
+    cv::warpAffine(source_, region, inverse, region.size(), cv::INTER_CUBIC | cv::WARP_INVERSE_MAP,
+                   cv::BORDER_REPLICATE);
+
+    // The image's edges fall between pixels: blend the boundary pixels with the fill
+    // by how much of each the image covers.
+    const auto coverage = [](int p, double from, double to) {
+        return std::clamp(std::min(p + 1.0, to) - std::max(static_cast<double>(p), from), 0.0, 1.0);
+    };
+    const auto blend = [&](int x, int y) {
+        const double c = coverage(x, left, right) * coverage(y, top, bottomEdge);
+        if (c >= 1)
+            return;
+        auto& px = frame.at<cv::Vec3b>(y, x);
+        for (int k = 0; k < 3; ++k)
+            px[k] = cv::saturate_cast<uchar>(c * px[k] + (1 - c) * panZoomBackground[k]);
+    };
+    for (int x = x0; x < x1; ++x) {
+        blend(x, y0);
+        if (y1 - 1 != y0)
+            blend(x, y1 - 1);
+    }
+    for (int y = y0 + 1; y < y1 - 1; ++y) {
+        blend(x0, y);
+        if (x1 - 1 != x0)
+            blend(x1 - 1, y);
+    }
 }
 
 fs::path AVFoundationMotionRenderer::render(const fs::path& imagePath, const ClipMotion& motion,

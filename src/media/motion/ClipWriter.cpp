@@ -163,6 +163,8 @@ ClipWriter::ClipWriter(fs::path output, int width, int height, int rate)
         s.codec->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
     av_opt_set(s.codec->priv_data, "preset", clipPreset, 0);
     av_opt_set(s.codec->priv_data, "crf", clipCrf, 0);
+    // x264 prints a statistics report per clip; the journal has no use for it.
+    av_opt_set(s.codec->priv_data, "x264-params", "log=-1", 0);
 
     int rc = avcodec_open2(s.codec, encoder, nullptr);
     if (rc < 0)

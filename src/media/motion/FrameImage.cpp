@@ -7,6 +7,9 @@ namespace vl {
 
 std::optional<cv::Mat> loadFrameImage(const std::filesystem::path& path)
 {
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(path, error))
+        return std::nullopt;
     cv::Mat raw;
     try {
         // UNCHANGED keeps alpha and high bit depths and, like the stored pixels,
