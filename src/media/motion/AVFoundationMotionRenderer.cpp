@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <future>
 
 namespace vl {
 
@@ -149,10 +150,17 @@ fs::path AVFoundationMotionRenderer::render(const fs::path& imagePath, const Cli
                       static_cast<int>(effectiveRate(motion)));
     const PanZoomPainter painter(*image, motion);
     const std::int64_t n = frameCount(motion);
-    cv::Mat frame;
+    // Frame i + 1 is drawn on a helper thread while frame i is encoded, so the
+    // drawing hides behind the encoder instead of adding to it. The pending draw is
+    // declared after the buffers: it is waited for before they go away.
+    cv::Mat frames[2];
+    std::future<void> next = std::async(std::launch::async, [&] { painter.draw(0, n, frames[0]); });
     for (std::int64_t i = 0; i < n; ++i) {
+        next.get();
         throwIfCancelled(stop);
-        painter.draw(i, n, frame);
+        if (i + 1 < n)
+            next = std::async(std::launch::async, [&, i] { painter.draw(i + 1, n, frames[(i + 1) % 2]); });
+        const cv::Mat& frame = frames[i % 2];
         writer.append(frame.data, static_cast<std::ptrdiff_t>(frame.step), ClipWriter::Layout::bgr24);
         if (onProgress)
             onProgress(static_cast<double>(i) / static_cast<double>(n));

@@ -194,17 +194,11 @@ struct ParallaxScene::State {
     GLuint framebuffer = 0;
     GLuint renderbuffer = 0;
     GLuint vertexArray = 0;
-    GLuint pixelBuffer = 0;
-    bool mapped = false;
+    std::vector<std::uint8_t> pixels;
 
     ~State()
     {
         if (current) {
-            if (mapped) {
-                glBindBuffer(GL_PIXEL_PACK_BUFFER, pixelBuffer);
-                glUnmapBuffer(GL_PIXEL_PACK_BUFFER);
-            }
-            glDeleteBuffers(1, &pixelBuffer);
             glDeleteVertexArrays(1, &vertexArray);
             glDeleteFramebuffers(1, &framebuffer);
             glDeleteRenderbuffers(1, &renderbuffer);
@@ -348,10 +342,8 @@ struct ParallaxScene::State {
         glGenVertexArrays(1, &vertexArray); // no attributes: the vertex shader makes the triangle
         glBindVertexArray(vertexArray);
 
-        glGenBuffers(1, &pixelBuffer);
-        glBindBuffer(GL_PIXEL_PACK_BUFFER, pixelBuffer);
-        glBufferData(GL_PIXEL_PACK_BUFFER, static_cast<GLsizeiptr>(width) * height * 4, nullptr, GL_STREAM_READ);
         glPixelStorei(GL_PACK_ALIGNMENT, 1);
+        pixels.resize(static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4);
         if (glGetError() != GL_NO_ERROR)
             throw MotionError::pixelBufferFailed();
     }
@@ -378,31 +370,21 @@ int ParallaxScene::height() const { return state_->height; }
 void ParallaxScene::draw(const PUniforms& uniforms)
 {
     State& s = *state_;
-    if (s.mapped) {
-        glBindBuffer(GL_PIXEL_PACK_BUFFER, s.pixelBuffer);
-        glUnmapBuffer(GL_PIXEL_PACK_BUFFER);
-        s.mapped = false;
-    }
     glBindBuffer(GL_UNIFORM_BUFFER, s.uniformBuffer);
     glBufferSubData(GL_UNIFORM_BUFFER, 0, sizeof uniforms, &uniforms);
     glClearColor(0, 0, 0, 1);
     glClear(GL_COLOR_BUFFER_BIT);
     glDrawArrays(GL_TRIANGLES, 0, 3);
-    glBindBuffer(GL_PIXEL_PACK_BUFFER, s.pixelBuffer);
-    glReadPixels(0, 0, s.width, s.height, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+    glFlush(); // start drawing now; readBack() waits for it
     checkGl("cannot draw the frame");
 }
 
 const std::uint8_t* ParallaxScene::readBack()
 {
     State& s = *state_;
-    glBindBuffer(GL_PIXEL_PACK_BUFFER, s.pixelBuffer);
-    const void* pixels = glMapBufferRange(GL_PIXEL_PACK_BUFFER, 0,
-                                          static_cast<GLsizeiptr>(s.width) * s.height * 4, GL_MAP_READ_BIT);
-    if (!pixels)
-        throw std::runtime_error(glErrorText("cannot read the frame back", glGetError()));
-    s.mapped = true;
-    return static_cast<const std::uint8_t*>(pixels);
+    glReadPixels(0, 0, s.width, s.height, GL_RGBA, GL_UNSIGNED_BYTE, s.pixels.data());
+    checkGl("cannot read the frame back");
+    return s.pixels.data();
 }
 
 fs::path MetalParallaxRenderer::renderParallax(const fs::path& imagePath, const ClipMotion& motion,
@@ -428,12 +410,16 @@ fs::path MetalParallaxRenderer::renderParallax(const fs::path& imagePath, const 
 
     const std::int64_t n = frameCount(motion);
     const std::int64_t failingFrame = std::min<std::int64_t>(1, n - 1);
+    // One frame ahead: while frame i is converted and encoded here, the GPU
+    // (Mesa's rasteriser threads, on the software renderer) draws frame i + 1.
+    scene.draw(parallaxUniforms(motion, 0, n));
     for (std::int64_t i = 0; i < n; ++i) {
         throwIfCancelled(stop);
-        scene.draw(parallaxUniforms(motion, i, n));
         if (forcedFailure == ParallaxFailure::readBack && i == failingFrame)
             throw std::runtime_error("cannot read the frame back (forced)");
         const std::uint8_t* pixels = scene.readBack();
+        if (i + 1 < n)
+            scene.draw(parallaxUniforms(motion, i + 1, n));
         if (forcedFailure == ParallaxFailure::encoder && i == failingFrame)
             throw std::runtime_error("cannot encode video frame (forced)");
         writer.append(pixels, static_cast<std::ptrdiff_t>(width) * 4, ClipWriter::Layout::rgba, true);

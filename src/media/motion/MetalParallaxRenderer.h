@@ -66,9 +66,11 @@ public:
     ParallaxScene(const ParallaxScene&) = delete;
     ParallaxScene& operator=(const ParallaxScene&) = delete;
 
-    // Draws one frame and starts reading it back without waiting for it.
+    // Starts drawing one frame and returns without waiting for it.
     void draw(const PUniforms& uniforms);
-    // The frame drawn last, RGBA with the bottom row first (OpenGL's order).
+    // Waits for the frame drawn last and copies it out: RGBA with the bottom row
+    // first (OpenGL's order). The copy stays valid until the next readBack(), so the
+    // next frame can be drawn while this one is encoded.
     const std::uint8_t* readBack();
 
     int width() const;
