@@ -131,6 +131,9 @@ HttpResponse CurlHttpClient::perform(const HttpRequest& request, std::stop_token
     curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT, timeout);
     curl_easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, 1L);
     curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME, timeout);
+    // Refuses a declared length over the limit before any byte arrives; the write
+    // callback catches answers that do not declare one.
+    curl_easy_setopt(h, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(request.maxResponseBytes));
     curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, onBody);
     curl_easy_setopt(h, CURLOPT_WRITEDATA, &transfer);
     curl_easy_setopt(h, CURLOPT_HEADERFUNCTION, onHeader);
@@ -182,7 +185,7 @@ HttpResponse CurlHttpClient::perform(const HttpRequest& request, std::stop_token
 
     if (result == CURLE_ABORTED_BY_CALLBACK || stop.stop_requested())
         throw Cancelled{};
-    if (transfer.tooLarge)
+    if (transfer.tooLarge || result == CURLE_FILESIZE_EXCEEDED)
         throw HttpError(HttpError::Kind::tooLarge,
                         "The answer from " + request.url + " is larger than "
                             + std::to_string(request.maxResponseBytes >> 20) + " MiB.");

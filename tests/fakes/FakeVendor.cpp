@@ -59,6 +59,10 @@ FakeVendor::FakeVendor() : server_(std::make_unique<httplib::Server>())
     base_ = "http://127.0.0.1:" + std::to_string(port);
     files_["/media/frame.png"] = Reply::text(pngBytes(), 200, "image/png");
     thread_ = std::thread([this] { server_->listen_after_bind(); });
+    // stop() does nothing to a server that is not running yet, so a fake torn down
+    // at once would leave its thread listening forever.
+    while (!server_->is_running())
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }
 
 FakeVendor::~FakeVendor()

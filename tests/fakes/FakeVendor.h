@@ -63,8 +63,8 @@ public:
     // How one job's status requests are answered: each answer in turn, the last one
     // repeating. A held job answers IN_PROGRESS until the test releases it.
     struct JobScript {
-        std::vector<Reply> statuses;
-        std::optional<Reply> result;
+        std::vector<Reply> statuses = {};
+        std::optional<Reply> result = std::nullopt;
         bool held = false;
     };
 
