@@ -128,6 +128,9 @@ struct VerifyCase {
     std::optional<FalCredentialError> error;
 };
 
+// Names the case in test listings instead of dumping its bytes.
+void PrintTo(const VerifyCase& c, std::ostream* out) { *out << c.name; }
+
 class Verification : public CloudTest, public ::testing::WithParamInterface<VerifyCase> {};
 
 const std::string kLongBody = multibyteText(2000);

@@ -70,6 +70,9 @@ struct StatusCase {
     std::vector<std::string> firstLogs = {};
 };
 
+// Names the case in test listings instead of dumping its bytes.
+void PrintTo(const StatusCase& c, std::ostream* out) { *out << c.name; }
+
 class StatusAnswers : public CloudTest, public ::testing::WithParamInterface<StatusCase> {};
 
 TEST_P(StatusAnswers, EndTheWaitAsScripted)
@@ -254,6 +257,9 @@ struct SubmitCase {
     FalError error;
     std::size_t requestsSent;
 };
+
+// Names the case in test listings instead of dumping its bytes.
+void PrintTo(const SubmitCase& c, std::ostream* out) { *out << c.name; }
 
 class SubmitFailures : public CloudTest, public ::testing::WithParamInterface<SubmitCase> {};
 

@@ -121,6 +121,9 @@ struct UploadCase {
     FalError error;
 };
 
+// Names the case in test listings instead of dumping its bytes.
+void PrintTo(const UploadCase& c, std::ostream* out) { *out << c.name; }
+
 class DirectUploadFailures : public CloudTest, public ::testing::WithParamInterface<UploadCase> {};
 
 TEST_P(DirectUploadFailures, EndWithTheirError)
