@@ -1,0 +1,68 @@
+#include "CloudTestSupport.h"
+
+#include <atomic>
+#include <thread>
+
+namespace vl::testing {
+namespace {
+
+using fakes::Reply;
+using fakes::Route;
+
+TEST_F(CloudTest, IdleAnswerEndsAfterTheTimeout)
+{
+    Reply slow = Reply::json({{"ok", true}});
+    slow.delay = std::chrono::seconds(5);
+    vendor.inject(Route::verifyKey, slow);
+    HttpRequest request;
+    request.url = vendor.url("/v1/models");
+    request.timeout = std::chrono::seconds(1);
+    const auto start = std::chrono::steady_clock::now();
+    try {
+        sharedHttpClient().perform(request, {});
+        FAIL();
+    } catch (const HttpError& error) {
+        EXPECT_EQ(error.kind(), HttpError::Kind::timedOut);
+    }
+    EXPECT_LT(secondsSince(start), 3.0);
+}
+
+TEST_F(CloudTest, SlowButSteadyTransferIsNotCut)
+{
+    // Longer in total than the timeout, but never idle that long.
+    // Not a compressible type: the fake would otherwise hold the gzip stream back.
+    Reply steady = Reply::text(std::string(12 * 1024, 'x'), 200, "application/octet-stream");
+    steady.chunkBytes = 1024;
+    steady.chunkDelay = std::chrono::milliseconds(300);
+    vendor.serveFile("/media/steady", steady);
+    HttpRequest request;
+    request.url = vendor.url("/media/steady");
+    request.timeout = std::chrono::seconds(2);
+    EXPECT_EQ(sharedHttpClient().perform(request, {}).body.size(), 12u * 1024);
+}
+
+TEST_F(CloudTest, HeaderWithLineBreakIsNeverSent)
+{
+    HttpRequest request;
+    request.url = vendor.url("/v1/models");
+    request.headers = {{"X-File-Name", "a.jpg\r\nAuthorization: Key stolen"}};
+    try {
+        sharedHttpClient().perform(request, {});
+        FAIL();
+    } catch (const HttpError& error) {
+        EXPECT_EQ(error.kind(), HttpError::Kind::invalidRequest);
+    }
+    EXPECT_EQ(vendor.requestCount(), 0u);
+}
+
+TEST(HttpClientErrors, RefusedConnectionAndOtherSchemesAreTransportErrors)
+{
+    for (const char* address : {"http://127.0.0.1:1/", "file:///etc/passwd", "ftp://127.0.0.1/x"}) {
+        HttpRequest request;
+        request.url = address;
+        EXPECT_THROW(sharedHttpClient().perform(request, {}), HttpError) << address;
+    }
+}
+
+} // namespace
+} // namespace vl::testing
