@@ -24,8 +24,13 @@ QUrl AppShell::mainWindowUrl()
 
 QQuickWindow* AppShell::load(QQmlApplicationEngine& engine)
 {
-    // Fusion follows the window's palette, so menus and dialogs can be made dark.
-    QQuickStyle::setStyle(QStringLiteral("Fusion"));
+    // Fusion follows the window's palette, so menus and dialogs can be made dark. The
+    // style is fixed once per process, before the first QML that uses the controls.
+    static const bool styled = [] {
+        QQuickStyle::setStyle(QStringLiteral("Fusion"));
+        return true;
+    }();
+    Q_UNUSED(styled);
     engine.addImportPath(QStringLiteral("qrc:/"));
 
     QQmlContext* context = engine.rootContext();
