@@ -97,6 +97,15 @@ ApplicationWindow {
         anchors.fill: parent
     }
 
+    // The Open Project submenu's own key: opens File with the submenu showing.
+    Shortcut {
+        sequence: "Ctrl+O"
+        onActivated: {
+            fileMenu.open();
+            openProjectMenu.open();
+        }
+    }
+
     FileDialog {
         id: planFileDialog
         title: "Choose a storyboard plan JSON file to import."

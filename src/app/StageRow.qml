@@ -39,6 +39,7 @@ Rectangle {
             }
         }
         Text {
+            objectName: "stageLabel"
             text: row.label
             color: Theme.cream
             font.pixelSize: 13

@@ -69,16 +69,15 @@ Item {
                     ScrollBar.vertical: ScrollBar {}
 
                     delegate: StageRow {
-                        required property int stage
-                        required property string label
-                        required property string systemImage
-                        required property color dotColor
-                        required property bool isSelected
+                        required property var model
 
-                        objectName: "stageRow" + stage
+                        objectName: "stageRow" + model.stage
                         width: stageList.width - stageList.leftMargin - stageList.rightMargin
-                        symbol: systemImage
-                        onTapped: workspace.selectStage(stage)
+                        label: model.label
+                        symbol: model.systemImage
+                        dotColor: model.dotColor
+                        isSelected: model.isSelected
+                        onTapped: workspace.selectStage(model.stage)
                     }
                 }
 

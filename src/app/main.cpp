@@ -37,6 +37,32 @@ void countingHandler(QtMsgType type, const QMessageLogContext& context, const QS
     previousHandler(type, context, message);
 }
 
+// Without a projects folder nothing can be saved: say so in a window of its own and stop.
+int showStartupError(QGuiApplication& app, const QString& message)
+{
+    std::fprintf(stderr, "Verseloom cannot start: %s\n", message.toLocal8Bit().constData());
+    QQmlApplicationEngine engine;
+    engine.setInitialProperties({{QStringLiteral("message"), message}});
+    engine.loadData(R"qml(
+        import QtQuick
+        Window {
+            id: errorWindow
+            required property string message
+            width: 460; height: 140; visible: true; title: "Verseloom"
+            color: "#031413"
+            Text {
+                anchors.fill: parent; anchors.margins: 24
+                text: errorWindow.message; wrapMode: Text.Wrap; color: "#F7ECD2"; font.pixelSize: 13
+            }
+            onClosing: Qt.quit()
+        }
+    )qml");
+    if (engine.rootObjects().isEmpty())
+        return 1;
+    app.exec();
+    return 1;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -61,8 +87,7 @@ int main(int argc, char** argv)
     try {
         context.projectsRoot = vl::defaultProjectsRoot();
     } catch (const std::exception& e) {
-        std::fprintf(stderr, "Verseloom cannot start: %s\n", e.what());
-        return 1;
+        return showStartupError(app, QString::fromUtf8(e.what()));
     }
     // The key store joins when the cloud layer lands; until then no key is stored.
     context.loadKey = [] { return std::optional<std::string>(); };

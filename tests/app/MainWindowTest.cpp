@@ -1,6 +1,7 @@
 #include "AppFixtures.h"
 
 #include "app/AppShell.h"
+#include "design/Palette.h"
 
 #include <QProcess>
 #include <QProcessEnvironment>
@@ -104,9 +105,15 @@ TEST(MainWindow, TappingARowSwitchesTheStageAndTheScreen)
     EXPECT_EQ(w.item("frameCount")->property("text").toString(), "6/12");
     EXPECT_DOUBLE_EQ(w.item("frameMeter")->property("value").toDouble(), 0.5);
 
-    w.store->setLastError("The planner failed.");
     QQuickItem* motionRow = w.item("stageRow6");
     ASSERT_NE(motionRow, nullptr);
+    EXPECT_EQ(WindowHarness::findItem(motionRow, "stageLabel")->property("text").toString(), "Motion");
+    EXPECT_EQ(WindowHarness::findItem(motionRow, "statusDot")->property("color").value<QColor>(),
+              design::Palette::amber());
+    EXPECT_TRUE(w.item("stageRow4")->property("isSelected").toBool());
+    EXPECT_FALSE(motionRow->property("isSelected").toBool());
+
+    w.store->setLastError("The planner failed.");
     w.tap(motionRow);
     EXPECT_EQ(w.store->selectedStage(), PipelineStage::motion);
     EXPECT_FALSE(w.store->lastError().has_value());
@@ -169,6 +176,20 @@ TEST(MainWindow, MenusCarryTheSavedProjectsAndTheirShortcuts)
             listed = true;
     }
     EXPECT_TRUE(listed);
+
+    if (!qEnvironmentVariableIsEmpty("WINDOW_SHOTS")) {
+        QMetaObject::invokeMethod(w.object("fileMenu"), "open");
+        QMetaObject::invokeMethod(openMenu, "open");
+        w.settle("menu");
+        QMetaObject::invokeMethod(openMenu, "close");
+        QMetaObject::invokeMethod(w.object("fileMenu"), "close");
+    }
+
+    QTest::keyClick(w.window, Qt::Key_O, Qt::ControlModifier);
+    EXPECT_TRUE(openMenu->property("visible").toBool()) << "Ctrl+O shows the Open Project submenu";
+    QMetaObject::invokeMethod(openMenu, "close");
+    QMetaObject::invokeMethod(w.object("fileMenu"), "close");
+    w.settle();
 
     w.store->editProject([](Project& p) { p.title = "Changed"; });
     QTest::keyClick(w.window, Qt::Key_R, Qt::ControlModifier | Qt::ShiftModifier);
