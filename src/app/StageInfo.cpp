@@ -8,8 +8,8 @@ namespace vl::app {
 
 namespace {
 
-// In sidebar order, which is the order of PipelineStage. Symbol names are written as
-// `.systemImage = "…"` so the design tests' source scan checks each one resolves.
+// In sidebar order, which is the order of PipelineStage. Symbol names go in as designated
+// systemImage fields so the design tests' source scan checks that each one resolves.
 constexpr std::array<StageInfo, 9> kStages{{
     {.stage = PipelineStage::intake, .systemImage = "square.and.arrow.down.on.square",
      .description = "Import a song, check its title, artist and lyrics, and choose where the lyrics come from."},
