@@ -194,6 +194,9 @@ public:
     Q_INVOKABLE void resetProjectFromMenu() { resetProject(); }
     Q_INVOKABLE void openProjectById(const QString& id);
     Q_INVOKABLE void refreshSavedProjectsFromMenu() { refreshSavedProjects(); }
+    // The plan imports of the Import menu (the file one gets the path the open dialog chose).
+    Q_INVOKABLE void importPlanFromClipboardFromMenu();
+    Q_INVOKABLE void importPlanFromFileAt(const QString& path);
 
 signals:
     void projectChanged();

@@ -1,0 +1,117 @@
+import QtQuick
+import QtQuick.Controls
+import QtQuick.Dialogs
+import QtQml.Models
+import Verseloom.Design
+
+// The main window: the workspace under the File and Import menus. The store, the
+// workspace model and the menu commands come from the root context (AppShell).
+ApplicationWindow {
+    id: window
+    objectName: "mainWindow"
+
+    width: 1200
+    height: 800
+    minimumWidth: 1040
+    minimumHeight: 680
+    visible: true
+    title: "Verseloom"
+    color: Theme.night
+
+    // Dark menus and dialogs: Fusion draws with these.
+    palette.window: Theme.night
+    palette.windowText: Theme.cream
+    palette.base: Theme.surface
+    palette.alternateBase: Theme.night
+    palette.text: Theme.cream
+    palette.button: Theme.surface
+    palette.buttonText: Theme.cream
+    palette.brightText: Theme.cream
+    palette.highlight: Theme.faded(Theme.lime, 0.35)
+    palette.highlightedText: Theme.cream
+    palette.light: Theme.glow
+    palette.midlight: Theme.glowSoft
+    palette.mid: Theme.glowSoft
+    palette.dark: Theme.night
+    palette.shadow: "black"
+    palette.placeholderText: Theme.muted
+    palette.toolTipBase: Theme.surface
+    palette.toolTipText: Theme.cream
+
+    menuBar: MenuBar {
+        Menu {
+            id: fileMenu
+            objectName: "fileMenu"
+            title: "File"
+
+            Action {
+                text: "New Project"
+                shortcut: "Ctrl+N"
+                onTriggered: menuCommands.newProject()
+            }
+            Menu {
+                id: openProjectMenu
+                objectName: "openProjectMenu"
+                title: "Open Project"
+
+                Instantiator {
+                    model: menuCommands.openProjectEntries
+                    delegate: MenuItem {
+                        required property var modelData
+                        text: modelData.text
+                        // The "No saved projects" line is text, not a command.
+                        enabled: modelData.projectID !== ""
+                        onTriggered: menuCommands.openProject(modelData.projectID)
+                    }
+                    onObjectAdded: (index, object) => openProjectMenu.insertItem(index, object)
+                    onObjectRemoved: (index, object) => openProjectMenu.removeItem(object)
+                }
+                MenuSeparator {}
+                MenuItem {
+                    text: "Refresh List"
+                    onTriggered: menuCommands.refreshList()
+                }
+            }
+            Action {
+                text: "Reset Project…"
+                shortcut: "Ctrl+Shift+R"
+                onTriggered: menuCommands.resetProject()
+            }
+        }
+        Menu {
+            title: "Import"
+
+            Action {
+                text: "Import Plan from Clipboard"
+                shortcut: "Ctrl+Shift+I"
+                onTriggered: menuCommands.importPlanFromClipboard()
+            }
+            Action {
+                text: "Import Plan from File…"
+                onTriggered: planFileDialog.open()
+            }
+        }
+    }
+
+    WorkspaceView {
+        anchors.fill: parent
+    }
+
+    // The Open Project submenu's own key: opens File with the submenu showing.
+    Shortcut {
+        sequence: "Ctrl+O"
+        onActivated: {
+            fileMenu.open();
+            openProjectMenu.open();
+        }
+    }
+
+    FileDialog {
+        id: planFileDialog
+        title: "Choose a storyboard plan JSON file to import."
+        acceptLabel: "Import"
+        fileMode: FileDialog.OpenFile
+        nameFilters: ["Storyboard plan (*.json)"]
+        onAccepted: menuCommands.importPlanFromFile(selectedFile)
+    }
+}

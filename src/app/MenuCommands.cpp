@@ -1,0 +1,71 @@
+#include "app/MenuCommands.h"
+
+#include <QVariantMap>
+
+namespace vl::app {
+
+std::vector<OpenProjectEntry> openProjectEntries(const std::vector<ProjectRef>& savedProjects)
+{
+    if (savedProjects.empty())
+        return {{"No saved projects", std::nullopt}};
+    std::vector<OpenProjectEntry> entries;
+    entries.reserve(savedProjects.size());
+    for (const ProjectRef& ref : savedProjects) {
+        entries.push_back({ref.title + " \u2014 " + std::to_string(ref.framed) + "/" + std::to_string(ref.total) +
+                               " frames",
+                           ref.id});
+    }
+    return entries;
+}
+
+MenuCommands::MenuCommands(ProjectStore* store, QObject* parent) : QObject(parent), store_(store)
+{
+    connect(store, &ProjectStore::savedProjectsChanged, this, &MenuCommands::openProjectEntriesChanged);
+}
+
+QVariantList MenuCommands::openProjectEntryList() const
+{
+    QVariantList list;
+    for (const OpenProjectEntry& entry : openProjectEntries(store_->savedProjects())) {
+        QVariantMap item;
+        item.insert(QStringLiteral("text"), QString::fromStdString(entry.text));
+        item.insert(QStringLiteral("projectID"),
+                    entry.projectID ? QString::fromStdString(entry.projectID->text()) : QString());
+        list.push_back(item);
+    }
+    return list;
+}
+
+void MenuCommands::newProject()
+{
+    store_->newProject();
+}
+
+void MenuCommands::openProject(const QString& projectID)
+{
+    if (auto id = Uuid::parse(projectID.toStdString()))
+        store_->openProject(*id);
+}
+
+void MenuCommands::refreshList()
+{
+    store_->refreshSavedProjects();
+}
+
+void MenuCommands::resetProject()
+{
+    store_->resetProject();
+}
+
+void MenuCommands::importPlanFromClipboard()
+{
+    store_->importPlanFromClipboardFromMenu();
+}
+
+void MenuCommands::importPlanFromFile(const QUrl& file)
+{
+    if (file.isLocalFile())
+        store_->importPlanFromFileAt(file.toLocalFile());
+}
+
+} // namespace vl::app

@@ -1,0 +1,360 @@
+#include "app/ProjectListModel.h"
+
+#include <QHash>
+#include <algorithm>
+#include <QSet>
+#include <QStringList>
+
+#include <cmath>
+
+namespace vl::app {
+
+namespace {
+
+QString idText(const Uuid& id)
+{
+    return QString::fromStdString(id.text());
+}
+
+QString text(const std::string& s)
+{
+    return QString::fromStdString(s);
+}
+
+QVariant optionalText(const std::optional<std::string>& s)
+{
+    return s ? QVariant(QString::fromStdString(*s)) : QVariant(QString());
+}
+
+QStringList textList(const std::vector<std::string>& items)
+{
+    QStringList list;
+    list.reserve(static_cast<qsizetype>(items.size()));
+    for (const auto& item : items)
+        list << QString::fromStdString(item);
+    return list;
+}
+
+// Field values typed by the user arrive as strings, numbers from spin boxes as
+// doubles. A number that is not finite would make the project unsaveable, so it is refused.
+std::optional<double> finiteNumber(const QVariant& value)
+{
+    bool ok = false;
+    const double number = value.toDouble(&ok);
+    if (!ok || !std::isfinite(number))
+        return std::nullopt;
+    return number;
+}
+
+std::optional<std::string> plainText(const QVariant& value)
+{
+    if (!value.canConvert<QString>())
+        return std::nullopt;
+    return value.toString().toStdString();
+}
+
+bool hasDuplicates(const std::vector<ProjectListModel::Row>& rows)
+{
+    QSet<QString> seen;
+    for (const auto& row : rows) {
+        if (seen.contains(row.id))
+            return true;
+        seen.insert(row.id);
+    }
+    return false;
+}
+
+} // namespace
+
+// ---- ProjectListModel ---------------------------------------------------------------
+
+ProjectListModel::ProjectListModel(ProjectStore* store, QList<QByteArray> fields, QObject* parent)
+    : QAbstractListModel(parent), store_(store), fields_(std::move(fields))
+{
+    connect(store, &ProjectStore::projectChanged, this, &ProjectListModel::sync);
+}
+
+int ProjectListModel::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : count();
+}
+
+QVariant ProjectListModel::data(const QModelIndex& index, int role) const
+{
+    if (!index.isValid() || index.row() < 0 || index.row() >= count())
+        return {};
+    const int field = role - (Qt::UserRole + 1);
+    const Row& row = rows_[static_cast<std::size_t>(index.row())];
+    if (field < 0 || field >= row.values.size())
+        return {};
+    return row.values[field];
+}
+
+bool ProjectListModel::setData(const QModelIndex& index, const QVariant& value, int role)
+{
+    if (!store_ || !index.isValid() || index.row() < 0 || index.row() >= count())
+        return false;
+    const int field = role - (Qt::UserRole + 1);
+    if (field < 0 || field >= fields_.size())
+        return false;
+    const QString id = rows_[static_cast<std::size_t>(index.row())].id;
+
+    // Edit a copy so a refused value leaves the project (and its autosave) untouched,
+    // and writing back the value already there changes nothing.
+    const Project& current = store_->project();
+    Project edited = current;
+    if (!write(edited, id, field, value))
+        return false;
+    if (!(edited == current))
+        store_->setProject(std::move(edited)); // its projectChanged reaches sync()
+    return true;
+}
+
+Qt::ItemFlags ProjectListModel::flags(const QModelIndex& index) const
+{
+    if (!index.isValid())
+        return Qt::NoItemFlags;
+    return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsEditable;
+}
+
+QHash<int, QByteArray> ProjectListModel::roleNames() const
+{
+    QHash<int, QByteArray> names;
+    for (int i = 0; i < fields_.size(); ++i)
+        names.insert(Qt::UserRole + 1 + i, fields_[i]);
+    return names;
+}
+
+int ProjectListModel::roleOf(const QByteArray& name) const
+{
+    const int i = fieldIndex(name);
+    return i < 0 ? -1 : Qt::UserRole + 1 + i;
+}
+
+int ProjectListModel::rowOf(const QString& id) const
+{
+    for (std::size_t i = 0; i < rows_.size(); ++i)
+        if (rows_[i].id == id)
+            return static_cast<int>(i);
+    return -1;
+}
+
+QVariant ProjectListModel::get(int row, const QString& field) const
+{
+    return data(index(row), roleOf(field.toUtf8()));
+}
+
+bool ProjectListModel::set(int row, const QString& field, const QVariant& value)
+{
+    return setData(index(row), value, roleOf(field.toUtf8()));
+}
+
+bool ProjectListModel::write(Project&, const QString&, int, const QVariant&) const
+{
+    return false;
+}
+
+void ProjectListModel::replaceAll(std::vector<Row> rows)
+{
+    beginResetModel();
+    rows_ = std::move(rows);
+    endResetModel();
+}
+
+void ProjectListModel::sync()
+{
+    if (!store_)
+        return;
+    std::vector<Row> next = rowsNow();
+    const int countBefore = count();
+
+    if (hasDuplicates(next) || hasDuplicates(rows_)) {
+        // Ids are how rows are matched; without unique ones only a reset is honest.
+        replaceAll(std::move(next));
+    } else {
+        // 1. Rows whose record is gone, last first so the indices stay valid.
+        QSet<QString> nextIds;
+        for (const auto& row : next)
+            nextIds.insert(row.id);
+        for (int i = count() - 1; i >= 0; --i) {
+            if (!nextIds.contains(rows_[static_cast<std::size_t>(i)].id)) {
+                beginRemoveRows({}, i, i);
+                rows_.erase(rows_.begin() + i);
+                endRemoveRows();
+            }
+        }
+
+        // 2. The rows left must keep their order; a reordering is shown as a reset.
+        QSet<QString> kept;
+        for (const auto& row : rows_)
+            kept.insert(row.id);
+        std::size_t k = 0;
+        bool sameOrder = true;
+        for (const auto& row : next) {
+            if (!kept.contains(row.id))
+                continue;
+            if (k >= rows_.size() || rows_[k].id != row.id) {
+                sameOrder = false;
+                break;
+            }
+            ++k;
+        }
+
+        if (!sameOrder) {
+            replaceAll(std::move(next));
+        } else {
+            // 3. New records, at the place they have in the new list.
+            for (std::size_t j = 0; j < next.size(); ++j) {
+                if (j < rows_.size() && rows_[j].id == next[j].id)
+                    continue;
+                const int at = static_cast<int>(j);
+                beginInsertRows({}, at, at);
+                rows_.insert(rows_.begin() + at, next[j]);
+                endInsertRows();
+            }
+            // 4. Changed fields of the rows that stayed.
+            for (std::size_t j = 0; j < next.size(); ++j) {
+                Row& shown = rows_[j];
+                QList<int> roles;
+                for (int f = 0; f < next[j].values.size(); ++f) {
+                    if (f >= shown.values.size() || shown.values[f] != next[j].values[f])
+                        roles << Qt::UserRole + 1 + f;
+                }
+                if (!roles.isEmpty()) {
+                    shown = std::move(next[j]);
+                    const QModelIndex at = index(static_cast<int>(j));
+                    emit dataChanged(at, at, roles);
+                }
+            }
+        }
+    }
+
+    if (count() != countBefore)
+        emit countChanged();
+}
+
+// ---- ChunkListModel -------------------------------------------------------------------
+
+ChunkListModel::ChunkListModel(ProjectStore* store, QObject* parent)
+    : ProjectListModel(store,
+                       {"chunkID", "index", "chunkNumber", "start", "end", "lyricExcerpt", "renderedText", "surface",
+                        "primaryCharacterInFrame", "elementIdsUsed", "imagePrompt", "videoPrompt", "characterID",
+                        "hasFrame", "frameImagePath", "canUndo", "canRedo"},
+                       parent)
+{
+    sync();
+}
+
+std::vector<ProjectListModel::Row> ChunkListModel::rowsNow() const
+{
+    std::vector<Row> rows;
+    for (const StoryboardChunk& c : store().project().chunks) {
+        rows.push_back({idText(c.id),
+                        {idText(c.id), QVariant::fromValue<qlonglong>(c.index),
+                         QVariant::fromValue<qlonglong>(c.chunkNumber), c.start, c.end, text(c.lyricExcerpt),
+                         text(c.renderedText), text(c.surface), c.primaryCharacterInFrame, textList(c.elementIdsUsed),
+                         text(c.imagePrompt), text(c.videoPrompt), c.characterID ? idText(*c.characterID) : QString(),
+                         c.frame.has_value(), c.frame ? text(c.frame->localPath) : QString(), !c.undoStack.empty(),
+                         !c.redoStack.empty()}});
+    }
+    return rows;
+}
+
+bool ChunkListModel::write(Project& project, const QString& id, int field, const QVariant& value) const
+{
+    const auto found = std::find_if(project.chunks.begin(), project.chunks.end(),
+                                    [&](const StoryboardChunk& c) { return idText(c.id) == id; });
+    const auto newText = plainText(value);
+    if (found == project.chunks.end() || !newText)
+        return false;
+    // The screens edit these two; everything else of a chunk comes from the planner.
+    if (field == fieldIndex("renderedText"))
+        found->renderedText = *newText;
+    else if (field == fieldIndex("imagePrompt"))
+        found->imagePrompt = *newText;
+    else
+        return false;
+    return true;
+}
+
+// ---- CharacterListModel -----------------------------------------------------------------
+
+CharacterListModel::CharacterListModel(ProjectStore* store, QObject* parent)
+    : ProjectListModel(store,
+                       {"characterID", "name", "notes", "referenceImagePaths", "processedImageURL",
+                        "processedImagePath", "isPrimary"},
+                       parent)
+{
+    sync();
+}
+
+std::vector<ProjectListModel::Row> CharacterListModel::rowsNow() const
+{
+    const Project& project = store().project();
+    const CharacterReference* primary = project.primaryCharacter();
+    std::vector<Row> rows;
+    for (const CharacterReference& c : project.characters) {
+        rows.push_back({idText(c.id),
+                        {idText(c.id), text(c.name), text(c.notes), textList(c.referenceImagePaths),
+                         optionalText(c.processedImageURL), optionalText(c.processedImagePath),
+                         primary != nullptr && primary->id == c.id}});
+    }
+    return rows;
+}
+
+bool CharacterListModel::write(Project& project, const QString& id, int field, const QVariant& value) const
+{
+    const auto found = std::find_if(project.characters.begin(), project.characters.end(),
+                                    [&](const CharacterReference& c) { return idText(c.id) == id; });
+    const auto newText = plainText(value);
+    if (found == project.characters.end() || !newText)
+        return false;
+    if (field == fieldIndex("name"))
+        found->name = *newText;
+    else if (field == fieldIndex("notes"))
+        found->notes = *newText;
+    else
+        return false;
+    return true;
+}
+
+// ---- TranscriptListModel ------------------------------------------------------------------
+
+TranscriptListModel::TranscriptListModel(ProjectStore* store, QObject* parent)
+    : ProjectListModel(store, {"segmentID", "text", "start", "end"}, parent)
+{
+    sync();
+}
+
+std::vector<ProjectListModel::Row> TranscriptListModel::rowsNow() const
+{
+    std::vector<Row> rows;
+    for (const TranscriptSegment& s : store().project().transcript)
+        rows.push_back({idText(s.id), {idText(s.id), text(s.text), s.start, s.end}});
+    return rows;
+}
+
+bool TranscriptListModel::write(Project& project, const QString& id, int field, const QVariant& value) const
+{
+    const auto found = std::find_if(project.transcript.begin(), project.transcript.end(),
+                                    [&](const TranscriptSegment& s) { return idText(s.id) == id; });
+    if (found == project.transcript.end())
+        return false;
+    if (field == fieldIndex("text")) {
+        const auto newText = plainText(value);
+        if (!newText)
+            return false;
+        found->text = *newText;
+        return true;
+    }
+    if (field == fieldIndex("start") || field == fieldIndex("end")) {
+        const auto seconds = finiteNumber(value);
+        if (!seconds)
+            return false;
+        (field == fieldIndex("start") ? found->start : found->end) = *seconds;
+        return true;
+    }
+    return false;
+}
+
+} // namespace vl::app

@@ -1,0 +1,110 @@
+#pragma once
+
+#include "pipeline/ProjectStore.h"
+
+#include <QAbstractListModel>
+#include <QByteArray>
+#include <QList>
+#include <QPointer>
+#include <QString>
+#include <QVariant>
+#include <QtQml/qqmlregistration.h>
+
+#include <vector>
+
+namespace vl::app {
+
+// A list of the open project as QML sees it: one row per record, one role per
+// field. On every change of the project the rows are rebuilt and compared with
+// the ones shown, by record id: rows that went away are removed, new ones are
+// inserted, and a row whose fields changed gets dataChanged for exactly those
+// roles. So typing in one field of one row touches nothing else, and the text
+// field under the cursor is not rebuilt.
+class ProjectListModel : public QAbstractListModel {
+    Q_OBJECT
+    QML_ANONYMOUS
+    Q_PROPERTY(int count READ count NOTIFY countChanged)
+
+public:
+    // The values of one row: `values[i]` belongs to role Qt::UserRole + 1 + i.
+    struct Row {
+        QString id;
+        QList<QVariant> values;
+    };
+
+    int count() const { return static_cast<int>(rows_.size()); }
+    int rowCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    bool setData(const QModelIndex& index, const QVariant& value, int role) override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+    QHash<int, QByteArray> roleNames() const override;
+
+    // The role of a field name; -1 when there is none.
+    int roleOf(const QByteArray& name) const;
+    // The row holding the record with this id; -1 when there is none.
+    Q_INVOKABLE int rowOf(const QString& id) const;
+    // The value of one field of a row, for QML code outside a delegate.
+    Q_INVOKABLE QVariant get(int row, const QString& field) const;
+    // Writes one field of a row (what a delegate's `model.field = value` does).
+    Q_INVOKABLE bool set(int row, const QString& field, const QVariant& value);
+
+    // Compares the store's current state with the rows shown and signals the difference.
+    void sync();
+
+signals:
+    void countChanged();
+
+protected:
+    ProjectListModel(ProjectStore* store, QList<QByteArray> fields, QObject* parent);
+
+    ProjectStore& store() const { return *store_; }
+    int fieldIndex(const QByteArray& name) const { return static_cast<int>(fields_.indexOf(name)); }
+
+    // The rows for the store's current state.
+    virtual std::vector<Row> rowsNow() const = 0;
+    // Writes `value` into field `field` of the record with `id`; false when the field
+    // cannot be written or the value does not fit it (nothing changes then).
+    virtual bool write(Project& project, const QString& id, int field, const QVariant& value) const;
+
+private:
+    void replaceAll(std::vector<Row> rows);
+
+    QPointer<ProjectStore> store_;
+    QList<QByteArray> fields_;
+    std::vector<Row> rows_;
+};
+
+// The project's chunks, in stored order.
+class ChunkListModel final : public ProjectListModel {
+    Q_OBJECT
+public:
+    explicit ChunkListModel(ProjectStore* store, QObject* parent = nullptr);
+
+protected:
+    std::vector<Row> rowsNow() const override;
+    bool write(Project& project, const QString& id, int field, const QVariant& value) const override;
+};
+
+// The project's characters, in stored order; `isPrimary` marks the primary one.
+class CharacterListModel final : public ProjectListModel {
+    Q_OBJECT
+public:
+    explicit CharacterListModel(ProjectStore* store, QObject* parent = nullptr);
+
+protected:
+    std::vector<Row> rowsNow() const override;
+    bool write(Project& project, const QString& id, int field, const QVariant& value) const override;
+};
+
+// The project's timed lyric lines.
+class TranscriptListModel final : public ProjectListModel {
+    Q_OBJECT
+public:
+    explicit TranscriptListModel(ProjectStore* store, QObject* parent = nullptr);
+
+protected:
+    std::vector<Row> rowsNow() const override;
+    bool write(Project& project, const QString& id, int field, const QVariant& value) const override;
+};
+
+} // namespace vl::app

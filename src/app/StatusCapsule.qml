@@ -1,0 +1,86 @@
+import QtQuick
+import QtQuick.Layouts
+import Verseloom.Design
+
+// The floating capsule at the bottom of the workspace: the running operation's label
+// with a spinner, or else the last error with "Dismiss". Which form shows is the
+// workspace model's decision.
+Rectangle {
+    id: capsule
+
+    readonly property bool running: workspace.showsRunning
+    readonly property bool error: workspace.showsError
+    property real maximumTextWidth: 640
+
+    visible: running || error
+    implicitWidth: content.implicitWidth + 32
+    implicitHeight: content.implicitHeight + 20
+    radius: height / 2
+    color: Theme.surface
+    border.width: 1
+    border.color: running ? Theme.glow : Theme.faded(Theme.coral, 0.5)
+    clip: true
+
+    RowLayout {
+        id: content
+        anchors.centerIn: parent
+        spacing: 10
+
+        // A small indeterminate spinner in lime (drawn on a canvas so it looks the
+        // same under the software renderer).
+        Canvas {
+            id: spinner
+            objectName: "runningIndicator"
+            visible: capsule.running
+            Layout.preferredWidth: 14
+            Layout.preferredHeight: 14
+            onPaint: {
+                const ctx = getContext("2d");
+                ctx.reset();
+                ctx.lineWidth = 2;
+                ctx.lineCap = "round";
+                ctx.strokeStyle = Theme.lime;
+                ctx.beginPath();
+                ctx.arc(width / 2, height / 2, width / 2 - 1.5, 0, Math.PI * 1.4);
+                ctx.stroke();
+            }
+            RotationAnimator on rotation {
+                running: spinner.visible
+                from: 0
+                to: 360
+                duration: 900
+                loops: Animation.Infinite
+            }
+        }
+        Icon {
+            visible: capsule.error
+            name: "exclamationmark.triangle.fill"
+            color: Theme.coral
+            size: 13
+        }
+        Text {
+            objectName: "capsuleText"
+            text: workspace.capsuleText
+            color: Theme.cream
+            font.pixelSize: 12
+            font.weight: Font.DemiBold
+            wrapMode: Text.Wrap
+            Layout.maximumWidth: capsule.maximumTextWidth
+        }
+        Text {
+            id: dismiss
+            objectName: "dismissButton"
+            visible: capsule.error
+            text: "Dismiss"
+            color: Theme.lime
+            font.pixelSize: 11
+            font.bold: true
+            MouseArea {
+                anchors.fill: parent
+                anchors.margins: -4
+                cursorShape: Qt.PointingHandCursor
+                onClicked: workspace.dismissError()
+            }
+        }
+    }
+}

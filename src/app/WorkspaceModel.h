@@ -1,0 +1,122 @@
+#pragma once
+
+#include "app/ProjectListModel.h"
+#include "pipeline/ProjectStore.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QtQml/qqmlregistration.h>
+
+#include <string>
+#include <vector>
+
+namespace vl::app {
+
+// One row of the stage sidebar.
+struct StageRow {
+    PipelineStage stage;
+    StageStatus status;
+    bool isSelected;
+
+    friend bool operator==(const StageRow&, const StageRow&) = default;
+};
+
+// The sidebar's rows for the store's open project and selected stage, in stage order.
+std::vector<StageRow> stageRows(const ProjectStore& store);
+
+// The sidebar as a list model: stage, label, systemImage, description, status,
+// dotColor and isSelected per row.
+class StageListModel final : public ProjectListModel {
+    Q_OBJECT
+public:
+    explicit StageListModel(ProjectStore* store, QObject* parent = nullptr);
+
+protected:
+    std::vector<Row> rowsNow() const override;
+};
+
+// Everything the workspace decides: the sidebar rows and footer, the top bar and
+// the status capsule. It reads the store and writes only the selected stage and
+// the last error; the QML of the workspace binds to it and lays it out.
+class WorkspaceModel final : public QObject {
+    Q_OBJECT
+    QML_ELEMENT
+    QML_UNCREATABLE("The application builds the workspace model.")
+    Q_PROPERTY(QString title READ title NOTIFY summaryChanged)
+    Q_PROPERTY(QString artist READ artist NOTIFY summaryChanged)
+    Q_PROPERTY(int framed READ framed NOTIFY summaryChanged)
+    Q_PROPERTY(int total READ total NOTIFY summaryChanged)
+    Q_PROPERTY(QString frameCountText READ frameCountText NOTIFY summaryChanged)
+    Q_PROPERTY(double meterValue READ meterValue NOTIFY summaryChanged)
+    Q_PROPERTY(QString chipText READ chipText NOTIFY summaryChanged)
+    Q_PROPERTY(int chipIntent READ chipIntent NOTIFY summaryChanged)
+    Q_PROPERTY(bool showsRunning READ showsRunning NOTIFY capsuleChanged)
+    Q_PROPERTY(bool showsError READ showsError NOTIFY capsuleChanged)
+    Q_PROPERTY(QString capsuleText READ capsuleText NOTIFY capsuleChanged)
+    Q_PROPERTY(int selectedStage READ selectedStage NOTIFY selectedStageChanged)
+    Q_PROPERTY(QString selectedStageLabel READ selectedStageLabel NOTIFY selectedStageChanged)
+    Q_PROPERTY(QString selectedStageDescription READ selectedStageDescription NOTIFY selectedStageChanged)
+    Q_PROPERTY(vl::app::ProjectListModel* stages READ stages CONSTANT)
+
+public:
+    // Which form the floating status capsule takes.
+    enum class Capsule { hidden, running, error };
+
+    // The top bar and footer: all read from the open project.
+    struct Summary {
+        std::string title;  // "Untitled project" when the project's title is empty
+        std::string artist; // "—" when empty
+        long long framed = 0;
+        long long total = 0;
+        double meterValue = 0; // framed / total, 0 without chunks
+        std::string chipText;
+        int chipIntent = 0; // a vl::design::Intent value
+
+        friend bool operator==(const Summary&, const Summary&) = default;
+    };
+
+    explicit WorkspaceModel(ProjectStore* store, QObject* parent = nullptr);
+
+    const Summary& summary() const { return summary_; }
+    Capsule capsule() const;
+    std::string capsuleMessage() const; // the running label or the error; empty when hidden
+    std::vector<StageRow> rows() const { return stageRows(*store_); }
+
+    QString title() const { return QString::fromStdString(summary_.title); }
+    QString artist() const { return QString::fromStdString(summary_.artist); }
+    int framed() const { return static_cast<int>(summary_.framed); }
+    int total() const { return static_cast<int>(summary_.total); }
+    QString frameCountText() const;
+    double meterValue() const { return summary_.meterValue; }
+    QString chipText() const { return QString::fromStdString(summary_.chipText); }
+    int chipIntent() const { return summary_.chipIntent; }
+    bool showsRunning() const { return capsule() == Capsule::running; }
+    bool showsError() const { return capsule() == Capsule::error; }
+    QString capsuleText() const { return QString::fromStdString(capsuleMessage()); }
+    int selectedStage() const { return static_cast<int>(store_->selectedStage()); }
+    QString selectedStageLabel() const;
+    QString selectedStageDescription() const;
+    ProjectListModel* stages() { return &stages_; }
+
+    // A tap on a sidebar row. The store clears the error only when the stage changes.
+    Q_INVOKABLE void selectStage(int stage);
+    // The capsule's "Dismiss": clears the error and nothing else.
+    Q_INVOKABLE void dismissError();
+
+    static Summary summaryOf(const Project& project);
+
+signals:
+    void summaryChanged();
+    void capsuleChanged();
+    void selectedStageChanged();
+
+private:
+    void refreshSummary();
+
+    QPointer<ProjectStore> store_;
+    Summary summary_;
+    StageListModel stages_;
+};
+
+} // namespace vl::app

@@ -1,0 +1,112 @@
+// The Verseloom program: sets up the application, builds the store and opens the
+// main window. Everything it shows lives in the libraries.
+
+#include "app/AppShell.h"
+#include "design/Fonts.h"
+#include "model/MediaLibrary.h"
+#include "pipeline/PipelineServices.h"
+#include "pipeline/ProjectStore.h"
+#include "pipeline/QtSettings.h"
+
+#include <QGuiApplication>
+#include <QMessageLogContext>
+#include <QQmlApplicationEngine>
+#include <QQuickWindow>
+#include <QTimer>
+#include <QtQml/qqmlextensionplugin.h>
+
+#include <cstdio>
+#include <optional>
+
+Q_IMPORT_QML_PLUGIN(Verseloom_DesignPlugin)
+Q_IMPORT_QML_PLUGIN(Verseloom_AppPlugin)
+
+namespace {
+
+// Smoke runs (VL_QUIT_AFTER_FIRST_FRAME set) quit once the window has drawn and fail
+// when the QML warned about anything on the way.
+int warningsSeen = 0;
+QtMessageHandler previousHandler = nullptr;
+
+void countingHandler(QtMsgType type, const QMessageLogContext& context, const QString& message)
+{
+    const QByteArrayView category(context.category ? context.category : "");
+    const bool fromQml = category == "qml" || category == "js" || message.contains(QLatin1String(".qml:"));
+    if (fromQml && type != QtDebugMsg && type != QtInfoMsg)
+        ++warningsSeen;
+    previousHandler(type, context, message);
+}
+
+// Without a projects folder nothing can be saved: say so in a window of its own and stop.
+int showStartupError(QGuiApplication& app, const QString& message)
+{
+    std::fprintf(stderr, "Verseloom cannot start: %s\n", message.toLocal8Bit().constData());
+    QQmlApplicationEngine engine;
+    engine.setInitialProperties({{QStringLiteral("message"), message}});
+    engine.loadData(R"qml(
+        import QtQuick
+        Window {
+            id: errorWindow
+            required property string message
+            width: 460; height: 140; visible: true; title: "Verseloom"
+            color: "#031413"
+            Text {
+                anchors.fill: parent; anchors.margins: 24
+                text: errorWindow.message; wrapMode: Text.Wrap; color: "#F7ECD2"; font.pixelSize: 13
+            }
+            onClosing: Qt.quit()
+        }
+    )qml");
+    if (engine.rootObjects().isEmpty())
+        return 1;
+    app.exec();
+    return 1;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    // Qt Multimedia's default backend cannot play H.264 here.
+    if (qEnvironmentVariableIsEmpty("QT_MEDIA_BACKEND"))
+        qputenv("QT_MEDIA_BACKEND", "ffmpeg");
+    const bool smokeRun = qEnvironmentVariableIsSet("VL_QUIT_AFTER_FIRST_FRAME");
+    if (smokeRun)
+        previousHandler = qInstallMessageHandler(countingHandler);
+
+    QGuiApplication app(argc, argv);
+    QGuiApplication::setApplicationName(QStringLiteral("Verseloom"));
+    QGuiApplication::setOrganizationName(QStringLiteral("pro.quillmarsh.verseloom"));
+    QGuiApplication::setApplicationDisplayName(QStringLiteral("Verseloom"));
+
+    vl::design::registerBundledFonts();
+
+    vl::QtSettings settings(QGuiApplication::organizationName(), QGuiApplication::applicationName());
+    vl::StoreContext context;
+    context.settings = &settings;
+    try {
+        context.projectsRoot = vl::defaultProjectsRoot();
+    } catch (const std::exception& e) {
+        return showStartupError(app, QString::fromUtf8(e.what()));
+    }
+    // The key store joins when the cloud layer lands; until then no key is stored.
+    context.loadKey = [] { return std::optional<std::string>(); };
+
+    vl::ProjectStore store(std::nullopt, vl::PipelineServices::standard(), context);
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &store, [&store] { store.flushAutosave(); });
+
+    // The shell outlives the engine: bindings must never see its objects gone.
+    vl::app::AppShell shell(store);
+    QQmlApplicationEngine engine;
+    QQuickWindow* window = shell.load(engine);
+    if (window == nullptr)
+        return 1;
+
+    if (smokeRun) {
+        QObject::connect(window, &QQuickWindow::frameSwapped, &app, [] {
+            // Let queued work of the first frame finish before judging it.
+            QTimer::singleShot(200, [] { QCoreApplication::exit(warningsSeen == 0 ? 0 : 3); });
+        }, Qt::SingleShotConnection);
+    }
+    return app.exec();
+}

@@ -1,0 +1,236 @@
+#include "AppFixtures.h"
+
+#include "app/AppShell.h"
+#include "design/Palette.h"
+
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QQmlApplicationEngine>
+#include <QQuickItem>
+#include <QQuickWindow>
+#include <QTest>
+#include <QtQml/qqmlextensionplugin.h>
+
+#include <gtest/gtest.h>
+
+Q_IMPORT_QML_PLUGIN(Verseloom_DesignPlugin)
+Q_IMPORT_QML_PLUGIN(Verseloom_AppPlugin)
+
+using namespace vl;
+using namespace vl::app;
+using vl::testing::HeldOperation;
+using vl::testing::projectWithChunks;
+using vl::testing::StoreHarness;
+
+namespace {
+
+// The main window exactly as the program loads it, over a store of the test's own.
+struct WindowHarness {
+    explicit WindowHarness(std::optional<Project> project)
+    {
+        store = h.make(std::move(project));
+        shell = std::make_unique<AppShell>(*store);
+        engine = std::make_unique<QQmlApplicationEngine>();
+        QObject::connect(engine.get(), &QQmlEngine::warnings, [this](const QList<QQmlError>& list) {
+            for (const auto& w : list)
+                warnings << w.toString();
+        });
+        window = shell->load(*engine);
+        if (window)
+            exposed = QTest::qWaitForWindowExposed(window);
+    }
+
+    // Searches the visual tree: list delegates are not QObject children of the window.
+    QQuickItem* item(const char* name) const { return findItem(window->contentItem(), name); }
+    static QQuickItem* findItem(QQuickItem* root, const char* name)
+    {
+        if (root->objectName() == QLatin1String(name))
+            return root;
+        for (QQuickItem* child : root->childItems())
+            if (QQuickItem* found = findItem(child, name))
+                return found;
+        return nullptr;
+    }
+    QObject* object(const char* name) const { return window->findChild<QObject*>(name); }
+
+    void tap(QQuickItem* target) const
+    {
+        const QPointF centre = target->mapToScene(QPointF(target->width() / 2, target->height() / 2));
+        QTest::mouseClick(window, Qt::LeftButton, {}, centre.toPoint());
+    }
+
+    // Lets bindings and rendering catch up; with WINDOW_SHOTS set, leaves a picture.
+    void settle(const char* shotName = nullptr) const
+    {
+        vl::testing::spin(150);
+        const QString folder = qEnvironmentVariable("WINDOW_SHOTS");
+        if (shotName && !folder.isEmpty())
+            window->grabWindow().save(folder + "/" + shotName + ".png");
+    }
+
+    StoreHarness h;
+    std::unique_ptr<ProjectStore> store;
+    std::unique_ptr<AppShell> shell; // declared before the engine: outlives it
+    std::unique_ptr<QQmlApplicationEngine> engine;
+    QQuickWindow* window = nullptr;
+    bool exposed = false;
+    QStringList warnings;
+};
+
+} // namespace
+
+TEST(MainWindow, OpensAtItsSizeWithTheSampleProjectAndNoWarnings)
+{
+    WindowHarness w(std::nullopt);
+    ASSERT_NE(w.window, nullptr);
+    EXPECT_TRUE(w.exposed);
+    w.settle("sample");
+    EXPECT_EQ(w.window->width(), 1200);
+    EXPECT_EQ(w.window->height(), 800);
+    EXPECT_EQ(w.window->minimumWidth(), 1040);
+    EXPECT_EQ(w.window->minimumHeight(), 680);
+    EXPECT_EQ(w.item("projectTitle")->property("text").toString(), "Neon Overpass");
+    EXPECT_EQ(w.item("frameCount")->property("text").toString(), "0/0");
+    EXPECT_EQ(w.item("stateChip")->property("text").toString(), "In progress");
+    EXPECT_FALSE(w.item("statusCapsule")->isVisible());
+    EXPECT_TRUE(w.warnings.isEmpty()) << w.warnings.join('\n').toStdString();
+}
+
+TEST(MainWindow, TappingARowSwitchesTheStageAndTheScreen)
+{
+    WindowHarness w(projectWithChunks(12, 6));
+    ASSERT_NE(w.window, nullptr);
+    w.store->setSelectedStage(PipelineStage::frames);
+    w.settle("half-framed");
+    EXPECT_EQ(w.item("frameCount")->property("text").toString(), "6/12");
+    EXPECT_DOUBLE_EQ(w.item("frameMeter")->property("value").toDouble(), 0.5);
+
+    QQuickItem* motionRow = w.item("stageRow6");
+    ASSERT_NE(motionRow, nullptr);
+    EXPECT_EQ(WindowHarness::findItem(motionRow, "stageLabel")->property("text").toString(), "Motion");
+    EXPECT_EQ(WindowHarness::findItem(motionRow, "statusDot")->property("color").value<QColor>(),
+              design::Palette::amber());
+    EXPECT_TRUE(w.item("stageRow4")->property("isSelected").toBool());
+    EXPECT_FALSE(motionRow->property("isSelected").toBool());
+
+    w.store->setLastError("The planner failed.");
+    w.tap(motionRow);
+    EXPECT_EQ(w.store->selectedStage(), PipelineStage::motion);
+    EXPECT_FALSE(w.store->lastError().has_value());
+    w.settle();
+    bool showsMotion = false;
+    for (auto* text : w.window->findChildren<QQuickItem*>("title"))
+        showsMotion = showsMotion || text->property("text").toString() == "Motion";
+    EXPECT_TRUE(showsMotion);
+    EXPECT_TRUE(w.warnings.isEmpty()) << w.warnings.join('\n').toStdString();
+}
+
+TEST(MainWindow, CapsuleShowsRunningThenTheErrorUntilDismissed)
+{
+    WindowHarness w(projectWithChunks(12, 6));
+    ASSERT_NE(w.window, nullptr);
+    QQuickItem* capsule = w.item("statusCapsule");
+    QQuickItem* dismiss = w.item("dismissButton");
+    ASSERT_NE(capsule, nullptr);
+    ASSERT_NE(dismiss, nullptr);
+
+    HeldOperation op(*w.store, "Generating frames (3/6)");
+    w.store->setLastError("Couldn't render 1 element (boat). Tap \u201cRender elements\u201d to retry.");
+    w.settle("running");
+    EXPECT_TRUE(capsule->isVisible());
+    EXPECT_EQ(w.item("capsuleText")->property("text").toString(), "Generating frames (3/6)");
+    EXPECT_FALSE(dismiss->isVisible());
+
+    op.release();
+    ASSERT_TRUE(StoreHarness::waitForIdle(*w.store));
+    w.settle("error");
+    EXPECT_TRUE(dismiss->isVisible());
+    EXPECT_TRUE(w.item("capsuleText")->property("text").toString().startsWith("Couldn't render"));
+
+    w.tap(dismiss);
+    EXPECT_FALSE(w.store->lastError().has_value());
+    w.settle();
+    EXPECT_FALSE(capsule->isVisible());
+    EXPECT_TRUE(w.warnings.isEmpty()) << w.warnings.join('\n').toStdString();
+}
+
+TEST(MainWindow, MenusCarryTheSavedProjectsAndTheirShortcuts)
+{
+    WindowHarness w(projectWithChunks(4, 1, "Kept"));
+    ASSERT_NE(w.window, nullptr);
+    QObject* openMenu = w.object("openProjectMenu");
+    ASSERT_NE(openMenu, nullptr);
+    // "No saved projects", the divider and "Refresh List".
+    EXPECT_EQ(openMenu->property("count").toInt(), 3);
+
+    const Uuid keptID = w.store->project().id;
+    w.window->requestActivate();
+    QTest::keyClick(w.window, Qt::Key_N, Qt::ControlModifier);
+    EXPECT_NE(w.store->project().id, keptID) << "Ctrl+N starts a new project";
+    w.settle();
+    // The project left behind is now listed above the divider.
+    EXPECT_EQ(openMenu->property("count").toInt(), 3);
+    bool listed = false;
+    for (auto* item : openMenu->findChildren<QObject*>()) {
+        if (item->property("text").toString() == QString::fromUtf8("Kept \u2014 1/4 frames"))
+            listed = true;
+    }
+    EXPECT_TRUE(listed);
+
+    if (!qEnvironmentVariableIsEmpty("WINDOW_SHOTS")) {
+        QMetaObject::invokeMethod(w.object("fileMenu"), "open");
+        QMetaObject::invokeMethod(openMenu, "open");
+        w.settle("menu");
+        QMetaObject::invokeMethod(openMenu, "close");
+        QMetaObject::invokeMethod(w.object("fileMenu"), "close");
+    }
+
+    QTest::keyClick(w.window, Qt::Key_O, Qt::ControlModifier);
+    EXPECT_TRUE(openMenu->property("visible").toBool()) << "Ctrl+O shows the Open Project submenu";
+    QMetaObject::invokeMethod(openMenu, "close");
+    QMetaObject::invokeMethod(w.object("fileMenu"), "close");
+    w.settle();
+
+    w.store->editProject([](Project& p) { p.title = "Changed"; });
+    QTest::keyClick(w.window, Qt::Key_R, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(w.store->project().title, "Untitled") << "Ctrl+Shift+R resets the project";
+    EXPECT_TRUE(w.warnings.isEmpty()) << w.warnings.join('\n').toStdString();
+}
+
+TEST(Program, StartsOffscreenShowsItsWindowAndQuits)
+{
+    files::TemporaryDirectory home("app-smoke");
+    const auto dir = [&](const char* name) {
+        const auto p = home.path() / name;
+        std::filesystem::create_directories(p);
+        std::filesystem::permissions(p, std::filesystem::perms::owner_all);
+        return QString::fromStdString(p.string());
+    };
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    env.insert("XDG_DATA_HOME", dir("data"));
+    env.insert("XDG_CONFIG_HOME", dir("config"));
+    env.insert("XDG_RUNTIME_DIR", dir("runtime"));
+    env.insert("VL_QUIT_AFTER_FIRST_FRAME", "1");
+    // Qt's own allocations at exit are no concern of this test; ./dev test says the same.
+    if (!env.contains("ASAN_OPTIONS"))
+        env.insert("ASAN_OPTIONS", "detect_leaks=0");
+
+    QProcess program;
+    program.setProcessEnvironment(env);
+    program.start(QStringLiteral(VL_APP_BINARY), {});
+    ASSERT_TRUE(program.waitForStarted(10000));
+    ASSERT_TRUE(program.waitForFinished(120000)) << "the program did not quit after its first frame";
+    const QString errors = QString::fromLocal8Bit(program.readAllStandardError());
+    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(program.exitCode(), 0) << errors.toStdString();
+    EXPECT_FALSE(errors.contains(".qml:")) << errors.toStdString();
+
+    // It started on the sample project and saved it on the way out.
+    const auto projects = home.path() / "data" / "Verseloom" / "projects";
+    ASSERT_TRUE(std::filesystem::exists(projects));
+    int saved = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(projects))
+        saved += std::filesystem::exists(entry.path() / "project.json") ? 1 : 0;
+    EXPECT_EQ(saved, 1);
+}
