@@ -1,0 +1,477 @@
+#include "cloud/FalClient.h"
+
+#include "cloud/FalKeyStore.h"
+#include "cloud/Url.h"
+#include "model/Cancellation.h"
+#include "model/Files.h"
+#include "model/Text.h"
+
+#include <chrono>
+#include <cmath>
+#include <condition_variable>
+#include <mutex>
+
+namespace vl {
+
+using json::Json;
+
+namespace {
+
+constexpr std::size_t kMaxJsonAnswerBytes = std::size_t(32) << 20;
+
+// Writes an input object; non-finite numbers and broken UTF-8 cannot go on the wire.
+std::string encodeInput(const Json& input)
+{
+    if (!input.is_object())
+        throw json::EncodeError("the workflow input is not a JSON object");
+    std::function<void(const Json&)> check = [&](const Json& value) {
+        if (value.is_number_float() && !std::isfinite(value.get<double>()))
+            throw json::EncodeError("the workflow input holds a number that is not finite");
+        if (value.is_structured())
+            for (const auto& element : value)
+                check(element);
+    };
+    check(input);
+    try {
+        return input.dump();
+    } catch (const nlohmann::json::exception& error) {
+        throw json::EncodeError(std::string("the workflow input cannot be written as JSON: ") + error.what());
+    }
+}
+
+// Reads an answer that must be JSON: the reader's error passes on.
+Json readJson(const std::string& body)
+{
+    return json::parse(body);
+}
+
+// Reads an answer that may be anything; what is not a JSON object counts as empty.
+Json readObjectOrEmpty(const std::string& body)
+{
+    try {
+        Json value = json::parse(body);
+        if (value.is_object())
+            return value;
+    } catch (const std::exception&) {
+    }
+    return Json::object();
+}
+
+const std::string* textField(const Json& object, const char* key)
+{
+    const auto it = object.find(key);
+    if (it == object.end() || !it->is_string())
+        return nullptr;
+    return it->get_ptr<const std::string*>();
+}
+
+bool plainHeaderText(std::string_view text)
+{
+    for (const unsigned char c : text)
+        if (c < 0x20 || c == 0x7f)
+            return false;
+    return true;
+}
+
+// Pauses for the poll interval; a stop request ends the pause at once.
+void pause(std::chrono::nanoseconds duration, std::stop_token stop)
+{
+    std::mutex mutex;
+    std::condition_variable_any wake;
+    std::unique_lock lock(mutex);
+    wake.wait_for(lock, stop, duration, [] { return false; });
+    throwIfCancelled(stop);
+}
+
+bool isImageBytes(std::string_view bytes)
+{
+    static constexpr std::string_view png("\x89PNG\r\n\x1a\n", 8);
+    static constexpr std::string_view jpeg("\xff\xd8\xff", 3);
+    if (bytes.starts_with(png) || bytes.starts_with(jpeg))
+        return true;
+    return bytes.size() >= 12 && bytes.substr(0, 4) == "RIFF" && bytes.substr(8, 4) == "WEBP";
+}
+
+} // namespace
+
+FalClient::FalClient(Transport transport, HttpClient& session, double pollInterval, FalEndpoints endpoints)
+    : transport_(std::move(transport)), session_(&session), pollInterval_(pollInterval),
+      endpoints_(std::move(endpoints))
+{
+    if (!std::isfinite(pollInterval) || pollInterval < 0)
+        throw std::invalid_argument("poll interval must be finite and not negative");
+}
+
+HttpRequest FalClient::makeRequest(std::string_view address) const
+{
+    HttpRequest request;
+    request.url = std::string(address);
+    request.timeout = std::chrono::seconds(60);
+    request.maxResponseBytes = kMaxJsonAnswerBytes;
+    // The key goes only to the vendor's own hosts over a secure line, and only in
+    // its well-formed shape, so nothing else can ride along in the header.
+    if (transport_.isDirect() && endpoints_.isVendorAddress(address)) {
+        if (const auto key = FalKeyStore::normalizedKey(transport_.apiKey()))
+            request.headers.emplace_back("Authorization", "Key " + *key);
+    }
+    return request;
+}
+
+std::string FalClient::statusURL(std::string_view address)
+{
+    return url::appendQueryItem(address, "logs", "1").value_or(std::string(address));
+}
+
+std::string FalClient::proxiedURL(std::string_view address) const
+{
+    if (transport_.isDirect())
+        return std::string(address);
+    const auto relay = url::parse(transport_.relayURL());
+    const auto queue = url::parse(address);
+    if (!relay || !queue)
+        return std::string(address);
+    url::Parts rewritten = *relay;
+    rewritten.path = (relay->path == "/" ? std::string() : relay->path) + queue->path;
+    rewritten.query = queue->query;
+    rewritten.fragment.reset();
+    return url::build(rewritten).value_or(std::string(address));
+}
+
+void FalClient::validate(const HttpResponse& response)
+{
+    if (response.status <= 0 || (response.status >= 200 && response.status <= 299))
+        return;
+    if (response.status == 401 || response.status == 403)
+        throw FalError::unauthorized();
+    const std::string body = text::isValidUtf8(response.body) ? response.body : std::string();
+    throw FalError::http(static_cast<int>(response.status), text::cutToCharacters(body, 500));
+}
+
+bool FalClient::looksLikeImageURL(std::string_view text)
+{
+    if (!text.starts_with("http"))
+        return false;
+    const std::string lower = text::asciiLower(text);
+    for (const std::string_view needle : {kFalMediaDomain, kFalRunDomain, std::string_view(".png"),
+                                          std::string_view(".jpg"), std::string_view(".jpeg"),
+                                          std::string_view(".webp")})
+        if (lower.find(needle) != std::string::npos)
+            return true;
+    return false;
+}
+
+std::optional<std::string> FalClient::firstImageURL(const Json& value)
+{
+    if (value.is_object()) {
+        if (const auto images = value.find("images"); images != value.end() && images->is_array())
+            if (auto hit = firstImageURL(*images))
+                return hit;
+        if (const auto image = value.find("image"); image != value.end())
+            if (auto hit = firstImageURL(*image))
+                return hit;
+        if (const auto* address = textField(value, "url"); address && looksLikeImageURL(*address))
+            return *address;
+        for (const auto& element : value)
+            if (auto hit = firstImageURL(element))
+                return hit;
+        return std::nullopt;
+    }
+    if (value.is_array()) {
+        for (const auto& element : value)
+            if (auto hit = firstImageURL(element))
+                return hit;
+        return std::nullopt;
+    }
+    if (value.is_string() && looksLikeImageURL(value.get_ref<const std::string&>()))
+        return value.get<std::string>();
+    return std::nullopt;
+}
+
+HttpResponse FalClient::send(const HttpRequest& request, std::stop_token stop) const
+{
+    try {
+        HttpResponse response = session_->perform(request, stop);
+        validate(response);
+        return response;
+    } catch (const HttpError& error) {
+        // An answer too big to be one of the vendor's is not one of the vendor's.
+        if (error.kind() == HttpError::Kind::tooLarge && request.maxResponseBytes == kMaxJsonAnswerBytes)
+            throw FalError::malformedResponse();
+        throw;
+    }
+}
+
+void FalClient::requireVendorAddress(std::string_view address) const
+{
+    // With our key on board, an address on any other host is not the vendor's answer.
+    if (transport_.isDirect() && !endpoints_.isVendorAddress(address))
+        throw FalError::malformedResponse();
+}
+
+FalClient::SubmitResponse FalClient::submit(std::string_view path, const Json& input, std::stop_token stop) const
+{
+    if (transport_.isDirect() && !FalKeyStore::normalizedKey(transport_.apiKey()))
+        throw FalError::missingAPIKey();
+
+    const std::string& base = transport_.isDirect() ? endpoints_.queueBaseURL : transport_.relayURL();
+    const std::string address = base + "/" + std::string(path);
+    if (!url::parse(address) || (transport_.isDirect() && !endpoints_.isVendorAddress(address)))
+        throw FalError::badURL(std::string(path));
+
+    HttpRequest request = makeRequest(address);
+    request.method = "POST";
+    request.headers.emplace_back("Content-Type", "application/json");
+    request.body = encodeInput(input);
+    throwIfCancelled(stop);
+
+    const HttpResponse response = send(request, stop);
+    const Json answer = readJson(response.body);
+    if (!answer.is_object())
+        throw FalError::malformedResponse();
+    const auto* requestID = textField(answer, "request_id");
+    const auto* status = textField(answer, "status_url");
+    const auto* result = textField(answer, "response_url");
+    if (!requestID || !status || !result || !url::parse(*status) || !url::parse(*result))
+        throw FalError::malformedResponse();
+    requireVendorAddress(*status);
+    requireVendorAddress(*result);
+    if (transport_.isDirect())
+        return {*requestID, *status, *result};
+    return {*requestID, proxiedURL(*status), proxiedURL(*result)};
+}
+
+void FalClient::waitForCompletion(std::string_view statusAddress, const StatusCallback& onStatus,
+                                  std::stop_token stop) const
+{
+    requireVendorAddress(statusAddress);
+    const auto interval = std::chrono::nanoseconds(static_cast<std::int64_t>(std::llround(pollInterval_ * 1e9)));
+    for (int attempt = 0;; ++attempt) {
+        throwIfCancelled(stop);
+        const HttpResponse response = send(makeRequest(statusURL(statusAddress)), stop);
+        const Json answer = readObjectOrEmpty(response.body);
+
+        StatusUpdate update;
+        const auto* status = textField(answer, "status");
+        update.status = status ? *status : "IN_PROGRESS";
+        if (const auto logs = answer.find("logs"); logs != answer.end() && logs->is_array()) {
+            bool allObjects = true;
+            for (const auto& entry : *logs)
+                allObjects = allObjects && entry.is_object();
+            if (allObjects)
+                for (const auto& entry : *logs)
+                    if (const auto* message = textField(entry, "message"))
+                        update.logs.push_back(*message);
+        }
+        if (const auto position = answer.find("queue_position");
+            position != answer.end() && position->is_number_integer()
+            && (position->is_number_unsigned() ? position->get<std::uint64_t>() <= INT64_MAX : true))
+            update.queuePosition = position->get<std::int64_t>();
+        if (onStatus)
+            onStatus(update);
+
+        if (update.status == "COMPLETED")
+            return;
+        if (update.status != "IN_QUEUE" && update.status != "IN_PROGRESS")
+            throw FalError::jobFailed(update.status);
+
+        pause(interval, stop);
+        if (attempt + 1 == kMaxStatusRequests)
+            throw FalError::timedOut();
+    }
+}
+
+Json FalClient::fetchResult(std::string_view responseURL, std::stop_token stop) const
+{
+    requireVendorAddress(responseURL);
+    throwIfCancelled(stop);
+    const HttpResponse response = send(makeRequest(responseURL), stop);
+    return readObjectOrEmpty(response.body);
+}
+
+std::string FalClient::runImageURLsWorkflow(std::string_view path, const std::vector<std::string>& imageURLs,
+                                            const StatusCallback& onStatus, std::stop_token stop) const
+{
+    const SubmitResponse job = submit(path, imageURLsInput(imageURLs), stop);
+    waitForCompletion(job.statusURL, onStatus, stop);
+    const Json result = fetchResult(job.responseURL, stop);
+    auto image = firstImageURL(result);
+    if (!image)
+        throw FalError::noImageInResponse();
+    return *image;
+}
+
+Json FalClient::runTranscriptionWorkflow(std::string_view path, std::string_view audioURL,
+                                         const StatusCallback& onStatus, std::stop_token stop) const
+{
+    const SubmitResponse job = submit(path, transcriptionInput(audioURL), stop);
+    waitForCompletion(job.statusURL, onStatus, stop);
+    return fetchResult(job.responseURL, stop);
+}
+
+FalClient::ElementResult FalClient::runElementWorkflow(std::string_view path, std::string_view shotPlan,
+                                                       std::string_view elementID, const StatusCallback& onStatus,
+                                                       std::stop_token stop) const
+{
+    const SubmitResponse job = submit(path, elementInput(shotPlan, elementID), stop);
+    waitForCompletion(job.statusURL, onStatus, stop);
+    const Json result = fetchResult(job.responseURL, stop);
+    auto image = firstImageURL(result);
+    if (!image)
+        throw FalError::noImageInResponse();
+    const auto* echoed = textField(result, "element_id");
+    return {*image, echoed ? *echoed : std::string(elementID)};
+}
+
+Json FalClient::imageURLsInput(const std::vector<std::string>& imageURLs)
+{
+    return Json{{"image_urls", imageURLs}};
+}
+
+Json FalClient::transcriptionInput(std::string_view audioURL)
+{
+    return Json{{"song_audio_file", audioURL}};
+}
+
+Json FalClient::planInput(std::string_view artist, std::int64_t durationSeconds, std::string_view transcript,
+                          std::string_view styleGuidance, const std::vector<std::string>& imageURLs)
+{
+    return Json{{"artist", artist},
+                {"duration_seconds", std::to_string(durationSeconds)},
+                {"transcript", transcript},
+                {"style_guidance", styleGuidance},
+                {"image_urls", imageURLs}};
+}
+
+Json FalClient::elementInput(std::string_view shotPlan, std::string_view elementID)
+{
+    return Json{{"shot_plan", shotPlan}, {"element_id", elementID}};
+}
+
+Json FalClient::frameInput(std::string_view prompt, std::string_view stylePreset,
+                           const std::vector<std::string>& referenceImageURLs)
+{
+    return Json{{"image_prompt", prompt}, {"style_preset", stylePreset}, {"reference_image_urls", referenceImageURLs}};
+}
+
+Json FalClient::editInput(std::string_view frameURL, std::string_view editRequest)
+{
+    return Json{{"frame_to_edit", Json::array({frameURL})}, {"users_edit_request", editRequest}};
+}
+
+std::string FalClient::upload(std::string_view bytes, std::string_view fileName, std::string_view contentType,
+                              std::stop_token stop) const
+{
+    return transport_.isDirect() ? uploadDirect(bytes, fileName, contentType, stop)
+                                 : uploadThroughRelay(bytes, fileName, contentType, stop);
+}
+
+std::string FalClient::uploadThroughRelay(std::string_view bytes, std::string_view fileName,
+                                          std::string_view contentType, std::stop_token stop) const
+{
+    auto parts = url::parse(transport_.relayURL());
+    if (!parts)
+        throw FalError::badURL(transport_.relayURL());
+    // The relay's sibling endpoint: /api/fal uploads to /api/fal-upload.
+    std::string path = parts->path;
+    while (path.size() > 1 && path.back() == '/')
+        path.pop_back();
+    path.erase(path.rfind('/') + 1);
+    parts->path = path + "fal-upload";
+    parts->query.reset();
+    parts->fragment.reset();
+    const auto address = url::build(*parts);
+    if (!address)
+        throw FalError::badURL(transport_.relayURL());
+
+    HttpRequest request;
+    request.method = "POST";
+    request.url = *address;
+    request.timeout = std::chrono::seconds(60);
+    request.maxResponseBytes = kMaxJsonAnswerBytes;
+    request.headers = {{"Content-Type", std::string(contentType)}, {"x-file-name", std::string(fileName)}};
+    request.body = std::string(bytes);
+    throwIfCancelled(stop);
+
+    const Json answer = readJson(send(request, stop).body);
+    const auto* stored = answer.is_object() ? textField(answer, "url") : nullptr;
+    if (!stored || stored->empty())
+        throw FalError::malformedResponse();
+    return *stored;
+}
+
+std::string FalClient::uploadDirect(std::string_view bytes, std::string_view fileName, std::string_view contentType,
+                                    std::stop_token stop) const
+{
+    if (!FalKeyStore::normalizedKey(transport_.apiKey()))
+        throw FalError::missingAPIKey();
+
+    const std::string tokenAddress = endpoints_.storageBaseURL + "/storage/auth/token?storage_type=fal-cdn-v3";
+    if (!url::parse(tokenAddress))
+        throw FalError::badURL(tokenAddress);
+    HttpRequest tokenRequest = makeRequest(tokenAddress);
+    tokenRequest.method = "POST";
+    tokenRequest.timeout = std::chrono::seconds(30);
+    tokenRequest.headers.emplace_back("Content-Type", "application/json");
+    tokenRequest.body = "{}";
+    throwIfCancelled(stop);
+
+    const Json token = readJson(send(tokenRequest, stop).body);
+    if (!token.is_object())
+        throw FalError::malformedResponse();
+    const auto* tokenText = textField(token, "token");
+    const auto* baseText = textField(token, "base_url");
+    const auto* typeText = textField(token, "token_type");
+    const std::string tokenType = typeText ? *typeText : "Bearer";
+    // The storage token is a credential too: it goes over a secure line, in one header line.
+    if (!tokenText || !baseText || !plainHeaderText(*tokenText) || !plainHeaderText(tokenType)
+        || !endpoints_.isSecureAddress(*baseText))
+        throw FalError::malformedResponse();
+
+    auto base = url::parse(*baseText);
+    std::string path = base->path;
+    while (!path.empty() && path.back() == '/')
+        path.pop_back();
+    base->path = path + "/files/upload";
+    const auto fileAddress = url::build(*base);
+    if (!fileAddress)
+        throw FalError::malformedResponse();
+
+    HttpRequest fileRequest;
+    fileRequest.method = "POST";
+    fileRequest.url = *fileAddress;
+    fileRequest.timeout = std::chrono::seconds(120);
+    fileRequest.maxResponseBytes = kMaxJsonAnswerBytes;
+    fileRequest.headers = {{"Authorization", tokenType + " " + *tokenText},
+                           {"Content-Type", std::string(contentType)},
+                           {"X-Fal-File-Name", std::string(fileName)}};
+    fileRequest.body = std::string(bytes);
+
+    const Json answer = readJson(send(fileRequest, stop).body);
+    const auto* stored = answer.is_object() ? textField(answer, "access_url") : nullptr;
+    if (!stored || stored->empty())
+        throw FalError::malformedResponse();
+    return *stored;
+}
+
+void FalClient::download(std::string_view address, const std::filesystem::path& destination,
+                         std::stop_token stop) const
+{
+    // Result images come from wherever the result points, but never over plain http.
+    if (!url::parse(address) || !endpoints_.isSecureAddress(address))
+        throw FalError::badURL(std::string(address));
+
+    HttpRequest request;
+    request.url = std::string(address);
+    request.timeout = std::chrono::seconds(60);
+    request.maxResponseBytes = kMaxDownloadBytes;
+    request.followRedirects = true;
+    const HttpResponse response = send(request, stop);
+    if (!isImageBytes(response.body))
+        throw FalError::noImageInResponse();
+
+    if (destination.has_parent_path())
+        std::filesystem::create_directories(destination.parent_path());
+    files::writeAtomically(destination, response.body);
+}
+
+} // namespace vl
