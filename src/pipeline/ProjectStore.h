@@ -2,6 +2,9 @@
 
 #include "model/Project.h"
 #include "model/Settings.h"
+#include "cloud/FalClient.h"
+#include "cloud/FalEndpoints.h"
+#include "cloud/HttpClient.h"
 #include "model/Uuid.h"
 #include "pipeline/AssetURLCache.h"
 #include "pipeline/PipelineServices.h"
@@ -41,6 +44,11 @@ struct StoreContext {
     std::filesystem::path projectsRoot;         // folder holding one folder per project
     std::function<std::optional<std::string>()> loadKey; // the stored fal key, if any
     std::chrono::milliseconds autosaveDelay{1000};
+    // The vendor: the HTTP session cloud steps share, where the vendor lives, and
+    // how often a job's status is asked for.
+    HttpClient* http = nullptr; // nullptr: the process-wide libcurl client
+    FalEndpoints endpoints = FalEndpoints::production();
+    double pollInterval = 1.5;
 };
 
 class ProjectStore;
@@ -154,6 +162,11 @@ public:
     static std::optional<std::string> messageFor(const std::exception_ptr& error);
 
     Workers& workers() { return workers_; }
+
+    // A cloud client for one operation: direct to the vendor with the key as it is
+    // stored right now (an empty key when there is none, so the first request
+    // reports the missing key). Safe to call from any thread.
+    FalClient makeFalClient() const;
 
     // ---- Project management -------------------------------------------------
     void newProject();

@@ -3,6 +3,7 @@
 // A harness for ProjectStore tests: a temporary projects root, in-memory
 // settings and key, and helpers that spin the event loop until work settles.
 
+#include "fakes/FakeVendor.h"
 #include "model/Files.h"
 #include "model/Settings.h"
 #include "pipeline/ProjectStore.h"
@@ -39,7 +40,11 @@ inline void spin(int ms)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
 }
 
+// A well-formed key for tests that talk to the fake vendor.
+inline constexpr const char* kTestKey = "3F2504E0-4F89-11D3-9A0C-0305E82C3301:0123456789abcdef0123456789abcdef";
+
 struct StoreHarness {
+    fakes::FakeVendor vendor; // the cloud on loopback; every cloud step of the store goes here
     files::TemporaryDirectory folder{"store-test"};
     MemorySettings settings;
     std::optional<std::string> storedKey;
@@ -54,6 +59,8 @@ struct StoreHarness {
         c.projectsRoot = projectsRoot();
         c.loadKey = [this] { return storedKey; };
         c.autosaveDelay = autosaveDelay;
+        c.endpoints = vendor.endpoints();
+        c.pollInterval = 0.02;
         return c;
     }
 
