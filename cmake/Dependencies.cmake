@@ -9,6 +9,16 @@ pkg_check_modules(FFMPEG REQUIRED IMPORTED_TARGET
   libavformat libavcodec libswscale libswresample libavutil)
 pkg_check_modules(TAGLIB REQUIRED IMPORTED_TARGET taglib)
 pkg_check_modules(POCKETSPHINX REQUIRED IMPORTED_TARGET pocketsphinx sphinxbase)
+# Debian's sphinxbase.pc names /usr/include/sphinxbase, which no package ships;
+# CMake refuses imported targets with missing include folders, so drop those.
+get_target_property(_vl_ps_dirs PkgConfig::POCKETSPHINX INTERFACE_INCLUDE_DIRECTORIES)
+set(_vl_ps_existing)
+foreach(_dir IN LISTS _vl_ps_dirs)
+  if(EXISTS "${_dir}")
+    list(APPEND _vl_ps_existing "${_dir}")
+  endif()
+endforeach()
+set_target_properties(PkgConfig::POCKETSPHINX PROPERTIES INTERFACE_INCLUDE_DIRECTORIES "${_vl_ps_existing}")
 pkg_check_modules(EGL REQUIRED IMPORTED_TARGET egl glesv2)
 pkg_check_modules(HTTPLIB IMPORTED_TARGET cpp-httplib)
 
