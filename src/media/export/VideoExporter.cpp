@@ -532,7 +532,11 @@ public:
         encoder_->sample_fmt = pcm ? AV_SAMPLE_FMT_S16 : AV_SAMPLE_FMT_FLTP;
         av_channel_layout_default(&encoder_->ch_layout, decoder_->ch_layout.nb_channels == 1 ? 1 : 2);
         encoder_->time_base = AVRational{1, rate};
-        if (!pcm) encoder_->bit_rate = 256000;
+        if (!pcm) {
+            // 128 kb/s a channel, within what AAC can carry at low sample rates.
+            const std::int64_t channels = encoder_->ch_layout.nb_channels;
+            encoder_->bit_rate = std::min<std::int64_t>(128000 * channels, 6144LL * channels * rate / 1024);
+        }
         if (out.get()->oformat->flags & AVFMT_GLOBALHEADER)
             encoder_->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
         if (avcodec_open2(encoder_.get(), codec, nullptr) < 0)
@@ -763,7 +767,8 @@ fs::path VideoExporter::exportVideo(const std::vector<fs::path>& clipFiles, cons
 
     InputPtr song;
     AVStream* songStream = nullptr;
-    if (audio && settings.includeOriginalAudio && fs::exists(*audio)) {
+    std::error_code ignored;
+    if (audio && settings.includeOriginalAudio && fs::exists(*audio, ignored)) {
         song = openInput(*audio, "audio file");
         for (unsigned i = 0; i < song->nb_streams && !songStream; ++i)
             if (song->streams[i]->codecpar->codec_type == AVMEDIA_TYPE_AUDIO) songStream = song->streams[i];
