@@ -179,6 +179,14 @@ public:
     // ---- Audio import and timing --------------------------------------------
 
     // ---- Characters and reference uploads -----------------------------------
+    // The public address of a local picture: a JPEG copy (at most 1024 px, quality
+    // 0.82) is uploaded once per file version. Runs on workers.
+    std::string uploadedImageURL(const std::string& path, const FalClient& client, std::stop_token stop) const;
+    // The addresses that show a character: its processed image when it has one,
+    // else every reference picture in order, uploaded. Pass a copy of the
+    // project's primaryCharacter taken on the main thread. Runs on workers.
+    std::vector<std::string> characterReferenceURLs(const std::optional<CharacterReference>& character,
+                                                    const FalClient& client, std::stop_token stop) const;
 
     // ---- Storyboard, elements and frames ------------------------------------
 
