@@ -390,6 +390,15 @@ void ProjectStore::run(std::string label, Workers::Pool pool, Work work, std::fu
         });
 }
 
+FalClient ProjectStore::makeFalClient() const
+{
+    std::string key;
+    if (context_.loadKey)
+        key = context_.loadKey().value_or(std::string());
+    HttpClient& http = context_.http ? *context_.http : sharedHttpClient();
+    return FalClient(FalClient::Transport::direct(std::move(key)), http, context_.pollInterval, context_.endpoints);
+}
+
 // ---- Project management ------------------------------------------------------------
 
 void ProjectStore::newProject()

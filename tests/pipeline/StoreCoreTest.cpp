@@ -272,3 +272,15 @@ TEST_F(StoreCore, ProjectManagement)
     EXPECT_FALSE(store->lastError());
     EXPECT_EQ(store->project().title, "Untitled");
 }
+
+TEST_F(StoreCore, CloudStepsReadTheKeyAtEachOperation)
+{
+    auto store = h.make();
+    EXPECT_THROW(store->makeFalClient().submit("workflows/x/y", json::Json::object(), {}), FalError)
+        << "no key stored: the first request reports the missing key";
+    h.storedKey = kTestKey;
+    const auto client = store->makeFalClient();
+    EXPECT_EQ(client.transport().apiKey(), kTestKey);
+    const auto submitted = client.submit("workflows/x/y", json::Json::object(), {});
+    EXPECT_EQ(submitted.requestID, h.vendor.lastRequestID());
+}

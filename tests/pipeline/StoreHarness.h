@@ -3,6 +3,7 @@
 // A harness for ProjectStore tests: a temporary projects root, in-memory
 // settings and key, and helpers that spin the event loop until work settles.
 
+#include "fakes/FakeVendor.h"
 #include "model/Files.h"
 #include "model/Settings.h"
 #include "pipeline/ProjectStore.h"
@@ -10,10 +11,12 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 
+#include <cstdlib>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace vl::testing {
 
@@ -39,7 +42,11 @@ inline void spin(int ms)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
 }
 
+// A well-formed key for tests that talk to the fake vendor.
+inline constexpr const char* kTestKey = "3F2504E0-4F89-11D3-9A0C-0305E82C3301:0123456789abcdef0123456789abcdef";
+
 struct StoreHarness {
+    fakes::FakeVendor vendor; // the cloud on loopback; every cloud step of the store goes here
     files::TemporaryDirectory folder{"store-test"};
     MemorySettings settings;
     std::optional<std::string> storedKey;
@@ -54,6 +61,8 @@ struct StoreHarness {
         c.projectsRoot = projectsRoot();
         c.loadKey = [this] { return storedKey; };
         c.autosaveDelay = autosaveDelay;
+        c.endpoints = vendor.endpoints();
+        c.pollInterval = 0.02;
         return c;
     }
 
@@ -61,6 +70,28 @@ struct StoreHarness {
                                        PipelineServices services = {})
     {
         return std::make_unique<ProjectStore>(std::move(project), std::move(services), context());
+    }
+
+    // A short sine tone made with ffmpeg in the harness folder, with the given
+    // "key=value" tags; the extension picks the container. Empty path on failure.
+    std::filesystem::path song(const std::string& name, double seconds = 1.0,
+                               const std::vector<std::string>& tags = {}) const
+    {
+        const auto path = folder.path() / name;
+        std::string line = "ffmpeg -nostdin -y -v error -f lavfi -i sine=frequency=440:sample_rate=16000:duration="
+            + std::to_string(seconds) + " -ac 1";
+        for (const auto& tag : tags)
+            line += " -metadata " + quoted(tag);
+        line += " " + quoted(path.string()) + " >/dev/null 2>&1";
+        return std::system(line.c_str()) == 0 ? path : std::filesystem::path();
+    }
+
+    static std::string quoted(const std::string& arg)
+    {
+        std::string out = "'";
+        for (char c : arg)
+            out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+        return out + "'";
     }
 
     // Waits until no job of the store is running and queued results have landed.

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "media/transcription/TimedChunk.h"
+#include "media/transcription/TranscriptionResult.h"
 
 #include <filesystem>
 #include <functional>
@@ -9,14 +9,6 @@
 #include <vector>
 
 namespace vl {
-
-struct TranscriptionResult {
-    std::string text;                 // the whole transcript
-    std::vector<TimedChunk> segments; // in the order the engine produced them
-    std::string engineLabel;          // left empty by every engine; the caller records its own
-
-    friend bool operator==(const TranscriptionResult&, const TranscriptionResult&) = default;
-};
 
 // Receives short status texts such as "Transcribing with Local Whisper".
 using TranscriptionProgress = std::function<void(const std::string&)>;
