@@ -2,6 +2,8 @@
 // main window. Everything it shows lives in the libraries.
 
 #include "app/AppShell.h"
+#include "cloud/FalKeyStore.h"
+#include "cloud/KeyringSecretStore.h"
 #include "design/Fonts.h"
 #include "model/MediaLibrary.h"
 #include "pipeline/PipelineServices.h"
@@ -89,8 +91,8 @@ int main(int argc, char** argv)
     } catch (const std::exception& e) {
         return showStartupError(app, QString::fromUtf8(e.what()));
     }
-    // The key store joins when the cloud layer lands; until then no key is stored.
-    context.loadKey = [] { return std::optional<std::string>(); };
+    // The fal key lives in the system keyring and is read at each cloud step.
+    context.loadKey = [] { return vl::FalKeyStore(vl::systemSecretStore()).loadKey(); };
 
     vl::ProjectStore store(std::nullopt, vl::PipelineServices::standard(), context);
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &store, [&store] { store.flushAutosave(); });
