@@ -1,5 +1,6 @@
 #pragma once
 
+#include "cloud/Workflows.h"
 #include "model/Json.h"
 
 #include <optional>
@@ -8,25 +9,25 @@
 
 namespace vl {
 
-// The hosted workflows, the image model and the relay address the store works with.
-struct PipelineConfig {
-    std::string characterWorkflow = "workflows/brindlecove/character";
-    std::string transcriptionWorkflow = "workflows/brindlecove/transcription-timing";
-    std::string planWorkflow = "workflows/brindlecove/lyric-video-planner-character";
-    std::string elementWorkflow = "workflows/brindlecove/element-image";
-    std::string frameWorkflow = "workflows/brindlecove/lyric-video-frames-character";
-    std::string editWorkflow = "workflows/brindlecove/lyric-video-edit-frame";
-    std::string generationModel = "fal-ai/flux/dev";
-    std::string proxyBaseURL = "https://quillmarsh.pro/api/fal";
-
-    friend bool operator==(const PipelineConfig&, const PipelineConfig&) = default;
-};
-
 // The built-in relay on the maker's web host, and the site's other host name,
 // which never serves the relay.
 inline constexpr std::string_view kDefaultRelayURL = "https://quillmarsh.pro/api/fal";
 inline constexpr std::string_view kRelayHost = "quillmarsh.pro";
 inline constexpr std::string_view kRefusedRelayHost = "www.quillmarsh.pro";
+
+// The hosted workflows, the image model and the relay address the store works with.
+struct PipelineConfig {
+    std::string characterWorkflow{workflows::kCharacter};
+    std::string transcriptionWorkflow{workflows::kTranscription};
+    std::string planWorkflow{workflows::kPlan};
+    std::string elementWorkflow{workflows::kElement};
+    std::string frameWorkflow{workflows::kFrame};
+    std::string editWorkflow{workflows::kEditFrame};
+    std::string generationModel{workflows::kGenerationModel};
+    std::string proxyBaseURL{kDefaultRelayURL};
+
+    friend bool operator==(const PipelineConfig&, const PipelineConfig&) = default;
+};
 
 json::Json toJson(const PipelineConfig& config);
 // Every key is required; throws json::DecodeError.
