@@ -1,0 +1,249 @@
+#include "media/motion/ClipWriter.h"
+
+#include "media/motion/MotionError.h"
+#include "model/Log.h"
+#include "model/Uuid.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/error.h>
+#include <libavutil/imgutils.h>
+#include <libavutil/opt.h>
+#include <libswscale/swscale.h>
+}
+
+#include <cerrno>
+#include <stdexcept>
+#include <string>
+#include <system_error>
+
+namespace vl {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// x264's speed preset for clips. Clips are intermediate files that export reads
+// again, so encoding speed matters more than the last percent of file size;
+// CRF 18 keeps the picture visually lossless either way.
+constexpr const char* clipPreset = "veryfast";
+constexpr const char* clipCrf = "18";
+
+std::string avErrorText(int error)
+{
+    char text[AV_ERROR_MAX_STRING_SIZE] = {};
+    av_strerror(error, text, sizeof text);
+    return text;
+}
+
+[[noreturn]] void setupFailed(const std::string& why)
+{
+    logLine("Motion", "video writer setup failed: " + why);
+    throw MotionError::writerSetupFailed();
+}
+
+} // namespace
+
+struct ClipWriter::State {
+    fs::path output;
+    fs::path temp;
+    int width = 0;
+    int height = 0;
+    int rate = 1;
+    std::int64_t frames = 0;
+    bool finished = false;
+
+    AVFormatContext* format = nullptr;
+    AVCodecContext* codec = nullptr;
+    AVStream* stream = nullptr;
+    AVFrame* frame = nullptr;
+    AVPacket* packet = nullptr;
+    SwsContext* scaler = nullptr;
+    Layout scalerLayout = Layout::bgr24;
+    bool fileOpen = false;
+
+    ~State()
+    {
+        sws_freeContext(scaler);
+        av_packet_free(&packet);
+        av_frame_free(&frame);
+        avcodec_free_context(&codec);
+        if (format) {
+            if (fileOpen)
+                avio_closep(&format->pb);
+            avformat_free_context(format);
+        }
+        if (!finished && !temp.empty()) {
+            std::error_code ignored;
+            fs::remove(temp, ignored);
+        }
+    }
+
+    // Errors once frames are flowing are the writer's own: a disk error keeps its
+    // errno (and so its system message), anything else carries FFmpeg's text.
+    [[noreturn]] void writeFailed(int error, const char* what) const
+    {
+        if (error < 0 && error > -4096 && AVERROR(-error) == error)
+            throw fs::filesystem_error(what, temp, std::error_code(-error, std::generic_category()));
+        throw std::runtime_error(std::string(what) + ": " + avErrorText(error));
+    }
+
+    void drainPackets()
+    {
+        for (;;) {
+            int rc = avcodec_receive_packet(codec, packet);
+            if (rc == AVERROR(EAGAIN) || rc == AVERROR_EOF)
+                return;
+            if (rc < 0)
+                writeFailed(rc, "cannot encode video frame");
+            if (packet->duration == 0)
+                packet->duration = 1;
+            av_packet_rescale_ts(packet, codec->time_base, stream->time_base);
+            packet->stream_index = stream->index;
+            rc = av_interleaved_write_frame(format, packet); // takes the packet's reference
+            if (rc < 0)
+                writeFailed(rc, "cannot write video file");
+        }
+    }
+
+    SwsContext* scalerFor(Layout layout)
+    {
+        if (scaler && scalerLayout == layout)
+            return scaler;
+        sws_freeContext(scaler);
+        const AVPixelFormat source = layout == Layout::bgr24 ? AV_PIX_FMT_BGR24 : AV_PIX_FMT_RGBA;
+        scaler = sws_getContext(width, height, source, width, height, AV_PIX_FMT_YUV420P,
+                                SWS_BILINEAR | SWS_ACCURATE_RND, nullptr, nullptr, nullptr);
+        if (!scaler)
+            throw MotionError::pixelBufferFailed();
+        scalerLayout = layout;
+        // Full-range RGB in, BT.709 limited range out, matching the stream's tags.
+        const int* bt709 = sws_getCoefficients(SWS_CS_ITU709);
+        sws_setColorspaceDetails(scaler, bt709, 1, bt709, 0, 0, 1 << 16, 1 << 16);
+        return scaler;
+    }
+};
+
+ClipWriter::ClipWriter(fs::path output, int width, int height, int rate)
+    : state_(std::make_unique<State>())
+{
+    State& s = *state_;
+    s.output = std::move(output);
+    s.width = width;
+    s.height = height;
+    s.rate = rate;
+    if (width < 2 || height < 2 || width % 2 || height % 2 || rate < 1)
+        setupFailed("unsupported size or rate");
+    s.temp = s.output.parent_path() / ("." + s.output.filename().string() + "." + Uuid::random().text() + ".tmp");
+
+    const AVCodec* encoder = avcodec_find_encoder_by_name("libx264");
+    if (!encoder)
+        setupFailed("libx264 is not available");
+    if (avformat_alloc_output_context2(&s.format, nullptr, "mov", nullptr) < 0 || !s.format)
+        setupFailed("no QuickTime muxer");
+    s.stream = avformat_new_stream(s.format, nullptr);
+    s.codec = avcodec_alloc_context3(encoder);
+    s.frame = av_frame_alloc();
+    s.packet = av_packet_alloc();
+    if (!s.stream || !s.codec || !s.frame || !s.packet)
+        setupFailed("out of memory");
+
+    s.codec->width = width;
+    s.codec->height = height;
+    s.codec->pix_fmt = AV_PIX_FMT_YUV420P;
+    s.codec->time_base = AVRational{1, rate};
+    s.codec->framerate = AVRational{rate, 1};
+    s.codec->sample_aspect_ratio = AVRational{1, 1};
+    s.codec->color_range = AVCOL_RANGE_MPEG;
+    s.codec->colorspace = AVCOL_SPC_BT709;
+    s.codec->color_primaries = AVCOL_PRI_BT709;
+    s.codec->color_trc = AVCOL_TRC_BT709;
+    if (s.format->oformat->flags & AVFMT_GLOBALHEADER)
+        s.codec->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+    av_opt_set(s.codec->priv_data, "preset", clipPreset, 0);
+    av_opt_set(s.codec->priv_data, "crf", clipCrf, 0);
+    // x264 prints a statistics report per clip; the journal has no use for it.
+    av_opt_set(s.codec->priv_data, "x264-params", "log=-1", 0);
+
+    int rc = avcodec_open2(s.codec, encoder, nullptr);
+    if (rc < 0)
+        setupFailed("cannot open the H.264 encoder: " + avErrorText(rc));
+    if (avcodec_parameters_from_context(s.stream->codecpar, s.codec) < 0)
+        setupFailed("cannot describe the video stream");
+    s.stream->time_base = s.codec->time_base;
+    s.stream->avg_frame_rate = s.codec->framerate;
+
+    rc = avio_open(&s.format->pb, s.temp.c_str(), AVIO_FLAG_WRITE);
+    if (rc < 0)
+        setupFailed("cannot create " + s.temp.string() + ": " + avErrorText(rc));
+    s.fileOpen = true;
+    rc = avformat_write_header(s.format, nullptr);
+    if (rc < 0)
+        setupFailed("cannot start the movie: " + avErrorText(rc));
+
+    s.frame->format = AV_PIX_FMT_YUV420P;
+    s.frame->width = width;
+    s.frame->height = height;
+    s.frame->color_range = AVCOL_RANGE_MPEG;
+    s.frame->colorspace = AVCOL_SPC_BT709;
+    s.frame->color_primaries = AVCOL_PRI_BT709;
+    s.frame->color_trc = AVCOL_TRC_BT709;
+    if (av_frame_get_buffer(s.frame, 0) < 0)
+        setupFailed("out of memory");
+}
+
+ClipWriter::~ClipWriter() = default;
+
+void ClipWriter::append(const std::uint8_t* pixels, std::ptrdiff_t bytesPerRow, Layout layout, bool bottomUp)
+{
+    State& s = *state_;
+    if (s.finished)
+        throw std::logic_error("frame appended to a finished clip");
+    // The encoder may still hold the previous frame's planes; this takes fresh ones then.
+    if (av_frame_make_writable(s.frame) < 0)
+        throw MotionError::pixelBufferFailed();
+    SwsContext* scaler = s.scalerFor(layout);
+    const std::uint8_t* source = pixels;
+    std::ptrdiff_t stride = bytesPerRow;
+    if (bottomUp) { // walk the rows backwards: no copy needed to turn the picture upright
+        source = pixels + bytesPerRow * (s.height - 1);
+        stride = -bytesPerRow;
+    }
+    const std::uint8_t* const planes[1] = {source};
+    const int strides[1] = {static_cast<int>(stride)};
+    sws_scale(scaler, planes, strides, 0, s.height, s.frame->data, s.frame->linesize);
+    s.frame->pts = s.frames;
+    int rc = avcodec_send_frame(s.codec, s.frame);
+    if (rc < 0)
+        s.writeFailed(rc, "cannot encode video frame");
+    ++s.frames;
+    s.drainPackets();
+}
+
+void ClipWriter::finish()
+{
+    State& s = *state_;
+    if (s.finished)
+        return;
+    int rc = avcodec_send_frame(s.codec, nullptr);
+    if (rc < 0)
+        s.writeFailed(rc, "cannot finish the video stream");
+    s.drainPackets();
+    rc = av_write_trailer(s.format);
+    if (rc < 0)
+        s.writeFailed(rc, "cannot finish the video file");
+    rc = avio_closep(&s.format->pb);
+    s.fileOpen = false;
+    if (rc < 0)
+        s.writeFailed(rc, "cannot close the video file");
+    std::error_code error;
+    fs::rename(s.temp, s.output, error);
+    if (error)
+        throw fs::filesystem_error("cannot move the clip into place", s.temp, s.output, error);
+    s.finished = true;
+}
+
+std::int64_t ClipWriter::framesWritten() const { return state_->frames; }
+
+} // namespace vl

@@ -1,0 +1,452 @@
+#include "media/motion/MetalParallaxRenderer.h"
+
+#include "media/motion/ClipWriter.h"
+#include "media/motion/FrameImage.h"
+#include "media/motion/MotionError.h"
+#include "media/motion/SubjectMask.h"
+#include "model/Cancellation.h"
+#include "model/Log.h"
+
+#include <EGL/egl.h>
+#include <EGL/eglext.h>
+#include <GLES3/gl3.h>
+
+#include <opencv2/imgproc.hpp>
+
+#include <algorithm>
+#include <cstring>
+#include <mutex>
+#include <stdexcept>
+#include <string>
+
+namespace vl {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// The program carries its shader as source and compiles it for every clip.
+// Vertex: one oversized triangle covering the target, texture origin top-left.
+constexpr const char* vertexSource = R"(#version 300 es
+out vec2 uv;
+void main()
+{
+    vec2 position = vec2(gl_VertexID == 1 ? 3.0 : -1.0, gl_VertexID == 2 ? 3.0 : -1.0);
+    gl_Position = vec4(position, 0.0, 1.0);
+    vec2 t = position * 0.5 + 0.5;
+    uv = vec2(t.x, 1.0 - t.y);
+}
+)";
+
+// Fragment: zoom about the centre, shift the start by the steady plane, then march
+// the depth layers along the parallax vector and refine between the last two samples.
+// textureLod, not texture: the march branches per pixel, where implicit derivatives
+// are undefined, and there are no mipmaps to choose from anyway.
+constexpr const char* fragmentSource = R"(#version 300 es
+precision highp float;
+precision highp int;
+layout(std140) uniform PUniforms {
+    vec2 offset;
+    float height;
+    float steady;
+    float zoom;
+    vec2 center;
+    int steps;
+};
+uniform sampler2D frameImage;
+uniform sampler2D depthMap;
+in vec2 uv;
+out vec4 colour;
+
+float depthAt(vec2 p) { return 1.0 - textureLod(depthMap, p, 0.0).r; }
+
+void main()
+{
+    vec2 start = center + (uv - center) / max(zoom, 0.001);
+    vec2 shift = offset * height;
+    start += shift * steady;
+
+    int layers = max(steps, 8);
+    float layerStep = 1.0 / float(layers);
+    vec2 dUV = shift / float(layers);
+
+    float layer = 0.0;
+    vec2 c = start;
+    float d = depthAt(c);
+    for (int k = 0; k < layers; ++k) {
+        if (layer >= d)
+            break;
+        c -= dUV;
+        d = depthAt(c);
+        layer += layerStep;
+    }
+
+    vec2 previous = c + dUV;
+    float after = d - layer;
+    float before = depthAt(previous) - (layer - layerStep);
+    float w = after / (after - before + 0.00001);
+    vec2 point = c + (previous - c) * clamp(w, 0.0, 1.0);
+    colour = vec4(textureLod(frameImage, point, 0.0).rgb, 1.0);
+}
+)";
+
+constexpr const char* brokenSource = "#version 300 es\nthis is not a shader\n";
+
+// One EGL display for the process, initialised on first use and never
+// terminated: terminating it would pull the rug from a clip rendering on
+// another thread. Contexts are still made per clip.
+EGLDisplay sharedDisplay()
+{
+    static std::once_flag once;
+    static EGLDisplay display = EGL_NO_DISPLAY;
+    std::call_once(once, [] {
+        const char* extensions = eglQueryString(EGL_NO_DISPLAY, EGL_EXTENSIONS);
+        if (!extensions || !std::strstr(extensions, "EGL_MESA_platform_surfaceless")) {
+            logLine("Motion", "EGL has no surfaceless platform");
+            return;
+        }
+        EGLDisplay candidate = eglGetPlatformDisplay(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr);
+        EGLint major = 0, minor = 0;
+        if (candidate == EGL_NO_DISPLAY || !eglInitialize(candidate, &major, &minor)) {
+            logLine("Motion", "EGL display could not be initialised");
+            return;
+        }
+        display = candidate;
+    });
+    return display;
+}
+
+std::string glErrorText(const char* what, GLenum error)
+{
+    char code[16];
+    std::snprintf(code, sizeof code, "0x%04X", error);
+    return std::string(what) + " (GL error " + code + ")";
+}
+
+void checkGl(const char* what)
+{
+    const GLenum error = glGetError();
+    if (error != GL_NO_ERROR)
+        throw std::runtime_error(glErrorText(what, error));
+}
+
+GLuint compile(GLenum type, const char* source)
+{
+    const GLuint shader = glCreateShader(type);
+    glShaderSource(shader, 1, &source, nullptr);
+    glCompileShader(shader);
+    GLint ok = GL_FALSE;
+    glGetShaderiv(shader, GL_COMPILE_STATUS, &ok);
+    if (!ok) {
+        char log[1024] = {};
+        glGetShaderInfoLog(shader, sizeof log, nullptr, log);
+        glDeleteShader(shader);
+        throw std::runtime_error(std::string("shader compile failed: ") + log);
+    }
+    return shader;
+}
+
+} // namespace
+
+const char* MetalError::what() const noexcept
+{
+    switch (code_) {
+    case Code::unavailable: return "no GPU context";
+    case Code::depthFailed: return "no depth map";
+    case Code::textureFailed: return "no texture for the frame";
+    case Code::encodeFailed: return "GPU encoding failed";
+    }
+    return "GPU failure";
+}
+
+PUniforms parallaxUniforms(const ClipMotion& m, std::int64_t i, std::int64_t n)
+{
+    const double t = n > 1 ? static_cast<double>(i) / static_cast<double>(n - 1) : 0.0;
+    const double s = easeInOut(t);
+    PUniforms u{};
+    u.offset[0] = static_cast<float>(m.offsetStart.x + s * (m.offsetEnd.x - m.offsetStart.x));
+    u.offset[1] = static_cast<float>(m.offsetStart.y + s * (m.offsetEnd.y - m.offsetStart.y));
+    u.height = static_cast<float>(m.parallaxHeight);
+    u.steady = static_cast<float>(m.steady);
+    u.zoom = static_cast<float>(m.zoomStart + s * (m.zoomEnd - m.zoomStart));
+    u.center[0] = u.center[1] = 0.5f;
+    u.steps = 64;
+    return u;
+}
+
+struct ParallaxScene::State {
+    int width = 0;
+    int height = 0;
+    EGLDisplay display = EGL_NO_DISPLAY;
+    EGLContext context = EGL_NO_CONTEXT;
+    // What was current on this thread before us, put back at the end.
+    EGLDisplay previousDisplay = EGL_NO_DISPLAY;
+    EGLContext previousContext = EGL_NO_CONTEXT;
+    EGLSurface previousDraw = EGL_NO_SURFACE;
+    EGLSurface previousRead = EGL_NO_SURFACE;
+    bool current = false;
+
+    GLuint program = 0;
+    GLuint textures[2] = {};
+    GLuint sampler = 0;
+    GLuint uniformBuffer = 0;
+    GLsizeiptr uniformSize = sizeof(PUniforms);
+    GLuint framebuffer = 0;
+    GLuint renderbuffer = 0;
+    GLuint vertexArray = 0;
+    std::vector<std::uint8_t> pixels;
+
+    ~State()
+    {
+        if (current) {
+            glDeleteVertexArrays(1, &vertexArray);
+            glDeleteFramebuffers(1, &framebuffer);
+            glDeleteRenderbuffers(1, &renderbuffer);
+            glDeleteBuffers(1, &uniformBuffer);
+            glDeleteSamplers(1, &sampler);
+            glDeleteTextures(2, textures);
+            glDeleteProgram(program);
+            eglMakeCurrent(display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
+        }
+        if (context != EGL_NO_CONTEXT)
+            eglDestroyContext(display, context);
+        if (previousContext != EGL_NO_CONTEXT)
+            eglMakeCurrent(previousDisplay, previousDraw, previousRead, previousContext);
+    }
+
+    void makeContext(ParallaxFailure forced)
+    {
+        display = forced == ParallaxFailure::display ? EGL_NO_DISPLAY : sharedDisplay();
+        if (display == EGL_NO_DISPLAY)
+            throw MetalError(MetalError::Code::unavailable);
+        if (forced == ParallaxFailure::context || !eglBindAPI(EGL_OPENGL_ES_API))
+            throw MetalError(MetalError::Code::unavailable);
+        const EGLint attributes[] = {EGL_CONTEXT_MAJOR_VERSION, 3, EGL_CONTEXT_MINOR_VERSION, 0, EGL_NONE};
+        EGLConfig config = EGL_NO_CONFIG_KHR;
+        const char* extensions = eglQueryString(display, EGL_EXTENSIONS);
+        if (!extensions || !std::strstr(extensions, "EGL_KHR_no_config_context")) {
+            const EGLint wanted[] = {EGL_RENDERABLE_TYPE, EGL_OPENGL_ES3_BIT, EGL_NONE};
+            EGLint count = 0;
+            if (!eglChooseConfig(display, wanted, &config, 1, &count) || count < 1)
+                throw MetalError(MetalError::Code::unavailable);
+        }
+        previousDisplay = eglGetCurrentDisplay();
+        previousContext = eglGetCurrentContext();
+        previousDraw = eglGetCurrentSurface(EGL_DRAW);
+        previousRead = eglGetCurrentSurface(EGL_READ);
+        context = eglCreateContext(display, config, EGL_NO_CONTEXT, attributes);
+        if (context == EGL_NO_CONTEXT)
+            throw MetalError(MetalError::Code::unavailable);
+        if (!eglMakeCurrent(display, EGL_NO_SURFACE, EGL_NO_SURFACE, context))
+            throw MetalError(MetalError::Code::unavailable);
+        current = true;
+    }
+
+    void buildProgram(ParallaxFailure forced)
+    {
+        const GLuint vertex = compile(GL_VERTEX_SHADER, vertexSource);
+        GLuint fragment = 0;
+        try {
+            fragment = compile(GL_FRAGMENT_SHADER,
+                               forced == ParallaxFailure::shaderCompile ? brokenSource : fragmentSource);
+        } catch (...) {
+            glDeleteShader(vertex);
+            throw;
+        }
+        program = glCreateProgram();
+        glAttachShader(program, vertex);
+        glAttachShader(program, fragment);
+        glLinkProgram(program);
+        glDeleteShader(vertex);
+        glDeleteShader(fragment);
+        GLint ok = GL_FALSE;
+        glGetProgramiv(program, GL_LINK_STATUS, &ok);
+        if (!ok) {
+            char log[1024] = {};
+            glGetProgramInfoLog(program, sizeof log, nullptr, log);
+            throw std::runtime_error(std::string("shader link failed: ") + log);
+        }
+
+        // The block must sit exactly where PUniforms puts its fields.
+        const GLuint block = glGetUniformBlockIndex(program, "PUniforms");
+        const GLint frameImage = glGetUniformLocation(program, "frameImage");
+        const GLint depthMap = glGetUniformLocation(program, "depthMap");
+        if (block == GL_INVALID_INDEX || frameImage < 0 || depthMap < 0)
+            throw MetalError(MetalError::Code::encodeFailed);
+        const char* names[] = {"offset", "height", "steady", "zoom", "center", "steps"};
+        const GLint expected[] = {0, 8, 12, 16, 24, 32};
+        GLuint indices[6];
+        GLint offsets[6];
+        glGetUniformIndices(program, 6, names, indices);
+        for (GLuint index : indices)
+            if (index == GL_INVALID_INDEX)
+                throw MetalError(MetalError::Code::encodeFailed);
+        glGetActiveUniformsiv(program, 6, indices, GL_UNIFORM_OFFSET, offsets);
+        if (!std::equal(offsets, offsets + 6, expected))
+            throw MetalError(MetalError::Code::encodeFailed);
+        GLint blockSize = 0;
+        glGetActiveUniformBlockiv(program, block, GL_UNIFORM_BLOCK_DATA_SIZE, &blockSize);
+        uniformSize = std::max<GLsizeiptr>(blockSize, sizeof(PUniforms)); // std140 may round up to 48
+
+        glUseProgram(program);
+        glUniformBlockBinding(program, block, 0);
+        glUniform1i(frameImage, 0);
+        glUniform1i(depthMap, 1);
+        checkGl("cannot set up the shader");
+    }
+
+    void upload(const cv::Mat& image, const cv::Mat& depth)
+    {
+        cv::Mat rgba;
+        cv::cvtColor(image, rgba, cv::COLOR_BGRA2RGBA);
+        cv::Mat grey = depth.isContinuous() ? depth : depth.clone();
+        glGenTextures(2, textures);
+        glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+        // Rows go up top row first: texture coordinate v = 0 is the image's top.
+        glActiveTexture(GL_TEXTURE0);
+        glBindTexture(GL_TEXTURE_2D, textures[0]);
+        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, rgba.cols, rgba.rows, 0, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data);
+        glActiveTexture(GL_TEXTURE1);
+        glBindTexture(GL_TEXTURE_2D, textures[1]);
+        glTexImage2D(GL_TEXTURE_2D, 0, GL_R8, grey.cols, grey.rows, 0, GL_RED, GL_UNSIGNED_BYTE, grey.data);
+        checkGl("cannot upload the frame image or depth map");
+
+        // One sampler for both: linear both ways, clamped to the edge, no mipmaps.
+        glGenSamplers(1, &sampler);
+        glSamplerParameteri(sampler, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+        glSamplerParameteri(sampler, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+        glSamplerParameteri(sampler, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+        glSamplerParameteri(sampler, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+        glBindSampler(0, sampler);
+        glBindSampler(1, sampler);
+        checkGl("cannot set up the sampler");
+    }
+
+    void makeTarget()
+    {
+        glGenRenderbuffers(1, &renderbuffer);
+        glBindRenderbuffer(GL_RENDERBUFFER, renderbuffer);
+        glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, width, height);
+        glGenFramebuffers(1, &framebuffer);
+        glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
+        glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, renderbuffer);
+        if (glGetError() != GL_NO_ERROR || glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE)
+            throw MotionError::writerSetupFailed();
+        glViewport(0, 0, width, height);
+
+        glGenBuffers(1, &uniformBuffer);
+        glBindBuffer(GL_UNIFORM_BUFFER, uniformBuffer);
+        glBufferData(GL_UNIFORM_BUFFER, uniformSize, nullptr, GL_DYNAMIC_DRAW);
+        glBindBufferBase(GL_UNIFORM_BUFFER, 0, uniformBuffer);
+
+        glGenVertexArrays(1, &vertexArray); // no attributes: the vertex shader makes the triangle
+        glBindVertexArray(vertexArray);
+
+        glPixelStorei(GL_PACK_ALIGNMENT, 1);
+        pixels.resize(static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4);
+        if (glGetError() != GL_NO_ERROR)
+            throw MotionError::pixelBufferFailed();
+    }
+};
+
+ParallaxScene::ParallaxScene(const cv::Mat& image, const cv::Mat& depth, int width, int height,
+                             ParallaxFailure forced)
+    : state_(std::make_unique<State>())
+{
+    CV_Assert(image.type() == CV_8UC4 && depth.type() == CV_8UC1);
+    state_->width = width;
+    state_->height = height;
+    state_->makeContext(forced);
+    state_->buildProgram(forced);
+    state_->upload(image, depth);
+    state_->makeTarget();
+}
+
+ParallaxScene::~ParallaxScene() = default;
+
+int ParallaxScene::width() const { return state_->width; }
+int ParallaxScene::height() const { return state_->height; }
+
+void ParallaxScene::draw(const PUniforms& uniforms)
+{
+    State& s = *state_;
+    glBindBuffer(GL_UNIFORM_BUFFER, s.uniformBuffer);
+    glBufferSubData(GL_UNIFORM_BUFFER, 0, sizeof uniforms, &uniforms);
+    glClearColor(0, 0, 0, 1);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glDrawArrays(GL_TRIANGLES, 0, 3);
+    glFlush(); // start drawing now; readBack() waits for it
+    checkGl("cannot draw the frame");
+}
+
+const std::uint8_t* ParallaxScene::readBack()
+{
+    State& s = *state_;
+    glReadPixels(0, 0, s.width, s.height, GL_RGBA, GL_UNSIGNED_BYTE, s.pixels.data());
+    checkGl("cannot read the frame back");
+    return s.pixels.data();
+}
+
+fs::path MetalParallaxRenderer::renderParallax(const fs::path& imagePath, const ClipMotion& motion,
+                                               const fs::path& outputURL, const Progress& onProgress,
+                                               std::stop_token stop) const
+{
+    checkClipMotion(motion);
+    const int width = static_cast<int>(motion.width);
+    const int height = static_cast<int>(motion.height);
+    const auto image = loadFrameImage(imagePath);
+    if (!image)
+        throw MotionError::cannotLoadImage(imagePath.string());
+    throwIfCancelled(stop);
+    const auto depth = forcedFailure == ParallaxFailure::depth ? std::nullopt : subjectMask(*image, 640);
+    if (!depth)
+        throw MetalError(MetalError::Code::depthFailed);
+    throwIfCancelled(stop);
+
+    ParallaxScene scene(*image, *depth, width, height, forcedFailure);
+    if (outputURL.has_parent_path())
+        fs::create_directories(outputURL.parent_path());
+    ClipWriter writer(outputURL, width, height, static_cast<int>(effectiveRate(motion)));
+
+    const std::int64_t n = frameCount(motion);
+    const std::int64_t failingFrame = std::min<std::int64_t>(1, n - 1);
+    // One frame ahead: while frame i is converted and encoded here, the GPU
+    // (Mesa's rasteriser threads, on the software renderer) draws frame i + 1.
+    scene.draw(parallaxUniforms(motion, 0, n));
+    for (std::int64_t i = 0; i < n; ++i) {
+        throwIfCancelled(stop);
+        if (forcedFailure == ParallaxFailure::readBack && i == failingFrame)
+            throw std::runtime_error("cannot read the frame back (forced)");
+        const std::uint8_t* pixels = scene.readBack();
+        if (i + 1 < n)
+            scene.draw(parallaxUniforms(motion, i + 1, n));
+        if (forcedFailure == ParallaxFailure::encoder && i == failingFrame)
+            throw std::runtime_error("cannot encode video frame (forced)");
+        writer.append(pixels, static_cast<std::ptrdiff_t>(width) * 4, ClipWriter::Layout::rgba, true);
+        if (onProgress)
+            onProgress(static_cast<double>(i) / static_cast<double>(n));
+    }
+    throwIfCancelled(stop);
+    writer.finish();
+    if (onProgress)
+        onProgress(1.0);
+    return outputURL;
+}
+
+fs::path MetalParallaxRenderer::render(const fs::path& imagePath, const ClipMotion& motion,
+                                       const fs::path& outputURL, const Progress& onProgress,
+                                       std::stop_token stop) const
+{
+    try {
+        return renderParallax(imagePath, motion, outputURL, onProgress, stop);
+    } catch (const Cancelled&) {
+        throw;
+    } catch (const std::exception& e) {
+        logLine("Motion", std::string("GPU parallax failed (") + e.what() + "); falling back to the 2D renderer.");
+    } catch (...) {
+        logLine("Motion", "GPU parallax failed; falling back to the 2D renderer.");
+    }
+    return fallback.render(imagePath, motion, outputURL, onProgress, stop);
+}
+
+} // namespace vl

@@ -1,0 +1,33 @@
+#include "media/motion/MotionError.h"
+
+#include <utility>
+
+namespace vl {
+
+namespace {
+
+std::string describe(MotionError::Code code, const std::string& path)
+{
+    switch (code) {
+    case MotionError::Code::cannotLoadImage:
+        return "Could not load frame image at " + path + ".";
+    case MotionError::Code::writerSetupFailed:
+        return "Could not start the video writer.";
+    case MotionError::Code::pixelBufferFailed:
+        return "Could not allocate a video frame buffer.";
+    }
+    return {};
+}
+
+} // namespace
+
+MotionError::MotionError(Code code, std::string path)
+    : code_(code), path_(std::move(path)), message_(describe(code_, path_))
+{
+}
+
+MotionError MotionError::cannotLoadImage(std::string path) { return {Code::cannotLoadImage, std::move(path)}; }
+MotionError MotionError::writerSetupFailed() { return {Code::writerSetupFailed, {}}; }
+MotionError MotionError::pixelBufferFailed() { return {Code::pixelBufferFailed, {}}; }
+
+} // namespace vl
