@@ -1,5 +1,8 @@
 #include "pipeline/PipelineServices.h"
 
+#include "media/export/VideoExporter.h"
+#include "media/motion/MetalParallaxRenderer.h"
+
 namespace vl {
 
 const PipelineServices& PipelineServices::standard()
@@ -7,6 +10,8 @@ const PipelineServices& PipelineServices::standard()
     // Built once per process, on first use.
     static const PipelineServices services = [] {
         PipelineServices s;
+        s.motion = std::make_shared<MetalParallaxRenderer>(); // its fallback is the 2D renderer
+        s.exporter = std::make_shared<VideoExporter>();
         return s;
     }();
     return services;

@@ -22,6 +22,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace vl {
@@ -49,6 +50,9 @@ struct StoreContext {
     HttpClient* http = nullptr; // nullptr: the process-wide libcurl client
     FalEndpoints endpoints = FalEndpoints::production();
     double pollInterval = 1.5;
+    // Uniform values in [0, 1] for the clips' camera moves, called on workers;
+    // empty: the system's generator.
+    std::function<double()> random;
 };
 
 class ProjectStore;
@@ -91,6 +95,7 @@ class ProjectStore final : public QObject {
     Q_PROPERTY(QString proxyBaseURL READ proxyBaseURLText WRITE updateProxyBaseURLText NOTIFY proxyBaseURLChanged)
     Q_PROPERTY(bool hasFalAPIKey READ hasFalAPIKey WRITE setHasFalAPIKey NOTIFY hasFalAPIKeyChanged)
     Q_PROPERTY(QVariantList savedProjects READ savedProjectsList NOTIFY savedProjectsChanged)
+    Q_PROPERTY(QString lastExportPath READ lastExportPathText NOTIFY lastExportPathChanged)
 
 public:
     ProjectStore(std::optional<Project> project, PipelineServices services, StoreContext context,
@@ -191,6 +196,26 @@ public:
     // ---- Storyboard, elements and frames ------------------------------------
 
     // ---- Motion and export --------------------------------------------------
+    // One motion clip per chunk of the frame sequence, into the project's "clips"
+    // folder, under "Rendering motion". Each clip's path lands on its chunk's frame
+    // as soon as the clip is written; updatedAt is stamped once at the end.
+    void renderMotion();
+    // The finished video, under "Exporting video": clips still made from their
+    // chunk's current image at the current size and length are reused, the rest
+    // rendered, and the song laid under them. `onExported` gets the written file.
+    void exportVideo(std::function<void(const std::filesystem::path&)> onExported = {});
+    // The file the last successful export of this session wrote.
+    const std::optional<std::filesystem::path>& lastExportPath() const { return lastExportPath_; }
+
+    // Stand-in until the frames branch lands: (chunk, image path) in index order,
+    // frameless chunks borrowing images in turn.
+    std::vector<std::pair<StoryboardChunk, std::string>> frameImageSequence() const;
+
+private:
+    void setLastExportPath(std::filesystem::path path);
+    std::optional<std::filesystem::path> lastExportPath_;
+
+public:
 
     // ---- QML-facing adaptors ------------------------------------------------
     int selectedStageIndex() const { return static_cast<int>(selectedStage_); }
@@ -215,6 +240,9 @@ public:
     Q_INVOKABLE void resetProjectFromMenu() { resetProject(); }
     Q_INVOKABLE void openProjectById(const QString& id);
     Q_INVOKABLE void refreshSavedProjectsFromMenu() { refreshSavedProjects(); }
+    QString lastExportPathText() const;
+    Q_INVOKABLE void renderMotionFromScreen() { renderMotion(); }
+    Q_INVOKABLE void exportVideoFromScreen() { exportVideo(); }
 
 signals:
     void projectChanged();
@@ -231,6 +259,7 @@ signals:
     void hasFalAPIKeyChanged();
     void savedProjectsChanged();
     void projectSaved();
+    void lastExportPathChanged();
 
 private:
     friend class RunReporter;
