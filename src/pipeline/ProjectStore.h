@@ -194,6 +194,17 @@ public:
                                                     const FalClient& client, std::stop_token stop) const;
 
     // ---- Storyboard, elements and frames ------------------------------------
+    // One image per chunk for motion and export: a copy of the chunk and the
+    // picture to use for it.
+    struct FrameSequenceEntry {
+        StoryboardChunk chunk;
+        std::string imagePath;
+        friend bool operator==(const FrameSequenceEntry&, const FrameSequenceEntry&) = default;
+    };
+    // The chunks by index, each with its own frame, or, when it has none, one
+    // borrowed in turn from the wordless passages (else from any framed chunk).
+    // Empty when no chunk has a frame.
+    std::vector<FrameSequenceEntry> frameImageSequence() const;
 
     // ---- Motion and export --------------------------------------------------
     // One motion clip per chunk of the frame sequence, into the project's "clips"
