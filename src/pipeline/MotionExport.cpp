@@ -18,7 +18,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-using FrameSequence = std::vector<std::pair<StoryboardChunk, std::string>>;
+using FrameSequence = std::vector<ProjectStore::FrameSequenceEntry>;
 
 struct PlannedClip {
     Uuid chunkID;

@@ -218,10 +218,6 @@ public:
     // The file the last successful export of this session wrote.
     const std::optional<std::filesystem::path>& lastExportPath() const { return lastExportPath_; }
 
-    // Stand-in until the frames branch lands: (chunk, image path) in index order,
-    // frameless chunks borrowing images in turn.
-    std::vector<std::pair<StoryboardChunk, std::string>> frameImageSequence() const;
-
 private:
     void setLastExportPath(std::filesystem::path path);
     std::optional<std::filesystem::path> lastExportPath_;
