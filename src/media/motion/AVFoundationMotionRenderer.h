@@ -25,7 +25,7 @@ public:
 
 private:
     ClipMotion motion_;
-    cv::Mat source_;       // opaque BGR, shrunk ahead when every frame would minify it a lot
+    cv::Mat source_;        // opaque BGR, area-averaged ahead when frames would only minify it
     double coverWidth_ = 0; // image size that just covers the frame at zoom 1
     double coverHeight_ = 0;
 };

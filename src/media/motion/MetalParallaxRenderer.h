@@ -8,7 +8,6 @@
 #include <cstdint>
 #include <exception>
 #include <memory>
-#include <vector>
 
 #include <opencv2/core/mat.hpp>
 
