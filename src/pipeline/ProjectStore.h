@@ -9,6 +9,7 @@
 #include "pipeline/AssetURLCache.h"
 #include "pipeline/PipelineServices.h"
 #include "pipeline/Workers.h"
+#include "media/transcription/TranscriptionResult.h"
 
 #include <QObject>
 #include <QString>
@@ -85,6 +86,7 @@ class ProjectStore final : public QObject {
     Q_PROPERTY(int selectedStage READ selectedStageIndex WRITE setSelectedStageIndex NOTIFY selectedStageChanged)
     Q_PROPERTY(QString selectedChunkID READ selectedChunkIDText WRITE setSelectedChunkIDText NOTIFY selectedChunkIDChanged)
     Q_PROPERTY(bool timingInProgress READ timingInProgress NOTIFY timingInProgressChanged)
+    Q_PROPERTY(QStringList processingCharacterIDs READ processingCharacterIDsList NOTIFY processingCharacterIDsChanged)
     Q_PROPERTY(bool busy READ isBusy NOTIFY runningTaskChanged)
     Q_PROPERTY(QString runningTask READ runningTaskText NOTIFY runningTaskChanged)
     Q_PROPERTY(QVariant taskProgress READ taskProgressValue NOTIFY taskProgressChanged)
@@ -182,8 +184,33 @@ public:
     void flushAutosave();
 
     // ---- Audio import and timing --------------------------------------------
+    // Points the open project at a song: title, artist and lyrics come from its
+    // tags (read on a worker), the old transcript and chunks go, and the automatic
+    // timing run starts. When imports overlap, the one chosen last wins.
+    void importAudio(const std::filesystem::path& file);
+    // The automatic timing run: the vendor's transcription first, the local engine
+    // when that fails. A new run cancels the one before it; only the newest run
+    // may write the transcript or clear timingInProgress. Ends silently on failure.
+    void startTiming(const std::filesystem::path& file);
+    // Blocking, for a worker: the cloud attempt with the local fallback. The
+    // result's engineLabel is what the project records. Queue positions of the
+    // cloud job go to `onQueuePosition`.
+    TranscriptionResult transcribeForTiming(const std::filesystem::path& file, std::stop_token stop,
+                                            const std::function<void(std::optional<long long>)>& onQueuePosition) const;
+    // Deletes the transcoded copy unless it is the song itself; never fails.
+    static void removeTranscriptionCopy(const std::filesystem::path& copy, const std::filesystem::path& source);
+    // Spreads the lyric lines evenly over the song when there is no transcript
+    // yet, under the label "Aligning timing".
+    Q_INVOKABLE void alignTiming();
 
     // ---- Characters and reference uploads -----------------------------------
+    void addCharacter(std::string name);
+    void setPrimaryCharacter(const Uuid& id);
+    void deleteCharacter(const Uuid& id);
+    // Sends the character's newest reference picture through the character
+    // workflow and keeps the result in the project's "characters" folder. One run
+    // per character at a time; the result lands only in the project it started in.
+    void processCharacter(const Uuid& id);
     // The public address of a local picture: a JPEG copy (at most 1024 px, quality
     // 0.82) is uploaded once per file version. Runs on workers.
     std::string uploadedImageURL(const std::string& path, const FalClient& client, std::stop_token stop) const;
@@ -250,6 +277,16 @@ public:
     QString lastExportPathText() const;
     Q_INVOKABLE void renderMotionFromScreen() { renderMotion(); }
     Q_INVOKABLE void exportVideoFromScreen() { exportVideo(); }
+    // A local path or a file:// address, as file dialogs and drops hand them over.
+    Q_INVOKABLE void importAudioFile(const QString& pathOrURL);
+    Q_INVOKABLE void addCharacterNamed(const QString& name) { addCharacter(name.toStdString()); }
+    Q_INVOKABLE void setPrimaryCharacterById(const QString& id);
+    Q_INVOKABLE void deleteCharacterById(const QString& id);
+    Q_INVOKABLE void processCharacterById(const QString& id);
+    // Appends a chosen picture to a character's references (the newest is the one
+    // processed); like the screen's own field edits, it leaves updatedAt alone.
+    Q_INVOKABLE void addCharacterReference(const QString& id, const QString& pathOrURL);
+    QStringList processingCharacterIDsList() const;
 
 signals:
     void projectChanged();
@@ -315,6 +352,14 @@ private:
     QTimer autosaveTimer_;
     std::vector<RunState> runs_; // oldest first; the newest owns the published label
     long long nextRunId_ = 1;
+
+    // Audio import and timing: the newest import and the automatic run in flight.
+    long long latestImport_ = 0;
+    long long timingRun_ = 0;
+    std::shared_ptr<std::stop_source> timingStop_;
+    std::optional<std::string> timingQueueText_; // what the run put in runningTask
+    void showTimingQueuePosition(long long run, std::optional<long long> position);
+    void clearTimingQueueText();
 
     // Declared last: destroyed first, so no worker outlives the state above.
     Workers workers_;

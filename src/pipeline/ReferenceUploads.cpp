@@ -25,13 +25,22 @@ std::string uploadFileName(const std::string& path)
 std::string ProjectStore::uploadedImageURL(const std::string& path, const FalClient& client,
                                            std::stop_token stop) const
 {
-    return assetURLCache_->getOrUpload(path, [&] {
-        throwIfCancelled(stop);
-        const auto jpeg = ImageDownscale::jpegData(path, kUploadMaxPixels, kUploadQuality);
-        if (!jpeg)
-            throw FalError::badURL(path);
-        return client.upload(*jpeg, uploadFileName(path), "image/jpeg", stop);
-    });
+    for (;;) {
+        try {
+            return assetURLCache_->getOrUpload(path, [&] {
+                throwIfCancelled(stop);
+                const auto jpeg = ImageDownscale::jpegData(path, kUploadMaxPixels, kUploadQuality);
+                if (!jpeg)
+                    throw FalError::badURL(path);
+                return client.upload(*jpeg, uploadFileName(path), "image/jpeg", stop);
+            });
+        } catch (const Cancelled&) {
+            // We may have waited on an upload that another request started and then
+            // stopped; unless we were stopped ourselves, upload it anew.
+            if (stop.stop_requested())
+                throw;
+        }
+    }
 }
 
 std::vector<std::string> ProjectStore::characterReferenceURLs(const std::optional<CharacterReference>& character,

@@ -1,0 +1,71 @@
+#pragma once
+
+#include "media/transcription/Transcriber.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <span>
+#include <string_view>
+#include <vector>
+
+namespace vl {
+
+// One PocketSphinx decoder with its model loaded. Feed it 16 kHz mono samples
+// of one recording, then take the recognised words with their times.
+class SpeechRecognizer {
+public:
+    static constexpr int sampleRate = 16000;
+
+    // Loads the model; throws TranscriptionError::noEngineAvailable when it cannot.
+    explicit SpeechRecognizer(const std::filesystem::path& modelFolder);
+    ~SpeechRecognizer();
+    SpeechRecognizer(const SpeechRecognizer&) = delete;
+    SpeechRecognizer& operator=(const SpeechRecognizer&) = delete;
+
+    void feed(std::span<const std::int16_t> samples);
+    // Ends the recording and returns its words in order, fillers and silences left
+    // out, timed from the first sample fed. Call it once.
+    std::vector<TimedChunk> finish();
+
+    // The dictionary word behind a recogniser token: "" for fillers and silences,
+    // the word without its "(2)" pronunciation mark otherwise.
+    static std::string wordForToken(std::string_view token);
+
+private:
+    struct Decoder;
+    std::unique_ptr<Decoder> decoder_;
+};
+
+// The recogniser that runs on this machine: PocketSphinx with its en-us model.
+class SpeechTranscriber : public Transcriber {
+public:
+    static constexpr const char* displayName = "On-device Speech";
+    static constexpr std::size_t wordsPerLine = 6;
+
+    static std::filesystem::path defaultModelFolder();
+
+    explicit SpeechTranscriber(std::filesystem::path modelFolder = defaultModelFolder());
+
+    const std::filesystem::path& modelFolder() const { return modelFolder_; }
+
+    std::string name() const override { return displayName; }
+    // The model files are there; nothing else (such as the locale) matters.
+    bool isAvailable() const override;
+    TranscriptionResult transcribe(const std::filesystem::path& audioFile, const TranscriptionProgress& onProgress,
+                                   std::stop_token stop) const override;
+
+    // The words of a recording, as the recogniser timed them.
+    std::vector<TimedChunk> recognizeWords(const std::filesystem::path& audioFile, std::stop_token stop,
+                                           double* duration = nullptr) const;
+
+    // Keeps the recogniser's times when they look real, else spreads the words evenly.
+    static std::vector<TimedChunk> repairTimings(std::vector<TimedChunk> words, double duration);
+    static std::vector<TimedChunk> groupIntoLines(const std::vector<TimedChunk>& words, std::size_t wordsPerLine);
+
+private:
+    std::filesystem::path modelFolder_;
+};
+
+} // namespace vl

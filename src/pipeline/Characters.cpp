@@ -1,0 +1,135 @@
+#include "pipeline/ProjectStore.h"
+
+#include "model/MediaLibrary.h"
+#include "pipeline/LocalFilePath.h"
+
+#include <algorithm>
+
+namespace vl {
+
+namespace {
+
+CharacterReference* findCharacter(Project& project, const Uuid& id)
+{
+    const auto it = std::find_if(project.characters.begin(), project.characters.end(),
+                                 [&](const CharacterReference& c) { return c.id == id; });
+    return it == project.characters.end() ? nullptr : &*it;
+}
+
+} // namespace
+
+void ProjectStore::addCharacter(std::string name)
+{
+    editProject([&](Project& p) {
+        CharacterReference character;
+        character.name = std::move(name);
+        if (!p.primaryCharacterID)
+            p.primaryCharacterID = character.id;
+        p.characters.push_back(std::move(character));
+        p.updatedAt = currentDate();
+    });
+}
+
+void ProjectStore::setPrimaryCharacter(const Uuid& id)
+{
+    editProject([&](Project& p) {
+        p.primaryCharacterID = id;
+        p.updatedAt = currentDate();
+    });
+}
+
+void ProjectStore::deleteCharacter(const Uuid& id)
+{
+    editProject([&](Project& p) {
+        std::erase_if(p.characters, [&](const CharacterReference& c) { return c.id == id; });
+        if (p.primaryCharacterID == id)
+            p.primaryCharacterID = p.characters.empty() ? std::nullopt : std::optional<Uuid>(p.characters.front().id);
+        p.updatedAt = currentDate();
+    });
+}
+
+void ProjectStore::processCharacter(const Uuid& id)
+{
+    const CharacterReference* character = findCharacter(project_, id);
+    if (!character || character->referenceImagePaths.empty() || processingCharacterIDs_.contains(id))
+        return;
+    const std::string picture = character->referenceImagePaths.back(); // the newest reference
+
+    auto processing = processingCharacterIDs_;
+    processing.insert(id);
+    setProcessingCharacterIDs(std::move(processing));
+
+    // The result belongs to the project open now: its file goes into this
+    // project's folder even if the user opens another one meanwhile.
+    const std::filesystem::path target = ProjectLibrary(context_.projectsRoot, *context_.settings)
+                                             .library(project_.id)
+                                             .root()
+        / "characters" / (id.text() + ".png");
+
+    run(
+        "Processing character", Workers::Pool::network,
+        [this, id, picture, target](RunReporter& reporter) -> ApplyFn {
+            const std::string address = uploadedImageURL(picture, makeFalClient(), reporter.stop());
+            const std::string processed = makeFalClient().runImageURLsWorkflow(
+                services_.config.characterWorkflow, {address},
+                [&reporter](const FalClient::StatusUpdate& update) { reporter.queuePosition(update.queuePosition); },
+                reporter.stop());
+            makeFalClient().download(processed, target, reporter.stop());
+            return [this, id, processed, target] {
+                // Deleted meanwhile: the file stays, the project is left alone.
+                if (!findCharacter(project_, id))
+                    return;
+                editProject([&](Project& p) {
+                    CharacterReference* c = findCharacter(p, id);
+                    c->processedImageURL = processed;
+                    c->processedImagePath = target.string();
+                    p.updatedAt = currentDate();
+                });
+            };
+        },
+        {},
+        [this, id] {
+            auto remaining = processingCharacterIDs_;
+            remaining.erase(id);
+            setProcessingCharacterIDs(std::move(remaining));
+        });
+}
+
+// ---- QML-facing adaptors ----------------------------------------------------------------
+
+void ProjectStore::setPrimaryCharacterById(const QString& id)
+{
+    if (auto uuid = Uuid::parse(id.toStdString()))
+        setPrimaryCharacter(*uuid);
+}
+
+void ProjectStore::deleteCharacterById(const QString& id)
+{
+    if (auto uuid = Uuid::parse(id.toStdString()))
+        deleteCharacter(*uuid);
+}
+
+void ProjectStore::processCharacterById(const QString& id)
+{
+    if (auto uuid = Uuid::parse(id.toStdString()))
+        processCharacter(*uuid);
+}
+
+void ProjectStore::addCharacterReference(const QString& id, const QString& pathOrURL)
+{
+    const auto uuid = Uuid::parse(id.toStdString());
+    if (!uuid || pathOrURL.isEmpty() || !findCharacter(project_, *uuid))
+        return;
+    const std::string path = localFilePath(pathOrURL).string();
+    editProject([&](Project& p) { findCharacter(p, *uuid)->referenceImagePaths.push_back(path); });
+}
+
+QStringList ProjectStore::processingCharacterIDsList() const
+{
+    QStringList ids;
+    for (const auto& id : processingCharacterIDs_)
+        ids.push_back(QString::fromStdString(id.text()));
+    return ids;
+}
+
+} // namespace vl

@@ -1,0 +1,198 @@
+#include "TranscriptionTestSupport.h"
+
+#include "media/transcription/SpeechTranscriber.h"
+#include "media/transcription/TranscriptionError.h"
+#include "media/AudioDecoder.h"
+#include "media/transcription/ChildProcess.h"
+#include "model/Cancellation.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <future>
+#include <fstream>
+
+namespace vl {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::vector<TimedChunk> words(const std::vector<std::pair<double, double>>& times)
+{
+    std::vector<TimedChunk> list;
+    for (const auto& [start, end] : times)
+        list.push_back({"w" + std::to_string(list.size()), start, end});
+    return list;
+}
+
+std::vector<std::pair<double, double>> timesOf(const std::vector<TimedChunk>& chunks)
+{
+    std::vector<std::pair<double, double>> times;
+    for (const auto& chunk : chunks)
+        times.emplace_back(chunk.start, chunk.end);
+    return times;
+}
+
+TEST(SpeechTimingRepair, keepsRealTimesAndRespreadsTheRest)
+{
+    using Times = std::vector<std::pair<double, double>>;
+    const struct {
+        const char* label;
+        Times in;
+        double duration;
+        Times out;
+    } cases[] = {
+        {"real times survive", {{0.2, 0.5}, {0.6, 0.9}, {1.0, 1.4}}, 10, {{0.2, 0.5}, {0.6, 0.9}, {1.0, 1.4}}},
+        {"one later start is enough", {{0, 0}, {0, 0}, {0.5, 0.8}}, 6, {{0, 0}, {0, 0}, {0.5, 0.8}}},
+        {"starts within 1 ms of each other", {{1, 2}, {1.0005, 2}, {1.001, 3}}, 6, {{0, 2}, {2, 4}, {4, 6}}},
+        {"every end at or below 0.05 s", {{0, 0.01}, {0.02, 0.03}, {0.04, 0.05}}, 3, {{0, 1}, {1, 2}, {2, 3}}},
+        {"one word spans the file", {{3, 4}}, 8, {{0, 8}}},
+        {"short file: half a second a word", {{3, 4}, {3, 4}}, 0.5, {{0, 0.5}, {0.5, 1}}},
+        {"unknown duration", {{0, 0}, {0, 0}}, 0, {{0, 0.5}, {0.5, 1}}},
+        {"nothing", {}, 5, {}},
+    };
+    for (const auto& c : cases) {
+        const auto repaired = SpeechTranscriber::repairTimings(words(c.in), c.duration);
+        EXPECT_EQ(timesOf(repaired), c.out) << c.label;
+        for (std::size_t i = 0; i < repaired.size(); ++i)
+            EXPECT_EQ(repaired[i].text, "w" + std::to_string(i)) << c.label;
+    }
+}
+
+TEST(SpeechLines, groupsSixWordsALine)
+{
+    std::vector<TimedChunk> thirteen;
+    for (int i = 0; i < 13; ++i)
+        thirteen.push_back({"w" + std::to_string(i), i * 1.0, i + 0.5});
+    thirteen[7].text = ""; // empty texts still take their place in the join
+    const auto lines = SpeechTranscriber::groupIntoLines(thirteen, 6);
+    EXPECT_EQ(lines, (std::vector<TimedChunk>{{"w0 w1 w2 w3 w4 w5", 0, 5.5},
+                                              {"w6  w8 w9 w10 w11", 6, 11.5},
+                                              {"w12", 12, 12.5}}));
+    EXPECT_TRUE(SpeechTranscriber::groupIntoLines({}, 6).empty());
+}
+
+TEST(SpeechTokens, fillersGoAndPronunciationMarksAreStripped)
+{
+    const std::pair<const char*, const char*> cases[] = {
+        {"hello", "hello"}, {"read(2)", "read"}, {"the(12)", "the"}, {"<s>", ""}, {"</s>", ""},
+        {"<sil>", ""}, {"[NOISE]", ""}, {"++BREATH++", ""}, {"(2)", "(2)"}, {"a()", "a()"},
+        {"x(y)", "x(y)"}, {"don't", "don't"},
+    };
+    for (const auto& [token, word] : cases)
+        EXPECT_EQ(SpeechRecognizer::wordForToken(token), word) << token;
+}
+
+TEST(SpeechAvailability, dependsOnTheModelFilesOnly)
+{
+    EXPECT_TRUE(SpeechTranscriber().isAvailable());
+    EXPECT_EQ(SpeechTranscriber().name(), "On-device Speech");
+
+    files::TemporaryDirectory empty("no-model");
+    const SpeechTranscriber missing(empty.path());
+    EXPECT_FALSE(missing.isAvailable());
+    try {
+        missing.transcribe(empty.path() / "song.wav", {}, {});
+        FAIL() << "ran without a model";
+    } catch (const TranscriptionError& error) {
+        EXPECT_EQ(error.kind(), TranscriptionError::Case::notAuthorized);
+    }
+}
+
+class Speech : public ::testing::Test {
+protected:
+    files::TemporaryDirectory folder{"speech-test"};
+};
+
+TEST_F(Speech, recognisesSpokenWordsInOrderWithinTheAudio)
+{
+    // Two phrases with a long pause between them, so the second one is heard
+    // as an utterance of its own and must still be timed from the file's start.
+    const double silence = 1.0;
+    const double pause = 2.0;
+    const fs::path first = test::speech(folder.path(), "first.wav", "hello world, the quick brown fox", silence);
+    const fs::path second = test::speech(folder.path(), "second.wav", "jumps over the lazy dog", pause);
+    const fs::path audio = folder.path() / "speech.wav";
+    ASSERT_EQ(runChildProcess("/usr/bin/sox", {first.string(), second.string(), audio.string()}, {}).exitStatus, 0);
+    double firstLength = 0;
+    SpeechTranscriber().recognizeWords(first, {}, &firstLength);
+    double duration = 0;
+    const auto recognised = SpeechTranscriber().recognizeWords(audio, {}, &duration);
+    ASSERT_GE(recognised.size(), 5u);
+    EXPECT_GT(duration, silence + 1);
+    double previousStart = -1;
+    for (const auto& word : recognised) {
+        EXPECT_FALSE(word.text.empty());
+        EXPECT_EQ(word.text.find_first_of("<>[]()+ "), std::string::npos) << word.text;
+        EXPECT_GT(word.start, previousStart) << word.text;
+        EXPECT_GT(word.end, word.start) << word.text;
+        EXPECT_LE(word.end, duration + 0.01) << word.text;
+        previousStart = word.start;
+    }
+    // Times count from the start of the file, leading silence included.
+    EXPECT_GE(recognised.front().start, silence - 0.3);
+    EXPECT_GE(recognised.back().start, firstLength + pause - 0.3);
+
+    std::vector<std::string> progress;
+    const auto result = SpeechTranscriber().transcribe(
+        audio, [&](const std::string& text) { progress.push_back(text); }, {});
+    EXPECT_TRUE(progress.empty());
+    EXPECT_EQ(result.engineLabel, "");
+    std::string joined;
+    std::size_t wordCount = 0;
+    for (const auto& line : result.segments) {
+        const auto count = static_cast<std::size_t>(std::count(line.text.begin(), line.text.end(), ' ') + 1);
+        EXPECT_LE(count, 6u) << line.text;
+        wordCount += count;
+        joined += (joined.empty() ? "" : " ") + line.text;
+    }
+    EXPECT_EQ(joined, result.text);
+    EXPECT_EQ(wordCount, recognised.size());
+    for (std::size_t i = 1; i < result.segments.size(); ++i)
+        EXPECT_LE(result.segments[i - 1].end, result.segments[i].start + 1e-9);
+}
+
+TEST_F(Speech, silenceGivesNothing)
+{
+    const fs::path audio = folder.path() / "silence.wav";
+    ASSERT_EQ(runChildProcess("/usr/bin/sox", {"-n", "-r", "16000", "-c", "1", audio.string(), "trim", "0", "2"}, {})
+                  .exitStatus,
+              0);
+    const auto result = SpeechTranscriber().transcribe(audio, {}, {});
+    EXPECT_EQ(result.text, "");
+    EXPECT_TRUE(result.segments.empty());
+}
+
+TEST_F(Speech, stopsWhenCancelled)
+{
+    const fs::path audio = test::speech(
+        folder.path(), "speech.wav",
+        "one two three four five six seven eight nine ten. Eleven twelve thirteen fourteen fifteen. "
+        "Sixteen seventeen eighteen nineteen twenty. One two three four five six seven eight nine ten.");
+    for (const double stopAfter : {0.0, 1.5}) {
+        std::stop_source stop;
+        if (stopAfter == 0)
+            stop.request_stop();
+        auto run = std::async(std::launch::async,
+                              [&] { return SpeechTranscriber().transcribe(audio, {}, stop.get_token()); });
+        if (stopAfter > 0) {
+            // Long enough to be past the model load and into the recording.
+            ASSERT_EQ(run.wait_for(std::chrono::duration<double>(stopAfter)), std::future_status::timeout);
+            stop.request_stop();
+        }
+        const auto stopped = std::chrono::steady_clock::now();
+        EXPECT_THROW(run.get(), Cancelled) << stopAfter;
+        EXPECT_LT(std::chrono::steady_clock::now() - stopped, std::chrono::seconds(2)) << stopAfter;
+    }
+}
+
+TEST_F(Speech, unreadableAudioIsTheDecodersError)
+{
+    const fs::path audio = folder.path() / "noise.wav";
+    std::ofstream(audio) << "this is not a wave file";
+    EXPECT_THROW(SpeechTranscriber().transcribe(audio, {}, {}), AudioDecodeError);
+}
+
+} // namespace
+} // namespace vl
