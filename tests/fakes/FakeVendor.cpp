@@ -234,6 +234,7 @@ Reply FakeVendor::answer(Route route, const httplib::Request& request, const std
             job.statuses.assign(script.statuses.begin(), script.statuses.end());
             job.result = std::move(script.result);
             job.held = script.held;
+            job.readyAt = std::chrono::steady_clock::now() + script.runFor;
         }
         if (job.statuses.empty())
             job.statuses.push_back(status("COMPLETED"));
@@ -246,7 +247,7 @@ Reply FakeVendor::answer(Route route, const httplib::Request& request, const std
         auto it = jobs_.find(jobID);
         if (it == jobs_.end())
             return Reply::json({{"detail", "Request not found"}}, 404);
-        if (it->second.held)
+        if (it->second.held || std::chrono::steady_clock::now() < it->second.readyAt)
             return status("IN_PROGRESS");
         Reply reply = it->second.statuses.front();
         if (it->second.statuses.size() > 1)
