@@ -11,6 +11,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -98,10 +99,28 @@ struct PublishedLog {
     std::vector<std::optional<double>> progress;
 
     explicit PublishedLog(ProjectStore& store)
+        : label_(QObject::connect(&store, &ProjectStore::runningTaskChanged,
+                                  [this, &store] { labels.push_back(store.runningTask()); }))
+        , progress_(QObject::connect(&store, &ProjectStore::taskProgressChanged,
+                                     [this, &store] { progress.push_back(store.taskProgress()); }))
     {
-        QObject::connect(&store, &ProjectStore::runningTaskChanged, [this, &store] { labels.push_back(store.runningTask()); });
-        QObject::connect(&store, &ProjectStore::taskProgressChanged, [this, &store] { progress.push_back(store.taskProgress()); });
     }
+    ~PublishedLog()
+    {
+        QObject::disconnect(label_);
+        QObject::disconnect(progress_);
+    }
+    PublishedLog(const PublishedLog&) = delete;
+    PublishedLog& operator=(const PublishedLog&) = delete;
+
+    bool showed(const std::string& label) const
+    {
+        return std::find(labels.begin(), labels.end(), std::optional<std::string>(label)) != labels.end();
+    }
+
+private:
+    QMetaObject::Connection label_;
+    QMetaObject::Connection progress_;
 };
 
 // A character the vendor already has a picture of: nothing to upload.
