@@ -1,6 +1,7 @@
 #include "StoreHarness.h"
 
 #include "cloud/FalError.h"
+#include "model/Cancellation.h"
 
 #include <gtest/gtest.h>
 
@@ -117,4 +118,24 @@ TEST_F(ReferenceUploads, CharacterAddresses)
         }
     }
     EXPECT_TRUE(store->characterReferenceURLs(std::nullopt, client, {}).empty());
+}
+
+TEST_F(ReferenceUploads, AWaiterWhoseSharedUploadWasStoppedUploadsItself)
+{
+    const std::string path = picture("stopped.png");
+    auto slow = fakes::Reply::json({{"access_url", h.vendor.url("/media/uploads/stopped.jpg")}});
+    slow.delay = std::chrono::milliseconds(3000);
+    h.vendor.inject(fakes::Route::fileUpload, slow);
+    const auto client = store->makeFalClient();
+
+    std::stop_source starter;
+    auto first = std::async(std::launch::async, [&] { return store->uploadedImageURL(path, client, starter.get_token()); });
+    ASSERT_TRUE(waitUntil([&] { return !h.vendor.requests(fakes::Route::fileUpload).empty(); }));
+    auto second = std::async(std::launch::async, [&] { return store->uploadedImageURL(path, client, {}); });
+    spin(100); // the second request now waits on the first one's upload
+    starter.request_stop();
+
+    EXPECT_THROW(first.get(), Cancelled);
+    EXPECT_EQ(second.get(), h.vendor.url("/media/uploads/stopped.jpg"));
+    EXPECT_EQ(store->assetURLCache().size(), 1u);
 }

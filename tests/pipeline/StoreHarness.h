@@ -12,10 +12,12 @@
 #include <QElapsedTimer>
 
 #include <algorithm>
+#include <cstdlib>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace vl::testing {
 
@@ -72,6 +74,28 @@ struct StoreHarness {
                                        PipelineServices services = {})
     {
         return std::make_unique<ProjectStore>(std::move(project), std::move(services), context());
+    }
+
+    // A short sine tone made with ffmpeg in the harness folder, with the given
+    // "key=value" tags; the extension picks the container. Empty path on failure.
+    std::filesystem::path song(const std::string& name, double seconds = 1.0,
+                               const std::vector<std::string>& tags = {}) const
+    {
+        const auto path = folder.path() / name;
+        std::string line = "ffmpeg -nostdin -y -v error -f lavfi -i sine=frequency=440:sample_rate=16000:duration="
+            + std::to_string(seconds) + " -ac 1";
+        for (const auto& tag : tags)
+            line += " -metadata " + quoted(tag);
+        line += " " + quoted(path.string()) + " >/dev/null 2>&1";
+        return std::system(line.c_str()) == 0 ? path : std::filesystem::path();
+    }
+
+    static std::string quoted(const std::string& arg)
+    {
+        std::string out = "'";
+        for (char c : arg)
+            out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+        return out + "'";
     }
 
     // Waits until no job of the store is running and queued results have landed.
