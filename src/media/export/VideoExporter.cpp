@@ -426,21 +426,48 @@ private:
         const std::int64_t pts = cursor_ + av_rescale_q(relative, clip.video->time_base, kEncodeTimeBase);
         if (pending_ && pts <= pending_->pts) return;
 
-        FramePtr scaled = newFrame();
-        scaled->format = encoder_->pix_fmt;
-        scaled->width = width_;
-        scaled->height = height_;
-        if (av_frame_get_buffer(scaled.get(), 0) < 0) throw std::bad_alloc();
-        scaler_.reset(sws_getCachedContext(scaler_.release(), frame->width, frame->height,
-                                           static_cast<AVPixelFormat>(frame->format), width_, height_,
-                                           encoder_->pix_fmt, SWS_BICUBIC, nullptr, nullptr, nullptr));
-        if (!scaler_)
-            fail("cannot convert the pictures of clip " + clip.file.filename().string());
-        sws_scale(scaler_.get(), frame->data, frame->linesize, 0, frame->height, scaled->data, scaled->linesize);
+        FramePtr scaled = std::move(spare_);
+        if (!scaled) {
+            scaled = newFrame();
+            scaled->format = encoder_->pix_fmt;
+            scaled->width = width_;
+            scaled->height = height_;
+            if (av_frame_get_buffer(scaled.get(), 0) < 0) throw std::bad_alloc();
+        } else if (av_frame_make_writable(scaled.get()) < 0) {
+            throw std::bad_alloc();
+        }
+        convert(clip, frame, scaled.get());
         scaled->pts = pts;
 
         if (pending_) sendPending(pts - pending_->pts);
         pending_ = std::move(scaled);
+    }
+
+    // One converter per source format, run on all cores: at 1080x1920 the
+    // conversion would otherwise hold back the encoder.
+    void convert(const Clip& clip, const AVFrame* from, AVFrame* to)
+    {
+        if (!scaler_ || from->width != scalerFrom_.width || from->height != scalerFrom_.height
+            || from->format != scalerFrom_.format) {
+            scaler_.reset(sws_alloc_context());
+            if (!scaler_) throw std::bad_alloc();
+            av_opt_set_int(scaler_.get(), "srcw", from->width, 0);
+            av_opt_set_int(scaler_.get(), "srch", from->height, 0);
+            av_opt_set_int(scaler_.get(), "src_format", from->format, 0);
+            av_opt_set_int(scaler_.get(), "dstw", width_, 0);
+            av_opt_set_int(scaler_.get(), "dsth", height_, 0);
+            av_opt_set_int(scaler_.get(), "dst_format", encoder_->pix_fmt, 0);
+            av_opt_set_int(scaler_.get(), "sws_flags", SWS_BICUBIC, 0);
+            av_opt_set_int(scaler_.get(), "threads", 0, 0);
+            if (sws_init_context(scaler_.get(), nullptr, nullptr) < 0) {
+                scaler_.reset();
+                fail("cannot convert the pictures of clip " + clip.file.filename().string());
+            }
+            scalerFrom_ = {from->width, from->height, from->format};
+        }
+        const int err = sws_scale_frame(scaler_.get(), to, from);
+        if (err < 0)
+            fail("cannot convert the pictures of clip " + clip.file.filename().string() + " (" + describe(err) + ")");
     }
 
     void finishClip(Clip& clip)
@@ -458,7 +485,7 @@ private:
     {
         durations_[pending_->pts] = duration;
         encode(pending_.get());
-        pending_.reset();
+        spare_ = std::move(pending_); // reused for the next picture once the encoder lets go of it
     }
 
     void encode(const AVFrame* frame)
@@ -492,6 +519,10 @@ private:
     CodecPtr encoder_;
     CodecPtr decoder_;
     SwsPtr scaler_;
+    struct {
+        int width = 0, height = 0, format = -1;
+    } scalerFrom_;
+    FramePtr spare_;
     AVStream* stream_ = nullptr;
     int width_ = 0;
     int height_ = 0;

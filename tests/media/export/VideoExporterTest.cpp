@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 extern "C" {
+#include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 }
 
@@ -28,12 +29,12 @@ void ffmpeg(const std::string& args)
     ASSERT_EQ(std::system(command.c_str()), 0) << command;
 }
 
-// A small H.264 clip with a moving test picture.
+// A small H.264 clip with a moving test picture, with B-frames as a renderer would write them.
 fs::path makeClip(const fs::path& file, double seconds, int width = 90, int height = 160, int fps = 30)
 {
     ffmpeg("-f lavfi -i testsrc2=size=" + std::to_string(width) + "x" + std::to_string(height) + ":rate="
            + std::to_string(fps) + ":duration=" + std::to_string(seconds)
-           + " -c:v libx264 -preset ultrafast -pix_fmt yuv420p '" + file.string() + "'");
+           + " -c:v libx264 -preset veryfast -bf 2 -pix_fmt yuv420p '" + file.string() + "'");
     return file;
 }
 
@@ -117,6 +118,49 @@ Probe probe(const fs::path& file)
     return result;
 }
 
+// Decodes the whole video stream; a bad joint shows up as a decoder error or lost pictures.
+int decodedFrames(const fs::path& file)
+{
+    AVFormatContext* ctx = nullptr;
+    if (avformat_open_input(&ctx, file.c_str(), nullptr, nullptr) < 0) return -1;
+    avformat_find_stream_info(ctx, nullptr);
+    const int index = av_find_best_stream(ctx, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+    if (index < 0) {
+        avformat_close_input(&ctx);
+        return -1;
+    }
+    const AVCodec* codec = avcodec_find_decoder(ctx->streams[index]->codecpar->codec_id);
+    AVCodecContext* dec = avcodec_alloc_context3(codec);
+    avcodec_parameters_to_context(dec, ctx->streams[index]->codecpar);
+    dec->err_recognition = AV_EF_EXPLODE;
+    int frames = 0;
+    bool broken = avcodec_open2(dec, codec, nullptr) < 0;
+    AVPacket* packet = av_packet_alloc();
+    AVFrame* frame = av_frame_alloc();
+    auto drain = [&] {
+        int err;
+        while ((err = avcodec_receive_frame(dec, frame)) >= 0) {
+            if (frame->decode_error_flags) broken = true;
+            ++frames;
+        }
+        if (err != AVERROR(EAGAIN) && err != AVERROR_EOF) broken = true;
+    };
+    while (!broken && av_read_frame(ctx, packet) >= 0) {
+        if (packet->stream_index == index) {
+            if (avcodec_send_packet(dec, packet) < 0) broken = true;
+            drain();
+        }
+        av_packet_unref(packet);
+    }
+    avcodec_send_packet(dec, nullptr);
+    drain();
+    av_frame_free(&frame);
+    av_packet_free(&packet);
+    avcodec_free_context(&dec);
+    avformat_close_input(&ctx);
+    return broken ? -1 : frames;
+}
+
 ExportSettings settingsFor(ExportContainer container, bool audio = true)
 {
     ExportSettings s;
@@ -191,6 +235,7 @@ TEST_F(VideoExporterTest, CopiesMatchingH264ClipsEndToEnd)
     EXPECT_NEAR(v.keyframes[1], 4.0, kTolerance);
     EXPECT_NEAR(v.keyframes[2], 9.0, kTolerance);
     EXPECT_EQ(p.count(AVMEDIA_TYPE_AUDIO), 0);
+    EXPECT_EQ(decodedFrames(target), 12 * 30);
 }
 
 TEST_F(VideoExporterTest, ClipsWithoutVideoAreSkippedWithoutAGap)
@@ -218,6 +263,7 @@ TEST_F(VideoExporterTest, MixedSizesAreScaledToTheFirstClip)
     EXPECT_EQ(v.width, 90);
     EXPECT_EQ(v.height, 160);
     EXPECT_NEAR(v.seconds, 8.0, kTolerance);
+    EXPECT_EQ(decodedFrames(target), 8 * 30);
     ASSERT_NE(p.first(AVMEDIA_TYPE_AUDIO), nullptr);
     EXPECT_NEAR(p.first(AVMEDIA_TYPE_AUDIO)->seconds, 8.0, kTolerance);
 }
