@@ -512,17 +512,4 @@ void ProjectStore::openProjectById(const QString& id)
         openProject(*uuid);
 }
 
-void ProjectStore::importPlanFromClipboardFromMenu()
-{
-    // Placeholder until the plan import lands: nothing is imported.
-    setLastError(std::nullopt);
-}
-
-void ProjectStore::importPlanFromFileAt(const QString& path)
-{
-    Q_UNUSED(path);
-    // Placeholder until the plan import lands: nothing is imported.
-    setLastError(std::nullopt);
-}
-
 } // namespace vl

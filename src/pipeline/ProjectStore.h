@@ -7,6 +7,7 @@
 #include "cloud/HttpClient.h"
 #include "model/Uuid.h"
 #include "pipeline/AssetURLCache.h"
+#include "pipeline/Clipboard.h"
 #include "pipeline/PipelineServices.h"
 #include "pipeline/Workers.h"
 #include "media/transcription/TranscriptionResult.h"
@@ -23,6 +24,8 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <utility>
+#include <string_view>
 #include <vector>
 
 namespace vl {
@@ -50,6 +53,11 @@ struct StoreContext {
     HttpClient* http = nullptr; // nullptr: the process-wide libcurl client
     FalEndpoints endpoints = FalEndpoints::production();
     double pollInterval = 1.5;
+    // Uniform values in [0, 1] for the clips' camera moves, called on workers;
+    // empty: the system's generator.
+    std::function<double()> random;
+    // The text the user copied, for plan import (nullptr: no clipboard here).
+    Clipboard* clipboard = nullptr;
 };
 
 class ProjectStore;
@@ -93,6 +101,7 @@ class ProjectStore final : public QObject {
     Q_PROPERTY(QString proxyBaseURL READ proxyBaseURLText WRITE updateProxyBaseURLText NOTIFY proxyBaseURLChanged)
     Q_PROPERTY(bool hasFalAPIKey READ hasFalAPIKey WRITE setHasFalAPIKey NOTIFY hasFalAPIKeyChanged)
     Q_PROPERTY(QVariantList savedProjects READ savedProjectsList NOTIFY savedProjectsChanged)
+    Q_PROPERTY(QString lastExportPath READ lastExportPathText NOTIFY lastExportPathChanged)
 
 public:
     ProjectStore(std::optional<Project> project, PipelineServices services, StoreContext context,
@@ -177,6 +186,11 @@ public:
     void refreshSavedProjects();
     // Writes the open project now if an autosave is pending (at quit).
     void flushAutosave();
+    // Applies the plan JSON on the clipboard, as an import.
+    void importPlanFromClipboard();
+    // Applies the plan JSON in a file the user picked; an empty path (the picker
+    // was cancelled) does nothing.
+    void importPlanFromFile(const std::string& path);
 
     // ---- Audio import and timing --------------------------------------------
     // Points the open project at a song: title, artist and lyrics come from its
@@ -216,8 +230,77 @@ public:
                                                     const FalClient& client, std::stop_token stop) const;
 
     // ---- Storyboard, elements and frames ------------------------------------
+    // One image per chunk for motion and export: a copy of the chunk and the
+    // picture to use for it.
+    struct FrameSequenceEntry {
+        StoryboardChunk chunk;
+        std::string imagePath;
+        friend bool operator==(const FrameSequenceEntry&, const FrameSequenceEntry&) = default;
+    };
+    // The chunks by index, each with its own frame, or, when it has none, one
+    // borrowed in turn from the wordless passages (else from any framed chunk).
+    // Empty when no chunk has a frame.
+    std::vector<FrameSequenceEntry> frameImageSequence() const;
+
+    // Planning: the timed transcript, artist, length, style guidance and the main
+    // character's pictures go to the planner; its storyboard replaces the plan and
+    // chunks, keeping the pictures of chunks that survive (matched by number, else
+    // by lyric excerpt).
+    void planStoryboard();
+    // The planner's transcript: "[12.0-15.6] words" per segment, one per line.
+    static std::string plannerTranscript(const std::vector<TranscriptSegment>& transcript);
+    // The whole seconds sent as the song's length; 0 for a length that is no number.
+    static long long plannerDurationSeconds(double duration);
+    // The parsed chunks, each carrying the picture history of its partner among
+    // the current ones.
+    static std::vector<StoryboardChunk> mergeChunks(const std::vector<StoryboardChunk>& current,
+                                                    std::vector<StoryboardChunk> parsed);
+    // Plan import: the whole input must be one JSON object. Failures go to the banner.
+    void applyPlan(std::string_view bytes);
+    void applyPlanText(std::string_view text);
+
+    // Renders the images of the plan's elements that have none, one at a time.
+    void renderElements();
+    // The file an element's image is stored under: readable, safe on any file
+    // system, and distinct for distinct ids.
+    static std::string elementFileName(std::string_view elementID);
+
+    // Generates (or regenerates) the frame of one chunk.
+    void generateFrame(const Uuid& chunkID);
+    // Generates every missing frame, at most kMaxFramesInFlight requests at once.
+    void generateMissingFrames();
+    static constexpr int kMaxFramesInFlight = 12;
+
+    // Asks the edit workflow to change a chunk's picture; the edit becomes the new
+    // frame and the old one goes onto the undo stack.
+    void editFrame(const Uuid& chunkID, const std::string& instruction);
+    void undoFrameEdit(const Uuid& chunkID);
+    void redoFrameEdit(const Uuid& chunkID);
+    void setImagePrompt(const std::string& prompt, const Uuid& chunkID);
+    // Changes one chunk in place (when it exists) and stamps the project.
+    void updateChunk(const Uuid& chunkID, const std::function<void(StoryboardChunk&)>& change);
+    // Drops the storyboard, characters and transcript and goes back to the start.
+    void regeneratePlan();
+    // Copies a picture the user chose into the frames folder as the chunk's frame.
+    void importFrameImage(const std::string& path, const Uuid& chunkID);
 
     // ---- Motion and export --------------------------------------------------
+    // One motion clip per chunk of the frame sequence, into the project's "clips"
+    // folder, under "Rendering motion". Each clip's path lands on its chunk's frame
+    // as soon as the clip is written; updatedAt is stamped once at the end.
+    void renderMotion();
+    // The finished video, under "Exporting video": clips still made from their
+    // chunk's current image at the current size and length are reused, the rest
+    // rendered, and the song laid under them. `onExported` gets the written file.
+    void exportVideo(std::function<void(const std::filesystem::path&)> onExported = {});
+    // The file the last successful export of this session wrote.
+    const std::optional<std::filesystem::path>& lastExportPath() const { return lastExportPath_; }
+
+private:
+    void setLastExportPath(std::filesystem::path path);
+    std::optional<std::filesystem::path> lastExportPath_;
+
+public:
 
     // ---- QML-facing adaptors ------------------------------------------------
     int selectedStageIndex() const { return static_cast<int>(selectedStage_); }
@@ -242,9 +325,9 @@ public:
     Q_INVOKABLE void resetProjectFromMenu() { resetProject(); }
     Q_INVOKABLE void openProjectById(const QString& id);
     Q_INVOKABLE void refreshSavedProjectsFromMenu() { refreshSavedProjects(); }
-    // The plan imports of the Import menu (the file one gets the path the open dialog chose).
-    Q_INVOKABLE void importPlanFromClipboardFromMenu();
-    Q_INVOKABLE void importPlanFromFileAt(const QString& path);
+    QString lastExportPathText() const;
+    Q_INVOKABLE void renderMotionFromScreen() { renderMotion(); }
+    Q_INVOKABLE void exportVideoFromScreen() { exportVideo(); }
     // A local path or a file:// address, as file dialogs and drops hand them over.
     Q_INVOKABLE void importAudioFile(const QString& pathOrURL);
     Q_INVOKABLE void addCharacterNamed(const QString& name) { addCharacter(name.toStdString()); }
@@ -255,6 +338,18 @@ public:
     // processed); like the screen's own field edits, it leaves updatedAt alone.
     Q_INVOKABLE void addCharacterReference(const QString& id, const QString& pathOrURL);
     QStringList processingCharacterIDsList() const;
+    Q_INVOKABLE void importPlanFromClipboardFromMenu() { importPlanFromClipboard(); }
+    Q_INVOKABLE void importPlanFromFileAt(const QString& path) { importPlanFromFile(path.toStdString()); }
+    Q_INVOKABLE void planStoryboardFromScreen() { planStoryboard(); }
+    Q_INVOKABLE void renderElementsFromScreen() { renderElements(); }
+    Q_INVOKABLE void generateMissingFramesFromScreen() { generateMissingFrames(); }
+    Q_INVOKABLE void regeneratePlanFromMenu() { regeneratePlan(); }
+    Q_INVOKABLE void generateFrameById(const QString& chunkID);
+    Q_INVOKABLE void editFrameById(const QString& chunkID, const QString& instruction);
+    Q_INVOKABLE void undoFrameEditById(const QString& chunkID);
+    Q_INVOKABLE void redoFrameEditById(const QString& chunkID);
+    Q_INVOKABLE void setImagePromptById(const QString& prompt, const QString& chunkID);
+    Q_INVOKABLE void importFrameImageAt(const QString& path, const QString& chunkID);
 
 signals:
     void projectChanged();
@@ -271,6 +366,7 @@ signals:
     void hasFalAPIKeyChanged();
     void savedProjectsChanged();
     void projectSaved();
+    void lastExportPathChanged();
 
 private:
     friend class RunReporter;
@@ -298,6 +394,28 @@ private:
     void setTaskProgress(std::optional<double> value);
     void setTimingInProgress(bool value);
     void setProcessingCharacterIDs(std::set<Uuid> ids);
+
+    // Storyboard, elements and frames (Frames.cpp, Elements.cpp).
+    struct FrameJob;
+    struct FrameBatch;
+    FrameJob frameJob(const StoryboardChunk& chunk) const;
+    // Worker side: the whole frame request up to the downloaded file; the result
+    // records it on the main thread.
+    ApplyFn runFrameJob(const FrameJob& job, const FalClient::StatusCallback& onStatus, std::stop_token stop);
+    std::filesystem::path framesFolder(const Uuid& projectID) const;
+    // Worker side: downloads a result image into the frames folder under a new
+    // frame id and returns the record for it.
+    static GeneratedFrame storeGeneratedFrame(const std::string& imageURL, const std::string& prompt,
+                                              std::optional<std::string> editRequest, const Uuid& chunkID,
+                                              const std::filesystem::path& folder, const FalClient& client,
+                                              std::stop_token stop);
+    // Main thread: the frame becomes its chunk's current one, when the chunk and
+    // the project it was made for are still open.
+    void recordFrame(const Uuid& projectID, const Uuid& chunkID, GeneratedFrame frame);
+    void renderElementsThen(std::function<void(bool rendered)> next);
+    void startFrameBatch(std::optional<std::string> elementSummary);
+    void startNextFrame(const std::shared_ptr<FrameBatch>& batch);
+    void frameFinished(const std::shared_ptr<FrameBatch>& batch, const Uuid& chunkID, JobOutcome outcome);
 
     Project project_;
     PipelineStage selectedStage_ = PipelineStage::intake;

@@ -2,6 +2,8 @@
 
 #include <httplib.h>
 
+#include <sys/socket.h>
+
 #include <algorithm>
 #include <cctype>
 #include <regex>
@@ -53,9 +55,20 @@ FakeVendor::FakeVendor() : server_(std::make_unique<httplib::Server>())
     server_->Post(".*", handler);
     server_->Put(".*", handler);
     server_->Delete(".*", handler);
+    // A wider pool and accept queue than the library's: a frame batch opens a dozen
+    // connections at once, and a full queue of five costs a dropped SYN and a
+    // one-second retry that the real vendor would never charge.
+    server_->new_task_queue = [] { return new httplib::ThreadPool(32); };
+    socket_t listening = -1;
+    server_->set_socket_options([&listening](socket_t socket) {
+        listening = socket;
+        httplib::default_socket_options(socket);
+    });
     const int port = server_->bind_to_any_port("127.0.0.1");
     if (port <= 0)
         throw std::runtime_error("the fake vendor could not bind a loopback port");
+    if (listening >= 0)
+        ::listen(listening, SOMAXCONN); // on a listening socket this only widens its queue
     base_ = "http://127.0.0.1:" + std::to_string(port);
     files_["/media/frame.png"] = Reply::text(pngBytes(), 200, "image/png");
     thread_ = std::thread([this] { server_->listen_after_bind(); });
@@ -238,6 +251,7 @@ Reply FakeVendor::answer(Route route, const httplib::Request& request, const std
             job.statuses.assign(script.statuses.begin(), script.statuses.end());
             job.result = std::move(script.result);
             job.held = script.held;
+            job.readyAt = std::chrono::steady_clock::now() + script.runFor;
         }
         if (job.statuses.empty())
             job.statuses.push_back(status("COMPLETED"));
@@ -250,7 +264,7 @@ Reply FakeVendor::answer(Route route, const httplib::Request& request, const std
         auto it = jobs_.find(jobID);
         if (it == jobs_.end())
             return Reply::json({{"detail", "Request not found"}}, 404);
-        if (it->second.held)
+        if (it->second.held || std::chrono::steady_clock::now() < it->second.readyAt)
             return status("IN_PROGRESS");
         Reply reply = it->second.statuses.front();
         if (it->second.statuses.size() > 1)

@@ -66,6 +66,8 @@ public:
         std::vector<Reply> statuses = {};
         std::optional<Reply> result = std::nullopt;
         bool held = false;
+        // The job answers IN_PROGRESS until this long after its submission.
+        std::chrono::milliseconds runFor{0};
     };
 
     static constexpr std::string_view kRelayPath = "/api/fal";
@@ -113,6 +115,7 @@ private:
         std::deque<Reply> statuses;
         std::optional<Reply> result;
         bool held = false;
+        std::chrono::steady_clock::time_point readyAt;
     };
 
     void handle(const httplib::Request& request, httplib::Response& response);

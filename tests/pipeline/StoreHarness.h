@@ -11,6 +11,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 
+#include <algorithm>
 #include <cstdlib>
 #include <functional>
 #include <memory>
@@ -51,6 +52,8 @@ struct StoreHarness {
     MemorySettings settings;
     std::optional<std::string> storedKey;
     std::chrono::milliseconds autosaveDelay{1000};
+    double pollInterval = 0.02;
+    MemoryClipboard clipboard;
 
     std::filesystem::path projectsRoot() const { return folder.path() / "projects"; }
 
@@ -62,7 +65,8 @@ struct StoreHarness {
         c.loadKey = [this] { return storedKey; };
         c.autosaveDelay = autosaveDelay;
         c.endpoints = vendor.endpoints();
-        c.pollInterval = 0.02;
+        c.pollInterval = pollInterval;
+        c.clipboard = &clipboard;
         return c;
     }
 
@@ -101,6 +105,76 @@ struct StoreHarness {
         QCoreApplication::processEvents();
         return idle;
     }
+
+    // The JSON bodies of the jobs submitted to one workflow, in order of arrival.
+    std::vector<nlohmann::json> submitted(std::string_view workflow) const
+    {
+        std::vector<nlohmann::json> bodies;
+        for (const auto& request : vendor.requests(fakes::Route::submit))
+            if (request.path == "/" + std::string(workflow))
+                bodies.push_back(nlohmann::json::parse(request.body));
+        return bodies;
+    }
 };
+
+// Every value the store published for its label, progress and banner, in order.
+struct PublishedLog {
+    std::vector<std::optional<std::string>> labels;
+    std::vector<std::optional<double>> progress;
+
+    explicit PublishedLog(ProjectStore& store)
+        : label_(QObject::connect(&store, &ProjectStore::runningTaskChanged,
+                                  [this, &store] { labels.push_back(store.runningTask()); }))
+        , progress_(QObject::connect(&store, &ProjectStore::taskProgressChanged,
+                                     [this, &store] { progress.push_back(store.taskProgress()); }))
+    {
+    }
+    ~PublishedLog()
+    {
+        QObject::disconnect(label_);
+        QObject::disconnect(progress_);
+    }
+    PublishedLog(const PublishedLog&) = delete;
+    PublishedLog& operator=(const PublishedLog&) = delete;
+
+    bool showed(const std::string& label) const
+    {
+        return std::find(labels.begin(), labels.end(), std::optional<std::string>(label)) != labels.end();
+    }
+
+private:
+    QMetaObject::Connection label_;
+    QMetaObject::Connection progress_;
+};
+
+// A character the vendor already has a picture of: nothing to upload.
+inline CharacterReference processedCharacter(std::string imageURL, std::string name = "Mara")
+{
+    CharacterReference character;
+    character.name = std::move(name);
+    character.processedImageURL = std::move(imageURL);
+    return character;
+}
+
+// A planned chunk numbered `number`, its character in the frame.
+inline StoryboardChunk plannedChunk(std::int64_t number, std::string excerpt = "words")
+{
+    StoryboardChunk chunk;
+    chunk.index = number - 1;
+    chunk.chunkNumber = number;
+    chunk.lyricExcerpt = excerpt;
+    chunk.renderedText = std::move(excerpt);
+    chunk.primaryCharacterInFrame = true;
+    return chunk;
+}
+
+inline GeneratedFrame frameAt(std::string path, std::optional<std::string> remoteURL = std::nullopt)
+{
+    GeneratedFrame frame;
+    frame.localPath = std::move(path);
+    frame.remoteURL = std::move(remoteURL);
+    frame.prompt = "a prompt";
+    return frame;
+}
 
 } // namespace vl::testing

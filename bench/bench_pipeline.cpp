@@ -1,0 +1,128 @@
+// The last two pipeline stages through the real store and the standard engines:
+// a 3-minute song cut into 45 lyric chunks, each with a 1080 x 1920 frame, as the
+// cloud stages leave the project. Times the motion step (45 clips) and the
+// export that follows it. Prints "BENCH pipeline.<name> <value> <unit>" lines.
+
+#include "model/Files.h"
+#include "model/Settings.h"
+#include "pipeline/ProjectStore.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+
+#include <opencv2/imgcodecs.hpp>
+#include <opencv2/imgproc.hpp>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+using namespace vl;
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr double kSongSeconds = 180;
+constexpr int kChunks = 45;
+
+void line(const char* name, double value, const char* unit)
+{
+    std::printf("BENCH pipeline.%s %.2f %s\n", name, value, unit);
+    std::fflush(stdout);
+}
+
+// A frame with the texture of a generated one: gradients, shapes, lettering, grain.
+void writeFrame(const fs::path& path, int seed)
+{
+    cv::Mat image(1920, 1080, CV_8UC3);
+    for (int y = 0; y < image.rows; ++y)
+        for (int x = 0; x < image.cols; ++x)
+            image.at<cv::Vec3b>(y, x) = {static_cast<uchar>(40 + (x + seed * 13) / 9 % 200),
+                                         static_cast<uchar>(30 + y / 12), static_cast<uchar>(60 + seed * 4)};
+    cv::RNG rng(static_cast<std::uint64_t>(seed) + 1);
+    for (int k = 0; k < 40; ++k)
+        cv::rectangle(image,
+                      cv::Rect(rng.uniform(0, 1000), rng.uniform(0, 1800), rng.uniform(20, 200), rng.uniform(20, 200)),
+                      cv::Scalar(rng.uniform(0, 255), rng.uniform(0, 255), rng.uniform(0, 255)), cv::FILLED, cv::LINE_AA);
+    cv::circle(image, {540, 900}, 320, cv::Scalar(70, 160, 240), cv::FILLED, cv::LINE_AA);
+    cv::putText(image, "LINE " + std::to_string(seed + 1), {180, 1500}, cv::FONT_HERSHEY_SIMPLEX, 5,
+                cv::Scalar(250, 250, 250), 12, cv::LINE_AA);
+    cv::Mat grain(image.size(), CV_8UC3);
+    cv::randn(grain, cv::Scalar::all(0), cv::Scalar::all(6));
+    image += grain;
+    cv::imwrite(path.string(), image);
+}
+
+// Runs one store operation and returns its wall time, or a negative value when it failed.
+template <typename Start>
+double timed(ProjectStore& store, Start start)
+{
+    QElapsedTimer timer;
+    timer.start();
+    start();
+    while (store.workers().activeCount() > 0)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    QCoreApplication::processEvents();
+    const double seconds = timer.nsecsElapsed() / 1e9;
+    if (store.lastError()) {
+        std::fprintf(stderr, "failed: %s\n", store.lastError()->c_str());
+        return -1;
+    }
+    return seconds;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    files::TemporaryDirectory folder("bench-pipeline");
+
+    const fs::path song = folder.path() / "song.m4a";
+    const std::string make = "ffmpeg -v error -f lavfi -i sine=frequency=330:duration=" + std::to_string(kSongSeconds)
+                             + " -c:a aac -b:a 128k -y '" + song.string() + "'";
+    if (std::system(make.c_str()) != 0) {
+        std::fprintf(stderr, "could not make the song\n");
+        return 1;
+    }
+
+    Project project = ProjectStore::defaultNewProject();
+    project.title = "Bench Song";
+    project.audioPath = song.string();
+    project.exportSettings.resolution = ExportResolution::p1080;
+    const double step = kSongSeconds / kChunks;
+    for (int i = 0; i < kChunks; ++i) {
+        StoryboardChunk chunk;
+        chunk.index = i;
+        chunk.chunkNumber = i + 1;
+        chunk.start = i * step;
+        chunk.end = (i + 1) * step;
+        chunk.lyricExcerpt = "line " + std::to_string(i + 1);
+        GeneratedFrame frame;
+        frame.localPath = (folder.path() / ("frame" + std::to_string(i) + ".png")).string();
+        writeFrame(frame.localPath, i);
+        chunk.frame = frame;
+        project.chunks.push_back(chunk);
+    }
+
+    MemorySettings settings;
+    StoreContext context;
+    context.settings = &settings;
+    context.projectsRoot = folder.path() / "projects";
+    context.loadKey = [] { return std::optional<std::string>(); };
+    ProjectStore store(project, PipelineServices::standard(), context);
+
+    const double motion = timed(store, [&] { store.renderMotion(); });
+    if (motion < 0)
+        return 1;
+    line("motion_s", motion, "s");
+    line("motion_x_realtime", kSongSeconds / motion, "ratio");
+
+    const double exported = timed(store, [&] { store.exportVideo(); });
+    if (exported < 0)
+        return 1;
+    line("export_s", exported, "s");
+    line("export_x_realtime", kSongSeconds / exported, "ratio");
+    return 0;
+}

@@ -1,0 +1,85 @@
+#pragma once
+
+// How the motion step and the export decide each clip: its camera move, its
+// length in frames, and whether a clip already on disk still fits.
+
+#include "media/motion/ClipMotion.h"
+#include "model/ProjectSettings.h"
+#include "model/Storyboard.h"
+#include "model/Uuid.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace vl {
+
+// Uniform values in [0, 1]; every range and coin of a clip's move is drawn from it.
+using RandomSource = std::function<double()>;
+
+// The system's generator, one per thread, seeded from the device.
+RandomSource systemRandomSource();
+
+inline constexpr std::int64_t kClipFps = 30;
+// The shortest clip, whatever the chunk's timing says.
+inline constexpr double kMinClipSeconds = 0.5;
+// The longest clip when the song's own length is unknown: no lyric passage runs
+// this long, and an end time typed wrong in a plan must not become hours of video.
+inline constexpr double kMaxClipSecondsUnknownSong = 180;
+
+// One chunk's part of the video: the chunk's length clamped to [0.5 s, song length].
+// `songSeconds` of 0 or less (or not finite) means the song's length is unknown.
+double clipSeconds(const StoryboardChunk& chunk, double songSeconds);
+
+// Whole frames per clip, rounded on the running total of the clip lengths so the
+// clips laid end to end stay within half a frame of where the song is.
+std::vector<std::int64_t> clipFrameCounts(const std::vector<double>& seconds, std::int64_t fps = kClipFps);
+
+// A clip length in seconds that the renderers turn into exactly `frames` frames.
+double secondsForFrames(std::int64_t frames, std::int64_t fps = kClipFps);
+
+// Draws one clip's move: pan amplitudes, their signs, parallax, steadiness, base
+// zoom and step, then (for the first clip only) the zoom direction; later clips
+// zoom the opposite way from `previous`.
+ClipMotion drawClipMotion(PixelSize size, double durationSeconds, const RandomSource& random,
+                          const std::optional<ClipMotion>& previous);
+
+// What a clip on disk was made from. A clip is reused only when the frame image
+// (path, byte size, modification time), the size and the frame count all match,
+// so a new, edited or imported frame, a changed resolution or changed timing
+// renders the clip again.
+struct ClipSource {
+    std::string imagePath;
+    std::uintmax_t imageBytes = 0;
+    std::int64_t imageModified = 0; // file time ticks
+    std::int64_t width = 0;
+    std::int64_t height = 0;
+    std::int64_t frames = 0;
+
+    // The source as the image stands now; nothing when the image cannot be read.
+    static std::optional<ClipSource> of(const std::filesystem::path& image, const ClipMotion& motion);
+
+    friend bool operator==(const ClipSource&, const ClipSource&) = default;
+};
+
+// "manifest.json" in a project's clips folder: what each clip was made from, by
+// chunk id. Reads and writes are serialised across threads; a missing or
+// unreadable manifest reads as empty, so its clips are simply made again.
+class ClipManifest {
+public:
+    explicit ClipManifest(std::filesystem::path clipsFolder);
+
+    std::optional<ClipSource> source(const Uuid& chunkID) const;
+    // Records the source of a clip just written (read, change, atomic write).
+    void record(const Uuid& chunkID, const ClipSource& source) const;
+
+    std::filesystem::path file() const { return folder_ / "manifest.json"; }
+
+private:
+    std::filesystem::path folder_;
+};
+
+} // namespace vl

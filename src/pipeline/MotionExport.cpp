@@ -1,0 +1,219 @@
+#include "pipeline/ProjectStore.h"
+
+#include "media/AudioMetadata.h"
+#include "media/export/VideoExporter.h"
+#include "media/motion/MotionRenderer.h"
+#include "model/Cancellation.h"
+#include "model/Log.h"
+#include "model/MediaLibrary.h"
+#include "model/PipelineError.h"
+#include "pipeline/ClipPlan.h"
+
+#include <algorithm>
+#include <stdexcept>
+
+namespace vl {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using FrameSequence = std::vector<ProjectStore::FrameSequenceEntry>;
+
+struct PlannedClip {
+    Uuid chunkID;
+    fs::path image;
+    fs::path clip;
+    ClipMotion motion;
+};
+
+// The song's length from the file itself; 0 when there is no song or it cannot be read.
+double songSeconds(const std::string& audioPath)
+{
+    if (audioPath.empty())
+        return 0;
+    try {
+        return AudioMetadata::load(audioPath).duration;
+    } catch (const std::exception& e) {
+        logLine("Motion", std::string("song length unknown: ") + e.what());
+        return 0;
+    }
+}
+
+// Every clip of the sequence with its move, in order: lengths clamped to the
+// song and rounded on the running total, zoom alternating from clip to clip.
+std::vector<PlannedClip> planClips(const FrameSequence& sequence, PixelSize size, double song,
+                                   const fs::path& clipsFolder, const RandomSource& random)
+{
+    std::vector<double> seconds;
+    seconds.reserve(sequence.size());
+    for (const auto& [chunk, image] : sequence)
+        seconds.push_back(clipSeconds(chunk, song));
+    const auto frames = clipFrameCounts(seconds);
+
+    std::vector<PlannedClip> planned;
+    planned.reserve(sequence.size());
+    std::optional<ClipMotion> previous;
+    for (std::size_t i = 0; i < sequence.size(); ++i) {
+        const auto& [chunk, image] = sequence[i];
+        ClipMotion motion = drawClipMotion(size, secondsForFrames(frames[i]), random, previous);
+        previous = motion;
+        planned.push_back({chunk.id, fs::path(image), clipsFolder / (chunk.id.text() + ".mov"), motion});
+    }
+    return planned;
+}
+
+// Notes a finished clip in the manifest; a manifest that cannot be written only
+// means the clip is made again next time.
+void recordSource(const ClipManifest& manifest, const Uuid& chunkID, const std::optional<ClipSource>& source)
+{
+    if (!source)
+        return;
+    try {
+        manifest.record(chunkID, *source);
+    } catch (const std::exception& e) {
+        logLine("Motion", std::string("clip manifest not written: ") + e.what());
+    }
+}
+
+// Base name of the exported file: "/" becomes "-", then " " becomes "_".
+std::string exportBaseName(const std::string& title)
+{
+    if (title.empty())
+        return "lyric-video";
+    std::string base = title;
+    for (char& c : base)
+        if (c == '/')
+            c = '-';
+    for (char& c : base)
+        if (c == ' ')
+            c = '_';
+    return base;
+}
+
+} // namespace
+
+void ProjectStore::setLastExportPath(fs::path path)
+{
+    if (lastExportPath_ == path)
+        return;
+    lastExportPath_ = std::move(path);
+    emit lastExportPathChanged();
+}
+
+QString ProjectStore::lastExportPathText() const
+{
+    return lastExportPath_ ? QString::fromStdString(lastExportPath_->string()) : QString();
+}
+
+// Records a written clip on its chunk's frame, on the main thread, if the chunk
+// (and its project) are still there; a frameless or removed chunk keeps only the file.
+static void recordClipPath(ProjectStore& store, const Uuid& projectID, const Uuid& chunkID, const fs::path& clip)
+{
+    store.workers().post([&store, projectID, chunkID, clip] {
+        if (store.project().id != projectID)
+            return;
+        const auto& chunks = store.project().chunks;
+        const auto it = std::find_if(chunks.begin(), chunks.end(), [&](const auto& c) { return c.id == chunkID; });
+        if (it == chunks.end() || !it->frame)
+            return;
+        const auto index = static_cast<std::size_t>(it - chunks.begin());
+        store.editProject([&](Project& p) { p.chunks[index].frame->motionClipPath = clip.string(); });
+    });
+}
+
+void ProjectStore::renderMotion()
+{
+    FrameSequence sequence = frameImageSequence();
+    const PixelSize size = clipSize(project_.exportSettings.resolution);
+    const Uuid projectID = project_.id;
+    const fs::path clips = ProjectLibrary(context_.projectsRoot, *context_.settings).library(projectID).root() / "clips";
+    const std::string audio = project_.audioPath;
+    RandomSource random = context_.random ? context_.random : systemRandomSource();
+    std::shared_ptr<MotionRenderer> renderer = services_.motion;
+
+    run("Rendering motion", Workers::Pool::cpu, [=, this](RunReporter& r) -> ApplyFn {
+        if (sequence.empty())
+            throw PipelineError(PipelineError::notReviewed);
+        if (!renderer)
+            throw std::logic_error("No motion renderer is set up.");
+        const auto planned = planClips(sequence, size, songSeconds(audio), clips, random);
+        const ClipManifest manifest(clips);
+        const double n = static_cast<double>(planned.size());
+        for (std::size_t i = 0; i < planned.size(); ++i) {
+            throwIfCancelled(r.stop());
+            const PlannedClip& c = planned[i];
+            // Taken before the render: an image replaced meanwhile must not pass for this clip's source.
+            const auto source = ClipSource::of(c.image, c.motion);
+            const double done = static_cast<double>(i);
+            renderer->render(
+                c.image, c.motion, c.clip, [&r, done, n](double p) { r.progress((p + done) / n); }, r.stop());
+            recordSource(manifest, c.chunkID, source);
+            recordClipPath(*this, projectID, c.chunkID, c.clip);
+        }
+        return [this] { editProject([](Project& p) { p.updatedAt = currentDate(); }); };
+    });
+}
+
+void ProjectStore::exportVideo(std::function<void(const fs::path&)> onExported)
+{
+    // One frame anywhere is enough to export; no review state is consulted.
+    const bool exportable = !project_.chunks.empty() && project_.framedCount() > 0;
+    FrameSequence sequence = exportable ? frameImageSequence() : FrameSequence{};
+    const PixelSize size = clipSize(project_.exportSettings.resolution);
+    const Uuid projectID = project_.id;
+    const fs::path root = ProjectLibrary(context_.projectsRoot, *context_.settings).library(projectID).root();
+    const fs::path clips = root / "clips";
+    const ExportSettings settings = project_.exportSettings;
+    const fs::path folder = settings.destinationFolder.empty() ? root / "exports" : fs::path(settings.destinationFolder);
+    const fs::path output =
+        folder / (exportBaseName(project_.title) + "." + std::string(fileExtension(settings.container)));
+    const std::string audioPath = project_.audioPath;
+    const std::optional<fs::path> audio = audioPath.empty() ? std::nullopt : std::optional<fs::path>(audioPath);
+    RandomSource random = context_.random ? context_.random : systemRandomSource();
+    std::shared_ptr<MotionRenderer> renderer = services_.motion;
+    std::shared_ptr<VideoExporter> exporter = services_.exporter;
+
+    run("Exporting video", Workers::Pool::cpu, [=, this](RunReporter& r) -> ApplyFn {
+        if (sequence.empty())
+            throw PipelineError(PipelineError::notReviewed);
+        if (!renderer || !exporter)
+            throw std::logic_error("No motion renderer or exporter is set up.");
+        // Moves are drawn for every clip, reused or not, so the zoom still alternates.
+        const auto planned = planClips(sequence, size, songSeconds(audioPath), clips, random);
+        const ClipManifest manifest(clips);
+        std::vector<fs::path> list;
+        list.reserve(planned.size());
+        for (const PlannedClip& c : planned) {
+            throwIfCancelled(r.stop());
+            const auto source = ClipSource::of(c.image, c.motion);
+            std::error_code ec;
+            // A clip is only as good as what it was made from: a frame regenerated,
+            // edited or imported since, another size or another length makes it again.
+            if (source && fs::exists(c.clip, ec) && manifest.source(c.chunkID) == source) {
+                list.push_back(c.clip);
+                continue;
+            }
+            renderer->render(c.image, c.motion, c.clip, {}, r.stop());
+            recordSource(manifest, c.chunkID, source);
+            recordClipPath(*this, projectID, c.chunkID, c.clip);
+            list.push_back(c.clip);
+        }
+        fs::path written;
+        try {
+            written = exporter->exportVideo(list, audio, settings, output, r.stop(),
+                                            [&r](double fraction) { r.progress(fraction); });
+        } catch (const VideoExporter::ExportError&) {
+            throwIfCancelled(r.stop()); // a stop is no failure to report
+            throw;
+        }
+        return [this, written, onExported] {
+            editProject([](Project& p) { p.updatedAt = currentDate(); });
+            setLastExportPath(written);
+            if (onExported)
+                onExported(written);
+        };
+    });
+}
+
+} // namespace vl

@@ -1,0 +1,185 @@
+#include "pipeline/ProjectStore.h"
+
+#include "model/Files.h"
+#include "model/Json.h"
+#include "model/PipelineError.h"
+#include "model/PlanParser.h"
+#include "model/Text.h"
+
+#include <charconv>
+#include <cmath>
+#include <map>
+
+namespace vl {
+
+namespace {
+
+// "%.1f" without the C locale's say: a German desktop must not send "12,0".
+std::string oneDecimal(double value)
+{
+    if (!std::isfinite(value))
+        value = 0; // a time that is no number tells the planner nothing; 0.0 at least parses
+    char buffer[64];
+    const auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, 1);
+    if (error != std::errc())
+        return "0.0";
+    return std::string(buffer, end);
+}
+
+} // namespace
+
+std::string ProjectStore::plannerTranscript(const std::vector<TranscriptSegment>& transcript)
+{
+    std::string text;
+    for (const auto& segment : transcript) {
+        if (!text.empty())
+            text += '\n';
+        text += '[' + oneDecimal(segment.start) + '-' + oneDecimal(segment.end) + "] " + segment.text;
+    }
+    return text;
+}
+
+long long ProjectStore::plannerDurationSeconds(double duration)
+{
+    if (!std::isfinite(duration))
+        return 0;
+    // Far beyond any song, but llround of a value past long long is undefined.
+    constexpr double kLimit = 1e15;
+    if (duration > kLimit)
+        duration = kLimit;
+    if (duration < -kLimit)
+        duration = -kLimit;
+    return std::llround(duration);
+}
+
+std::vector<StoryboardChunk> ProjectStore::mergeChunks(const std::vector<StoryboardChunk>& current,
+                                                       std::vector<StoryboardChunk> parsed)
+{
+    // The first chunk with a key wins; later ones with the same key lend nothing.
+    std::map<std::int64_t, const StoryboardChunk*> byNumber;
+    std::map<std::string, const StoryboardChunk*> byExcerpt;
+    for (const auto& chunk : current) {
+        byNumber.emplace(chunk.chunkNumber, &chunk);
+        byExcerpt.emplace(chunk.lyricExcerpt, &chunk);
+    }
+    for (auto& chunk : parsed) {
+        const StoryboardChunk* partner = nullptr;
+        if (auto it = byNumber.find(chunk.chunkNumber); it != byNumber.end())
+            partner = it->second;
+        else if (auto found = byExcerpt.find(chunk.lyricExcerpt); found != byExcerpt.end())
+            partner = found->second;
+        if (partner && partner->frame) {
+            chunk.frame = partner->frame;
+            chunk.undoStack = partner->undoStack;
+            chunk.redoStack = partner->redoStack;
+        }
+    }
+    return parsed;
+}
+
+void ProjectStore::planStoryboard()
+{
+    // Copies for the worker: the project may change while the planner runs.
+    std::optional<CharacterReference> character;
+    if (const CharacterReference* primary = project_.primaryCharacter())
+        character = *primary;
+    const std::string styleGuidance =
+        project_.conceptPrompt.empty() ? project_.style.continuityNotes : project_.conceptPrompt;
+    auto work = [this, transcript = project_.transcript, character, styleGuidance, artist = project_.artist,
+                 duration = project_.duration(),
+                 workflow = services_.config.planWorkflow](RunReporter& reporter) -> ApplyFn {
+        if (transcript.empty())
+            throw PipelineError(PipelineError::emptyLyrics);
+        if (!character || (!character->processedImageURL && character->referenceImagePaths.empty()))
+            throw PipelineError(PipelineError::missingCharacter);
+
+        const FalClient client = makeFalClient();
+        const auto imageURLs = characterReferenceURLs(character, client, reporter.stop());
+        if (imageURLs.empty())
+            throw PipelineError(PipelineError::missingCharacter);
+
+        const auto input = FalClient::planInput(artist, plannerDurationSeconds(duration),
+                                                plannerTranscript(transcript), styleGuidance, imageURLs);
+        const auto submitted = client.submit(workflow, input, reporter.stop());
+        client.waitForCompletion(
+            submitted.statusURL, [&reporter](const FalClient::StatusUpdate& update) { reporter.queuePosition(update.queuePosition); },
+            reporter.stop());
+        const auto result = client.fetchResult(submitted.responseURL, reporter.stop());
+        auto parsed = PlanParser::parse(result);
+
+        return [this, parsed = std::move(parsed)]() mutable {
+            // Merged with the chunks as they are now, not as they were at the start.
+            editProject([&](Project& p) {
+                p.chunks = mergeChunks(p.chunks, std::move(parsed.chunks));
+                p.plan = std::move(parsed.plan);
+                p.updatedAt = currentDate();
+            });
+        };
+    };
+    run("Planning storyboard", Workers::Pool::network, std::move(work));
+}
+
+void ProjectStore::applyPlanText(std::string_view text)
+{
+    if (!text::isValidUtf8(text)) {
+        setLastError("The text could not be read.");
+        return;
+    }
+    applyPlan(text);
+}
+
+void ProjectStore::applyPlan(std::string_view bytes)
+{
+    PlanParser::Parsed parsed;
+    try {
+        const json::Json top = json::parse(bytes);
+        if (!top.is_object()) {
+            setLastError("That isn't a JSON object.");
+            return;
+        }
+        parsed = PlanParser::parse(top);
+    } catch (const PipelineError& e) {
+        setLastError(std::string(e.what()));
+        return;
+    } catch (const std::exception& e) {
+        setLastError(std::string("Could not read that plan JSON: ") + e.what());
+        return;
+    }
+    editProject([&](Project& p) {
+        p.chunks = mergeChunks(p.chunks, std::move(parsed.chunks));
+        p.plan = std::move(parsed.plan);
+        p.planImported = true;
+        p.updatedAt = currentDate();
+    });
+    setLastError(std::nullopt);
+    setSelectedStage(PipelineStage::frames);
+}
+
+void ProjectStore::importPlanFromClipboard()
+{
+    const auto content = context_.clipboard ? context_.clipboard->text() : std::nullopt;
+    if (!content || content->empty()) {
+        setLastError("The clipboard is empty \u2014 copy the plan JSON first.");
+        return;
+    }
+    applyPlanText(*content);
+}
+
+void ProjectStore::importPlanFromFile(const std::string& path)
+{
+    if (path.empty())
+        return; // the picker was cancelled
+    std::string bytes;
+    try {
+        bytes = files::readAll(path);
+    } catch (const std::filesystem::filesystem_error& e) {
+        setLastError("Could not read that file: " + e.code().message() + ".");
+        return;
+    } catch (const std::exception& e) {
+        setLastError(std::string("Could not read that file: ") + e.what());
+        return;
+    }
+    applyPlan(bytes);
+}
+
+} // namespace vl

@@ -1,0 +1,412 @@
+#include "ClipFixtures.h"
+#include "StoreHarness.h"
+
+#include "media/export/VideoExporter.h"
+#include "model/MediaLibrary.h"
+#include "model/PipelineError.h"
+#include "pipeline/ClipPlan.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <deque>
+#include <fstream>
+#include <numeric>
+
+using namespace vl;
+using namespace vl::testing;
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string kNotReviewed = "Every frame must pass the readability review before export.";
+
+// A source that hands out the given values in turn, then 0.5 for ever.
+RandomSource scripted(std::vector<double> values)
+{
+    auto queue = std::make_shared<std::deque<double>>(values.begin(), values.end());
+    return [queue] {
+        if (queue->empty())
+            return 0.5;
+        const double v = queue->front();
+        queue->pop_front();
+        return v;
+    };
+}
+
+bool zoomsIn(const ClipMotion& m) { return m.zoomEnd > m.zoomStart; }
+
+} // namespace
+
+// ---- Clip lengths and moves ------------------------------------------------------
+
+TEST(ClipPlan, ClipLengthIsTheChunkClampedToHalfASecondAndTheSong)
+{
+    const double nan = std::nan("");
+    struct Case {
+        double start, end, song, expected;
+    } cases[] = {
+        {0, 2.0, 0, 2.0},          // the chunk's own length
+        {1, 1.2, 0, 0.5},          // never shorter than half a second
+        {5, 3, 0, 0.5},            // end before start
+        {0, nan, 0, 0.5},          // undefined end
+        {0, 1e9, 200, 200},        // an absurd end stops at the song's length
+        {0, 1e9, 0, kMaxClipSecondsUnknownSong},   // and at a sane length when the song's is unknown
+        {0, 1e9, nan, kMaxClipSecondsUnknownSong},
+        {0, 0.3, 0.2, 0.5},        // the floor still holds under a very short song
+    };
+    for (const auto& c : cases) {
+        StoryboardChunk chunk;
+        chunk.start = c.start;
+        chunk.end = c.end;
+        EXPECT_DOUBLE_EQ(clipSeconds(chunk, c.song), c.expected) << c.start << ".." << c.end << " song " << c.song;
+    }
+}
+
+TEST(ClipPlan, FramesAreRoundedOnTheRunningTotalSoTheVideoKeepsPaceWithTheSong)
+{
+    EXPECT_EQ(clipFrameCounts({2.0, 0.5}), (std::vector<std::int64_t>{60, 15}));
+
+    // Forty lines of 1.01 s: truncating each would lose 0.3 of a frame per line.
+    const std::vector<double> lines(40, 1.01);
+    const auto frames = clipFrameCounts(lines);
+    const auto total = std::accumulate(frames.begin(), frames.end(), std::int64_t{0});
+    EXPECT_EQ(total, std::llround(40 * 1.01 * 30));
+    for (auto f : frames)
+        EXPECT_TRUE(f == 30 || f == 31) << f;
+
+    // Whatever the lengths, every clip boundary stays within half a frame of the song.
+    const std::vector<double> odd{0.51, 3.337, 0.5, 12.0101, 0.77, 4.4444};
+    const auto oddFrames = clipFrameCounts(odd);
+    double time = 0;
+    std::int64_t sum = 0;
+    for (std::size_t i = 0; i < odd.size(); ++i) {
+        time += odd[i];
+        sum += oddFrames[i];
+        EXPECT_LE(std::fabs(sum / 30.0 - time), 0.5 / 30 + 1e-9) << i;
+    }
+}
+
+TEST(ClipPlan, SecondsForFramesGiveTheRenderersExactlyThatManyFrames)
+{
+    for (std::int64_t frames = 1; frames <= 20000; ++frames) {
+        ClipMotion m;
+        m.fps = kClipFps;
+        m.durationSeconds = secondsForFrames(frames);
+        ASSERT_EQ(frameCount(m), frames);
+    }
+}
+
+TEST(ClipPlan, MovesAreDrawnInOrderWithinTheirRangesAndAlternateTheZoom)
+{
+    // a, b, sx, sy, parallax, steady, z, d, direction: lowest values and heads everywhere.
+    const auto first = drawClipMotion({720, 1280}, 2.0, scripted({0, 0, 0, 0, 0, 0, 0, 0, 0}), std::nullopt);
+    EXPECT_EQ(first.width, 720);
+    EXPECT_EQ(first.height, 1280);
+    EXPECT_EQ(first.fps, 30);
+    EXPECT_DOUBLE_EQ(first.durationSeconds, 2.0);
+    EXPECT_DOUBLE_EQ(first.offsetStart.x, -0.12);
+    EXPECT_DOUBLE_EQ(first.offsetStart.y, -0.04);
+    EXPECT_DOUBLE_EQ(first.offsetEnd.x, 0.12);
+    EXPECT_DOUBLE_EQ(first.offsetEnd.y, 0.04);
+    EXPECT_DOUBLE_EQ(first.parallaxHeight, 0.22);
+    EXPECT_DOUBLE_EQ(first.steady, 0.25);
+    EXPECT_DOUBLE_EQ(first.zoomStart, 1.0);
+    EXPECT_DOUBLE_EQ(first.zoomEnd, 1.05);
+
+    // Highest values and tails: mirrored pan, widest ranges, zooming out.
+    const auto high = drawClipMotion({720, 1280}, 2.0, scripted({1, 1, 1, 1, 1, 1, 1, 1, 1}), std::nullopt);
+    EXPECT_DOUBLE_EQ(high.offsetStart.x, 0.26);
+    EXPECT_DOUBLE_EQ(high.offsetEnd.y, -0.12);
+    EXPECT_DOUBLE_EQ(high.parallaxHeight, 0.34);
+    EXPECT_DOUBLE_EQ(high.steady, 0.40);
+    EXPECT_DOUBLE_EQ(high.zoomStart, 1.13);
+    EXPECT_DOUBLE_EQ(high.zoomEnd, 1.03);
+
+    // Later clips draw no direction coin: they turn the previous one round.
+    const RandomSource system = systemRandomSource();
+    std::optional<ClipMotion> previous;
+    for (int i = 0; i < 200; ++i) {
+        const auto m = drawClipMotion({1080, 1920}, 1.0, system, previous);
+        if (previous) {
+            EXPECT_NE(zoomsIn(m), zoomsIn(*previous)) << i;
+        }
+        EXPECT_GE(std::fabs(m.offsetStart.x), 0.12);
+        EXPECT_LE(std::fabs(m.offsetStart.x), 0.26);
+        EXPECT_GE(std::fabs(m.offsetEnd.y), 0.04);
+        EXPECT_LE(std::fabs(m.offsetEnd.y), 0.12);
+        EXPECT_GE(std::min(m.zoomStart, m.zoomEnd), 1.0);
+        EXPECT_LE(std::max(m.zoomStart, m.zoomEnd), 1.13);
+        previous = m;
+    }
+}
+
+TEST(ClipPlan, ManifestKnowsWhatEachClipWasMadeFromAndForgivesDamage)
+{
+    files::TemporaryDirectory folder("manifest");
+    const auto image = writePicture(folder.path() / "a.png", 40);
+    ClipMotion motion;
+    motion.width = 720;
+    motion.height = 1280;
+    motion.durationSeconds = secondsForFrames(45);
+    const auto source = ClipSource::of(image, motion);
+    ASSERT_TRUE(source);
+    EXPECT_EQ(source->frames, 45);
+    EXPECT_FALSE(ClipSource::of(folder.path() / "missing.png", motion));
+
+    const ClipManifest manifest(folder.path() / "clips");
+    const Uuid chunk = Uuid::random();
+    EXPECT_FALSE(manifest.source(chunk));
+    manifest.record(chunk, *source);
+    EXPECT_EQ(manifest.source(chunk), source);
+    EXPECT_FALSE(manifest.source(Uuid::random()));
+
+    // The same path with other contents is another source.
+    writePicture(image, 200, 80, 80);
+    EXPECT_NE(ClipSource::of(image, motion), source);
+
+    std::ofstream(manifest.file(), std::ios::trunc) << "{ not json";
+    EXPECT_FALSE(manifest.source(chunk));
+    manifest.record(chunk, *source); // starts afresh over the damaged file
+    EXPECT_EQ(manifest.source(chunk), source);
+}
+
+// ---- The store's motion and export operations ---------------------------------------
+
+namespace {
+
+struct MotionExport : ::testing::Test {
+    StoreHarness h;
+    std::shared_ptr<RecordingRenderer> renderer = std::make_shared<RecordingRenderer>();
+    std::unique_ptr<ProjectStore> store;
+
+    // Chunks of the given lengths laid end to end; a shade below 0 leaves the
+    // chunk without a frame, a blank lyric makes it instrumental.
+    Project project(const std::vector<std::tuple<double, int, std::string>>& chunks)
+    {
+        Project p = ProjectStore::defaultNewProject();
+        p.title = "Night Drive";
+        p.updatedAt = currentDate() - std::chrono::hours(1); // dates keep whole seconds
+        double t = 0;
+        for (std::size_t i = 0; i < chunks.size(); ++i) {
+            const auto& [seconds, shade, lyric] = chunks[i];
+            StoryboardChunk c;
+            c.index = static_cast<std::int64_t>(i);
+            c.chunkNumber = static_cast<std::int64_t>(i + 1);
+            c.start = t;
+            c.end = t + seconds;
+            c.lyricExcerpt = lyric;
+            t += seconds;
+            if (shade >= 0) {
+                GeneratedFrame f;
+                f.localPath = writePicture(h.folder.path() / ("frame" + std::to_string(i) + ".png"), shade);
+                c.frame = f;
+            }
+            p.chunks.push_back(c);
+        }
+        return p;
+    }
+
+    void open(Project p)
+    {
+        PipelineServices services;
+        services.motion = renderer;
+        services.exporter = std::make_shared<VideoExporter>();
+        StoreContext context = h.context();
+        store = std::make_unique<ProjectStore>(std::move(p), std::move(services), context);
+    }
+
+    fs::path root() const { return MediaLibrary(store->project().id, h.projectsRoot()).root(); }
+    fs::path clipOf(std::size_t i) const { return root() / "clips" / (store->project().chunks[i].id.text() + ".mov"); }
+
+    void settle() { ASSERT_TRUE(StoreHarness::waitForIdle(*store, 60000)); }
+
+    std::vector<std::int64_t> renderedFrames() const
+    {
+        std::vector<std::int64_t> frames;
+        for (const auto& call : renderer->calls())
+            frames.push_back(frameCount(call.motion));
+        return frames;
+    }
+};
+
+} // namespace
+
+TEST_F(MotionExport, RenderMotionMakesOneClipPerChunkAndRecordsItOnFramedChunks)
+{
+    // Two lyric frames, a frameless chunk and an instrumental one it borrows from.
+    Project p = project({{2.0, 30, "first line"}, {0.2, -1, "second"}, {1.0, 90, " "}, {1.0, 150, "last"}});
+    p.exportSettings.resolution = ExportResolution::p2160;
+    const Date before = p.updatedAt;
+    open(p);
+    std::vector<std::string> labels;
+    QObject::connect(store.get(), &ProjectStore::runningTaskChanged, [&] {
+        if (store->runningTask())
+            labels.push_back(*store->runningTask());
+    });
+    std::optional<double> lastProgress;
+    QObject::connect(store.get(), &ProjectStore::taskProgressChanged, [&] {
+        if (store->taskProgress())
+            lastProgress = store->taskProgress();
+    });
+
+    store->renderMotion();
+    settle();
+
+    EXPECT_FALSE(store->lastError()) << *store->lastError();
+    EXPECT_EQ(labels, std::vector<std::string>{"Rendering motion"});
+    ASSERT_TRUE(lastProgress);
+    EXPECT_NEAR(*lastProgress, 1.0, 1e-9);
+    EXPECT_FALSE(store->runningTask());
+
+    const auto calls = renderer->calls();
+    ASSERT_EQ(calls.size(), 4u);
+    const auto& chunks = store->project().chunks;
+    for (std::size_t i = 0; i < calls.size(); ++i) {
+        EXPECT_EQ(calls[i].output, clipOf(i));
+        EXPECT_TRUE(fs::exists(clipOf(i)));
+        EXPECT_EQ(calls[i].motion.width, 2160);
+        EXPECT_EQ(calls[i].motion.height, 3840);
+        if (i > 0) {
+            EXPECT_NE(zoomsIn(calls[i].motion), zoomsIn(calls[i - 1].motion)) << i;
+        }
+    }
+    EXPECT_EQ(calls[1].image.string(), chunks[2].frame->localPath) << "borrows the instrumental frame";
+    EXPECT_EQ(renderedFrames(), (std::vector<std::int64_t>{60, 15, 30, 30}));
+
+    EXPECT_EQ(chunks[0].frame->motionClipPath, clipOf(0).string());
+    EXPECT_FALSE(chunks[1].frame) << "a frameless chunk keeps only the file";
+    EXPECT_EQ(chunks[3].frame->motionClipPath, clipOf(3).string());
+    EXPECT_GT(store->project().updatedAt, before);
+}
+
+TEST_F(MotionExport, AnAbsurdEndTimeStopsAtTheSongsLength)
+{
+    Project p = project({{1.0, 30, "one"}, {1e7, 60, "two"}});
+    p.audioPath = (h.folder.path() / "song.wav").string();
+    ASSERT_EQ(std::system(("ffmpeg -v error -f lavfi -i sine=d=3 -y '" + p.audioPath + "'").c_str()), 0);
+    open(p);
+    store->renderMotion();
+    settle();
+    EXPECT_FALSE(store->lastError()) << *store->lastError();
+    EXPECT_EQ(renderedFrames(), (std::vector<std::int64_t>{30, 90}));
+}
+
+TEST_F(MotionExport, RenderMotionWithoutAnyFrameAsksForReviewAndWritesNothing)
+{
+    open(project({{1.0, -1, "a"}, {1.0, -1, "b"}}));
+    store->renderMotion();
+    settle();
+    EXPECT_EQ(store->lastError(), kNotReviewed);
+    EXPECT_TRUE(renderer->calls().empty());
+    EXPECT_FALSE(fs::exists(root() / "clips" / "manifest.json"));
+}
+
+TEST_F(MotionExport, ARendererFailureStopsTheRunAndKeepsEarlierClips)
+{
+    Project p = project({{1.0, 30, "a"}, {1.0, 60, "b"}, {1.0, 90, "c"}});
+    const Date before = p.updatedAt;
+    open(p);
+    renderer->failOnCall = 1;
+    store->renderMotion();
+    settle();
+    EXPECT_EQ(store->lastError(), std::string("Could not allocate a video frame buffer."));
+    EXPECT_EQ(renderer->calls().size(), 2u) << "later clips are not made";
+    const auto& chunks = store->project().chunks;
+    EXPECT_EQ(chunks[0].frame->motionClipPath, clipOf(0).string());
+    EXPECT_FALSE(chunks[1].frame->motionClipPath);
+    EXPECT_FALSE(chunks[2].frame->motionClipPath);
+    EXPECT_EQ(store->project().updatedAt, before);
+}
+
+TEST_F(MotionExport, ExportReusesOnlyClipsStillMadeFromTheCurrentFrameSizeAndLength)
+{
+    open(project({{1.0, 30, "a"}, {1.0, 60, "b"}, {1.0, 90, "c"}}));
+    store->renderMotion();
+    settle();
+    renderer->forget();
+
+    std::optional<fs::path> exported;
+    store->exportVideo([&](const fs::path& file) { exported = file; });
+    settle();
+    EXPECT_FALSE(store->lastError()) << *store->lastError();
+    EXPECT_TRUE(renderer->calls().empty()) << "fresh clips are reused";
+    ASSERT_TRUE(exported);
+    EXPECT_EQ(*exported, root() / "exports" / "Night_Drive.mp4");
+    EXPECT_EQ(store->lastExportPath(), exported);
+    EXPECT_TRUE(fs::exists(*exported));
+
+    // A new picture for the middle chunk: only its clip is stale.
+    const std::string newer = writePicture(h.folder.path() / "newer.png", 220);
+    store->editProject([&](Project& p) {
+        GeneratedFrame f;
+        f.localPath = newer;
+        p.chunks[1].setFrame(f);
+    });
+    store->exportVideo();
+    settle();
+    ASSERT_EQ(renderer->calls().size(), 1u);
+    EXPECT_EQ(renderer->calls()[0].image.string(), newer);
+    EXPECT_EQ(store->project().chunks[1].frame->motionClipPath, clipOf(1).string());
+    renderer->forget();
+
+    // New timing for the first chunk: its clip has the wrong length now.
+    store->editProject([](Project& p) { p.chunks[0].end = 2.0; });
+    store->exportVideo();
+    settle();
+    ASSERT_EQ(renderer->calls().size(), 1u);
+    EXPECT_EQ(renderer->calls()[0].output, clipOf(0));
+    renderer->forget();
+
+    // Another resolution: every clip is made again.
+    store->editProject([](Project& p) { p.exportSettings.resolution = ExportResolution::p720; });
+    store->exportVideo();
+    settle();
+    EXPECT_EQ(renderer->calls().size(), 3u);
+    EXPECT_FALSE(store->lastError()) << *store->lastError();
+}
+
+TEST_F(MotionExport, ExportNamesTheFileAfterTheTitleInTheChosenFolder)
+{
+    const fs::path chosen = h.folder.path() / "my videos";
+    struct Case {
+        std::string title;
+        ExportContainer container;
+        std::string destination;
+        fs::path expected; // relative to the project folder unless absolute
+    } cases[] = {
+        {"My Song/Live", ExportContainer::mp4, "", "exports/My_Song-Live.mp4"},
+        {"", ExportContainer::mov, "", "exports/lyric-video.mov"},
+        {"Demo", ExportContainer::mp4, chosen.string(), chosen / "Demo.mp4"},
+    };
+    for (const auto& c : cases) {
+        Project p = project({{0.5, 30, "a"}});
+        p.title = c.title;
+        p.exportSettings.container = c.container;
+        p.exportSettings.destinationFolder = c.destination;
+        open(p);
+        store->exportVideo();
+        settle();
+        EXPECT_FALSE(store->lastError()) << c.title << ": " << *store->lastError();
+        const fs::path expected = c.expected.is_absolute() ? c.expected : root() / c.expected;
+        EXPECT_EQ(store->lastExportPath(), expected) << c.title;
+        EXPECT_TRUE(fs::exists(expected)) << expected;
+        EXPECT_TRUE(store->project().chunks[0].frame->motionClipPath) << "clips made for the export are recorded";
+    }
+}
+
+TEST_F(MotionExport, ExportNeedsAtLeastOneFrame)
+{
+    for (const auto& chunks : {std::vector<std::tuple<double, int, std::string>>{},
+                               std::vector<std::tuple<double, int, std::string>>{{1.0, -1, "a"}}}) {
+        open(project(chunks));
+        bool called = false;
+        store->exportVideo([&](const fs::path&) { called = true; });
+        settle();
+        EXPECT_EQ(store->lastError(), kNotReviewed);
+        EXPECT_FALSE(called);
+        EXPECT_FALSE(store->lastExportPath());
+        EXPECT_TRUE(renderer->calls().empty());
+        EXPECT_FALSE(fs::exists(root() / "exports"));
+    }
+}

@@ -1,0 +1,301 @@
+#include "StoreHarness.h"
+
+#include "model/PipelineError.h"
+
+#include <gtest/gtest.h>
+
+#include <clocale>
+#include <cmath>
+#include <fstream>
+#include <limits>
+
+using namespace vl;
+using namespace vl::testing;
+
+namespace {
+
+constexpr const char* kPlanWorkflow = "workflows/brindlecove/lyric-video-planner-character";
+
+// A planner answer with the storyboard one level down, as the workflow wraps it.
+nlohmann::json plannerAnswer(const nlohmann::json& frames)
+{
+    return {{"output", {{"frames", frames}, {"motif", "paper boats"}, {"ideogramStylePreset", "JAZZY"}}}};
+}
+
+struct Planning : ::testing::Test {
+    StoreHarness h;
+    std::unique_ptr<ProjectStore> store;
+
+    void SetUp() override
+    {
+        h.storedKey = kTestKey;
+        Project project = ProjectStore::defaultNewProject();
+        project.artist = "The Marker Kids";
+        project.transcript = {{Uuid::random(), "hello", 12.04, 15.56}, {Uuid::random(), "goodbye", 170.0, 183.5}};
+        project.characters = {processedCharacter(h.vendor.url("/media/mara.png"))};
+        project.style.continuityNotes = "red jacket";
+        store = h.make(project);
+    }
+
+    void planAndWait()
+    {
+        store->planStoryboard();
+        ASSERT_TRUE(StoreHarness::waitForIdle(*store));
+    }
+};
+
+} // namespace
+
+TEST_F(Planning, SendsTheTimedTranscriptLengthGuidanceAndCharacter)
+{
+    h.vendor.scriptNextJob({{}, fakes::Reply::json(plannerAnswer({{{"chunkNumber", 1}, {"renderedText", "HI"}}})), false});
+    store->setSelectedStage(PipelineStage::storyboard);
+    planAndWait();
+
+    const auto bodies = h.submitted(kPlanWorkflow);
+    ASSERT_EQ(bodies.size(), 1u);
+    EXPECT_EQ(bodies[0]["artist"], "The Marker Kids");
+    EXPECT_EQ(bodies[0]["duration_seconds"], "184") << "a whole number, as text";
+    EXPECT_EQ(bodies[0]["transcript"], "[12.0-15.6] hello\n[170.0-183.5] goodbye");
+    EXPECT_EQ(bodies[0]["style_guidance"], "red jacket") << "no concept: the continuity notes";
+    EXPECT_EQ(bodies[0]["image_urls"], nlohmann::json::array({h.vendor.url("/media/mara.png")}));
+    EXPECT_TRUE(h.vendor.requests(fakes::Route::fileUpload).empty()) << "a processed picture needs no upload";
+
+    EXPECT_FALSE(store->lastError());
+    ASSERT_TRUE(store->project().plan);
+    EXPECT_EQ(store->project().plan->motif, "paper boats");
+    ASSERT_EQ(store->project().chunks.size(), 1u);
+    EXPECT_EQ(store->project().chunks[0].renderedText, "HI");
+    EXPECT_FALSE(store->project().planImported);
+    EXPECT_EQ(store->selectedStage(), PipelineStage::storyboard) << "planning leaves the stage alone";
+}
+
+TEST_F(Planning, TheConceptWinsOverTheContinuityNotes)
+{
+    store->editProject([](Project& p) { p.conceptPrompt = " night swim "; });
+    planAndWait();
+    const auto bodies = h.submitted(kPlanWorkflow);
+    ASSERT_EQ(bodies.size(), 1u);
+    EXPECT_EQ(bodies[0]["style_guidance"], " night swim ");
+}
+
+TEST_F(Planning, PreconditionsFailBeforeAnythingIsSent)
+{
+    const std::string lyrics = "Add lyrics before planning the storyboard.";
+    const std::string character = "Add a character with a reference image before planning \u2014 the plan is built around it.";
+    CharacterReference bare;
+    bare.name = "Nobody";
+    CharacterReference emptyProcessed = bare;
+    emptyProcessed.processedImageURL = "";
+    struct Case {
+        const char* name;
+        std::function<void(Project&)> change;
+        std::string banner;
+    };
+    const Case cases[] = {
+        {"lyrics but no timed transcript", [](Project& p) { p.rawLyrics = "la la"; p.transcript.clear(); }, lyrics},
+        {"no character", [](Project& p) { p.characters.clear(); }, character},
+        {"a character without pictures", [&](Project& p) { p.characters = {bare}; }, character},
+        {"an empty processed address and no pictures", [&](Project& p) { p.characters = {emptyProcessed}; }, character},
+    };
+    for (const auto& c : cases) {
+        auto before = store->project();
+        store->editProject(c.change);
+        const auto planned = store->project();
+        planAndWait();
+        EXPECT_EQ(store->lastError(), std::optional<std::string>(c.banner)) << c.name;
+        EXPECT_EQ(store->project().chunks, planned.chunks) << c.name;
+        store->setProject(before);
+    }
+    EXPECT_EQ(h.vendor.requestCount(), 0u);
+}
+
+TEST_F(Planning, AnAnswerWithoutChunksLeavesTheStoryboardAlone)
+{
+    store->editProject([](Project& p) { p.chunks = {plannedChunk(1)}; });
+    const auto before = store->project();
+    h.vendor.scriptNextJob({{}, fakes::Reply::json({{"output", "no storyboard today"}}), false});
+    planAndWait();
+    EXPECT_EQ(store->lastError(),
+              std::optional<std::string>("The planner returned no frames. Check the transcript and try again."));
+    EXPECT_EQ(store->project().chunks, before.chunks);
+    EXPECT_EQ(store->project().plan, before.plan);
+}
+
+TEST(PlannerInput, NumbersAreFiniteAndLocaleFree)
+{
+    // A desktop in a comma-decimal locale must still send full stops.
+    const char* previous = std::setlocale(LC_NUMERIC, nullptr);
+    const std::string saved = previous ? previous : "C";
+    const bool german = std::setlocale(LC_NUMERIC, "de_DE.UTF-8") != nullptr;
+    const double inf = std::numeric_limits<double>::infinity();
+    const std::vector<TranscriptSegment> transcript = {
+        {Uuid::random(), "a", 12.04, 15.56}, {Uuid::random(), "b", 0.05, 0.25}, {Uuid::random(), "", std::nan(""), inf}};
+    EXPECT_EQ(ProjectStore::plannerTranscript(transcript), "[12.0-15.6] a\n[0.1-0.2] b\n[0.0-0.0] ") << german;
+    std::setlocale(LC_NUMERIC, saved.c_str());
+
+    struct Case {
+        double duration;
+        long long seconds;
+    };
+    const Case cases[] = {{183.5, 184}, {0, 0}, {184.49, 184}, {std::nan(""), 0}, {inf, 0}, {-inf, 0}, {1e300, 1000000000000000}};
+    for (const auto& c : cases)
+        EXPECT_EQ(ProjectStore::plannerDurationSeconds(c.duration), c.seconds) << c.duration;
+    EXPECT_EQ(ProjectStore::plannerTranscript({}), "");
+}
+
+TEST(PlanMerge, PicturesFollowTheirChunksByNumberThenByExcerpt)
+{
+    auto framed = [](std::int64_t number, std::string excerpt, std::string picture) {
+        StoryboardChunk chunk = plannedChunk(number, std::move(excerpt));
+        chunk.undoStack = {frameAt(picture + "-old")};
+        chunk.redoStack = {frameAt(picture + "-redo")};
+        chunk.frame = frameAt(std::move(picture));
+        return chunk;
+    };
+    auto picture = [](const StoryboardChunk& c) { return c.frame ? c.frame->localPath : std::string("-"); };
+
+    struct Case {
+        const char* name;
+        std::vector<StoryboardChunk> current;
+        std::vector<StoryboardChunk> parsed;
+        std::vector<std::string> pictures;
+    };
+    const Case cases[] = {
+        {"by number, then a new number by its excerpt",
+         {framed(1, "one", "A"), framed(2, "two", "B"), framed(3, "three", "C")},
+         {plannedChunk(1, "x"), plannedChunk(2, "y"), plannedChunk(7, "three")},
+         {"A", "B", "C"}},
+        {"of two chunks with one number only the first lends",
+         {framed(1, "one", "A"), framed(1, "uno", "B")},
+         {plannedChunk(1, "uno")},
+         {"A"}},
+        {"a partner by number without a frame blocks the excerpt",
+         {plannedChunk(1, "one"), framed(2, "same", "B")},
+         {plannedChunk(1, "same")},
+         {"-"}},
+        {"no partner: nothing", {framed(1, "one", "A")}, {plannedChunk(4, "four")}, {"-"}},
+    };
+    for (const auto& c : cases) {
+        const auto merged = ProjectStore::mergeChunks(c.current, c.parsed);
+        std::vector<std::string> pictures;
+        for (const auto& chunk : merged)
+            pictures.push_back(picture(chunk));
+        EXPECT_EQ(pictures, c.pictures) << c.name;
+        for (std::size_t i = 0; i < merged.size(); ++i) {
+            EXPECT_EQ(merged[i].id, c.parsed[i].id) << c.name << ": the new chunk keeps its own id";
+            EXPECT_EQ(merged[i].lyricExcerpt, c.parsed[i].lyricExcerpt) << c.name;
+            if (merged[i].frame) {
+                EXPECT_EQ(merged[i].undoStack.size(), 1u) << c.name;
+                EXPECT_EQ(merged[i].redoStack.size(), 1u) << c.name;
+            }
+        }
+    }
+}
+
+namespace {
+
+struct PlanImport : ::testing::Test {
+    StoreHarness h;
+    std::unique_ptr<ProjectStore> store = h.make(ProjectStore::defaultNewProject());
+};
+
+const char* kPlan = R"({"frames": [{"chunkNumber": 1, "lyricExcerpt": "one"}, {"chunkNumber": 2}],
+                        "motif": "kites"})";
+
+} // namespace
+
+TEST_F(PlanImport, FailuresNameTheirCauseAndChangeNothing)
+{
+    struct Case {
+        const char* name;
+        std::string text;
+        std::string bannerStart;
+    };
+    const Case cases[] = {
+        {"prose before the JSON", std::string("Here is the plan: ") + kPlan, "Could not read that plan JSON: "},
+        {"a JSON array", "[1, 2]", "That isn't a JSON object."},
+        {"an empty chunk list", R"({"frames": []})", "The planner returned no frames. Check the transcript and try again."},
+        {"bytes that are not UTF-8", "{\"motif\": \"\xff\"}", "The text could not be read."},
+    };
+    for (const auto& c : cases) {
+        store->setSelectedStage(PipelineStage::intake);
+        const auto before = store->project();
+        store->applyPlanText(c.text);
+        ASSERT_TRUE(store->lastError()) << c.name;
+        EXPECT_TRUE(store->lastError()->starts_with(c.bannerStart)) << c.name << ": " << *store->lastError();
+        EXPECT_EQ(store->project(), before) << c.name;
+        EXPECT_EQ(store->selectedStage(), PipelineStage::intake) << c.name;
+    }
+}
+
+TEST_F(PlanImport, ASuccessfulImportOpensTheFramesStage)
+{
+    store->editProject([](Project& p) {
+        p.chunks = {plannedChunk(2, "old two")};
+        p.chunks[0].frame = frameAt("two.png");
+    });
+    store->setLastError("old banner");
+    store->applyPlan(kPlan);
+    EXPECT_FALSE(store->lastError());
+    EXPECT_EQ(store->selectedStage(), PipelineStage::frames);
+    const Project& p = store->project();
+    EXPECT_TRUE(p.planImported);
+    ASSERT_TRUE(p.plan);
+    EXPECT_EQ(p.plan->motif, "kites");
+    ASSERT_EQ(p.chunks.size(), 2u);
+    EXPECT_FALSE(p.chunks[0].frame);
+    ASSERT_TRUE(p.chunks[1].frame) << "chunk 2 keeps its picture";
+    EXPECT_EQ(p.chunks[1].frame->localPath, "two.png");
+}
+
+TEST_F(PlanImport, FromTheClipboard)
+{
+    const std::string empty = "The clipboard is empty \u2014 copy the plan JSON first.";
+    struct Case {
+        const char* name;
+        std::optional<std::string> content;
+        std::optional<std::string> bannerStart;
+    };
+    const Case cases[] = {
+        {"no text", std::nullopt, empty},
+        {"empty text", std::string(), empty},
+        {"a single space goes to the import", std::string(" "), std::string("Could not read that plan JSON: ")},
+        {"a plan", std::string(kPlan), std::nullopt},
+    };
+    for (const auto& c : cases) {
+        h.clipboard.setText(c.content);
+        store->setLastError(std::nullopt);
+        store->importPlanFromClipboardFromMenu();
+        if (c.bannerStart) {
+            ASSERT_TRUE(store->lastError()) << c.name;
+            EXPECT_TRUE(store->lastError()->starts_with(*c.bannerStart)) << c.name << ": " << *store->lastError();
+        } else {
+            EXPECT_FALSE(store->lastError()) << c.name;
+            EXPECT_EQ(store->project().chunks.size(), 2u) << c.name;
+        }
+    }
+
+    StoreContext noClipboard = h.context();
+    noClipboard.clipboard = nullptr;
+    ProjectStore bare(ProjectStore::defaultNewProject(), {}, noClipboard);
+    bare.importPlanFromClipboard();
+    EXPECT_EQ(bare.lastError(), std::optional<std::string>(empty));
+}
+
+TEST_F(PlanImport, FromAFile)
+{
+    const auto file = h.folder.path() / "plan.json";
+    std::ofstream(file) << kPlan;
+    store->importPlanFromFileAt(QString::fromStdString(file.string()));
+    EXPECT_FALSE(store->lastError());
+    EXPECT_EQ(store->project().chunks.size(), 2u);
+
+    store->importPlanFromFile(""); // the picker was cancelled
+    EXPECT_FALSE(store->lastError());
+
+    store->importPlanFromFile((h.folder.path() / "missing.json").string());
+    ASSERT_TRUE(store->lastError());
+    EXPECT_TRUE(store->lastError()->starts_with("Could not read that file: ")) << *store->lastError();
+    EXPECT_EQ(store->project().chunks.size(), 2u);
+}
