@@ -1,7 +1,7 @@
 #include "media/export/VideoExporter.h"
 
 #include "media/FFmpegSupport.h"
-#include "model/Uuid.h"
+#include "model/Files.h"
 
 #include <algorithm>
 #include <atomic>
@@ -769,7 +769,7 @@ fs::path VideoExporter::exportVideo(const std::vector<fs::path>& clipFiles, cons
     stopIfRequested(stop);
 
     // Built beside the destination so the final rename stays within one file system.
-    TemporaryOutput temp(folder / ("." + output.filename().string() + "." + Uuid::random().text() + ".part"));
+    TemporaryOutput temp(files::temporarySibling(output, ".part"));
     Output out(temp.path(), settings.container);
 
     std::unique_ptr<Source> video;

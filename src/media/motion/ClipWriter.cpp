@@ -2,8 +2,8 @@
 
 #include "media/FFmpegSupport.h"
 #include "media/motion/MotionError.h"
+#include "model/Files.h"
 #include "model/Log.h"
-#include "model/Uuid.h"
 
 #include <cerrno>
 #include <stdexcept>
@@ -113,7 +113,7 @@ ClipWriter::ClipWriter(fs::path output, int width, int height, int rate)
     s.rate = rate;
     if (width < 2 || height < 2 || width % 2 || height % 2 || rate < 1)
         setupFailed("unsupported size or rate");
-    s.temp = s.output.parent_path() / ("." + s.output.filename().string() + "." + Uuid::random().text() + ".tmp");
+    s.temp = files::temporarySibling(s.output);
 
     const AVCodec* encoder = avcodec_find_encoder_by_name("libx264");
     if (!encoder)
