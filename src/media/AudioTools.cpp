@@ -73,14 +73,6 @@ public:
         pending_.reserve(static_cast<std::size_t>(frameSize_) * 2);
     }
 
-    ~AacWriter()
-    {
-        if (output_ && output_->pb)
-            avio_closep(&output_->pb);
-    }
-    AacWriter(const AacWriter&) = delete;
-    AacWriter& operator=(const AacWriter&) = delete;
-
     void append(std::span<const std::int16_t> samples)
     {
         for (const auto s : samples) {
@@ -137,10 +129,7 @@ private:
         }
     }
 
-    struct OutputFreer {
-        void operator()(AVFormatContext* c) const { avformat_free_context(c); }
-    };
-    std::unique_ptr<AVFormatContext, OutputFreer> output_;
+    OutputPtr output_;
     CodecPtr encoder_;
     AVStream* stream_ = nullptr;
     FramePtr frame_;

@@ -1,13 +1,16 @@
 #pragma once
 
-// Small RAII layer over the FFmpeg C structures that the audio readers share.
+// Small RAII layer over the FFmpeg C structures that the media readers and
+// writers share.
 
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
+#include <libavutil/audio_fifo.h>
 #include <libavutil/channel_layout.h>
 #include <libavutil/opt.h>
 #include <libswresample/swresample.h>
+#include <libswscale/swscale.h>
 }
 
 #include <filesystem>
@@ -18,6 +21,15 @@ namespace vl::ffmpeg {
 
 struct InputCloser {
     void operator()(AVFormatContext* c) const { avformat_close_input(&c); }
+};
+// A write that stops before its trailer still has its file open; it closes here.
+struct OutputCloser {
+    void operator()(AVFormatContext* c) const
+    {
+        if (c->pb)
+            avio_closep(&c->pb);
+        avformat_free_context(c);
+    }
 };
 struct CodecFreer {
     void operator()(AVCodecContext* c) const { avcodec_free_context(&c); }
@@ -31,12 +43,21 @@ struct PacketFreer {
 struct ResamplerFreer {
     void operator()(SwrContext* s) const { swr_free(&s); }
 };
+struct ScalerFreer {
+    void operator()(SwsContext* s) const { sws_freeContext(s); }
+};
+struct FifoFreer {
+    void operator()(AVAudioFifo* f) const { av_audio_fifo_free(f); }
+};
 
 using InputPtr = std::unique_ptr<AVFormatContext, InputCloser>;
+using OutputPtr = std::unique_ptr<AVFormatContext, OutputCloser>;
 using CodecPtr = std::unique_ptr<AVCodecContext, CodecFreer>;
 using FramePtr = std::unique_ptr<AVFrame, FrameFreer>;
 using PacketPtr = std::unique_ptr<AVPacket, PacketFreer>;
 using ResamplerPtr = std::unique_ptr<SwrContext, ResamplerFreer>;
+using ScalerPtr = std::unique_ptr<SwsContext, ScalerFreer>;
+using FifoPtr = std::unique_ptr<AVAudioFifo, FifoFreer>;
 
 // FFmpeg's own wording for an error code.
 std::string errorText(int code);

@@ -23,7 +23,7 @@ namespace {
 
 void writeAtomically(const fs::path& path, std::string_view bytes)
 {
-    const fs::path temp = path.parent_path() / ("." + path.filename().string() + "." + Uuid::random().text() + ".tmp");
+    const fs::path temp = temporarySibling(path);
     const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
     if (fd < 0)
         fail("cannot create file", temp, errno);
@@ -61,6 +61,11 @@ std::string readAll(const fs::path& path)
     if (in.bad())
         fail("cannot read file", path, EIO);
     return std::move(out).str();
+}
+
+fs::path temporarySibling(const fs::path& path, std::string_view extension)
+{
+    return path.parent_path() / ("." + path.filename().string() + "." + Uuid::random().text() + std::string(extension));
 }
 
 fs::path temporaryPath(std::string_view prefix, std::string_view extension)

@@ -11,6 +11,11 @@ namespace vl::files {
 // Throws std::filesystem::filesystem_error; on failure the old file is untouched.
 void writeAtomically(const std::filesystem::path& path, std::string_view bytes);
 
+// A fresh hidden name beside `path`, ".<name>.<random><extension>", for a file
+// written there and renamed over `path` once complete (a rename within one
+// folder stays on one file system).
+std::filesystem::path temporarySibling(const std::filesystem::path& path, std::string_view extension = ".tmp");
+
 // Reads a whole file; throws std::filesystem::filesystem_error when it cannot.
 std::string readAll(const std::filesystem::path& path);
 

@@ -13,10 +13,6 @@ using json::Json;
 
 namespace {
 
-// Planner answers are untrusted and may nest JSON inside strings inside JSON;
-// every search stops this many levels down instead of exhausting the stack.
-constexpr int kMaxSearchDepth = 256;
-
 const Json* member(const Json& object, std::string_view key)
 {
     if (!object.is_object())
@@ -98,9 +94,7 @@ std::optional<std::vector<std::string>> textList(const Json* value)
     return out;
 }
 
-// The object holding `key` (whatever its value), searched depth first. Objects
-// parsed out of strings are returned by value, so results are copies.
-std::optional<Json> findContainer(const Json& value, std::string_view key, int depth)
+std::optional<Json> searchContainer(const Json& value, std::string_view key, int depth)
 {
     if (depth > kMaxSearchDepth)
         return std::nullopt;
@@ -108,17 +102,17 @@ std::optional<Json> findContainer(const Json& value, std::string_view key, int d
         if (value.contains(key))
             return value;
         for (const Json& child : value)
-            if (auto found = findContainer(child, key, depth + 1)) return found;
+            if (auto found = searchContainer(child, key, depth + 1)) return found;
         return std::nullopt;
     }
     if (value.is_array()) {
         for (const Json& child : value)
-            if (auto found = findContainer(child, key, depth + 1)) return found;
+            if (auto found = searchContainer(child, key, depth + 1)) return found;
         return std::nullopt;
     }
     if (value.is_string()) {
         if (auto inner = jsonObject(value.get_ref<const std::string&>()))
-            return findContainer(*inner, key, depth + 1);
+            return searchContainer(*inner, key, depth + 1);
     }
     return std::nullopt;
 }
@@ -290,6 +284,11 @@ std::optional<Json> jsonObject(std::string_view text)
     }
 }
 
+std::optional<Json> findContainer(const Json& value, std::string_view key)
+{
+    return searchContainer(value, key, 0);
+}
+
 const std::set<std::string, std::less<>>& allowedStylePresets()
 {
     static const std::set<std::string, std::less<>> presets{
@@ -315,9 +314,9 @@ std::optional<std::string> findStylePreset(const Json& value)
 
 Parsed parse(const Json& top)
 {
-    std::optional<Json> container = findContainer(top, "frames", 0);
+    std::optional<Json> container = findContainer(top, "frames");
     if (!container)
-        container = findContainer(top, "chunks", 0);
+        container = findContainer(top, "chunks");
     if (!container)
         throw PipelineError(PipelineError::noChunks);
 
@@ -339,10 +338,10 @@ Parsed parse(const Json& top)
     plan.emotionalArc = textOr(*container, "emotionalArc");
     plan.visualAnchor = textOr(*container, "visualAnchor");
 
-    std::optional<Json> schemeHolder = findContainer(top, "colorScheme", 0);
+    std::optional<Json> schemeHolder = findContainer(top, "colorScheme");
     std::string_view schemeKey = "colorScheme";
     if (!schemeHolder) {
-        schemeHolder = findContainer(top, "color_scheme", 0);
+        schemeHolder = findContainer(top, "color_scheme");
         schemeKey = "color_scheme";
     }
     if (schemeHolder)
@@ -350,7 +349,7 @@ Parsed parse(const Json& top)
 
     if (const Json* elements = member(*container, "elementIds"); isArrayOfObjects(elements)) {
         plan.elements = readElements(*elements);
-    } else if (auto holder = findContainer(top, "elementIds", 0)) {
+    } else if (auto holder = findContainer(top, "elementIds")) {
         if (const Json* found = member(*holder, "elementIds"); isArrayOfObjects(found))
             plan.elements = readElements(*found);
     }

@@ -17,6 +17,17 @@ namespace vl::PlanParser {
 // Prose and code fences around the object are ignored.
 std::optional<json::Json> jsonObject(std::string_view text);
 
+// Planner and vendor answers are untrusted and may nest JSON inside strings
+// inside JSON; every search stops this many levels down instead of exhausting
+// the stack.
+inline constexpr int kMaxSearchDepth = 256;
+
+// The first object holding `key` (whatever its value), searched depth first: an
+// object before its members, arrays in order, strings parsed with jsonObject.
+// Objects parsed out of strings are returned by value, so results are copies.
+// Nesting beyond kMaxSearchDepth is not searched.
+std::optional<json::Json> findContainer(const json::Json& value, std::string_view key);
+
 struct Parsed {
     StoryboardPlan plan;
     std::vector<StoryboardChunk> chunks;

@@ -7,9 +7,12 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <functional>
+#include <stop_token>
 #include <string>
+#include <thread>
 
 namespace vl::testing {
 
@@ -49,6 +52,37 @@ inline double secondsSince(std::chrono::steady_clock::time_point start)
 {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
+
+// Runs a cancellable call on a thread of its own, for tests that stop it midway.
+class StoppableCall {
+public:
+    explicit StoppableCall(std::function<void(std::stop_token)> call)
+        : thread_([this, call = std::move(call)](std::stop_token stop) {
+              try {
+                  call(stop);
+              } catch (const Cancelled&) {
+                  cancelled_ = true;
+              }
+          })
+    {
+    }
+
+    // Asks the call to stop and waits for it; returns the seconds it took to end.
+    double stop()
+    {
+        const auto start = std::chrono::steady_clock::now();
+        thread_.request_stop();
+        thread_.join();
+        return secondsSince(start);
+    }
+
+    // Whether the call ended by throwing Cancelled.
+    bool cancelled() const { return cancelled_; }
+
+private:
+    std::atomic<bool> cancelled_ = false;
+    std::jthread thread_; // last, so the flag exists before the call starts
+};
 
 // Multibyte text of `characters` characters (3 bytes each in UTF-8).
 inline std::string multibyteText(std::size_t characters)

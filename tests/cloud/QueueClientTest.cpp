@@ -6,7 +6,6 @@
 
 #include <gmock/gmock.h>
 
-#include <atomic>
 #include <thread>
 
 namespace vl::testing {
@@ -190,22 +189,11 @@ TEST_F(CloudTest, CancellingDuringThePauseEndsAtOnceWithoutAnotherRequest)
     const FalClient client = direct(kGoodKey, 30.0);
     const auto job = client.submit("workflows/x/y", Json::object(), {});
 
-    std::atomic<bool> cancelled = false;
-    std::stop_source source;
-    std::jthread waiter([&] {
-        try {
-            client.waitForCompletion(job.statusURL, {}, source.get_token());
-        } catch (const Cancelled&) {
-            cancelled = true;
-        }
-    });
+    StoppableCall waiter([&](std::stop_token stop) { client.waitForCompletion(job.statusURL, {}, stop); });
     ASSERT_TRUE(vendor.waitForRequests(2, std::chrono::seconds(5)));
     std::this_thread::sleep_for(std::chrono::milliseconds(50)); // now inside the pause
-    const auto stopAt = std::chrono::steady_clock::now();
-    source.request_stop();
-    waiter.join();
-    EXPECT_LT(secondsSince(stopAt), 0.1);
-    EXPECT_TRUE(cancelled);
+    EXPECT_LT(waiter.stop(), 0.1);
+    EXPECT_TRUE(waiter.cancelled());
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     EXPECT_EQ(vendor.requests(Route::status).size(), 1u);
 }
@@ -219,21 +207,10 @@ TEST_F(CloudTest, CancellingDuringASlowStatusAnswerAbortsTheRequest)
     }()}});
     const FalClient client = direct();
     const auto job = client.submit("workflows/x/y", Json::object(), {});
-    std::stop_source source;
-    std::atomic<bool> cancelled = false;
-    std::jthread waiter([&] {
-        try {
-            client.waitForCompletion(job.statusURL, {}, source.get_token());
-        } catch (const Cancelled&) {
-            cancelled = true;
-        }
-    });
+    StoppableCall waiter([&](std::stop_token stop) { client.waitForCompletion(job.statusURL, {}, stop); });
     ASSERT_TRUE(vendor.waitForRequests(2, std::chrono::seconds(5)));
-    const auto stopAt = std::chrono::steady_clock::now();
-    source.request_stop();
-    waiter.join();
-    EXPECT_LT(secondsSince(stopAt), 0.5);
-    EXPECT_TRUE(cancelled);
+    EXPECT_LT(waiter.stop(), 0.5);
+    EXPECT_TRUE(waiter.cancelled());
 }
 
 TEST_F(CloudTest, AStoppedTokenSendsNothing)

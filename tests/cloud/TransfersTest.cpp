@@ -6,7 +6,6 @@
 
 #include <gmock/gmock.h>
 
-#include <atomic>
 #include <filesystem>
 #include <thread>
 
@@ -292,22 +291,12 @@ TEST_F(Download, CancellingMidTransferStopsAtOnceAndWritesNothing)
     slow.chunkDelay = std::chrono::milliseconds(100);
     vendor.serveFile("/media/slow.png", slow);
 
-    std::stop_source source;
-    std::atomic<bool> cancelled = false;
-    std::jthread worker([&] {
-        try {
-            direct().download(vendor.url("/media/slow.png"), destination(), source.get_token());
-        } catch (const Cancelled&) {
-            cancelled = true;
-        }
-    });
+    StoppableCall worker(
+        [&](std::stop_token stop) { direct().download(vendor.url("/media/slow.png"), destination(), stop); });
     ASSERT_TRUE(vendor.waitForRequests(1, std::chrono::seconds(5)));
     std::this_thread::sleep_for(std::chrono::milliseconds(350));
-    const auto stopAt = std::chrono::steady_clock::now();
-    source.request_stop();
-    worker.join();
-    EXPECT_LT(secondsSince(stopAt), 0.1);
-    EXPECT_TRUE(cancelled);
+    EXPECT_LT(worker.stop(), 0.1);
+    EXPECT_TRUE(worker.cancelled());
     EXPECT_TRUE(filesIn(folder.path()).empty());
 }
 

@@ -87,9 +87,8 @@ TEST(AudioDecoder, TakesTheFirstAudioStreamBehindAVideoStream)
 
 TEST(AudioDecoder, SkipsCoverArtInFrontOfTheAudio)
 {
-    const auto cover = vl::test::fixtureFolder() / "cover.png";
-    ASSERT_TRUE(vl::test::run({"ffmpeg", "-nostdin", "-y", "-v", "error", "-f", "lavfi", "-i",
-                               "color=c=red:s=32x32:d=0.04", "-frames:v", "1", cover.string()}));
+    const auto cover = vl::test::picture("cover.png");
+    ASSERT_FALSE(cover.empty());
     const auto plain = tone("plain.mp3", 1.0);
     const auto file = vl::test::fixtureFolder() / "art.mp3";
     ASSERT_TRUE(vl::test::run({"ffmpeg", "-nostdin", "-y", "-v", "error", "-i", cover.string(), "-i",
@@ -101,9 +100,8 @@ TEST(AudioDecoder, SkipsCoverArtInFrontOfTheAudio)
 
 TEST(AudioDecoder, BadInputThrowsTheDecodeError)
 {
-    const auto video = vl::test::fixtureFolder() / "silent.mp4";
-    ASSERT_TRUE(vl::test::run({"ffmpeg", "-nostdin", "-y", "-v", "error", "-f", "lavfi", "-i",
-                               "color=c=blue:s=90x160:d=0.5", "-c:v", "libx264", video.string()}));
+    const auto video = vl::test::silentVideo();
+    ASSERT_FALSE(video.empty());
     EXPECT_THROW(decodeAll(video), NoAudioStreamError);
 
     const std::filesystem::path bad[] = {

@@ -142,12 +142,10 @@ TEST_F(Transcode, TwoRunsOnOneSongMakeTwoFiles)
 
 TEST_F(Transcode, FailuresLeaveNoFileBehind)
 {
-    const auto silentVideo = test::fixtureFolder() / "silent.mp4";
-    ASSERT_TRUE(test::run({"ffmpeg", "-nostdin", "-y", "-v", "error", "-f", "lavfi", "-i",
-                           "color=c=blue:s=90x160:d=0.5", "-c:v", "libx264", silentVideo.string()}));
-    const auto image = test::fixtureFolder() / "picture.png";
-    ASSERT_TRUE(test::run({"ffmpeg", "-nostdin", "-y", "-v", "error", "-f", "lavfi", "-i",
-                           "color=c=red:s=32x32:d=0.04", "-frames:v", "1", image.string()}));
+    const auto silentVideo = test::silentVideo();
+    ASSERT_FALSE(silentVideo.empty());
+    const auto image = test::picture("picture.png");
+    ASSERT_FALSE(image.empty());
     for (const auto& file : {silentVideo, image}) {
         try {
             compressForTranscription(file);

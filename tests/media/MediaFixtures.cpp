@@ -50,6 +50,24 @@ std::filesystem::path tone(const std::string& name, double seconds, int rate, in
     return path;
 }
 
+std::filesystem::path silentVideo(const std::string& name)
+{
+    const auto path = fixtureFolder() / name;
+    if (!run({"ffmpeg", "-nostdin", "-y", "-v", "error", "-f", "lavfi", "-i", "color=c=blue:s=90x160:d=0.5", "-c:v",
+              "libx264", path.string()}))
+        return {};
+    return path;
+}
+
+std::filesystem::path picture(const std::string& name)
+{
+    const auto path = fixtureFolder() / name;
+    if (!run({"ffmpeg", "-nostdin", "-y", "-v", "error", "-f", "lavfi", "-i", "color=c=red:s=32x32:d=0.04",
+              "-frames:v", "1", path.string()}))
+        return {};
+    return path;
+}
+
 std::filesystem::path bytesFile(const std::string& name, const std::string& bytes)
 {
     const auto path = fixtureFolder() / name;

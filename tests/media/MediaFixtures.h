@@ -23,6 +23,14 @@ bool run(const std::vector<std::string>& args);
 std::filesystem::path tone(const std::string& name, double seconds, int rate = 44100, int channels = 2,
                            const std::vector<std::string>& extra = {}, int frequency = 440);
 
+// Makes `name` in the fixture folder: half a second of 90x160 H.264 picture
+// with no sound track. An empty path when ffmpeg failed.
+std::filesystem::path silentVideo(const std::string& name = "silent.mp4");
+
+// Makes `name` in the fixture folder: one 32x32 picture in the extension's
+// format. An empty path when ffmpeg failed.
+std::filesystem::path picture(const std::string& name);
+
 // Writes the given bytes to `name` in the fixture folder.
 std::filesystem::path bytesFile(const std::string& name, const std::string& bytes);
 

@@ -1,17 +1,7 @@
 #include "media/export/VideoExporter.h"
 
-#include "model/Uuid.h"
-
-extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavformat/avformat.h>
-#include <libavutil/audio_fifo.h>
-#include <libavutil/channel_layout.h>
-#include <libavutil/error.h>
-#include <libavutil/opt.h>
-#include <libswresample/swresample.h>
-#include <libswscale/swscale.h>
-}
+#include "media/FFmpegSupport.h"
+#include "model/Files.h"
 
 #include <algorithm>
 #include <atomic>
@@ -59,13 +49,6 @@ namespace {
 
 // ------------------------------------------------------------ FFmpeg plumbing
 
-std::string describe(int error)
-{
-    char text[AV_ERROR_MAX_STRING_SIZE] = {};
-    av_strerror(error, text, sizeof text);
-    return text;
-}
-
 [[noreturn]] void fail(const std::string& detail)
 {
     throw ExportError::exportFailed(detail);
@@ -77,35 +60,15 @@ void stopIfRequested(const std::stop_token& stop)
         throw ExportError::exportFailed("cancelled");
 }
 
-struct InputCloser {
-    void operator()(AVFormatContext* c) const { avformat_close_input(&c); }
-};
-struct CodecFreer {
-    void operator()(AVCodecContext* c) const { avcodec_free_context(&c); }
-};
-struct FrameFreer {
-    void operator()(AVFrame* f) const { av_frame_free(&f); }
-};
-struct PacketFreer {
-    void operator()(AVPacket* p) const { av_packet_free(&p); }
-};
-struct SwsFreer {
-    void operator()(SwsContext* c) const { sws_freeContext(c); }
-};
-struct SwrFreer {
-    void operator()(SwrContext* c) const { swr_free(&c); }
-};
-struct FifoFreer {
-    void operator()(AVAudioFifo* f) const { av_audio_fifo_free(f); }
-};
-
-using InputPtr = std::unique_ptr<AVFormatContext, InputCloser>;
-using CodecPtr = std::unique_ptr<AVCodecContext, CodecFreer>;
-using FramePtr = std::unique_ptr<AVFrame, FrameFreer>;
-using PacketPtr = std::unique_ptr<AVPacket, PacketFreer>;
-using SwsPtr = std::unique_ptr<SwsContext, SwsFreer>;
-using SwrPtr = std::unique_ptr<SwrContext, SwrFreer>;
-using FifoPtr = std::unique_ptr<AVAudioFifo, FifoFreer>;
+using ffmpeg::CodecPtr;
+using ffmpeg::FifoPtr;
+using ffmpeg::FramePtr;
+using ffmpeg::InputPtr;
+using ffmpeg::OutputPtr;
+using ffmpeg::PacketPtr;
+using ffmpeg::ResamplerPtr;
+using ffmpeg::ScalerPtr;
+using ffmpeg::errorText;
 
 FramePtr newFrame()
 {
@@ -126,11 +89,11 @@ InputPtr openInput(const fs::path& file, const std::string& what)
     AVFormatContext* raw = nullptr;
     int err = avformat_open_input(&raw, file.c_str(), nullptr, nullptr);
     if (err < 0)
-        fail("could not open " + what + " " + file.filename().string() + " (" + describe(err) + ")");
+        fail("could not open " + what + " " + file.filename().string() + " (" + errorText(err) + ")");
     InputPtr input(raw);
     err = avformat_find_stream_info(input.get(), nullptr);
     if (err < 0)
-        fail("could not read " + what + " " + file.filename().string() + " (" + describe(err) + ")");
+        fail("could not read " + what + " " + file.filename().string() + " (" + errorText(err) + ")");
     return input;
 }
 
@@ -148,7 +111,7 @@ CodecPtr openDecoder(const AVStream* stream, const fs::path& file)
         err = avcodec_open2(dec.get(), codec, nullptr);
     }
     if (err < 0)
-        fail("could not decode " + file.filename().string() + " (" + describe(err) + ")");
+        fail("could not decode " + file.filename().string() + " (" + errorText(err) + ")");
     return dec;
 }
 
@@ -158,28 +121,23 @@ public:
     Output(const fs::path& file, ExportContainer container)
     {
         const char* format = container == ExportContainer::mov ? "mov" : "mp4";
-        if (avformat_alloc_output_context2(&ctx_, nullptr, format, file.c_str()) < 0 || !ctx_)
+        AVFormatContext* raw = nullptr;
+        if (avformat_alloc_output_context2(&raw, nullptr, format, file.c_str()) < 0 || !raw)
             throw ExportError::sessionSetupFailed();
+        ctx_.reset(raw);
     }
-    ~Output()
-    {
-        if (ctx_->pb) avio_closep(&ctx_->pb);
-        avformat_free_context(ctx_);
-    }
-    Output(const Output&) = delete;
-    Output& operator=(const Output&) = delete;
 
-    AVFormatContext* get() const { return ctx_; }
+    AVFormatContext* get() const { return ctx_.get(); }
 
     void write(AVPacket* packet)
     {
-        const int err = av_interleaved_write_frame(ctx_, packet);
+        const int err = av_interleaved_write_frame(ctx_.get(), packet);
         if (err < 0)
-            fail("could not write the movie (" + describe(err) + ")");
+            fail("could not write the movie (" + errorText(err) + ")");
     }
 
 private:
-    AVFormatContext* ctx_ = nullptr;
+    OutputPtr ctx_;
 };
 
 AVStream* addStream(Output& out)
@@ -292,7 +250,7 @@ public:
             return;
         }
         if (err < 0)
-            fail("could not read clip " + clip.file.filename().string() + " (" + describe(err) + ")");
+            fail("could not read clip " + clip.file.filename().string() + " (" + errorText(err) + ")");
         if (packet_->stream_index != clip.video->index) {
             av_packet_unref(packet_.get());
             return;
@@ -392,7 +350,7 @@ public:
             return;
         }
         if (err < 0)
-            fail("could not read clip " + clip.file.filename().string() + " (" + describe(err) + ")");
+            fail("could not read clip " + clip.file.filename().string() + " (" + errorText(err) + ")");
         if (packet_->stream_index == clip.video->index)
             decode(clip, packet_.get());
         av_packet_unref(packet_.get());
@@ -403,12 +361,12 @@ private:
     {
         int err = avcodec_send_packet(decoder_.get(), packet);
         if (err < 0 && err != AVERROR_EOF)
-            fail("could not decode clip " + clip.file.filename().string() + " (" + describe(err) + ")");
+            fail("could not decode clip " + clip.file.filename().string() + " (" + errorText(err) + ")");
         for (;;) {
             err = avcodec_receive_frame(decoder_.get(), decoded_.get());
             if (err == AVERROR(EAGAIN) || err == AVERROR_EOF) return;
             if (err < 0)
-                fail("could not decode clip " + clip.file.filename().string() + " (" + describe(err) + ")");
+                fail("could not decode clip " + clip.file.filename().string() + " (" + errorText(err) + ")");
             take(clip, decoded_.get());
             av_frame_unref(decoded_.get());
         }
@@ -467,7 +425,7 @@ private:
         }
         const int err = sws_scale_frame(scaler_.get(), to, from);
         if (err < 0)
-            fail("cannot convert the pictures of clip " + clip.file.filename().string() + " (" + describe(err) + ")");
+            fail("cannot convert the pictures of clip " + clip.file.filename().string() + " (" + errorText(err) + ")");
     }
 
     void finishClip(Clip& clip)
@@ -492,12 +450,12 @@ private:
     {
         int err = avcodec_send_frame(encoder_.get(), frame);
         if (err < 0 && err != AVERROR_EOF)
-            fail("could not encode the video (" + describe(err) + ")");
+            fail("could not encode the video (" + errorText(err) + ")");
         for (;;) {
             err = avcodec_receive_packet(encoder_.get(), packet_.get());
             if (err == AVERROR(EAGAIN) || err == AVERROR_EOF) return;
             if (err < 0)
-                fail("could not encode the video (" + describe(err) + ")");
+                fail("could not encode the video (" + errorText(err) + ")");
             // The encoder does not know how long each frame lasts; we do.
             if (auto it = durations_.find(packet_->pts); it != durations_.end()) {
                 packet_->duration = it->second;
@@ -518,7 +476,7 @@ private:
     FramePtr pending_;
     CodecPtr encoder_;
     CodecPtr decoder_;
-    SwsPtr scaler_;
+    ScalerPtr scaler_;
     struct {
         int width = 0, height = 0, format = -1;
     } scalerFrom_;
@@ -594,7 +552,7 @@ public:
         av_channel_layout_uninit(&inLayout);
         resampler_.reset(swr);
         if (err < 0 || (err = swr_init(swr)) < 0)
-            fail("could not convert the audio of " + file.filename().string() + " (" + describe(err) + ")");
+            fail("could not convert the audio of " + file.filename().string() + " (" + errorText(err) + ")");
         fifo_.reset(av_audio_fifo_alloc(encoder_->sample_fmt, encoder_->ch_layout.nb_channels, frameSize_));
         if (!fifo_) throw std::bad_alloc();
         limit_ = av_rescale(videoUs, rate, AV_TIME_BASE);
@@ -622,7 +580,7 @@ public:
             return;
         }
         if (err < 0)
-            fail("could not read the audio of " + file_.filename().string() + " (" + describe(err) + ")");
+            fail("could not read the audio of " + file_.filename().string() + " (" + errorText(err) + ")");
         if (packet_->stream_index == source_->index) decode(packet_.get());
         av_packet_unref(packet_.get());
         drainFifo(false);
@@ -635,13 +593,13 @@ private:
         // A damaged frame in a song is skipped, as players do.
         if (err == AVERROR_INVALIDDATA) return;
         if (err < 0 && err != AVERROR_EOF)
-            fail("could not decode the audio of " + file_.filename().string() + " (" + describe(err) + ")");
+            fail("could not decode the audio of " + file_.filename().string() + " (" + errorText(err) + ")");
         for (;;) {
             err = avcodec_receive_frame(decoder_.get(), decoded_.get());
             if (err == AVERROR(EAGAIN) || err == AVERROR_EOF) return;
             if (err == AVERROR_INVALIDDATA) continue;
             if (err < 0)
-                fail("could not decode the audio of " + file_.filename().string() + " (" + describe(err) + ")");
+                fail("could not decode the audio of " + file_.filename().string() + " (" + errorText(err) + ")");
             convert(const_cast<const std::uint8_t**>(decoded_->extended_data), decoded_->nb_samples);
             av_frame_unref(decoded_.get());
         }
@@ -669,7 +627,7 @@ private:
         av_freep(&out[0]);
         av_freep(&out);
         if (made < 0)
-            fail("could not convert the audio of " + file_.filename().string() + " (" + describe(made) + ")");
+            fail("could not convert the audio of " + file_.filename().string() + " (" + errorText(made) + ")");
     }
 
     void drainFifo(bool all)
@@ -693,12 +651,12 @@ private:
     {
         int err = avcodec_send_frame(encoder_.get(), frame);
         if (err < 0 && err != AVERROR_EOF)
-            fail("could not encode the audio (" + describe(err) + ")");
+            fail("could not encode the audio (" + errorText(err) + ")");
         for (;;) {
             err = avcodec_receive_packet(encoder_.get(), packet_.get());
             if (err == AVERROR(EAGAIN) || err == AVERROR_EOF) return;
             if (err < 0)
-                fail("could not encode the audio (" + describe(err) + ")");
+                fail("could not encode the audio (" + errorText(err) + ")");
             av_packet_rescale_ts(packet_.get(), encoder_->time_base, stream_->time_base);
             packet_->stream_index = stream_->index;
             out_.write(packet_.get());
@@ -713,7 +671,7 @@ private:
     FramePtr decoded_;
     CodecPtr decoder_;
     CodecPtr encoder_;
-    SwrPtr resampler_;
+    ResamplerPtr resampler_;
     FifoPtr fifo_;
     AVStream* stream_ = nullptr;
     int frameSize_ = 1024;
@@ -811,7 +769,7 @@ fs::path VideoExporter::exportVideo(const std::vector<fs::path>& clipFiles, cons
     stopIfRequested(stop);
 
     // Built beside the destination so the final rename stays within one file system.
-    TemporaryOutput temp(folder / ("." + output.filename().string() + "." + Uuid::random().text() + ".part"));
+    TemporaryOutput temp(files::temporarySibling(output, ".part"));
     Output out(temp.path(), settings.container);
 
     std::unique_ptr<Source> video;
@@ -827,12 +785,12 @@ fs::path VideoExporter::exportVideo(const std::vector<fs::path>& clipFiles, cons
     }
 
     int err = avio_open(&out.get()->pb, temp.path().c_str(), AVIO_FLAG_WRITE);
-    if (err < 0) fail("could not write to " + folder.string() + " (" + describe(err) + ")");
+    if (err < 0) fail("could not write to " + folder.string() + " (" + errorText(err) + ")");
     AVDictionary* options = nullptr;
     av_dict_set(&options, "movflags", "+faststart", 0);
     err = avformat_write_header(out.get(), &options);
     av_dict_free(&options);
-    if (err < 0) fail("could not start the movie (" + describe(err) + ")");
+    if (err < 0) fail("could not start the movie (" + errorText(err) + ")");
 
     std::atomic<double> fraction{0.0};
     ProgressReporter reporter(onProgress, fraction);
@@ -849,9 +807,9 @@ fs::path VideoExporter::exportVideo(const std::vector<fs::path>& clipFiles, cons
     stopIfRequested(stop);
 
     err = av_write_trailer(out.get());
-    if (err < 0) fail("could not finish the movie (" + describe(err) + ")");
+    if (err < 0) fail("could not finish the movie (" + errorText(err) + ")");
     err = avio_closep(&out.get()->pb);
-    if (err < 0) fail("could not finish the movie (" + describe(err) + ")");
+    if (err < 0) fail("could not finish the movie (" + errorText(err) + ")");
 
     std::error_code renameError;
     fs::rename(temp.path(), output, renameError);

@@ -1,17 +1,9 @@
 #include "media/motion/ClipWriter.h"
 
+#include "media/FFmpegSupport.h"
 #include "media/motion/MotionError.h"
+#include "model/Files.h"
 #include "model/Log.h"
-#include "model/Uuid.h"
-
-extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavformat/avformat.h>
-#include <libavutil/error.h>
-#include <libavutil/imgutils.h>
-#include <libavutil/opt.h>
-#include <libswscale/swscale.h>
-}
 
 #include <cerrno>
 #include <stdexcept>
@@ -24,18 +16,13 @@ namespace fs = std::filesystem;
 
 namespace {
 
+using namespace ffmpeg;
+
 // x264's speed preset for clips. Clips are intermediate files that export reads
 // again, so encoding speed matters more than the last percent of file size;
 // CRF 18 keeps the picture visually lossless either way.
 constexpr const char* clipPreset = "veryfast";
 constexpr const char* clipCrf = "18";
-
-std::string avErrorText(int error)
-{
-    char text[AV_ERROR_MAX_STRING_SIZE] = {};
-    av_strerror(error, text, sizeof text);
-    return text;
-}
 
 [[noreturn]] void setupFailed(const std::string& why)
 {
@@ -54,26 +41,17 @@ struct ClipWriter::State {
     std::int64_t frames = 0;
     bool finished = false;
 
-    AVFormatContext* format = nullptr;
-    AVCodecContext* codec = nullptr;
+    OutputPtr format;
+    CodecPtr codec;
     AVStream* stream = nullptr;
-    AVFrame* frame = nullptr;
-    AVPacket* packet = nullptr;
-    SwsContext* scaler = nullptr;
+    FramePtr frame;
+    PacketPtr packet;
+    ScalerPtr scaler;
     Layout scalerLayout = Layout::bgr24;
-    bool fileOpen = false;
 
     ~State()
     {
-        sws_freeContext(scaler);
-        av_packet_free(&packet);
-        av_frame_free(&frame);
-        avcodec_free_context(&codec);
-        if (format) {
-            if (fileOpen)
-                avio_closep(&format->pb);
-            avformat_free_context(format);
-        }
+        format.reset(); // closes the movie before its unfinished file goes
         if (!finished && !temp.empty()) {
             std::error_code ignored;
             fs::remove(temp, ignored);
@@ -86,22 +64,22 @@ struct ClipWriter::State {
     {
         if (error < 0 && error > -4096 && AVERROR(-error) == error)
             throw fs::filesystem_error(what, temp, std::error_code(-error, std::generic_category()));
-        throw std::runtime_error(std::string(what) + ": " + avErrorText(error));
+        throw std::runtime_error(std::string(what) + ": " + errorText(error));
     }
 
     void drainPackets()
     {
         for (;;) {
-            int rc = avcodec_receive_packet(codec, packet);
+            int rc = avcodec_receive_packet(codec.get(), packet.get());
             if (rc == AVERROR(EAGAIN) || rc == AVERROR_EOF)
                 return;
             if (rc < 0)
                 writeFailed(rc, "cannot encode video frame");
             if (packet->duration == 0)
                 packet->duration = 1;
-            av_packet_rescale_ts(packet, codec->time_base, stream->time_base);
+            av_packet_rescale_ts(packet.get(), codec->time_base, stream->time_base);
             packet->stream_index = stream->index;
-            rc = av_interleaved_write_frame(format, packet); // takes the packet's reference
+            rc = av_interleaved_write_frame(format.get(), packet.get()); // takes the packet's reference
             if (rc < 0)
                 writeFailed(rc, "cannot write video file");
         }
@@ -110,18 +88,18 @@ struct ClipWriter::State {
     SwsContext* scalerFor(Layout layout)
     {
         if (scaler && scalerLayout == layout)
-            return scaler;
-        sws_freeContext(scaler);
+            return scaler.get();
+        scaler.reset();
         const AVPixelFormat source = layout == Layout::bgr24 ? AV_PIX_FMT_BGR24 : AV_PIX_FMT_RGBA;
-        scaler = sws_getContext(width, height, source, width, height, AV_PIX_FMT_YUV420P,
-                                SWS_BILINEAR | SWS_ACCURATE_RND, nullptr, nullptr, nullptr);
+        scaler.reset(sws_getContext(width, height, source, width, height, AV_PIX_FMT_YUV420P,
+                                    SWS_BILINEAR | SWS_ACCURATE_RND, nullptr, nullptr, nullptr));
         if (!scaler)
             throw MotionError::pixelBufferFailed();
         scalerLayout = layout;
         // Full-range RGB in, BT.709 limited range out, matching the stream's tags.
         const int* bt709 = sws_getCoefficients(SWS_CS_ITU709);
-        sws_setColorspaceDetails(scaler, bt709, 1, bt709, 0, 0, 1 << 16, 1 << 16);
-        return scaler;
+        sws_setColorspaceDetails(scaler.get(), bt709, 1, bt709, 0, 0, 1 << 16, 1 << 16);
+        return scaler.get();
     }
 };
 
@@ -135,17 +113,19 @@ ClipWriter::ClipWriter(fs::path output, int width, int height, int rate)
     s.rate = rate;
     if (width < 2 || height < 2 || width % 2 || height % 2 || rate < 1)
         setupFailed("unsupported size or rate");
-    s.temp = s.output.parent_path() / ("." + s.output.filename().string() + "." + Uuid::random().text() + ".tmp");
+    s.temp = files::temporarySibling(s.output);
 
     const AVCodec* encoder = avcodec_find_encoder_by_name("libx264");
     if (!encoder)
         setupFailed("libx264 is not available");
-    if (avformat_alloc_output_context2(&s.format, nullptr, "mov", nullptr) < 0 || !s.format)
+    AVFormatContext* format = nullptr;
+    if (avformat_alloc_output_context2(&format, nullptr, "mov", nullptr) < 0 || !format)
         setupFailed("no QuickTime muxer");
-    s.stream = avformat_new_stream(s.format, nullptr);
-    s.codec = avcodec_alloc_context3(encoder);
-    s.frame = av_frame_alloc();
-    s.packet = av_packet_alloc();
+    s.format.reset(format);
+    s.stream = avformat_new_stream(format, nullptr);
+    s.codec.reset(avcodec_alloc_context3(encoder));
+    s.frame.reset(av_frame_alloc());
+    s.packet.reset(av_packet_alloc());
     if (!s.stream || !s.codec || !s.frame || !s.packet)
         setupFailed("out of memory");
 
@@ -166,21 +146,20 @@ ClipWriter::ClipWriter(fs::path output, int width, int height, int rate)
     // x264 prints a statistics report per clip; the journal has no use for it.
     av_opt_set(s.codec->priv_data, "x264-params", "log=-1", 0);
 
-    int rc = avcodec_open2(s.codec, encoder, nullptr);
+    int rc = avcodec_open2(s.codec.get(), encoder, nullptr);
     if (rc < 0)
-        setupFailed("cannot open the H.264 encoder: " + avErrorText(rc));
-    if (avcodec_parameters_from_context(s.stream->codecpar, s.codec) < 0)
+        setupFailed("cannot open the H.264 encoder: " + errorText(rc));
+    if (avcodec_parameters_from_context(s.stream->codecpar, s.codec.get()) < 0)
         setupFailed("cannot describe the video stream");
     s.stream->time_base = s.codec->time_base;
     s.stream->avg_frame_rate = s.codec->framerate;
 
     rc = avio_open(&s.format->pb, s.temp.c_str(), AVIO_FLAG_WRITE);
     if (rc < 0)
-        setupFailed("cannot create " + s.temp.string() + ": " + avErrorText(rc));
-    s.fileOpen = true;
-    rc = avformat_write_header(s.format, nullptr);
+        setupFailed("cannot create " + s.temp.string() + ": " + errorText(rc));
+    rc = avformat_write_header(format, nullptr);
     if (rc < 0)
-        setupFailed("cannot start the movie: " + avErrorText(rc));
+        setupFailed("cannot start the movie: " + errorText(rc));
 
     s.frame->format = AV_PIX_FMT_YUV420P;
     s.frame->width = width;
@@ -189,7 +168,7 @@ ClipWriter::ClipWriter(fs::path output, int width, int height, int rate)
     s.frame->colorspace = AVCOL_SPC_BT709;
     s.frame->color_primaries = AVCOL_PRI_BT709;
     s.frame->color_trc = AVCOL_TRC_BT709;
-    if (av_frame_get_buffer(s.frame, 0) < 0)
+    if (av_frame_get_buffer(s.frame.get(), 0) < 0)
         setupFailed("out of memory");
 }
 
@@ -201,7 +180,7 @@ void ClipWriter::append(const std::uint8_t* pixels, std::ptrdiff_t bytesPerRow, 
     if (s.finished)
         throw std::logic_error("frame appended to a finished clip");
     // The encoder may still hold the previous frame's planes; this takes fresh ones then.
-    if (av_frame_make_writable(s.frame) < 0)
+    if (av_frame_make_writable(s.frame.get()) < 0)
         throw MotionError::pixelBufferFailed();
     SwsContext* scaler = s.scalerFor(layout);
     const std::uint8_t* source = pixels;
@@ -214,7 +193,7 @@ void ClipWriter::append(const std::uint8_t* pixels, std::ptrdiff_t bytesPerRow, 
     const int strides[1] = {static_cast<int>(stride)};
     sws_scale(scaler, planes, strides, 0, s.height, s.frame->data, s.frame->linesize);
     s.frame->pts = s.frames;
-    int rc = avcodec_send_frame(s.codec, s.frame);
+    int rc = avcodec_send_frame(s.codec.get(), s.frame.get());
     if (rc < 0)
         s.writeFailed(rc, "cannot encode video frame");
     ++s.frames;
@@ -226,15 +205,14 @@ void ClipWriter::finish()
     State& s = *state_;
     if (s.finished)
         return;
-    int rc = avcodec_send_frame(s.codec, nullptr);
+    int rc = avcodec_send_frame(s.codec.get(), nullptr);
     if (rc < 0)
         s.writeFailed(rc, "cannot finish the video stream");
     s.drainPackets();
-    rc = av_write_trailer(s.format);
+    rc = av_write_trailer(s.format.get());
     if (rc < 0)
         s.writeFailed(rc, "cannot finish the video file");
     rc = avio_closep(&s.format->pb);
-    s.fileOpen = false;
     if (rc < 0)
         s.writeFailed(rc, "cannot close the video file");
     std::error_code error;

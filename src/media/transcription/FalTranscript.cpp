@@ -10,32 +10,6 @@ namespace vl {
 
 namespace {
 
-std::optional<json::Json> search(std::string_view key, const json::Json& value, int depth)
-{
-    // Vendor answers are untrusted; a hostile nesting must not exhaust the stack.
-    if (depth > kMaxSearchDepth)
-        return std::nullopt;
-    if (value.is_object()) {
-        if (value.contains(key))
-            return value;
-        for (const auto& member : value)
-            if (auto hit = search(key, member, depth + 1))
-                return hit;
-        return std::nullopt;
-    }
-    if (value.is_array()) {
-        for (const auto& element : value)
-            if (auto hit = search(key, element, depth + 1))
-                return hit;
-        return std::nullopt;
-    }
-    if (value.is_string()) {
-        if (auto inner = PlanParser::jsonObject(value.get_ref<const std::string&>()))
-            return search(key, *inner, depth + 1);
-    }
-    return std::nullopt;
-}
-
 // A JSON number or boolean as seconds; nothing for anything else, and for a
 // value that is not finite, which no time can be.
 std::optional<double> seconds(const json::Json& line, const char* key)
@@ -59,7 +33,7 @@ std::optional<double> seconds(const json::Json& line, const char* key)
 
 std::optional<json::Json> findDictionary(std::string_view key, const json::Json& value)
 {
-    return search(key, value, 0);
+    return PlanParser::findContainer(value, key);
 }
 
 std::optional<TimedChunk> parseFalLine(const json::Json& line)

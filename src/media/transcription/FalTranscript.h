@@ -2,6 +2,7 @@
 
 #include "media/transcription/TranscriptionResult.h"
 #include "model/Json.h"
+#include "model/PlanParser.h"
 
 #include <optional>
 #include <string_view>
@@ -22,6 +23,7 @@ std::optional<json::Json> findDictionary(std::string_view key, const json::Json&
 // and "endTime" (else, or when earlier, the start). Nothing without text.
 std::optional<TimedChunk> parseFalLine(const json::Json& line);
 
-inline constexpr int kMaxSearchDepth = 256;
+// The same limit the plan reader keeps; the search is one and the same.
+using PlanParser::kMaxSearchDepth;
 
 } // namespace vl

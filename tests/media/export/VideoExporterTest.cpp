@@ -1,13 +1,9 @@
 #include "media/export/VideoExporter.h"
 
+#include "media/FFmpegSupport.h"
 #include "model/Files.h"
 
 #include <gtest/gtest.h>
-
-extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavformat/avformat.h>
-}
 
 #include <algorithm>
 #include <cstdlib>
@@ -77,16 +73,30 @@ struct Probe {
     }
 };
 
+using vl::ffmpeg::CodecPtr;
+using vl::ffmpeg::FramePtr;
+using vl::ffmpeg::InputPtr;
+using vl::ffmpeg::PacketPtr;
+
+// Opens a written movie for reading back; null when FFmpeg cannot open it.
+InputPtr openMovie(const fs::path& file)
+{
+    AVFormatContext* raw = nullptr;
+    if (avformat_open_input(&raw, file.c_str(), nullptr, nullptr) < 0) return nullptr;
+    InputPtr ctx(raw);
+    avformat_find_stream_info(ctx.get(), nullptr);
+    return ctx;
+}
+
 // Reads the movie back with FFmpeg: each stream's codec and its length from its packets.
 Probe probe(const fs::path& file)
 {
     Probe result;
-    AVFormatContext* ctx = nullptr;
-    if (avformat_open_input(&ctx, file.c_str(), nullptr, nullptr) < 0) {
+    const InputPtr ctx = openMovie(file);
+    if (!ctx) {
         ADD_FAILURE() << "cannot open " << file;
         return result;
     }
-    avformat_find_stream_info(ctx, nullptr);
     if (const AVDictionaryEntry* e = av_dict_get(ctx->metadata, "major_brand", nullptr, 0)) result.brand = e->value;
     std::vector<std::int64_t> first(ctx->nb_streams, INT64_MAX), last(ctx->nb_streams, INT64_MIN);
     for (unsigned i = 0; i < ctx->nb_streams; ++i) {
@@ -99,8 +109,8 @@ Probe probe(const fs::path& file)
         info.coverArt = (s->disposition & AV_DISPOSITION_ATTACHED_PIC) != 0;
         result.streams.push_back(info);
     }
-    AVPacket* packet = av_packet_alloc();
-    while (av_read_frame(ctx, packet) >= 0) {
+    const PacketPtr packet(av_packet_alloc());
+    while (av_read_frame(ctx.get(), packet.get()) >= 0) {
         const unsigned i = static_cast<unsigned>(packet->stream_index);
         if (packet->pts != AV_NOPTS_VALUE) {
             first[i] = std::min(first[i], packet->pts);
@@ -108,56 +118,46 @@ Probe probe(const fs::path& file)
             if (result.streams[i].type == AVMEDIA_TYPE_VIDEO && (packet->flags & AV_PKT_FLAG_KEY))
                 result.streams[i].keyframes.push_back(packet->pts * av_q2d(ctx->streams[i]->time_base));
         }
-        av_packet_unref(packet);
+        av_packet_unref(packet.get());
     }
-    av_packet_free(&packet);
     for (unsigned i = 0; i < ctx->nb_streams; ++i)
         if (last[i] > first[i])
             result.streams[i].seconds = (last[i] - std::max<std::int64_t>(first[i], 0)) * av_q2d(ctx->streams[i]->time_base);
-    avformat_close_input(&ctx);
     return result;
 }
 
 // Decodes the whole video stream; a bad joint shows up as a decoder error or lost pictures.
 int decodedFrames(const fs::path& file)
 {
-    AVFormatContext* ctx = nullptr;
-    if (avformat_open_input(&ctx, file.c_str(), nullptr, nullptr) < 0) return -1;
-    avformat_find_stream_info(ctx, nullptr);
-    const int index = av_find_best_stream(ctx, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
-    if (index < 0) {
-        avformat_close_input(&ctx);
-        return -1;
-    }
+    const InputPtr ctx = openMovie(file);
+    if (!ctx) return -1;
+    const int index = av_find_best_stream(ctx.get(), AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+    if (index < 0) return -1;
     const AVCodec* codec = avcodec_find_decoder(ctx->streams[index]->codecpar->codec_id);
-    AVCodecContext* dec = avcodec_alloc_context3(codec);
-    avcodec_parameters_to_context(dec, ctx->streams[index]->codecpar);
+    const CodecPtr dec(avcodec_alloc_context3(codec));
+    avcodec_parameters_to_context(dec.get(), ctx->streams[index]->codecpar);
     dec->err_recognition = AV_EF_EXPLODE;
     int frames = 0;
-    bool broken = avcodec_open2(dec, codec, nullptr) < 0;
-    AVPacket* packet = av_packet_alloc();
-    AVFrame* frame = av_frame_alloc();
+    bool broken = avcodec_open2(dec.get(), codec, nullptr) < 0;
+    const PacketPtr packet(av_packet_alloc());
+    const FramePtr frame(av_frame_alloc());
     auto drain = [&] {
         int err;
-        while ((err = avcodec_receive_frame(dec, frame)) >= 0) {
+        while ((err = avcodec_receive_frame(dec.get(), frame.get())) >= 0) {
             if (frame->decode_error_flags) broken = true;
             ++frames;
         }
         if (err != AVERROR(EAGAIN) && err != AVERROR_EOF) broken = true;
     };
-    while (!broken && av_read_frame(ctx, packet) >= 0) {
+    while (!broken && av_read_frame(ctx.get(), packet.get()) >= 0) {
         if (packet->stream_index == index) {
-            if (avcodec_send_packet(dec, packet) < 0) broken = true;
+            if (avcodec_send_packet(dec.get(), packet.get()) < 0) broken = true;
             drain();
         }
-        av_packet_unref(packet);
+        av_packet_unref(packet.get());
     }
-    avcodec_send_packet(dec, nullptr);
+    avcodec_send_packet(dec.get(), nullptr);
     drain();
-    av_frame_free(&frame);
-    av_packet_free(&packet);
-    avcodec_free_context(&dec);
-    avformat_close_input(&ctx);
     return broken ? -1 : frames;
 }
 
@@ -302,14 +302,12 @@ TEST_F(VideoExporterTest, EachContainerWritesItsCodecs)
     }
 
     // ProRes 422 HQ, not just any ProRes.
-    AVFormatContext* ctx = nullptr;
-    ASSERT_EQ(avformat_open_input(&ctx, out("video.mov").c_str(), nullptr, nullptr), 0);
-    avformat_find_stream_info(ctx, nullptr);
+    const InputPtr ctx = openMovie(out("video.mov"));
+    ASSERT_NE(ctx, nullptr);
     bool hq = false;
     for (unsigned i = 0; i < ctx->nb_streams; ++i)
         if (ctx->streams[i]->codecpar->codec_type == AVMEDIA_TYPE_VIDEO)
             hq = ctx->streams[i]->codecpar->codec_tag == MKTAG('a', 'p', 'c', 'h');
-    avformat_close_input(&ctx);
     EXPECT_TRUE(hq);
 }
 

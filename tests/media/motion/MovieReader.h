@@ -2,11 +2,10 @@
 
 // Reads a movie back with FFmpeg so tests check what a player would see.
 
+#include "media/FFmpegSupport.h"
+
 extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavformat/avformat.h>
 #include <libavutil/pixdesc.h>
-#include <libswscale/swscale.h>
 }
 
 #include <opencv2/core.hpp>
@@ -33,65 +32,60 @@ struct Movie {
 inline Movie readMovie(const std::filesystem::path& path, bool decodeFrames = true)
 {
     Movie movie;
-    AVFormatContext* format = nullptr;
-    if (avformat_open_input(&format, path.c_str(), nullptr, nullptr) < 0)
+    AVFormatContext* raw = nullptr;
+    if (avformat_open_input(&raw, path.c_str(), nullptr, nullptr) < 0)
         throw std::runtime_error("cannot open " + path.string());
-    avformat_find_stream_info(format, nullptr);
+    const ffmpeg::InputPtr format(raw);
+    avformat_find_stream_info(format.get(), nullptr);
     movie.container = format->iformat->name;
     movie.streams = static_cast<int>(format->nb_streams);
     movie.durationSeconds = format->duration / static_cast<double>(AV_TIME_BASE);
-    const int index = av_find_best_stream(format, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
-    if (index < 0) {
-        avformat_close_input(&format);
+    const int index = av_find_best_stream(format.get(), AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+    if (index < 0)
         throw std::runtime_error("no video stream");
-    }
     AVStream* stream = format->streams[index];
     const AVCodec* decoder = avcodec_find_decoder(stream->codecpar->codec_id);
-    AVCodecContext* codec = avcodec_alloc_context3(decoder);
-    avcodec_parameters_to_context(codec, stream->codecpar);
-    avcodec_open2(codec, decoder, nullptr);
+    const ffmpeg::CodecPtr codec(avcodec_alloc_context3(decoder));
+    avcodec_parameters_to_context(codec.get(), stream->codecpar);
+    avcodec_open2(codec.get(), decoder, nullptr);
     movie.codec = decoder->name;
     movie.width = codec->width;
     movie.height = codec->height;
     movie.pixelFormat = av_get_pix_fmt_name(codec->pix_fmt) ? av_get_pix_fmt_name(codec->pix_fmt) : "";
 
-    AVPacket* packet = av_packet_alloc();
-    AVFrame* frame = av_frame_alloc();
-    SwsContext* scaler = nullptr;
+    const ffmpeg::PacketPtr packet(av_packet_alloc());
+    const ffmpeg::FramePtr frame(av_frame_alloc());
+    ffmpeg::ScalerPtr scaler;
     const auto take = [&] {
-        while (avcodec_receive_frame(codec, frame) == 0) {
+        while (avcodec_receive_frame(codec.get(), frame.get()) == 0) {
             movie.frameTimes.push_back(frame->best_effort_timestamp * av_q2d(stream->time_base));
             if (decodeFrames) {
-                scaler = sws_getCachedContext(scaler, frame->width, frame->height,
-                                              static_cast<AVPixelFormat>(frame->format), frame->width,
-                                              frame->height, AV_PIX_FMT_BGR24, SWS_BILINEAR | SWS_ACCURATE_RND,
-                                              nullptr, nullptr, nullptr);
+                // The cached context is handed back, or freed when a new one replaces it.
+                scaler.reset(sws_getCachedContext(scaler.release(), frame->width, frame->height,
+                                                  static_cast<AVPixelFormat>(frame->format), frame->width,
+                                                  frame->height, AV_PIX_FMT_BGR24, SWS_BILINEAR | SWS_ACCURATE_RND,
+                                                  nullptr, nullptr, nullptr));
                 const int* coefficients = sws_getCoefficients(
                     frame->colorspace == AVCOL_SPC_BT709 ? SWS_CS_ITU709 : SWS_CS_DEFAULT);
-                sws_setColorspaceDetails(scaler, coefficients, frame->color_range == AVCOL_RANGE_JPEG,
+                sws_setColorspaceDetails(scaler.get(), coefficients, frame->color_range == AVCOL_RANGE_JPEG,
                                          coefficients, 1, 0, 1 << 16, 1 << 16);
                 cv::Mat bgr(frame->height, frame->width, CV_8UC3);
                 uint8_t* planes[1] = {bgr.data};
                 int strides[1] = {static_cast<int>(bgr.step)};
-                sws_scale(scaler, frame->data, frame->linesize, 0, frame->height, planes, strides);
+                sws_scale(scaler.get(), frame->data, frame->linesize, 0, frame->height, planes, strides);
                 movie.frames.push_back(bgr);
             }
-            av_frame_unref(frame);
+            av_frame_unref(frame.get());
         }
     };
-    while (av_read_frame(format, packet) >= 0) {
+    while (av_read_frame(format.get(), packet.get()) >= 0) {
         if (packet->stream_index == index)
-            avcodec_send_packet(codec, packet);
-        av_packet_unref(packet);
+            avcodec_send_packet(codec.get(), packet.get());
+        av_packet_unref(packet.get());
         take();
     }
-    avcodec_send_packet(codec, nullptr);
+    avcodec_send_packet(codec.get(), nullptr);
     take();
-    sws_freeContext(scaler);
-    av_frame_free(&frame);
-    av_packet_free(&packet);
-    avcodec_free_context(&codec);
-    avformat_close_input(&format);
     return movie;
 }
 
