@@ -147,12 +147,12 @@ void FalClient::validate(const HttpResponse& response)
     throw FalError::http(static_cast<int>(response.status), text::cutToCharacters(body, 500));
 }
 
-bool FalClient::looksLikeImageURL(std::string_view text)
+bool FalClient::looksLikeImageURL(std::string_view text, const FalEndpoints& endpoints)
 {
     if (!text.starts_with("http"))
         return false;
     const std::string lower = text::asciiLower(text);
-    for (const std::string_view needle : {kFalMediaDomain, kFalRunDomain, std::string_view(".png"),
+    for (const std::string_view needle : {std::string_view(endpoints.mediaDomain), std::string_view(endpoints.runDomain), std::string_view(".png"),
                                           std::string_view(".jpg"), std::string_view(".jpeg"),
                                           std::string_view(".webp")})
         if (lower.find(needle) != std::string::npos)
@@ -160,29 +160,29 @@ bool FalClient::looksLikeImageURL(std::string_view text)
     return false;
 }
 
-std::optional<std::string> FalClient::firstImageURL(const Json& value)
+std::optional<std::string> FalClient::firstImageURL(const Json& value, const FalEndpoints& endpoints)
 {
     if (value.is_object()) {
         if (const auto images = value.find("images"); images != value.end() && images->is_array())
-            if (auto hit = firstImageURL(*images))
+            if (auto hit = firstImageURL(*images, endpoints))
                 return hit;
         if (const auto image = value.find("image"); image != value.end())
-            if (auto hit = firstImageURL(*image))
+            if (auto hit = firstImageURL(*image, endpoints))
                 return hit;
-        if (const auto* address = textField(value, "url"); address && looksLikeImageURL(*address))
+        if (const auto* address = textField(value, "url"); address && looksLikeImageURL(*address, endpoints))
             return *address;
         for (const auto& element : value)
-            if (auto hit = firstImageURL(element))
+            if (auto hit = firstImageURL(element, endpoints))
                 return hit;
         return std::nullopt;
     }
     if (value.is_array()) {
         for (const auto& element : value)
-            if (auto hit = firstImageURL(element))
+            if (auto hit = firstImageURL(element, endpoints))
                 return hit;
         return std::nullopt;
     }
-    if (value.is_string() && looksLikeImageURL(value.get_ref<const std::string&>()))
+    if (value.is_string() && looksLikeImageURL(value.get_ref<const std::string&>(), endpoints))
         return value.get<std::string>();
     return std::nullopt;
 }
@@ -294,7 +294,7 @@ std::string FalClient::runImageURLsWorkflow(std::string_view path, const std::ve
     const SubmitResponse job = submit(path, imageURLsInput(imageURLs), stop);
     waitForCompletion(job.statusURL, onStatus, stop);
     const Json result = fetchResult(job.responseURL, stop);
-    auto image = firstImageURL(result);
+    auto image = firstImageURL(result, endpoints_);
     if (!image)
         throw FalError::noImageInResponse();
     return *image;
@@ -315,7 +315,7 @@ FalClient::ElementResult FalClient::runElementWorkflow(std::string_view path, st
     const SubmitResponse job = submit(path, elementInput(shotPlan, elementID), stop);
     waitForCompletion(job.statusURL, onStatus, stop);
     const Json result = fetchResult(job.responseURL, stop);
-    auto image = firstImageURL(result);
+    auto image = firstImageURL(result, endpoints_);
     if (!image)
         throw FalError::noImageInResponse();
     const auto* echoed = textField(result, "element_id");

@@ -79,7 +79,8 @@ public:
 
     // The first address in a result that looks like an image, searching "images",
     // then "image", then "url", then every value.
-    static std::optional<std::string> firstImageURL(const json::Json& value);
+    static std::optional<std::string> firstImageURL(const json::Json& value,
+                                                    const FalEndpoints& endpoints = FalEndpoints::production());
 
     // Whole jobs.
     std::string runImageURLsWorkflow(std::string_view path, const std::vector<std::string>& imageURLs,
@@ -110,7 +111,7 @@ public:
     static std::string statusURL(std::string_view address);
     std::string proxiedURL(std::string_view address) const;
     static void validate(const HttpResponse& response);
-    static bool looksLikeImageURL(std::string_view text);
+    static bool looksLikeImageURL(std::string_view text, const FalEndpoints& endpoints = FalEndpoints::production());
 
 private:
     HttpResponse send(const HttpRequest& request, std::stop_token stop) const;

@@ -18,7 +18,10 @@ const FalEndpoints& FalEndpoints::production()
 
 FalEndpoints FalEndpoints::loopback(std::string baseURL)
 {
-    return FalEndpoints{baseURL, baseURL, baseURL, true};
+    // Result addresses on the fake count as image addresses like the vendor's media host.
+    const auto parts = url::parse(baseURL);
+    const std::string host = parts ? parts->host : std::string();
+    return FalEndpoints{baseURL, baseURL, baseURL, true, host, host};
 }
 
 bool FalEndpoints::isSecureAddress(std::string_view address) const

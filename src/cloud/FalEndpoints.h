@@ -7,10 +7,6 @@ namespace vl {
 
 // The vendor's domain as users see it in messages ("Connect your fal.ai API key ...").
 inline constexpr std::string_view kFalWebDomain = "fal.ai";
-// Domains whose addresses count as image addresses in a result even without an
-// image extension.
-inline constexpr std::string_view kFalMediaDomain = "fal.media";
-inline constexpr std::string_view kFalRunDomain = "fal.run";
 
 // Where the vendor lives: the queue, storage and API hosts as base addresses (scheme,
 // host, optional port, no path). Production is the vendor; tests point all three at
@@ -21,6 +17,10 @@ struct FalEndpoints {
     std::string storageBaseURL;
     std::string apiBaseURL;
     bool isTest = false;
+    // Domains whose addresses count as image addresses in a result even without an
+    // image extension: the vendor's media and run hosts.
+    std::string mediaDomain = "fal.media";
+    std::string runDomain = "fal.run";
 
     static const FalEndpoints& production();
     // All three bases on one loopback server, e.g. "http://127.0.0.1:41234".
