@@ -61,7 +61,7 @@ void ProjectStore::editFrame(const Uuid& chunkID, const std::string& instruction
             [&reporter](const FalClient::StatusUpdate& u) { reporter.queuePosition(u.queuePosition); },
             reporter.stop());
         const auto result = client.fetchResult(submitted.responseURL, reporter.stop());
-        const auto imageURL = FalClient::firstImageURL(result);
+        const auto imageURL = FalClient::firstImageURL(result, client.endpoints());
         if (!imageURL)
             throw FalError::noImageInResponse();
         GeneratedFrame edited =

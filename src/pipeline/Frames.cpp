@@ -131,7 +131,7 @@ ApplyFn ProjectStore::runFrameJob(const FrameJob& job, const FalClient::StatusCa
     const auto submitted = client.submit(job.workflow, FalClient::frameInput(job.prompt, job.stylePreset, unique), stop);
     client.waitForCompletion(submitted.statusURL, onStatus, stop);
     const auto result = client.fetchResult(submitted.responseURL, stop);
-    const auto imageURL = FalClient::firstImageURL(result);
+    const auto imageURL = FalClient::firstImageURL(result, client.endpoints());
     if (!imageURL)
         throw FalError::noImageInResponse();
     GeneratedFrame frame = storeGeneratedFrame(*imageURL, job.prompt, std::nullopt, job.chunkID, job.framesFolder,

@@ -67,6 +67,7 @@ FakeVendor::FakeVendor() : server_(std::make_unique<httplib::Server>())
     const int port = server_->bind_to_any_port("127.0.0.1");
     if (port <= 0)
         throw std::runtime_error("the fake vendor could not bind a loopback port");
+    server_->set_socket_options(httplib::default_socket_options); // drop the hook on this frame
     if (listening >= 0)
         ::listen(listening, SOMAXCONN); // on a listening socket this only widens its queue
     base_ = "http://127.0.0.1:" + std::to_string(port);
@@ -94,6 +95,12 @@ void FakeVendor::scriptNextJob(JobScript script)
 {
     std::lock_guard lock(mutex_);
     scripts_.push_back(std::move(script));
+}
+
+void FakeVendor::setJobDuration(std::chrono::milliseconds duration)
+{
+    std::lock_guard lock(mutex_);
+    jobDuration_ = duration;
 }
 
 void FakeVendor::release(const std::string& requestID)
@@ -251,8 +258,8 @@ Reply FakeVendor::answer(Route route, const httplib::Request& request, const std
             job.statuses.assign(script.statuses.begin(), script.statuses.end());
             job.result = std::move(script.result);
             job.held = script.held;
-            job.readyAt = std::chrono::steady_clock::now() + script.runFor;
         }
+        job.readyAt = std::chrono::steady_clock::now() + jobDuration_;
         if (job.statuses.empty())
             job.statuses.push_back(status("COMPLETED"));
         jobs_[id] = std::move(job);
@@ -335,13 +342,16 @@ void FakeVendor::handle(const httplib::Request& request, httplib::Response& resp
     for (const auto& [name, value] : request.headers)
         entry.headers.emplace_back(lower(name), value);
     entry.body = request.body;
+
+    // Answered before it is logged: once a test sees a submit in the log, its job
+    // exists and can be released.
+    const Reply reply = answer(route, request, jobID);
     {
         std::lock_guard lock(mutex_);
         log_.push_back(std::move(entry));
     }
     changed_.notify_all();
 
-    const Reply reply = answer(route, request, jobID);
     if (reply.delay.count() > 0 && !sleepUnlessStopping(reply.delay)) {
         response.status = 503;
         return;

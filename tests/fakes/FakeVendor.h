@@ -66,8 +66,6 @@ public:
         std::vector<Reply> statuses = {};
         std::optional<Reply> result = std::nullopt;
         bool held = false;
-        // The job answers IN_PROGRESS until this long after its submission.
-        std::chrono::milliseconds runFor{0};
     };
 
     static constexpr std::string_view kRelayPath = "/api/fal";
@@ -85,6 +83,9 @@ public:
     // Scripts for the next submitted jobs, in order; a job without one completes at
     // its first status request with an image result.
     void scriptNextJob(JobScript script);
+    // Jobs submitted from now on answer IN_PROGRESS until this long after their
+    // submission, as a vendor does while it works.
+    void setJobDuration(std::chrono::milliseconds duration);
     void release(const std::string& requestID);
     void releaseAll();
     std::string lastRequestID() const;
@@ -135,6 +136,7 @@ private:
     int nextJob_ = 1;
     std::string lastRequestID_;
     std::optional<std::string> queueAddressBase_;
+    std::chrono::milliseconds jobDuration_{0};
     std::deque<JobScript> scripts_;
     std::map<std::string, Job> jobs_;
     std::map<Route, std::deque<std::pair<Reply, int>>> injected_;
