@@ -25,12 +25,7 @@ struct Characters : ::testing::Test {
         store = h.make(ProjectStore::defaultNewProject());
     }
 
-    std::string picture(const std::string& name)
-    {
-        const auto path = h.folder.path() / name;
-        std::ofstream(path, std::ios::binary) << fakes::FakeVendor::pngBytes();
-        return path.string();
-    }
+    std::string picture(const std::string& name) { return h.picture(name); }
 
     // A character with the given reference pictures, added through the store.
     Uuid character(const std::string& name, const std::vector<std::string>& pictures)

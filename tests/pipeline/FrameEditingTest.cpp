@@ -34,12 +34,7 @@ struct FrameEditing : ::testing::Test {
 
     const StoryboardChunk& chunk() const { return store->project().chunks[0]; }
 
-    std::string picture(const std::string& name)
-    {
-        const auto path = h.folder.path() / name;
-        std::ofstream(path, std::ios::binary) << fakes::FakeVendor::pngBytes();
-        return path.string();
-    }
+    std::string picture(const std::string& name) { return h.picture(name); }
 };
 
 } // namespace

@@ -24,12 +24,7 @@ struct ReferenceUploads : ::testing::Test {
         store = h.make();
     }
 
-    std::string picture(const std::string& name)
-    {
-        const auto path = h.folder.path() / name;
-        std::ofstream(path, std::ios::binary) << fakes::FakeVendor::pngBytes();
-        return path.string();
-    }
+    std::string picture(const std::string& name) { return h.picture(name); }
 
     std::size_t uploads() const
     {

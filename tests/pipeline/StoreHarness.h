@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <fstream>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -54,6 +55,14 @@ struct StoreHarness {
     std::chrono::milliseconds autosaveDelay{1000};
     double pollInterval = 0.02;
     MemoryClipboard clipboard;
+
+    // A tiny PNG picture in the test's folder.
+    std::string picture(const std::string& name) const
+    {
+        const auto path = folder.path() / name;
+        std::ofstream(path, std::ios::binary) << fakes::FakeVendor::pngBytes();
+        return path.string();
+    }
 
     std::filesystem::path projectsRoot() const { return folder.path() / "projects"; }
 
