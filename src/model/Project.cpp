@@ -65,6 +65,21 @@ double Project::duration() const
     return longest;
 }
 
+namespace {
+template <typename List, typename Id>
+auto findById(List& list, const Id& id) -> decltype(&list.front())
+{
+    for (auto& item : list)
+        if (item.id == id)
+            return &item;
+    return nullptr;
+}
+} // namespace
+
+StoryboardChunk* Project::chunk(const Uuid& chunkID) { return findById(chunks, chunkID); }
+const StoryboardChunk* Project::chunk(const Uuid& chunkID) const { return findById(chunks, chunkID); }
+CharacterReference* Project::character(const Uuid& characterID) { return findById(characters, characterID); }
+
 const CharacterReference* Project::primaryCharacter() const
 {
     if (characters.empty())

@@ -54,6 +54,12 @@ struct Project {
     std::size_t framedCount() const;
     double duration() const;                                  // largest segment end, 0 when empty
     const CharacterReference* primaryCharacter() const;       // nullptr only when there are none
+
+    // Lookups by identity; nullptr when nothing has that id. Operations that waited
+    // on a worker find their chunk or character again through these.
+    StoryboardChunk* chunk(const Uuid& chunkID);
+    const StoryboardChunk* chunk(const Uuid& chunkID) const;
+    CharacterReference* character(const Uuid& characterID);
     StageStatus status(PipelineStage stage) const;
 
     friend bool operator==(const Project&, const Project&) = default;

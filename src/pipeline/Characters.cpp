@@ -7,17 +7,6 @@
 
 namespace vl {
 
-namespace {
-
-CharacterReference* findCharacter(Project& project, const Uuid& id)
-{
-    const auto it = std::find_if(project.characters.begin(), project.characters.end(),
-                                 [&](const CharacterReference& c) { return c.id == id; });
-    return it == project.characters.end() ? nullptr : &*it;
-}
-
-} // namespace
-
 void ProjectStore::addCharacter(std::string name)
 {
     editProject([&](Project& p) {
@@ -50,7 +39,7 @@ void ProjectStore::deleteCharacter(const Uuid& id)
 
 void ProjectStore::processCharacter(const Uuid& id)
 {
-    const CharacterReference* character = findCharacter(project_, id);
+    const CharacterReference* character = project_.character(id);
     if (!character || character->referenceImagePaths.empty() || processingCharacterIDs_.contains(id))
         return;
     const std::string picture = character->referenceImagePaths.back(); // the newest reference
@@ -77,10 +66,10 @@ void ProjectStore::processCharacter(const Uuid& id)
             makeFalClient().download(processed, target, reporter.stop());
             return [this, id, processed, target] {
                 // Deleted meanwhile: the file stays, the project is left alone.
-                if (!findCharacter(project_, id))
+                if (!project_.character(id))
                     return;
                 editProject([&](Project& p) {
-                    CharacterReference* c = findCharacter(p, id);
+                    CharacterReference* c = p.character(id);
                     c->processedImageURL = processed;
                     c->processedImagePath = target.string();
                     p.updatedAt = currentDate();
@@ -118,10 +107,10 @@ void ProjectStore::processCharacterById(const QString& id)
 void ProjectStore::addCharacterReference(const QString& id, const QString& pathOrURL)
 {
     const auto uuid = Uuid::parse(id.toStdString());
-    if (!uuid || pathOrURL.isEmpty() || !findCharacter(project_, *uuid))
+    if (!uuid || pathOrURL.isEmpty() || !project_.character(*uuid))
         return;
     const std::string path = localFilePath(pathOrURL).string();
-    editProject([&](Project& p) { findCharacter(p, *uuid)->referenceImagePaths.push_back(path); });
+    editProject([&](Project& p) { p.character(*uuid)->referenceImagePaths.push_back(path); });
 }
 
 QStringList ProjectStore::processingCharacterIDsList() const

@@ -76,10 +76,8 @@ void ProjectStore::editFrame(const Uuid& chunkID, const std::string& instruction
 void ProjectStore::updateChunk(const Uuid& chunkID, const std::function<void(StoryboardChunk&)>& change)
 {
     editProject([&](Project& p) {
-        const auto it = std::find_if(p.chunks.begin(), p.chunks.end(),
-                                     [&](const StoryboardChunk& c) { return c.id == chunkID; });
-        if (it != p.chunks.end())
-            change(*it);
+        if (StoryboardChunk* chunk = p.chunk(chunkID))
+            change(*chunk);
         p.updatedAt = currentDate();
     });
 }

@@ -37,13 +37,6 @@ struct ProjectStore::FrameBatch {
 
 namespace {
 
-const StoryboardChunk* findChunk(const Project& project, const Uuid& id)
-{
-    const auto it = std::find_if(project.chunks.begin(), project.chunks.end(),
-                                 [&](const StoryboardChunk& c) { return c.id == id; });
-    return it == project.chunks.end() ? nullptr : &*it;
-}
-
 // The addresses of the rendered elements a chunk uses, in its order.
 std::vector<std::string> elementImageURLs(const StoryboardChunk& chunk, const std::optional<StoryboardPlan>& plan)
 {
@@ -88,10 +81,8 @@ void ProjectStore::recordFrame(const Uuid& projectID, const Uuid& chunkID, Gener
         return; // made for a project that is no longer open
     editProject([&](Project& p) {
         // Looked up again: the chunk may have moved or gone while the request ran.
-        const auto it = std::find_if(p.chunks.begin(), p.chunks.end(),
-                                     [&](const StoryboardChunk& c) { return c.id == chunkID; });
-        if (it != p.chunks.end())
-            it->setFrame(std::move(frame));
+        if (StoryboardChunk* chunk = p.chunk(chunkID))
+            chunk->setFrame(std::move(frame));
         p.updatedAt = currentDate();
     });
 }
@@ -143,7 +134,7 @@ ApplyFn ProjectStore::runFrameJob(const FrameJob& job, const FalClient::StatusCa
 
 void ProjectStore::generateFrame(const Uuid& chunkID)
 {
-    const StoryboardChunk* chunk = findChunk(project_, chunkID);
+    const StoryboardChunk* chunk = project_.chunk(chunkID);
     const std::string label = "Generating frame " + std::to_string(chunk ? chunk->chunkNumber : 0);
     if (!chunk) {
         run(label, Workers::Pool::network, [](RunReporter&) -> ApplyFn { return {}; });
@@ -194,7 +185,7 @@ void ProjectStore::startNextFrame(const std::shared_ptr<FrameBatch>& batch)
     const Uuid chunkID = batch->ids[batch->next++];
     ++batch->inFlight;
     std::function<ApplyFn(std::stop_token)> work;
-    if (const StoryboardChunk* chunk = findChunk(project_, chunkID)) {
+    if (const StoryboardChunk* chunk = project_.chunk(chunkID)) {
         work = [this, job = frameJob(*chunk)](std::stop_token stop) {
             // Queue positions would fight over the batch's label: ignored here.
             return runFrameJob(job, {}, stop);
@@ -216,7 +207,7 @@ void ProjectStore::frameFinished(const std::shared_ptr<FrameBatch>& batch, const
         if (outcome.apply)
             outcome.apply();
     } else {
-        const StoryboardChunk* chunk = sameProject ? findChunk(project_, chunkID) : nullptr;
+        const StoryboardChunk* chunk = sameProject ? project_.chunk(chunkID) : nullptr;
         if (auto message = messageFor(outcome.error))
             logLine("Frames", "frame of chunk " + (chunk ? std::to_string(chunk->chunkNumber) : chunkID.text())
                                   + " failed: " + *message);

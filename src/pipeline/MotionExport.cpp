@@ -113,12 +113,10 @@ static void recordClipPath(ProjectStore& store, const Uuid& projectID, const Uui
     store.workers().post([&store, projectID, chunkID, clip] {
         if (store.project().id != projectID)
             return;
-        const auto& chunks = store.project().chunks;
-        const auto it = std::find_if(chunks.begin(), chunks.end(), [&](const auto& c) { return c.id == chunkID; });
-        if (it == chunks.end() || !it->frame)
+        const StoryboardChunk* chunk = store.project().chunk(chunkID);
+        if (!chunk || !chunk->frame)
             return;
-        const auto index = static_cast<std::size_t>(it - chunks.begin());
-        store.editProject([&](Project& p) { p.chunks[index].frame->motionClipPath = clip.string(); });
+        store.editProject([&](Project& p) { p.chunk(chunkID)->frame->motionClipPath = clip.string(); });
     });
 }
 
