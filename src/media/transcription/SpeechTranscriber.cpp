@@ -7,11 +7,20 @@
 #include <algorithm>
 #include <cctype>
 #include <climits>
+#include <condition_variable>
+#include <deque>
+#include <exception>
+#include <iterator>
+#include <map>
 #include <mutex>
 #include <string>
 
 #include <pocketsphinx.h>
+#include <sphinxbase/ckd_alloc.h>
+#include <sphinxbase/cmn.h>
 #include <sphinxbase/err.h>
+#include <sphinxbase/fe.h>
+#include <sphinxbase/feat.h>
 
 namespace vl {
 
@@ -40,15 +49,69 @@ bool modelPresent(const fs::path& folder)
 
 } // namespace
 
+namespace {
+
+// Carries the live cepstral mean from one utterance to the next, so that a
+// decoder picking up an utterance in the middle of the recording starts from the
+// mean the recording has reached by then rather than from the model's default.
+struct CepstralMean {
+    std::vector<mfcc_t> mean;
+    std::vector<mfcc_t> sum;
+    int32 frames = 0;
+
+    static CepstralMean of(const cmn_t& cmn)
+    {
+        return {{cmn.cmn_mean, cmn.cmn_mean + cmn.veclen}, {cmn.sum, cmn.sum + cmn.veclen}, cmn.nframe};
+    }
+    void applyTo(cmn_t& cmn) const
+    {
+        std::copy(mean.begin(), mean.end(), cmn.cmn_mean);
+        std::copy(sum.begin(), sum.end(), cmn.sum);
+        cmn.nframe = frames;
+    }
+};
+
+// One stretch of the recording between two pauses.
+struct Utterance {
+    std::size_t index = 0;
+    std::size_t firstSample = 0;
+    std::vector<std::int16_t> samples;
+    CepstralMean mean;
+};
+
+// The recogniser reads audio in pieces of this many samples (a tenth of a second).
+constexpr std::size_t piece = SpeechRecognizer::sampleRate / 10;
+// A pause of this many 10 ms frames ends an utterance. The decoder's own default
+// (half a second) rarely fires inside sung or spoken phrases, which would leave a
+// whole passage as one utterance and nothing to share out.
+constexpr int pauseFrames = 20;
+constexpr std::size_t longestUtterance = std::size_t{30} * SpeechRecognizer::sampleRate;
+
+cmd_ln_t* decoderConfig(const ModelFiles& files)
+{
+    return cmd_ln_init(nullptr, ps_args(), TRUE, "-hmm", files.acoustic.c_str(), "-lm", files.languageModel.c_str(),
+                       "-dict", files.dictionary.c_str(), nullptr);
+}
+
+} // namespace
+
 struct SpeechRecognizer::Decoder {
     cmd_ln_t* config = nullptr;
     ps_decoder_t* ps = nullptr;
     int framesPerSecond = 100;
-    std::size_t samplesFed = 0;
-    std::size_t utteranceStart = 0; // in samples
-    bool heardSpeech = false;
-    std::vector<TimedChunk> words;
 
+    explicit Decoder(const ModelFiles& files)
+    {
+        config = decoderConfig(files);
+        if (!config)
+            throw TranscriptionError::noEngineAvailable();
+        ps = ps_init(config);
+        if (!ps)
+            throw TranscriptionError::noEngineAvailable();
+        framesPerSecond = cmd_ln_int32_r(config, "-frate");
+        if (framesPerSecond <= 0)
+            framesPerSecond = 100;
+    }
     ~Decoder()
     {
         if (ps)
@@ -56,15 +119,33 @@ struct SpeechRecognizer::Decoder {
         if (config)
             cmd_ln_free_r(config);
     }
+    Decoder(const Decoder&) = delete;
+    Decoder& operator=(const Decoder&) = delete;
 
-    void endUtterance()
+    // Returns false when stopped before the end.
+    bool decode(const Utterance& utterance, std::vector<TimedChunk>& words, std::stop_token stop)
     {
+        // A fresh stream per utterance: frame numbers then count from its first sample.
+        if (ps_start_stream(ps) < 0)
+            throw TranscriptionError::failed("The speech recogniser could not start.");
+        utterance.mean.applyTo(*ps_get_feat(ps)->cmn_struct);
+        if (ps_start_utt(ps) < 0)
+            throw TranscriptionError::failed("The speech recogniser could not start.");
+        std::span<const std::int16_t> samples(utterance.samples);
+        while (!samples.empty()) {
+            if (stop.stop_requested()) {
+                ps_end_utt(ps);
+                return false;
+            }
+            const std::size_t n = std::min(samples.size(), piece);
+            if (ps_process_raw(ps, samples.data(), n, FALSE, FALSE) < 0)
+                throw TranscriptionError::failed("The speech recogniser could not read the audio.");
+            samples = samples.subspan(n);
+        }
         if (ps_end_utt(ps) < 0)
             throw TranscriptionError::failed("The speech recogniser could not finish.");
-        // Frame numbers keep counting across utterances from the decoder's first
-        // sample (its silence detector keeps the stream's clock), so they are
-        // already times within the recording.
         const double frame = 1.0 / framesPerSecond;
+        const double offset = static_cast<double>(utterance.firstSample) / sampleRate;
         for (ps_seg_t* seg = ps_seg_iter(ps); seg; seg = ps_seg_next(seg)) {
             const char* token = ps_seg_word(seg);
             std::string word = wordForToken(token ? token : "");
@@ -74,21 +155,160 @@ struct SpeechRecognizer::Decoder {
             int endFrame = 0;
             ps_seg_frames(seg, &startFrame, &endFrame);
             // End frames are inclusive: a word active in frames 10..19 ends at 0.2 s.
-            words.push_back({std::move(word), startFrame * frame, (endFrame + 1) * frame});
+            words.push_back({std::move(word), offset + startFrame * frame, offset + (endFrame + 1) * frame});
         }
-    }
-
-    void startUtterance()
-    {
-        if (ps_start_utt(ps) < 0)
-            throw TranscriptionError::failed("The speech recogniser could not start.");
-        utteranceStart = samplesFed;
-        heardSpeech = false;
+        return true;
     }
 };
 
-SpeechRecognizer::SpeechRecognizer(const fs::path& modelFolder)
-    : decoder_(std::make_unique<Decoder>())
+// Finds the pauses with the decoder's own front end (same features, same voice
+// detector), and keeps the live cepstral mean the way a single decoder reading
+// the whole recording would.
+struct SpeechRecognizer::Splitter {
+    cmd_ln_t* config = nullptr;
+    fe_t* fe = nullptr;
+    cmn_t* cmn = nullptr;
+    mfcc_t** cepstra = nullptr;
+    static constexpr int32 bufferFrames = 256;
+    std::size_t samplesFed = 0;
+    bool heardSpeech = false;
+    Utterance current;
+
+    Splitter(const ModelFiles& files, const cmn_t& initialMean)
+    {
+        config = decoderConfig(files);
+        if (!config)
+            throw TranscriptionError::noEngineAvailable();
+        // The model's front-end settings, as the decoders read them.
+        const fs::path featParams = files.acoustic / "feat.params";
+        std::error_code error;
+        if (fs::is_regular_file(featParams, error)
+            && !cmd_ln_parse_file_r(config, ps_args(), featParams.c_str(), FALSE))
+            throw TranscriptionError::noEngineAvailable();
+        cmd_ln_set_int32_r(config, "-vad_postspeech", pauseFrames);
+        fe = fe_init_auto_r(cmd_ln_retain(config));
+        if (!fe)
+            throw TranscriptionError::noEngineAvailable();
+        cmn = cmn_init(fe_get_output_size(fe));
+        CepstralMean::of(initialMean).applyTo(*cmn);
+        cepstra = static_cast<mfcc_t**>(ckd_calloc_2d(bufferFrames, fe_get_output_size(fe), sizeof(mfcc_t)));
+        fe_start_stream(fe);
+        fe_start_utt(fe);
+        current.mean = CepstralMean::of(*cmn);
+    }
+    ~Splitter()
+    {
+        if (cepstra)
+            ckd_free_2d(cepstra);
+        if (cmn)
+            cmn_free(cmn);
+        if (fe)
+            fe_free(fe);
+        if (config)
+            cmd_ln_free_r(config);
+    }
+    Splitter(const Splitter&) = delete;
+    Splitter& operator=(const Splitter&) = delete;
+
+    // Runs one piece through the front end; true when it ends an utterance.
+    bool take(std::span<const std::int16_t> samples)
+    {
+        current.samples.insert(current.samples.end(), samples.begin(), samples.end());
+        const int16* data = samples.data();
+        std::size_t left = samples.size();
+        while (left > 0) {
+            int32 frames = bufferFrames;
+            int32 frameIndex = 0;
+            if (fe_process_frames(fe, &data, &left, cepstra, &frames, &frameIndex) < 0)
+                throw TranscriptionError::failed("The speech recogniser could not read the audio.");
+            if (frames > 0)
+                cmn_live(cmn, cepstra, FALSE, frames);
+        }
+        samplesFed += samples.size();
+        const bool inSpeech = fe_get_vad_state(fe) != 0;
+        heardSpeech = heardSpeech || inSpeech;
+        return (heardSpeech && !inSpeech) || current.samples.size() >= longestUtterance;
+    }
+
+    Utterance close()
+    {
+        int32 frames = 0;
+        fe_end_utt(fe, cepstra[0], &frames);
+        if (frames > 0)
+            cmn_live(cmn, cepstra, FALSE, frames);
+        Utterance done = std::move(current);
+        current = {};
+        current.index = done.index + 1;
+        current.firstSample = samplesFed;
+        current.mean = CepstralMean::of(*cmn);
+        heardSpeech = false;
+        fe_start_utt(fe);
+        return done;
+    }
+};
+
+// What the feeding side and the decoders share.
+struct SpeechRecognizer::Shared {
+    std::mutex mutex;
+    std::condition_variable_any changed;
+    std::deque<Utterance> waiting;
+    std::map<std::size_t, std::vector<TimedChunk>> done;
+    std::size_t submitted = 0;
+    std::size_t queueLimit = 2;
+    std::exception_ptr error;
+
+    void submit(Utterance utterance, std::stop_token stop)
+    {
+        std::unique_lock lock(mutex);
+        // Bounded, so a long song is never held in memory ahead of the decoders.
+        changed.wait(lock, stop, [&] { return error || waiting.size() < queueLimit; });
+        throwIfCancelled(stop);
+        if (error)
+            std::rethrow_exception(error);
+        waiting.push_back(std::move(utterance));
+        ++submitted;
+        changed.notify_all();
+    }
+
+    void work(Decoder& decoder, std::stop_token stop)
+    {
+        for (;;) {
+            Utterance utterance;
+            {
+                std::unique_lock lock(mutex);
+                if (!changed.wait(lock, stop, [&] { return !waiting.empty() || error; }) || error)
+                    return;
+                utterance = std::move(waiting.front());
+                waiting.pop_front();
+                changed.notify_all();
+            }
+            std::vector<TimedChunk> words;
+            try {
+                if (!decoder.decode(utterance, words, stop))
+                    return;
+            } catch (...) {
+                std::lock_guard lock(mutex);
+                if (!error)
+                    error = std::current_exception();
+                changed.notify_all();
+                return;
+            }
+            std::lock_guard lock(mutex);
+            done.emplace(utterance.index, std::move(words));
+            changed.notify_all();
+        }
+    }
+};
+
+std::size_t SpeechRecognizer::defaultDecoderCount()
+{
+    // Each decoder holds its own model (about 100 MB), so a few, not one per core.
+    const unsigned cores = std::thread::hardware_concurrency();
+    return std::clamp<std::size_t>(cores / 2, 1, 3);
+}
+
+SpeechRecognizer::SpeechRecognizer(const fs::path& modelFolder, std::size_t decoders)
+    : shared_(std::make_unique<Shared>())
 {
     // PocketSphinx logs every model detail to standard error; we want none of it.
     static std::once_flag quiet;
@@ -97,49 +317,63 @@ SpeechRecognizer::SpeechRecognizer(const fs::path& modelFolder)
     if (!modelPresent(modelFolder))
         throw TranscriptionError::noEngineAvailable();
     const ModelFiles files = modelFiles(modelFolder);
-    decoder_->config = cmd_ln_init(nullptr, ps_args(), TRUE, "-hmm", files.acoustic.c_str(), "-lm",
-                                   files.languageModel.c_str(), "-dict", files.dictionary.c_str(), nullptr);
-    if (!decoder_->config)
-        throw TranscriptionError::noEngineAvailable();
-    decoder_->ps = ps_init(decoder_->config);
-    if (!decoder_->ps)
-        throw TranscriptionError::noEngineAvailable();
-    decoder_->framesPerSecond = cmd_ln_int32_r(decoder_->config, "-frate");
-    if (decoder_->framesPerSecond <= 0)
-        decoder_->framesPerSecond = 100;
-    decoder_->startUtterance();
+    decoders = std::max<std::size_t>(decoders, 1);
+    shared_->queueLimit = 2 * decoders;
+
+    // The decoders load their models side by side; each then runs on its own thread.
+    std::vector<std::unique_ptr<Decoder>> loaded(decoders);
+    std::vector<std::exception_ptr> failures(decoders);
+    {
+        std::vector<std::jthread> loaders;
+        for (std::size_t i = 0; i < decoders; ++i)
+            loaders.emplace_back([&, i] {
+                try {
+                    loaded[i] = std::make_unique<Decoder>(files);
+                } catch (...) {
+                    failures[i] = std::current_exception();
+                }
+            });
+    }
+    for (const auto& failure : failures)
+        if (failure)
+            std::rethrow_exception(failure);
+
+    splitter_ = std::make_unique<Splitter>(files, *ps_get_feat(loaded.front()->ps)->cmn_struct);
+    for (auto& decoder : loaded)
+        workers_.emplace_back([shared = shared_.get(), decoder = std::shared_ptr<Decoder>(std::move(decoder))](
+                                  std::stop_token stop) { shared->work(*decoder, stop); });
 }
 
-SpeechRecognizer::~SpeechRecognizer() = default;
-
-void SpeechRecognizer::feed(std::span<const std::int16_t> samples)
+SpeechRecognizer::~SpeechRecognizer()
 {
-    // A whole song as one utterance makes the final search pass long (seconds,
-    // with no way to stop it) and memory grow with the song. So each pause the
-    // recogniser hears closes an utterance, and a long stretch without one is
-    // cut anyway.
-    constexpr std::size_t piece = sampleRate / 10;
-    constexpr std::size_t longestUtterance = std::size_t{30} * sampleRate;
-    Decoder& d = *decoder_;
+    for (auto& worker : workers_)
+        worker.request_stop();
+    workers_.clear(); // joins before the shared state goes
+}
+
+void SpeechRecognizer::feed(std::span<const std::int16_t> samples, std::stop_token stop)
+{
     while (!samples.empty()) {
-        const std::size_t n = std::min(samples.size(), piece);
-        if (ps_process_raw(d.ps, samples.data(), n, FALSE, FALSE) < 0)
-            throw TranscriptionError::failed("The speech recogniser could not read the audio.");
-        d.samplesFed += n;
+        const std::size_t n = std::min(samples.size(), piece - splitter_->current.samples.size() % piece);
+        if (splitter_->take(samples.first(n)))
+            shared_->submit(splitter_->close(), stop);
         samples = samples.subspan(n);
-        const bool inSpeech = ps_get_in_speech(d.ps) != 0;
-        d.heardSpeech = d.heardSpeech || inSpeech;
-        if ((d.heardSpeech && !inSpeech) || d.samplesFed - d.utteranceStart >= longestUtterance) {
-            d.endUtterance();
-            d.startUtterance();
-        }
     }
 }
 
-std::vector<TimedChunk> SpeechRecognizer::finish()
+std::vector<TimedChunk> SpeechRecognizer::finish(std::stop_token stop)
 {
-    decoder_->endUtterance();
-    return std::move(decoder_->words);
+    const std::size_t last = splitter_->current.index;
+    shared_->submit(splitter_->close(), stop);
+    std::unique_lock lock(shared_->mutex);
+    shared_->changed.wait(lock, stop, [&] { return shared_->error || shared_->done.size() > last; });
+    throwIfCancelled(stop);
+    if (shared_->error)
+        std::rethrow_exception(shared_->error);
+    std::vector<TimedChunk> words;
+    for (auto& [index, found] : shared_->done)
+        std::move(found.begin(), found.end(), std::back_inserter(words));
+    return words;
 }
 
 std::string SpeechRecognizer::wordForToken(std::string_view token)
@@ -185,13 +419,13 @@ std::vector<TimedChunk> SpeechTranscriber::recognizeWords(const fs::path& audioF
     std::size_t sampleCount = 0;
     decodeAudio(audioFile, SpeechRecognizer::sampleRate, stop, [&](std::span<const std::int16_t> samples) {
         throwIfCancelled(stop);
-        recognizer.feed(samples);
+        recognizer.feed(samples, stop);
         sampleCount += samples.size();
     });
     throwIfCancelled(stop);
     if (duration)
         *duration = static_cast<double>(sampleCount) / SpeechRecognizer::sampleRate;
-    return recognizer.finish();
+    return recognizer.finish(stop);
 }
 
 TranscriptionResult SpeechTranscriber::transcribe(const fs::path& audioFile, const TranscriptionProgress&,

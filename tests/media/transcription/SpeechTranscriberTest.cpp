@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <span>
 #include <chrono>
 #include <future>
 #include <fstream>
@@ -151,6 +152,31 @@ TEST_F(Speech, recognisesSpokenWordsInOrderWithinTheAudio)
     EXPECT_EQ(wordCount, recognised.size());
     for (std::size_t i = 1; i < result.segments.size(); ++i)
         EXPECT_LE(result.segments[i - 1].end, result.segments[i].start + 1e-9);
+}
+
+TEST_F(Speech, wordsDoNotDependOnHowManyDecodersShareTheWork)
+{
+    // Several sentences, so there are several utterances to share out; one
+    // decoder reading them in turn is the reference.
+    const fs::path audio = test::speech(folder.path(), "sentences.wav",
+                                        "The river runs along the valley. Every morning the baker opens his door. "
+                                        "Children walk to school past the green fence. By evening the clouds are gone.",
+                                        0.5);
+    const auto recognise = [&](std::size_t decoders) {
+        SpeechRecognizer recognizer(SpeechTranscriber::defaultModelFolder(), decoders);
+        // Odd block sizes, so pieces and utterances never line up with the blocks.
+        decodeAudio(audio, SpeechRecognizer::sampleRate, {}, [&](std::span<const std::int16_t> samples) {
+            while (!samples.empty()) {
+                const std::size_t n = std::min<std::size_t>(samples.size(), 977);
+                recognizer.feed(samples.first(n));
+                samples = samples.subspan(n);
+            }
+        });
+        return recognizer.finish();
+    };
+    const auto alone = recognise(1);
+    ASSERT_GE(alone.size(), 8u);
+    EXPECT_EQ(recognise(3), alone);
 }
 
 TEST_F(Speech, silenceGivesNothing)
