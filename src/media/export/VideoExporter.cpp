@@ -1,6 +1,7 @@
 #include "media/export/VideoExporter.h"
 
 #include "media/FFmpegSupport.h"
+#include "media/export/SegmentedAacEncoder.h"
 #include "model/Files.h"
 
 #include <algorithm>
@@ -514,32 +515,40 @@ public:
         const bool pcm = container == ExportContainer::mov;
         const AVCodec* codec = avcodec_find_encoder(pcm ? AV_CODEC_ID_PCM_S16LE : AV_CODEC_ID_AAC);
         if (!codec) throw ExportError::sessionSetupFailed();
-        encoder_.reset(avcodec_alloc_context3(codec));
-        if (!encoder_) throw std::bad_alloc();
         const int rate = supportsRate(codec, decoder_->sample_rate) ? decoder_->sample_rate : 48000;
-        encoder_->sample_rate = rate;
-        encoder_->sample_fmt = pcm ? AV_SAMPLE_FMT_S16 : AV_SAMPLE_FMT_FLTP;
-        av_channel_layout_default(&encoder_->ch_layout, decoder_->ch_layout.nb_channels == 1 ? 1 : 2);
-        encoder_->time_base = AVRational{1, rate};
-        if (!pcm) {
+        const int channels = decoder_->ch_layout.nb_channels == 1 ? 1 : 2;
+        const bool globalHeader = out.get()->oformat->flags & AVFMT_GLOBALHEADER;
+        if (pcm) {
+            encoder_.reset(avcodec_alloc_context3(codec));
+            if (!encoder_) throw std::bad_alloc();
+            encoder_->sample_rate = rate;
+            encoder_->sample_fmt = AV_SAMPLE_FMT_S16;
+            av_channel_layout_default(&encoder_->ch_layout, channels);
+            encoder_->time_base = AVRational{1, rate};
+            if (globalHeader) encoder_->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+            if (avcodec_open2(encoder_.get(), codec, nullptr) < 0)
+                throw ExportError::sessionSetupFailed();
+            format_ = encoder_.get();
+        } else {
+            SegmentedAacEncoder::Settings aac;
+            aac.sampleRate = rate;
+            aac.channels = channels;
             // 128 kb/s a channel, within what AAC can carry at low sample rates.
-            const std::int64_t channels = encoder_->ch_layout.nb_channels;
-            encoder_->bit_rate = std::min<std::int64_t>(128000 * channels, 6144LL * channels * rate / 1024);
+            aac.bitRate = std::min<std::int64_t>(128000LL * channels, 6144LL * channels * rate / 1024);
+            aac.globalHeader = globalHeader;
+            aac_ = std::make_unique<SegmentedAacEncoder>(aac);
+            format_ = &aac_->prototype();
         }
-        if (out.get()->oformat->flags & AVFMT_GLOBALHEADER)
-            encoder_->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
-        if (avcodec_open2(encoder_.get(), codec, nullptr) < 0)
-            throw ExportError::sessionSetupFailed();
-        frameSize_ = encoder_->frame_size > 0 ? encoder_->frame_size : 1024;
+        frameSize_ = format_->frame_size > 0 ? format_->frame_size : 1024;
 
         stream_ = avformat_new_stream(out.get(), nullptr);
-        if (!stream_ || avcodec_parameters_from_context(stream_->codecpar, encoder_.get()) < 0) {
+        if (!stream_ || avcodec_parameters_from_context(stream_->codecpar, format_) < 0) {
             // The movie can still be written, only without its sound.
             stream_ = nullptr;
             finished_ = true;
             return;
         }
-        stream_->time_base = encoder_->time_base;
+        stream_->time_base = format_->time_base;
 
         AVChannelLayout inLayout{};
         if (decoder_->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC)
@@ -547,13 +556,14 @@ public:
         else
             av_channel_layout_copy(&inLayout, &decoder_->ch_layout);
         SwrContext* swr = nullptr;
-        int err = swr_alloc_set_opts2(&swr, &encoder_->ch_layout, encoder_->sample_fmt, rate, &inLayout,
-                                      decoder_->sample_fmt, decoder_->sample_rate, 0, nullptr);
+        // FFmpeg 5.1 takes the layouts without const; it only copies them.
+        int err = swr_alloc_set_opts2(&swr, const_cast<AVChannelLayout*>(&format_->ch_layout), format_->sample_fmt,
+                                      rate, &inLayout, decoder_->sample_fmt, decoder_->sample_rate, 0, nullptr);
         av_channel_layout_uninit(&inLayout);
         resampler_.reset(swr);
         if (err < 0 || (err = swr_init(swr)) < 0)
             fail("could not convert the audio of " + file.filename().string() + " (" + errorText(err) + ")");
-        fifo_.reset(av_audio_fifo_alloc(encoder_->sample_fmt, encoder_->ch_layout.nb_channels, frameSize_));
+        fifo_.reset(av_audio_fifo_alloc(format_->sample_fmt, format_->ch_layout.nb_channels, frameSize_));
         if (!fifo_) throw std::bad_alloc();
         limit_ = av_rescale(videoUs, rate, AV_TIME_BASE);
     }
@@ -562,16 +572,29 @@ public:
     bool hasTrack() const { return stream_ != nullptr; }
 
     bool done() const override { return finished_; }
-    std::int64_t positionUs() const override { return av_rescale(sent_, AV_TIME_BASE, encoder_->sample_rate); }
+    std::int64_t positionUs() const override
+    {
+        return av_rescale(aac_ ? written_ : sent_, AV_TIME_BASE, format_->sample_rate);
+    }
 
     void step() override
     {
+        if (aac_) {
+            stepSegmented();
+            return;
+        }
         if (buffered_ >= limit_ || inputEnded_) {
             drainFifo(true);
             encode(nullptr);
             finished_ = true;
             return;
         }
+        readSome();
+    }
+
+private:
+    void readSome()
+    {
         const int err = av_read_frame(input_.get(), packet_.get());
         if (err == AVERROR_EOF) {
             decode(nullptr);
@@ -586,7 +609,39 @@ public:
         drainFifo(false);
     }
 
-private:
+    // AAC is encoded by helper threads; this thread reads and converts the song,
+    // hands the samples over and writes the packets back in order.
+    void stepSegmented()
+    {
+        if (aac_->takePacket(packet_.get())) {
+            writeAac();
+            return;
+        }
+        if (buffered_ < limit_ && !inputEnded_) {
+            if (aac_->canTakeMore()) {
+                readSome();
+                return;
+            }
+        } else if (!handedOver_) {
+            drainFifo(true);
+            aac_->finish();
+            handedOver_ = true;
+            return;
+        }
+        if (aac_->waitForPacket(packet_.get()))
+            writeAac();
+        else
+            finished_ = true;
+    }
+
+    void writeAac()
+    {
+        written_ = packet_->pts + packet_->duration;
+        av_packet_rescale_ts(packet_.get(), format_->time_base, stream_->time_base);
+        packet_->stream_index = stream_->index;
+        out_.write(packet_.get());
+    }
+
     void decode(const AVPacket* packet)
     {
         int err = avcodec_send_packet(decoder_.get(), packet);
@@ -611,8 +666,8 @@ private:
         const int room = swr_get_out_samples(resampler_.get(), samples);
         if (room <= 0) return;
         std::uint8_t** out = nullptr;
-        if (av_samples_alloc_array_and_samples(&out, nullptr, encoder_->ch_layout.nb_channels, room,
-                                               encoder_->sample_fmt, 0) < 0)
+        if (av_samples_alloc_array_and_samples(&out, nullptr, format_->ch_layout.nb_channels, room,
+                                               format_->sample_fmt, 0) < 0)
             throw std::bad_alloc();
         const int made = swr_convert(resampler_.get(), out, room, data, samples);
         if (made > 0) {
@@ -636,14 +691,17 @@ private:
             const int n = std::min(av_audio_fifo_size(fifo_.get()), frameSize_);
             FramePtr frame = newFrame();
             frame->nb_samples = n;
-            frame->format = encoder_->sample_fmt;
-            frame->sample_rate = encoder_->sample_rate;
-            av_channel_layout_copy(&frame->ch_layout, &encoder_->ch_layout);
+            frame->format = format_->sample_fmt;
+            frame->sample_rate = format_->sample_rate;
+            av_channel_layout_copy(&frame->ch_layout, &format_->ch_layout);
             if (av_frame_get_buffer(frame.get(), 0) < 0) throw std::bad_alloc();
             av_audio_fifo_read(fifo_.get(), reinterpret_cast<void**>(frame->data), n);
             frame->pts = sent_;
             sent_ += n;
-            encode(frame.get());
+            if (aac_)
+                aac_->push(reinterpret_cast<const float* const*>(frame->extended_data), n);
+            else
+                encode(frame.get());
         }
     }
 
@@ -670,7 +728,9 @@ private:
     PacketPtr packet_;
     FramePtr decoded_;
     CodecPtr decoder_;
-    CodecPtr encoder_;
+    CodecPtr encoder_;                         // PCM
+    std::unique_ptr<SegmentedAacEncoder> aac_; // AAC
+    const AVCodecContext* format_ = nullptr;   // the encoder in use: what the samples are converted to
     ResamplerPtr resampler_;
     FifoPtr fifo_;
     AVStream* stream_ = nullptr;
@@ -678,6 +738,8 @@ private:
     std::int64_t limit_ = 0;    // samples the movie can hold
     std::int64_t buffered_ = 0; // samples taken into the FIFO so far
     std::int64_t sent_ = 0;     // samples handed to the encoder
+    std::int64_t written_ = 0;  // end of the last AAC packet written, in samples
+    bool handedOver_ = false;   // every sample has gone to the AAC encoder
     bool inputEnded_ = false;
     bool finished_ = false;
 };

@@ -16,7 +16,7 @@ namespace vl {
 // under them. MP4 gets H.264 + AAC, MOV gets ProRes 422 HQ + PCM. When every
 // clip is already H.264 of one size and the target is MP4, the video is copied
 // packet for packet; otherwise it is decoded, scaled to the first clip's size
-// and encoded again.
+// and encoded again. The song's AAC is encoded on helper threads, in segments.
 class VideoExporter {
 public:
     class ExportError : public std::runtime_error {
