@@ -85,16 +85,14 @@ PacketPtr newPacket()
     return p;
 }
 
+// Clips and songs are opened as local files only: a song file that is really a
+// playlist must not make the export reach out to the network.
 InputPtr openInput(const fs::path& file, const std::string& what)
 {
-    AVFormatContext* raw = nullptr;
-    int err = avformat_open_input(&raw, file.c_str(), nullptr, nullptr);
-    if (err < 0)
+    int err = 0;
+    InputPtr input = ffmpeg::openInput(file, err);
+    if (!input)
         fail("could not open " + what + " " + file.filename().string() + " (" + errorText(err) + ")");
-    InputPtr input(raw);
-    err = avformat_find_stream_info(input.get(), nullptr);
-    if (err < 0)
-        fail("could not read " + what + " " + file.filename().string() + " (" + errorText(err) + ")");
     return input;
 }
 

@@ -5,6 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdlib>
 #include <fstream>
@@ -365,6 +370,19 @@ TEST_F(VideoExporterTest, FailuresKeepThePreviousVideoAndLeaveNoPartFile)
 {
     writeText(media->path() / "corrupt.mp4", std::string(4096, 'x'));
     writeText(media->path() / "notes.txt", "not a song at all");
+    // A "song" that is a playlist of network addresses: it must never be followed.
+    // The listener below notices any attempt to fetch its entry.
+    const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
+    ASSERT_GE(listener, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(listener, 4), 0);
+    ASSERT_EQ(::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length), 0);
+    writeText(media->path() / "song.m3u8", "#EXTM3U\n#EXT-X-TARGETDURATION:10\n#EXTINF:10,\nhttp://127.0.0.1:"
+                                               + std::to_string(ntohs(address.sin_port)) + "/part.mp3\n#EXT-X-ENDLIST\n");
     const fs::path target = out("video.mp4");
 
     struct Case {
@@ -384,6 +402,8 @@ TEST_F(VideoExporterTest, FailuresKeepThePreviousVideoAndLeaveNoPartFile)
          ExportError::Case::exportFailed, "Export failed: could not open clip corrupt.mp4"},
         {"audio that is not audio", {clip("four.mp4")}, media->path() / "notes.txt", ExportError::Case::exportFailed,
          "Export failed: could not open audio file notes.txt"},
+        {"a playlist posing as a song", {clip("four.mp4")}, media->path() / "song.m3u8",
+         ExportError::Case::exportFailed, "Export failed: could not open audio file song.m3u8"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -398,6 +418,9 @@ TEST_F(VideoExporterTest, FailuresKeepThePreviousVideoAndLeaveNoPartFile)
         EXPECT_EQ(files::readAll(target), "previous video");
         EXPECT_EQ(listing(dir.path()), std::vector<std::string>{"video.mp4"});
     }
+
+    EXPECT_LT(::accept(listener, nullptr, nullptr), 0) << "the export reached out to the network";
+    ::close(listener);
 
     // A successful export then replaces it.
     exporter.exportVideo({clip("three.mp4")}, std::nullopt, settingsFor(ExportContainer::mp4), target);
