@@ -53,7 +53,7 @@ void main()
 // so they are taken in one stride without sampling. The march ends where it would
 // have ended step by step, with the same samples from there on.
 constexpr int reachCell = 4;  // depth-map texels per reach-map cell, each way
-constexpr int reachChunk = 16; // march steps one reach-map look-up vouches for
+constexpr int reachChunk = 12; // march steps one reach-map look-up vouches for
 constexpr const char* fragmentSource = R"(#version 300 es
 precision highp float;
 precision highp int;
