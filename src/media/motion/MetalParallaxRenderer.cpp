@@ -47,7 +47,7 @@ void main()
 //
 // On a software rasteriser the march is nearly all of a frame's cost, and most of
 // it is spent far from the subject, where no layer can stop it. The reach map says,
-// per cell of the depth map, the nearest depth any sample of the next `chunk` steps
+// per cell of the depth map, the nearest depth any sample of the next reachChunk steps
 // from there can read (its mask maximum, widened by those steps' length). When even
 // the chunk's last layer stays in front of that, none of its steps can end the march,
 // so they are taken in one stride without sampling. The march ends where it would
