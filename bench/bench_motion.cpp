@@ -145,6 +145,14 @@ int main()
             encode += seconds([&] { writer.append(pixels, 1080 * 4, ClipWriter::Layout::rgba, true); });
         }
         writer.finish();
+        // The shading alone, with no encoder threads competing for the cores.
+        const double shade = seconds([&] {
+            for (std::int64_t i = 0; i < n; ++i) {
+                scene.draw(parallaxUniforms(motion, i, n));
+                scene.readBack();
+            }
+        });
+        line("parallax_shade_ms", shade / n * 1000, "ms");
         line("parallax_draw_ms", draw / n * 1000, "ms");
         line("parallax_readback_ms", readBack / n * 1000, "ms");
         line("parallax_convert_encode_ms", encode / n * 1000, "ms");

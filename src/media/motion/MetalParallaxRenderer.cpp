@@ -14,6 +14,7 @@
 #include <opencv2/imgproc.hpp>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <mutex>
 #include <stdexcept>
@@ -43,6 +44,16 @@ void main()
 // the depth layers along the parallax vector and refine between the last two samples.
 // textureLod, not texture: the march branches per pixel, where implicit derivatives
 // are undefined, and there are no mipmaps to choose from anyway.
+//
+// On a software rasteriser the march is nearly all of a frame's cost, and most of
+// it is spent far from the subject, where no layer can stop it. The reach map says,
+// per cell of the depth map, the nearest depth any sample of the next reachChunk steps
+// from there can read (its mask maximum, widened by those steps' length). When even
+// the chunk's last layer stays in front of that, none of its steps can end the march,
+// so they are taken in one stride without sampling. The march ends where it would
+// have ended step by step, with the same samples from there on.
+constexpr int reachCell = 4;  // depth-map texels per reach-map cell, each way
+constexpr int reachChunk = 12; // march steps one reach-map look-up vouches for
 constexpr const char* fragmentSource = R"(#version 300 es
 precision highp float;
 precision highp int;
@@ -56,10 +67,24 @@ layout(std140) uniform PUniforms {
 };
 uniform sampler2D frameImage;
 uniform sampler2D depthMap;
+uniform sampler2D reachMap;
 in vec2 uv;
 out vec4 colour;
 
+const int reachCell = REACH_CELL;
+const int reachChunk = REACH_CHUNK;
+// Room for the depth map's storage rounding: a stride never trusts the last hair.
+const float reachMargin = 1.0 / 256.0;
+
 float depthAt(vec2 p) { return 1.0 - textureLod(depthMap, p, 0.0).r; }
+
+// Nearest depth any sample within one chunk of steps from p can read.
+float reachAt(vec2 p)
+{
+    ivec2 size = textureSize(depthMap, 0);
+    ivec2 texel = clamp(ivec2(clamp(p, 0.0, 1.0) * vec2(size)), ivec2(0), size - 1);
+    return 1.0 - texelFetch(reachMap, texel / reachCell, 0).r;
+}
 
 void main()
 {
@@ -71,16 +96,32 @@ void main()
     float layerStep = 1.0 / float(layers);
     vec2 dUV = shift / float(layers);
 
+    // Step k samples c = start - k dUV and stops when k layerStep >= its depth d.
+    int k = 0;
     float layer = 0.0;
     vec2 c = start;
-    float d = depthAt(c);
-    for (int k = 0; k < layers; ++k) {
-        if (layer >= d)
-            break;
-        c -= dUV;
-        d = depthAt(c);
-        layer += layerStep;
+    float d = 1.0;
+    bool stopped = false;
+    while (k < layers && !stopped) {
+        int chunkEnd = min(k + reachChunk, layers);
+        if (float(chunkEnd - 1) * layerStep < reachAt(c) - reachMargin) {
+            k = chunkEnd;
+            c = start - float(k) * dUV;
+            layer = float(k) * layerStep;
+            continue;
+        }
+        for (; k < chunkEnd; ++k) {
+            d = depthAt(c);
+            if (layer >= d) {
+                stopped = true;
+                break;
+            }
+            c -= dUV;
+            layer += layerStep;
+        }
     }
+    if (!stopped)
+        d = depthAt(c); // all layers marched: the last point's depth
 
     vec2 previous = c + dUV;
     float after = d - layer;
@@ -90,6 +131,17 @@ void main()
     colour = vec4(textureLod(frameImage, point, 0.0).rgb, 1.0);
 }
 )";
+
+std::string fragmentText()
+{
+    std::string text = fragmentSource;
+    const auto put = [&text](const std::string& name, int value) {
+        text.replace(text.find(name), name.size(), std::to_string(value));
+    };
+    put("REACH_CELL", reachCell);
+    put("REACH_CHUNK", reachChunk);
+    return text;
+}
 
 constexpr const char* brokenSource = "#version 300 es\nthis is not a shader\n";
 
@@ -188,7 +240,9 @@ struct ParallaxScene::State {
     bool current = false;
 
     GLuint program = 0;
-    GLuint textures[2] = {};
+    GLuint textures[3] = {}; // frame image, depth map, reach map
+    cv::Mat mask;              // the depth map as uploaded, 8-bit, 255 nearest
+    cv::Size reach{-1, -1};    // texels the reach map is widened by, each way
     GLuint sampler = 0;
     GLuint uniformBuffer = 0;
     GLsizeiptr uniformSize = sizeof(PUniforms);
@@ -205,7 +259,7 @@ struct ParallaxScene::State {
             glDeleteRenderbuffers(1, &renderbuffer);
             glDeleteBuffers(1, &uniformBuffer);
             glDeleteSamplers(1, &sampler);
-            glDeleteTextures(2, textures);
+            glDeleteTextures(3, textures);
             glDeleteProgram(program);
             eglMakeCurrent(display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
         }
@@ -248,8 +302,8 @@ struct ParallaxScene::State {
         const GLuint vertex = compile(GL_VERTEX_SHADER, vertexSource);
         GLuint fragment = 0;
         try {
-            fragment = compile(GL_FRAGMENT_SHADER,
-                               forced == ParallaxFailure::shaderCompile ? brokenSource : fragmentSource);
+            const std::string text = forced == ParallaxFailure::shaderCompile ? brokenSource : fragmentText();
+            fragment = compile(GL_FRAGMENT_SHADER, text.c_str());
         } catch (...) {
             glDeleteShader(vertex);
             throw;
@@ -272,7 +326,8 @@ struct ParallaxScene::State {
         const GLuint block = glGetUniformBlockIndex(program, "PUniforms");
         const GLint frameImage = glGetUniformLocation(program, "frameImage");
         const GLint depthMap = glGetUniformLocation(program, "depthMap");
-        if (block == GL_INVALID_INDEX || frameImage < 0 || depthMap < 0)
+        const GLint reachMap = glGetUniformLocation(program, "reachMap");
+        if (block == GL_INVALID_INDEX || frameImage < 0 || depthMap < 0 || reachMap < 0)
             throw MetalError(MetalError::Code::encodeFailed);
         const char* names[] = {"offset", "height", "steady", "zoom", "center", "steps"};
         const GLint expected[] = {0, 8, 12, 16, 24, 32};
@@ -293,6 +348,7 @@ struct ParallaxScene::State {
         glUniformBlockBinding(program, block, 0);
         glUniform1i(frameImage, 0);
         glUniform1i(depthMap, 1);
+        glUniform1i(reachMap, 2);
         checkGl("cannot set up the shader");
     }
 
@@ -300,8 +356,12 @@ struct ParallaxScene::State {
     {
         cv::Mat rgba;
         cv::cvtColor(image, rgba, cv::COLOR_BGRA2RGBA);
-        cv::Mat grey = depth.isContinuous() ? depth : depth.clone();
-        glGenTextures(2, textures);
+        mask = depth.isContinuous() ? depth : depth.clone();
+        // Half floats: filtered like the bytes they hold (to well within a byte), and
+        // the software rasteriser filters them faster than 8-bit texels.
+        cv::Mat depthValues;
+        mask.convertTo(depthValues, CV_32F, 1.0 / 255.0);
+        glGenTextures(3, textures);
         glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
         // Rows go up top row first: texture coordinate v = 0 is the image's top.
         glActiveTexture(GL_TEXTURE0);
@@ -309,7 +369,7 @@ struct ParallaxScene::State {
         glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, rgba.cols, rgba.rows, 0, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data);
         glActiveTexture(GL_TEXTURE1);
         glBindTexture(GL_TEXTURE_2D, textures[1]);
-        glTexImage2D(GL_TEXTURE_2D, 0, GL_R8, grey.cols, grey.rows, 0, GL_RED, GL_UNSIGNED_BYTE, grey.data);
+        glTexImage2D(GL_TEXTURE_2D, 0, GL_R16F, depthValues.cols, depthValues.rows, 0, GL_RED, GL_FLOAT, depthValues.data);
         checkGl("cannot upload the frame image or depth map");
 
         // One sampler for both: linear both ways, clamped to the edge, no mipmaps.
@@ -321,6 +381,48 @@ struct ParallaxScene::State {
         glBindSampler(0, sampler);
         glBindSampler(1, sampler);
         checkGl("cannot set up the sampler");
+
+        // The reach map is read texel by texel; it only has to be complete.
+        glActiveTexture(GL_TEXTURE2);
+        glBindTexture(GL_TEXTURE_2D, textures[2]);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+        checkGl("cannot set up the reach map");
+    }
+
+    // Makes sure the reach map covers one chunk of steps of this frame's march: every
+    // depth texel a sample within that many steps of a cell may filter from.
+    void prepareReach(const PUniforms& u)
+    {
+        const int layers = std::max(u.steps, 8);
+        const double span = static_cast<double>(std::min(reachChunk, layers) - 1) / layers;
+        const auto texels = [&](double shift, int side) {
+            const double length = std::abs(static_cast<double>(shift) * u.height) * span * side;
+            // Past the map's side the whole map is in reach; not finite means the same.
+            if (!(length < side))
+                return side;
+            return std::min(side, static_cast<int>(std::ceil(length)) + 3); // +3: the filter's texels, rounding
+        };
+        const cv::Size needed(texels(u.offset[0], mask.cols), texels(u.offset[1], mask.rows));
+        if (needed.width <= reach.width && needed.height <= reach.height)
+            return;
+        reach = {std::max(needed.width, reach.width), std::max(needed.height, reach.height)};
+
+        // Each cell's maximum over itself widened by the reach: one dilation whose
+        // window starts `reach` before the cell's first texel and ends `reach` after its last.
+        cv::Mat widened;
+        const cv::Mat window(2 * reach.height + reachCell, 2 * reach.width + reachCell, CV_8UC1, cv::Scalar(1));
+        cv::dilate(mask, widened, window, cv::Point(reach.width, reach.height), 1, cv::BORDER_REPLICATE);
+        cv::Mat cells((mask.rows + reachCell - 1) / reachCell, (mask.cols + reachCell - 1) / reachCell, CV_8UC1);
+        for (int y = 0; y < cells.rows; ++y)
+            for (int x = 0; x < cells.cols; ++x)
+                cells.at<std::uint8_t>(y, x) = widened.at<std::uint8_t>(y * reachCell, x * reachCell);
+        glActiveTexture(GL_TEXTURE2);
+        glBindTexture(GL_TEXTURE_2D, textures[2]);
+        glTexImage2D(GL_TEXTURE_2D, 0, GL_R8, cells.cols, cells.rows, 0, GL_RED, GL_UNSIGNED_BYTE, cells.data);
+        checkGl("cannot upload the reach map");
     }
 
     void makeTarget()
@@ -371,6 +473,7 @@ int ParallaxScene::height() const { return state_->height; }
 void ParallaxScene::draw(const PUniforms& uniforms)
 {
     State& s = *state_;
+    s.prepareReach(uniforms);
     glBindBuffer(GL_UNIFORM_BUFFER, s.uniformBuffer);
     glBufferSubData(GL_UNIFORM_BUFFER, 0, sizeof uniforms, &uniforms);
     glClearColor(0, 0, 0, 1);
