@@ -22,7 +22,7 @@ struct EncodeError : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-inline constexpr int kMaxDepth = 200;
+inline constexpr int kMaxDepth = 256; // also the depth our searches of untrusted JSON stop at
 
 // Parses UTF-8 JSON text. Refuses nesting deeper than maxDepth before parsing,
 // invalid UTF-8, numbers that overflow a double, and trailing garbage.

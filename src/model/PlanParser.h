@@ -20,7 +20,7 @@ std::optional<json::Json> jsonObject(std::string_view text);
 // Planner and vendor answers are untrusted and may nest JSON inside strings
 // inside JSON; every search stops this many levels down instead of exhausting
 // the stack.
-inline constexpr int kMaxSearchDepth = 256;
+inline constexpr int kMaxSearchDepth = json::kMaxDepth;
 
 // The first object holding `key` (whatever its value), searched depth first: an
 // object before its members, arrays in order, strings parsed with jsonObject.
