@@ -91,8 +91,7 @@ ProjectStore::ProjectStore(std::optional<Project> project, PipelineServices serv
 
 ProjectStore::~ProjectStore()
 {
-    workers_.stopAll();
-    workers_.waitForDone();
+    workers_.shutdown();
     flushAutosave();
 }
 

@@ -18,8 +18,7 @@ Workers::Workers(QObject* owner, int networkThreads)
 
 Workers::~Workers()
 {
-    stopAll();
-    waitForDone();
+    shutdown();
 }
 
 std::shared_ptr<std::stop_source> Workers::start(Pool pool, std::function<ApplyFn(std::stop_token)> work,
@@ -61,16 +60,14 @@ void Workers::post(std::function<void()> fn) const
     QMetaObject::invokeMethod(owner_, std::move(fn), Qt::QueuedConnection);
 }
 
-void Workers::stopAll()
+void Workers::shutdown()
 {
-    std::lock_guard lock(mutex_);
-    shuttingDown_ = true;
-    for (auto& source : active_)
-        source->request_stop();
-}
-
-void Workers::waitForDone()
-{
+    {
+        std::lock_guard lock(mutex_);
+        shuttingDown_ = true;
+        for (auto& source : active_)
+            source->request_stop();
+    }
     network_.waitForDone();
     cpu_.waitForDone();
 }

@@ -42,8 +42,9 @@ public:
     // Posts `fn` to the owner's thread (for progress reports from workers).
     void post(std::function<void()> fn) const;
 
-    void stopAll();
-    void waitForDone();
+    // Asks every job to stop, stops new ones before they begin, and waits for all
+    // of them. Idempotent; the destructor calls it too.
+    void shutdown();
     int activeCount() const;
 
 private:
