@@ -50,10 +50,7 @@ void ProjectStore::processCharacter(const Uuid& id)
 
     // The result belongs to the project open now: its file goes into this
     // project's folder even if the user opens another one meanwhile.
-    const std::filesystem::path target = ProjectLibrary(context_.projectsRoot, *context_.settings)
-                                             .library(project_.id)
-                                             .root()
-        / "characters" / (id.text() + ".png");
+    const std::filesystem::path target = projectFolder(project_.id) / "characters" / (id.text() + ".png");
 
     run(
         "Processing character", Workers::Pool::network,

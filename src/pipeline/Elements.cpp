@@ -87,7 +87,7 @@ void ProjectStore::renderElementsThen(std::function<void(bool)> next)
 
     const Uuid projectID = project_.id;
     const auto folder =
-        ProjectLibrary(context_.projectsRoot, *context_.settings).library(projectID).root() / "elements";
+        projectFolder(projectID) / "elements";
     auto work = [this, plan = *project_.plan, projectID, folder,
                  workflow = services_.config.elementWorkflow](RunReporter& reporter) -> ApplyFn {
         const std::string total = std::to_string(plan.elements.size());

@@ -56,7 +56,7 @@ std::vector<std::string> elementImageURLs(const StoryboardChunk& chunk, const st
 
 std::filesystem::path ProjectStore::framesFolder(const Uuid& projectID) const
 {
-    return ProjectLibrary(context_.projectsRoot, *context_.settings).library(projectID).root() / "frames";
+    return projectFolder(projectID) / "frames";
 }
 
 GeneratedFrame ProjectStore::storeGeneratedFrame(const std::string& imageURL, const std::string& prompt,

@@ -125,7 +125,7 @@ void ProjectStore::renderMotion()
     FrameSequence sequence = frameImageSequence();
     const PixelSize size = clipSize(project_.exportSettings.resolution);
     const Uuid projectID = project_.id;
-    const fs::path clips = ProjectLibrary(context_.projectsRoot, *context_.settings).library(projectID).root() / "clips";
+    const fs::path clips = projectFolder(projectID) / "clips";
     const std::string audio = project_.audioPath;
     RandomSource random = context_.random ? context_.random : systemRandomSource();
     std::shared_ptr<MotionRenderer> renderer = services_.motion;
@@ -160,7 +160,7 @@ void ProjectStore::exportVideo(std::function<void(const fs::path&)> onExported)
     FrameSequence sequence = exportable ? frameImageSequence() : FrameSequence{};
     const PixelSize size = clipSize(project_.exportSettings.resolution);
     const Uuid projectID = project_.id;
-    const fs::path root = ProjectLibrary(context_.projectsRoot, *context_.settings).library(projectID).root();
+    const fs::path root = projectFolder(projectID);
     const fs::path clips = root / "clips";
     const ExportSettings settings = project_.exportSettings;
     const fs::path folder = settings.destinationFolder.empty() ? root / "exports" : fs::path(settings.destinationFolder);

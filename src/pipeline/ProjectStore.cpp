@@ -61,7 +61,7 @@ ProjectStore::ProjectStore(std::optional<Project> project, PipelineServices serv
     , workers_(this)
 {
     Q_ASSERT(context_.settings);
-    ProjectLibrary library(context_.projectsRoot, *context_.settings);
+    const ProjectLibrary library = this->library();
 
     // The project: the one given, else the last one saved, else the sample.
     if (project)
@@ -129,10 +129,20 @@ void ProjectStore::projectDidChange()
     autosaveTimer_.start(); // restarts the quiet second
 }
 
+ProjectLibrary ProjectStore::library() const
+{
+    return ProjectLibrary(context_.projectsRoot, *context_.settings);
+}
+
+std::filesystem::path ProjectStore::projectFolder(const Uuid& projectID) const
+{
+    return library().library(projectID).root();
+}
+
 bool ProjectStore::saveQuietly(const Project& project)
 {
     try {
-        ProjectLibrary(context_.projectsRoot, *context_.settings).save(project);
+        library().save(project);
         return true;
     } catch (const std::exception& e) {
         logLine("Autosave", std::string("saving failed: ") + e.what());
@@ -143,7 +153,7 @@ bool ProjectStore::saveQuietly(const Project& project)
 void ProjectStore::autosave()
 {
     try {
-        ProjectLibrary(context_.projectsRoot, *context_.settings).save(project_);
+        library().save(project_);
         emit projectSaved();
     } catch (const std::exception& e) {
         // A lost save is lost work: say so. The next change tries again.
@@ -422,10 +432,9 @@ void ProjectStore::openProject(const Uuid& id)
 {
     if (id == project_.id)
         return;
-    ProjectLibrary library(context_.projectsRoot, *context_.settings);
     std::optional<Project> loaded;
     try {
-        loaded = library.loadProject(id);
+        loaded = library().loadProject(id);
     } catch (const std::exception&) {
     }
     if (!loaded) {
@@ -443,7 +452,7 @@ void ProjectStore::openProject(const Uuid& id)
 void ProjectStore::refreshSavedProjects()
 {
     std::vector<ProjectRef> refs;
-    for (const Project& p : ProjectLibrary(context_.projectsRoot, *context_.settings).listProjects())
+    for (const Project& p : library().listProjects())
         refs.push_back({p.id, p.title.empty() ? "Untitled" : p.title, static_cast<long long>(p.framedCount()),
                         static_cast<long long>(p.chunks.size()), p.updatedAt});
     if (refs != savedProjects_) {

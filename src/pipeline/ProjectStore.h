@@ -1,5 +1,6 @@
 #pragma once
 
+#include "model/MediaLibrary.h"
 #include "model/Project.h"
 #include "model/Settings.h"
 #include "cloud/FalClient.h"
@@ -403,6 +404,9 @@ private:
     // records it on the main thread.
     ApplyFn runFrameJob(const FrameJob& job, const FalClient::StatusCallback& onStatus, std::stop_token stop);
     std::filesystem::path framesFolder(const Uuid& projectID) const;
+    // The library of saved projects, and the folder of one project in it.
+    ProjectLibrary library() const;
+    std::filesystem::path projectFolder(const Uuid& projectID) const;
     // Worker side: downloads a result image into the frames folder under a new
     // frame id and returns the record for it.
     static GeneratedFrame storeGeneratedFrame(const std::string& imageURL, const std::string& prompt,
