@@ -21,6 +21,8 @@
 #include <optional>
 
 Q_IMPORT_QML_PLUGIN(Verseloom_DesignPlugin)
+Q_IMPORT_QML_PLUGIN(Verseloom_SupportPlugin)
+Q_IMPORT_QML_PLUGIN(Verseloom_ScreensPlugin)
 Q_IMPORT_QML_PLUGIN(Verseloom_AppPlugin)
 
 namespace {

@@ -14,6 +14,8 @@
 #include <gtest/gtest.h>
 
 Q_IMPORT_QML_PLUGIN(Verseloom_DesignPlugin)
+Q_IMPORT_QML_PLUGIN(Verseloom_SupportPlugin)
+Q_IMPORT_QML_PLUGIN(Verseloom_ScreensPlugin)
 Q_IMPORT_QML_PLUGIN(Verseloom_AppPlugin)
 
 using namespace vl;
