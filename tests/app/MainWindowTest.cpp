@@ -122,7 +122,7 @@ TEST(MainWindow, TappingARowSwitchesTheStageAndTheScreen)
     w.settle();
     bool showsMotion = false;
     for (auto* text : w.window->findChildren<QQuickItem*>("title"))
-        showsMotion = showsMotion || text->property("text").toString() == "Motion";
+        showsMotion = showsMotion || text->property("text").toString() == "Parallax motion.";
     EXPECT_TRUE(showsMotion);
     EXPECT_TRUE(w.warnings.isEmpty()) << w.warnings.join('\n').toStdString();
 }

@@ -1,0 +1,112 @@
+import QtQuick
+import QtQuick.Controls
+import QtQuick.Layouts
+import QtQuick.Shapes
+import QtMultimedia
+import Verseloom.Design
+import Verseloom.Support
+
+// Plays one motion clip, letterboxed, with its own inline controls. It never starts by
+// itself: a new source replaces the old one and waits, paused, on its first picture.
+// The source must only change when the clip does; the same source keeps playing.
+Rectangle {
+    id: clipPlayer
+
+    property url source
+    readonly property alias player: player
+    readonly property alias videoOutput: output
+
+    color: "black"
+
+    MediaPlayer {
+        id: player
+        videoOutput: output
+        source: clipPlayer.source
+        // Paused at the start, so the first picture shows instead of black.
+        onSourceChanged: if (source.toString() !== "") pause()
+    }
+
+    VideoOutput {
+        id: output
+        anchors.fill: parent
+        fillMode: VideoOutput.PreserveAspectFit
+    }
+
+    Rectangle {
+        objectName: "playerControls"
+        anchors.left: parent.left
+        anchors.right: parent.right
+        anchors.bottom: parent.bottom
+        height: 36
+        color: Qt.rgba(0, 0, 0, 0.55)
+
+        RowLayout {
+            anchors.fill: parent
+            anchors.leftMargin: 10
+            anchors.rightMargin: 12
+            spacing: 10
+
+            AbstractButton {
+                id: playButton
+                objectName: "playButton"
+                readonly property bool playing: player.playbackState === MediaPlayer.PlayingState
+                implicitWidth: 24
+                implicitHeight: 24
+                onClicked: {
+                    if (playing) {
+                        player.pause();
+                    } else {
+                        if (player.position >= player.duration && player.duration > 0)
+                            player.position = 0;
+                        player.play();
+                    }
+                }
+                background: null
+                contentItem: Item {
+                    // Pause: two bars. Play: a triangle.
+                    Row {
+                        anchors.centerIn: parent
+                        spacing: 4
+                        visible: playButton.playing
+                        Rectangle { width: 4; height: 14; radius: 1; color: Theme.cream }
+                        Rectangle { width: 4; height: 14; radius: 1; color: Theme.cream }
+                    }
+                    Shape {
+                        anchors.centerIn: parent
+                        width: 12
+                        height: 14
+                        visible: !playButton.playing
+                        ShapePath {
+                            fillColor: Theme.cream
+                            strokeColor: "transparent"
+                            startX: 0; startY: 0
+                            PathLine { x: 12; y: 7 }
+                            PathLine { x: 0; y: 14 }
+                            PathLine { x: 0; y: 0 }
+                        }
+                    }
+                }
+            }
+
+            Slider {
+                id: scrubber
+                objectName: "scrubber"
+                Layout.fillWidth: true
+                from: 0
+                to: Math.max(1, player.duration)
+                value: player.position
+                enabled: player.seekable
+                onMoved: player.position = value
+                palette.highlight: Theme.lime
+            }
+
+            Text {
+                objectName: "playerTime"
+                text: Format.minutesSecondsHundredths(player.position / 1000)
+                font.family: "monospace"
+                font.pixelSize: 11
+                color: Theme.cream
+            }
+        }
+    }
+}

@@ -1,0 +1,77 @@
+#include "screens/MotionControlsModel.h"
+
+namespace vl::screens {
+
+MotionState motionState(const Project& project, bool busy, std::optional<double> progress)
+{
+    MotionState s;
+    s.total = static_cast<long long>(project.chunks.size());
+    s.framed = static_cast<long long>(project.framedCount());
+    for (const StoryboardChunk& chunk : project.chunks) {
+        if (chunk.frame && chunk.frame->motionClipPath)
+            ++s.clipsRendered;
+    }
+    const QString counts = decimal(s.framed) + QLatin1Char('/') + decimal(s.total);
+    if (s.total == 0 || s.framed == 0) {
+        s.notice = MotionState::Notice::nothingFramed;
+        s.noticeSymbol = QStringLiteral("exclamationmark.triangle.fill");
+        s.noticeText = QStringLiteral("Generate or import at least one frame first — %1 so far.").arg(counts);
+    } else if (s.framed < s.total) {
+        s.notice = MotionState::Notice::someMissing;
+        s.noticeSymbol = QStringLiteral("info.circle.fill");
+        s.noticeText = counts
+            + QStringLiteral(" frames generated. Missing frames will be filled with rotating instrumental "
+                             "(no-lyric) clips so the full song still exports.");
+    }
+    s.framesText = decimal(s.framed) + QStringLiteral(" frames · each clip's length matches its timing");
+    s.clipText = s.clipsRendered == s.total && s.total > 0
+        ? QStringLiteral("All clips rendered")
+        : QStringLiteral("%1 of %2 clips rendered").arg(decimal(s.clipsRendered), decimal(s.total));
+    s.canRender = s.total > 0 && s.framed >= 1 && !busy;
+    s.canPreview = s.total > 0 && s.framed >= 1;
+    s.showsMeter = busy && progress.has_value();
+    s.progress = s.showsMeter ? *progress : 0;
+    return s;
+}
+
+MotionControlsModel::MotionControlsModel(QObject* parent)
+    : ScreenModel(parent)
+{
+}
+
+MotionControlsModel::MotionControlsModel(ScreenServices& services, QObject* parent)
+    : ScreenModel(parent)
+{
+    setServices(&services);
+}
+
+bool MotionControlsModel::refresh()
+{
+    if (!store())
+        return false;
+    auto next = motionState(store()->project(), store()->isBusy(), store()->taskProgress());
+    if (next == state_)
+        return false;
+    state_ = std::move(next);
+    return true;
+}
+
+void MotionControlsModel::renderMotion()
+{
+    if (store() && state_.canRender)
+        store()->renderMotion();
+}
+
+void MotionControlsModel::goToFrames()
+{
+    if (store())
+        store()->setSelectedStage(PipelineStage::frames);
+}
+
+void MotionControlsModel::goToPreview()
+{
+    if (store() && state_.canPreview)
+        store()->setSelectedStage(PipelineStage::preview);
+}
+
+} // namespace vl::screens

@@ -1,0 +1,133 @@
+#pragma once
+
+// The main window loaded in-process over a store of the test's own, with a desktop and
+// a file picker that the test answers for, and a renderer and exporter that make real
+// (tiny) clips and videos. For the stage pages' window tests.
+
+#include "AppFixtures.h"
+
+#include "app/AppShell.h"
+#include "fakes/FakeDesktop.h"
+#include "media/export/VideoExporter.h"
+#include "pipeline/ClipFixtures.h"
+
+#include <QQmlApplicationEngine>
+#include <QQuickItem>
+#include <QQuickWindow>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+
+namespace vl::testing {
+
+struct PageWindow {
+    explicit PageWindow(std::optional<Project> project, bool realServices = true)
+    {
+        PipelineServices services;
+        if (realServices) {
+            services.motion = renderer;
+            services.exporter = std::make_shared<VideoExporter>();
+        }
+        store = h.make(std::move(project), std::move(services));
+        shell = std::make_unique<app::AppShell>(*store, &desktop, &picker);
+        engine = std::make_unique<QQmlApplicationEngine>();
+        QObject::connect(engine.get(), &QQmlEngine::warnings, [this](const QList<QQmlError>& list) {
+            for (const auto& w : list)
+                warnings << w.toString();
+        });
+        window = shell->load(*engine);
+        if (window)
+            exposed = QTest::qWaitForWindowExposed(window);
+    }
+
+    // Searches the visual tree: list delegates are not QObject children of the window.
+    QQuickItem* item(const char* name) const { return findItem(window->contentItem(), name); }
+    static QQuickItem* findItem(QQuickItem* root, const char* name)
+    {
+        if (root->objectName() == QLatin1String(name) && root->isVisible())
+            return root;
+        for (QQuickItem* child : root->childItems())
+            if (QQuickItem* found = findItem(child, name))
+                return found;
+        return nullptr;
+    }
+    QString text(const char* name) const
+    {
+        QQuickItem* found = item(name);
+        return found ? found->property("text").toString() : QStringLiteral("<%1 not shown>").arg(name);
+    }
+    bool enabled(const char* name) const
+    {
+        QQuickItem* found = item(name);
+        return found && found->isEnabled();
+    }
+
+    void tap(QQuickItem* target) const
+    {
+        const QPointF centre = target->mapToScene(QPointF(target->width() / 2, target->height() / 2));
+        QTest::mouseClick(window, Qt::LeftButton, {}, centre.toPoint());
+    }
+    // Scrolls the stage area so the item is in view, then taps it.
+    void tapInStage(const char* name)
+    {
+        QQuickItem* target = item(name);
+        ASSERT_NE(target, nullptr) << name;
+        QQuickItem* area = item("stageArea");
+        const QPointF inContent = target->mapToItem(area->property("contentItem").value<QQuickItem*>(), QPointF());
+        const double maxY = std::max(0.0, area->property("contentHeight").toDouble() - area->height());
+        area->setProperty("contentY", std::clamp(inContent.y() - area->height() / 2, 0.0, maxY));
+        spin(50);
+        tap(target);
+    }
+
+    void select(PipelineStage stage)
+    {
+        store->setSelectedStage(stage);
+        settle();
+    }
+
+    // Lets bindings and rendering catch up; with WINDOW_SHOTS set, leaves a picture.
+    void settle(const char* shotName = nullptr) const
+    {
+        spin(150);
+        const QString folder = qEnvironmentVariable("WINDOW_SHOTS");
+        if (shotName && !folder.isEmpty())
+            window->grabWindow().save(folder + "/" + shotName + ".png");
+    }
+
+    StoreHarness h;
+    std::shared_ptr<RecordingRenderer> renderer = std::make_shared<RecordingRenderer>();
+    test::FakeDesktop desktop;
+    test::FakeFilePicker picker;
+    std::unique_ptr<ProjectStore> store;
+    std::unique_ptr<app::AppShell> shell; // declared before the engine: outlives it
+    std::unique_ptr<QQmlApplicationEngine> engine;
+    QQuickWindow* window = nullptr;
+    bool exposed = false;
+    QStringList warnings;
+};
+
+// `total` chunks of half a second, the first `framed` with real pictures, and a
+// transcript as long as the chunks.
+inline Project renderableProject(const StoreHarness& h, int total, int framed)
+{
+    Project p = projectWithChunks(total, framed);
+    for (int i = 0; i < total; ++i) {
+        auto& c = p.chunks[static_cast<std::size_t>(i)];
+        c.start = i * 0.5;
+        c.end = c.start + 0.5;
+        if (c.frame)
+            c.frame->localPath = writePicture(h.folder.path() / ("pic" + std::to_string(i) + ".png"), 30 + 40 * i);
+        TranscriptSegment line;
+        line.text = c.lyricExcerpt;
+        line.start = c.start;
+        line.end = c.end;
+        p.transcript.push_back(line);
+    }
+    return p;
+}
+
+} // namespace vl::testing

@@ -1,0 +1,165 @@
+#include "app/AppFixtures.h"
+#include "fakes/FakeDesktop.h"
+#include "screens/ScreenServices.h"
+#include "design/Intent.h"
+#include "screens/PreviewTimelineModel.h"
+
+#include <QSignalSpy>
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+using namespace vl;
+using namespace vl::screens;
+using vl::testing::projectWithChunks;
+using vl::testing::StoreHarness;
+
+namespace {
+
+struct Page {
+    explicit Page(Project project)
+    {
+        store = h.make(std::move(project));
+        services = std::make_unique<screens::ScreenServices>(*store, picker, desktop);
+        model = std::make_unique<PreviewTimelineModel>(*services);
+    }
+    QString idOf(std::size_t i) const { return QString::fromStdString(store->project().chunks[i].id.text()); }
+    // A clip file of `bytes` bytes (not a real movie: only its size matters here).
+    std::string clip(const std::string& name, int bytes) const
+    {
+        const auto path = h.folder.path() / name;
+        std::ofstream(path) << std::string(static_cast<std::size_t>(bytes), 'x');
+        return path.string();
+    }
+    StoreHarness h;
+    test::FakeFilePicker picker;
+    test::FakeDesktop desktop;
+    std::unique_ptr<ProjectStore> store;
+    std::unique_ptr<screens::ScreenServices> services;
+    std::unique_ptr<PreviewTimelineModel> model;
+};
+
+Project withTranscriptEnd(Project p, double end)
+{
+    TranscriptSegment segment;
+    segment.text = "last";
+    segment.start = 0;
+    segment.end = end;
+    p.transcript.push_back(segment);
+    return p;
+}
+
+} // namespace
+
+TEST(PreviewTimelineModel, ChipAndExportFollowTheFrames)
+{
+    struct Case {
+        int total, framed;
+        const char* chip;
+        int intent;
+        bool canExport;
+    } cases[] = {
+        {0, 0, "0/0 accepted", design::Intent::Pending, false},
+        {3, 0, "0/3 accepted", design::Intent::Pending, false},
+        {4, 2, "2/4 accepted", design::Intent::Pending, true},
+        {4, 4, "Sequence complete", design::Intent::Good, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.chip);
+        const PreviewState s = previewState(projectWithChunks(c.total, c.framed), std::nullopt);
+        EXPECT_EQ(s.chipText.toStdString(), c.chip);
+        EXPECT_EQ(s.chipIntent, c.intent);
+        EXPECT_EQ(s.canExport, c.canExport);
+    }
+}
+
+TEST(PreviewTimelineModel, NoChunksShowNothingToPreview)
+{
+    const PreviewState s = previewState(projectWithChunks(0, 0), std::nullopt);
+    EXPECT_EQ(s.stage, PreviewState::Stage::empty);
+    EXPECT_TRUE(s.shownChunkID.isEmpty());
+    EXPECT_EQ(s.timeText, "0:00.00");
+    EXPECT_EQ(s.durationText, "0:00");
+}
+
+TEST(PreviewTimelineModel, NoOrAStaleSelectionShowsTheFirstChunkAtZero)
+{
+    Project p = projectWithChunks(3, 3);
+    p.chunks[0].start = 12.5;
+    const Uuid gone = Uuid::random();
+    for (const std::optional<Uuid>& selection : {std::optional<Uuid>(), std::optional<Uuid>(gone)}) {
+        const PreviewState s = previewState(p, selection);
+        EXPECT_EQ(s.shownChunkID.toStdString(), p.chunks[0].id.text());
+        EXPECT_EQ(s.stage, PreviewState::Stage::still);
+        EXPECT_EQ(s.timeText, "0:00.00") << "only a selected chunk's start is shown";
+    }
+}
+
+TEST(PreviewTimelineModel, TimesOfTheSelectedChunkAndTheSong)
+{
+    Project p = withTranscriptEnd(projectWithChunks(2, 1), 200);
+    p.chunks[1].start = 75.5;
+    const PreviewState s = previewState(p, p.chunks[1].id);
+    EXPECT_EQ(s.shownChunkID.toStdString(), p.chunks[1].id.text());
+    EXPECT_EQ(s.timeText, "1:15.50");
+    EXPECT_EQ(s.durationText, "3:20");
+    EXPECT_FALSE(s.shownHasFrame);
+    EXPECT_EQ(s.shownText, "LINE 2");
+    EXPECT_EQ(s.stage, PreviewState::Stage::still);
+}
+
+TEST(PreviewTimelineModel, OnlyAClipWithContentIsPlayed)
+{
+    Page page(projectWithChunks(3, 3));
+    const std::string empty = page.clip("empty.mov", 0);
+    const std::string good = page.clip("good.mov", 64);
+    page.store->editProject([&](Project& p) {
+        p.chunks[0].frame->motionClipPath = empty;
+        p.chunks[1].frame->motionClipPath = good;
+        p.chunks[2].frame->motionClipPath = (page.h.folder.path() / "missing.mov").string();
+    });
+    // A 0-byte clip: the still frame (the thumbnail's badge reads the path, not the file).
+    EXPECT_FALSE(page.model->showsPlayer());
+    EXPECT_TRUE(page.model->showsStill());
+    EXPECT_TRUE(page.model->clipUrl().isEmpty());
+    EXPECT_EQ(page.model->shownLocalPath().toStdString(), "/frames/0.png");
+
+    page.model->select(page.idOf(1));
+    EXPECT_TRUE(page.model->showsPlayer());
+    EXPECT_EQ(page.model->clipUrl(), QUrl::fromLocalFile(QString::fromStdString(good)));
+
+    page.model->select(page.idOf(2));
+    EXPECT_TRUE(page.model->showsStill()) << "a missing clip falls back to the still";
+}
+
+TEST(PreviewTimelineModel, TheClipUrlIsSignalledOnlyWhenItChanges)
+{
+    Page page(projectWithChunks(2, 2));
+    const std::string a = page.clip("a.mov", 10);
+    const std::string b = page.clip("b.mov", 10);
+    page.store->editProject([&](Project& p) {
+        p.chunks[0].frame->motionClipPath = a;
+        p.chunks[1].frame->motionClipPath = b;
+    });
+    QSignalSpy clipChanges(page.model.get(), &PreviewTimelineModel::clipUrlChanged);
+    page.model->select(page.idOf(0)); // the first chunk was shown already
+    page.store->editProject([](Project& p) { p.title = "Another title"; });
+    page.store->editProject([](Project& p) { p.chunks[1].renderedText = "CHANGED"; });
+    EXPECT_EQ(clipChanges.count(), 0) << "redraws for other reasons keep the player's source";
+
+    page.model->select(page.idOf(1));
+    EXPECT_EQ(clipChanges.count(), 1);
+    EXPECT_EQ(page.model->clipUrl(), QUrl::fromLocalFile(QString::fromStdString(b)));
+    EXPECT_EQ(page.store->selectedChunkIDText(), page.idOf(1)) << "the selection lives in the store";
+}
+
+TEST(PreviewTimelineModel, ExportLeadsToTheExportPageOnlyWithAFrame)
+{
+    Page none(projectWithChunks(2, 0));
+    none.model->goToExport();
+    EXPECT_NE(none.store->selectedStage(), PipelineStage::exportVideo);
+    Page some(projectWithChunks(2, 1));
+    some.model->goToExport();
+    EXPECT_EQ(some.store->selectedStage(), PipelineStage::exportVideo);
+}
