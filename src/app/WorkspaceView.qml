@@ -193,10 +193,30 @@ Item {
                     x: 24
                     y: 24
                     width: stageArea.width - 48
-                    sourceComponent: placeholderScreen
+                    sourceComponent: workspaceView.screenFor(workspace.selectedStage)
                 }
             }
         }
+    }
+
+    // The screen of each stage (stage numbers in sidebar order). A stage without a
+    // screen of its own shows the placeholder.
+    function screenFor(stage) {
+        switch (stage) {
+        // From import to the storyboard.
+        case 0: return placeholderScreen // intake
+        case 1: return placeholderScreen // timing
+        case 2: return placeholderScreen // characters
+        case 3: return placeholderScreen // storyboard
+        case 5: return placeholderScreen // style
+
+        // From frames to export.
+        case 4: return placeholderScreen // frames
+        case 6: return placeholderScreen // motion
+        case 7: return placeholderScreen // preview
+        case 8: return placeholderScreen // export
+        }
+        return placeholderScreen
     }
 
     Component {
