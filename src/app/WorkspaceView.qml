@@ -2,6 +2,7 @@ import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
 import Verseloom.Design
+import Verseloom.Screens
 
 // The content of the main window: stage sidebar, top bar, the selected stage's
 // screen, and the status capsule floating over everything. Every text, count and
@@ -204,11 +205,11 @@ Item {
     function screenFor(stage) {
         switch (stage) {
         // From import to the storyboard.
-        case 0: return placeholderScreen // intake
-        case 1: return placeholderScreen // timing
-        case 2: return placeholderScreen // characters
-        case 3: return placeholderScreen // storyboard
-        case 5: return placeholderScreen // style
+        case 0: return intakeScreen
+        case 1: return timingScreen
+        case 2: return charactersScreen
+        case 3: return storyboardScreen
+        case 5: return styleScreen
 
         // From frames to export.
         case 4: return placeholderScreen // frames
@@ -218,6 +219,12 @@ Item {
         }
         return placeholderScreen
     }
+
+    Component { id: intakeScreen; IntakeView {} }
+    Component { id: timingScreen; TimingReviewView {} }
+    Component { id: charactersScreen; CharacterManagerView {} }
+    Component { id: storyboardScreen; StoryboardView {} }
+    Component { id: styleScreen; StyleGuidanceView {} }
 
     Component {
         id: placeholderScreen
