@@ -106,6 +106,9 @@ int main(int argc, char** argv)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    // The preview page plays H.264 clips, which only the FFmpeg backend can here.
+    if (qEnvironmentVariableIsEmpty("QT_MEDIA_BACKEND"))
+        qputenv("QT_MEDIA_BACKEND", "ffmpeg");
     QGuiApplication app(argc, argv);
     for (const auto& group : vl::bench::screensGroups())
         group.run();

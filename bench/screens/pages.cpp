@@ -23,11 +23,18 @@
 #include <QTimer>
 #include <QVideoFrame>
 #include <QVideoSink>
+#include <QtQml/qqmlextensionplugin.h>
 
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <vector>
+
+// The main window's QML modules are linked in statically.
+Q_IMPORT_QML_PLUGIN(Verseloom_DesignPlugin)
+Q_IMPORT_QML_PLUGIN(Verseloom_SupportPlugin)
+Q_IMPORT_QML_PLUGIN(Verseloom_ScreensPlugin)
+Q_IMPORT_QML_PLUGIN(Verseloom_AppPlugin)
 
 using namespace vl;
 namespace fs = std::filesystem;

@@ -7,7 +7,7 @@
 
 namespace vl::app {
 
-AppShell::AppShell(ProjectStore& store)
+AppShell::AppShell(ProjectStore& store, support::Desktop* desktop, support::FilePicker* filePicker)
     : store_(store)
     , workspace_(&store)
     , menuCommands_(&store)
@@ -15,6 +15,8 @@ AppShell::AppShell(ProjectStore& store)
     , characters_(&store)
     , transcript_(&store)
     , elements_(&store)
+    , desktop_(desktop ? desktop : &support::systemDesktop())
+    , givenFilePicker_(filePicker)
 {
 }
 
@@ -43,14 +45,17 @@ QQuickWindow* AppShell::load(QQmlApplicationEngine& engine)
     context->setContextProperty(QStringLiteral("projectTranscript"), &transcript_);
     context->setContextProperty(QStringLiteral("projectElements"), &elements_);
     // Dialogs are made in this engine; they sit over the window once it exists.
-    filePicker_ = std::make_unique<support::QmlFilePicker>(engine);
-    screenServices_ = std::make_unique<screens::ScreenServices>(store_, *filePicker_, support::systemDesktop());
+    if (!givenFilePicker_)
+        filePicker_ = std::make_unique<support::QmlFilePicker>(engine);
+    screenServices_ = std::make_unique<screens::ScreenServices>(
+        store_, givenFilePicker_ ? *givenFilePicker_ : *filePicker_, *desktop_);
     context->setContextProperty(QStringLiteral("screenServices"), screenServices_.get());
 
     engine.load(mainWindowUrl());
     const auto roots = engine.rootObjects();
     QQuickWindow* window = roots.isEmpty() ? nullptr : qobject_cast<QQuickWindow*>(roots.constFirst());
-    filePicker_->setParentWindow(window);
+    if (filePicker_)
+        filePicker_->setParentWindow(window);
     return window;
 }
 

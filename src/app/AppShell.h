@@ -26,7 +26,9 @@ namespace vl::app {
 // for the stage screens' models).
 class AppShell {
 public:
-    explicit AppShell(ProjectStore& store);
+    // Without a desktop or a file picker of the caller's, the system's are used.
+    explicit AppShell(ProjectStore& store, support::Desktop* desktop = nullptr,
+                      support::FilePicker* filePicker = nullptr);
 
     static QUrl mainWindowUrl();
 
@@ -52,6 +54,8 @@ private:
     CharacterListModel characters_;
     TranscriptListModel transcript_;
     ElementListModel elements_;
+    support::Desktop* desktop_;
+    support::FilePicker* givenFilePicker_;
     std::unique_ptr<support::QmlFilePicker> filePicker_;
     std::unique_ptr<screens::ScreenServices> screenServices_;
 };

@@ -176,6 +176,27 @@ bool ProjectListModel::write(Project&, const QString&, int, const QVariant&) con
     return false;
 }
 
+void ProjectListModel::updateFields(std::vector<Row>& next)
+{
+    for (std::size_t j = 0; j < next.size(); ++j) {
+        Row& shown = rows_[j];
+        // A row rebuilt from nothing new shares its values with the one shown.
+        if (shown.values.constData() == next[j].values.constData())
+            continue;
+        QList<int> roles;
+        for (int f = 0; f < next[j].values.size(); ++f) {
+            if (f >= shown.values.size() || shown.values[f] != next[j].values[f])
+                roles << Qt::UserRole + 1 + f;
+        }
+        // Equal values are taken too, so the row shares them with its next rebuild.
+        shown = std::move(next[j]);
+        if (!roles.isEmpty()) {
+            const QModelIndex at = index(static_cast<int>(j));
+            emit dataChanged(at, at, roles);
+        }
+    }
+}
+
 void ProjectListModel::replaceAll(std::vector<Row> rows)
 {
     beginResetModel();
@@ -190,7 +211,13 @@ void ProjectListModel::sync()
     std::vector<Row> next = rowsNow();
     const int countBefore = count();
 
-    if (hasDuplicates(next) || hasDuplicates(rows_)) {
+    // The usual edit keeps every record where it was: only fields can differ.
+    const bool sameRecords = next.size() == rows_.size()
+        && std::equal(next.begin(), next.end(), rows_.begin(),
+                      [](const Row& a, const Row& b) { return a.id == b.id; });
+    if (sameRecords && !rowsHaveDuplicates_) {
+        updateFields(next);
+    } else if (hasDuplicates(next) || hasDuplicates(rows_)) {
         // Ids are how rows are matched; without unique ones only a reset is honest.
         replaceAll(std::move(next));
     } else {
@@ -235,21 +262,11 @@ void ProjectListModel::sync()
                 endInsertRows();
             }
             // 4. Changed fields of the rows that stayed.
-            for (std::size_t j = 0; j < next.size(); ++j) {
-                Row& shown = rows_[j];
-                QList<int> roles;
-                for (int f = 0; f < next[j].values.size(); ++f) {
-                    if (f >= shown.values.size() || shown.values[f] != next[j].values[f])
-                        roles << Qt::UserRole + 1 + f;
-                }
-                if (!roles.isEmpty()) {
-                    shown = std::move(next[j]);
-                    const QModelIndex at = index(static_cast<int>(j));
-                    emit dataChanged(at, at, roles);
-                }
-            }
+            updateFields(next);
         }
     }
+    if (!sameRecords)
+        rowsHaveDuplicates_ = hasDuplicates(rows_);
 
     if (count() != countBefore)
         emit countChanged();
@@ -261,7 +278,8 @@ ChunkListModel::ChunkListModel(ProjectStore* store, QObject* parent)
     : ProjectListModel(store,
                        {"chunkID", "index", "chunkNumber", "start", "end", "lyricExcerpt", "renderedText", "surface",
                         "primaryCharacterInFrame", "elementIdsUsed", "imagePrompt", "videoPrompt", "characterID",
-                        "hasFrame", "frameImagePath", "canUndo", "canRedo"},
+                        "hasFrame", "frameImagePath", "canUndo", "canRedo", "frameRemoteURL", "frameEditRequest",
+                        "undoCount", "redoCount", "motionClipPath"},
                        parent)
 {
     sync();
@@ -269,15 +287,33 @@ ChunkListModel::ChunkListModel(ProjectStore* store, QObject* parent)
 
 std::vector<ProjectListModel::Row> ChunkListModel::rowsNow() const
 {
+    // A chunk equal to the one a row was last built from keeps that row as it is
+    // (its values shared, so the comparison in sync skips it); only changed chunks
+    // are turned into text again. A long storyboard then costs little per edit.
+    const std::vector<StoryboardChunk>& chunks = store().project().chunks;
     std::vector<Row> rows;
-    for (const StoryboardChunk& c : store().project().chunks) {
+    rows.reserve(chunks.size());
+    builtFrom_.resize(chunks.size());
+    builtRows_.resize(chunks.size());
+    for (std::size_t i = 0; i < chunks.size(); ++i) {
+        const StoryboardChunk& c = chunks[i];
+        if (builtFrom_[i] && *builtFrom_[i] == c) {
+            rows.push_back(builtRows_[i]);
+            continue;
+        }
         rows.push_back({idText(c.id),
                         {idText(c.id), QVariant::fromValue<qlonglong>(c.index),
                          QVariant::fromValue<qlonglong>(c.chunkNumber), c.start, c.end, text(c.lyricExcerpt),
                          text(c.renderedText), text(c.surface), c.primaryCharacterInFrame, textList(c.elementIdsUsed),
                          text(c.imagePrompt), text(c.videoPrompt), c.characterID ? idText(*c.characterID) : QString(),
                          c.frame.has_value(), c.frame ? text(c.frame->localPath) : QString(), !c.undoStack.empty(),
-                         !c.redoStack.empty()}});
+                         !c.redoStack.empty(), c.frame ? optionalText(c.frame->remoteURL) : QVariant(QString()),
+                         c.frame ? optionalText(c.frame->editRequest) : QVariant(QString()),
+                         QVariant::fromValue<qlonglong>(static_cast<qlonglong>(c.undoStack.size())),
+                         QVariant::fromValue<qlonglong>(static_cast<qlonglong>(c.redoStack.size())),
+                         c.frame ? optionalText(c.frame->motionClipPath) : QVariant(QString())}});
+        builtFrom_[i] = c;
+        builtRows_[i] = rows.back();
     }
     return rows;
 }

@@ -68,10 +68,13 @@ protected:
 
 private:
     void replaceAll(std::vector<Row> rows);
+    // Signals the fields of `next` that differ from the rows shown, row for row.
+    void updateFields(std::vector<Row>& next);
 
     QPointer<ProjectStore> store_;
     QList<QByteArray> fields_;
     std::vector<Row> rows_;
+    bool rowsHaveDuplicates_ = false;
 };
 
 // The project's chunks, in stored order.
@@ -83,6 +86,11 @@ public:
 protected:
     std::vector<Row> rowsNow() const override;
     bool write(Project& project, const QString& id, int field, const QVariant& value) const override;
+
+private:
+    // Position by position: the chunk each row was last built from, and that row.
+    mutable std::vector<std::optional<StoryboardChunk>> builtFrom_;
+    mutable std::vector<Row> builtRows_;
 };
 
 // The project's characters, in stored order; `isPrimary` marks the primary one. The

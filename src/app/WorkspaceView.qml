@@ -212,10 +212,10 @@ Item {
         case 5: return styleScreen
 
         // From frames to export.
-        case 4: return placeholderScreen // frames
-        case 6: return placeholderScreen // motion
-        case 7: return placeholderScreen // preview
-        case 8: return placeholderScreen // export
+        case 4: return framesScreen
+        case 6: return motionScreen
+        case 7: return previewScreen
+        case 8: return exportScreen
         }
         return placeholderScreen
     }
@@ -225,6 +225,10 @@ Item {
     Component { id: charactersScreen; CharacterManagerView {} }
     Component { id: storyboardScreen; StoryboardView {} }
     Component { id: styleScreen; StyleGuidanceView {} }
+    Component { id: framesScreen; FrameReviewView { viewport: stageArea } }
+    Component { id: motionScreen; MotionControlsView {} }
+    Component { id: previewScreen; PreviewTimelineView {} }
+    Component { id: exportScreen; ExportView {} }
 
     Component {
         id: placeholderScreen

@@ -23,7 +23,7 @@ Rectangle {
         videoOutput: output
         source: clipPlayer.source
         // Paused at the start, so the first picture shows instead of black.
-        onSourceChanged: if (source.toString() !== "") pause()
+        onSourceChanged: if (player.source.toString() !== "") player.pause()
     }
 
     VideoOutput {

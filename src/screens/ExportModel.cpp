@@ -35,7 +35,7 @@ ExportState exportState(const Project& project, bool busy, std::optional<double>
     } else if (framed != total) {
         s.gate = ExportState::Gate::partial;
         s.noticeText = QStringLiteral("Exporting with %1/%2 frames — missing frames use rotating instrumental clips.")
-                           .arg(decimal(framed), decimal(total));
+                           .arg(QString::number(framed), QString::number(total));
     }
     const ExportSettings& settings = project.exportSettings;
     s.resolutionIndex = indexIn(kAllExportResolutions, settings.resolution);
@@ -44,8 +44,8 @@ ExportState exportState(const Project& project, bool busy, std::optional<double>
     s.hasDestination = !settings.destinationFolder.empty();
     s.destinationText = s.hasDestination ? QString::fromStdString(settings.destinationFolder)
                                          : QStringLiteral("Not chosen");
-    s.chunksText = decimal(total);
-    s.acceptedText = decimal(framed);
+    s.chunksText = QString::number(total);
+    s.acceptedText = QString::number(framed);
     s.durationText = support::formatMinutesSeconds(project.duration());
     s.outputText = raw(rawValue(settings.resolution)) + QStringLiteral(" · ") + raw(rawValue(settings.container));
     s.showsMeter = busy && progress.has_value();

@@ -7,11 +7,11 @@ namespace vl::screens {
 CardState cardState(const CardInputs& in)
 {
     CardState s;
-    s.title = QStringLiteral("Frame ") + decimal(in.chunkNumber);
+    s.title = QStringLiteral("Frame ") + QString::number(in.chunkNumber);
     s.chipText = in.hasFrame ? QStringLiteral("Generated") : QStringLiteral("Not generated");
     s.chipIntent = in.hasFrame ? design::Intent::Good : design::Intent::Neutral;
     s.showsVersionChip = in.undoCount > 0;
-    s.versionText = s.showsVersionChip ? QStringLiteral("v") + decimal(in.undoCount + 1) : QString();
+    s.versionText = s.showsVersionChip ? QStringLiteral("v") + QString::number(in.undoCount + 1) : QString();
     s.showsHint = !in.hasFrame;
     s.editLook = !in.busy;
     s.editEnabled = !in.busy && in.hasFrame && in.hasRemoteURL;
@@ -39,7 +39,7 @@ FrameReviewModel::FrameReviewModel(ScreenServices& services, QObject* parent)
 
 QString FrameReviewModel::countText() const
 {
-    return QStringLiteral("%1/%2 generated").arg(decimal(page_.framed), decimal(page_.total));
+    return QStringLiteral("%1/%2 generated").arg(QString::number(page_.framed), QString::number(page_.total));
 }
 
 QString FrameReviewModel::motionButtonText() const

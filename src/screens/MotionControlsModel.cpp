@@ -11,7 +11,7 @@ MotionState motionState(const Project& project, bool busy, std::optional<double>
         if (chunk.frame && chunk.frame->motionClipPath)
             ++s.clipsRendered;
     }
-    const QString counts = decimal(s.framed) + QLatin1Char('/') + decimal(s.total);
+    const QString counts = QString::number(s.framed) + QLatin1Char('/') + QString::number(s.total);
     if (s.total == 0 || s.framed == 0) {
         s.notice = MotionState::Notice::nothingFramed;
         s.noticeSymbol = QStringLiteral("exclamationmark.triangle.fill");
@@ -23,10 +23,10 @@ MotionState motionState(const Project& project, bool busy, std::optional<double>
             + QStringLiteral(" frames generated. Missing frames will be filled with rotating instrumental "
                              "(no-lyric) clips so the full song still exports.");
     }
-    s.framesText = decimal(s.framed) + QStringLiteral(" frames · each clip's length matches its timing");
+    s.framesText = QString::number(s.framed) + QStringLiteral(" frames · each clip's length matches its timing");
     s.clipText = s.clipsRendered == s.total && s.total > 0
         ? QStringLiteral("All clips rendered")
-        : QStringLiteral("%1 of %2 clips rendered").arg(decimal(s.clipsRendered), decimal(s.total));
+        : QStringLiteral("%1 of %2 clips rendered").arg(QString::number(s.clipsRendered), QString::number(s.total));
     s.canRender = s.total > 0 && s.framed >= 1 && !busy;
     s.canPreview = s.total > 0 && s.framed >= 1;
     s.showsMeter = busy && progress.has_value();

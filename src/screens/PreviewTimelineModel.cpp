@@ -42,7 +42,7 @@ PreviewState previewState(const Project& project, const std::optional<Uuid>& sel
         s.chipText = QStringLiteral("Sequence complete");
         s.chipIntent = design::Intent::Good;
     } else {
-        s.chipText = QStringLiteral("%1/%2 accepted").arg(decimal(framed), decimal(total));
+        s.chipText = QStringLiteral("%1/%2 accepted").arg(QString::number(framed), QString::number(total));
         s.chipIntent = design::Intent::Pending;
     }
     s.canExport = total > 0 && framed > 0;

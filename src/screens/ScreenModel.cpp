@@ -18,7 +18,8 @@ void ScreenModel::setServices(ScreenServices* services)
     if (ProjectStore* s = store()) {
         for (auto signal : {&ProjectStore::projectChanged, &ProjectStore::runningTaskChanged,
                             &ProjectStore::lastErrorChanged, &ProjectStore::timingInProgressChanged,
-                            &ProjectStore::processingCharacterIDsChanged})
+                            &ProjectStore::processingCharacterIDsChanged, &ProjectStore::taskProgressChanged,
+                            &ProjectStore::selectedChunkIDChanged})
             connections_ << connect(s, signal, this, &ScreenModel::update);
     }
     emit servicesChanged();

@@ -75,6 +75,11 @@ struct PageWindow {
     {
         QQuickItem* target = item(name);
         ASSERT_NE(target, nullptr) << name;
+        tapInStage(target);
+    }
+    void tapInStage(QQuickItem* target)
+    {
+        ASSERT_NE(target, nullptr);
         QQuickItem* area = item("stageArea");
         const QPointF inContent = target->mapToItem(area->property("contentItem").value<QQuickItem*>(), QPointF());
         const double maxY = std::max(0.0, area->property("contentHeight").toDouble() - area->height());

@@ -172,7 +172,7 @@ TEST(FramesPage, CardsFollowTheirChunksAndTheRun)
 
     // Import through the picker the test answers.
     w.picker.answers = {QString::fromStdString(w.h.picture("chosen.png"))};
-    w.tap(PageWindow::findItem(cardItem(2), "importButton"));
+    w.tapInStage(PageWindow::findItem(cardItem(2), "importButton"));
     ASSERT_TRUE(vl::testing::waitUntil([&] { return w.store->project().chunks[2].frame.has_value(); }));
     w.settle("frames-complete");
     EXPECT_EQ(w.text("framesCount"), "3/3 generated");

@@ -207,3 +207,36 @@ TEST(ProjectListModel, ChangingThePrimaryCharacterRedrawsBothRows)
     EXPECT_TRUE(characters.get(2, "isPrimary").toBool());
     EXPECT_EQ(sig.structural(), 0);
 }
+
+TEST(ProjectListModel, ANewFrameOnOneChunkOfManyTouchesOnlyItsRow)
+{
+    StoreHarness h;
+    auto store = h.make(vl::testing::projectWithChunks(200, 200));
+    ChunkListModel chunks(store.get());
+    QSignalSpy changed(&chunks, &QAbstractItemModel::dataChanged);
+    QSignalSpy reset(&chunks, &QAbstractItemModel::modelReset);
+
+    GeneratedFrame next;
+    next.localPath = "/frames/new.png";
+    next.remoteURL = "https://v3.fal.media/files/new.png";
+    store->updateChunk(store->project().chunks[120].id, [&](StoryboardChunk& c) { c.setFrame(next); });
+    ASSERT_EQ(changed.count(), 1);
+    EXPECT_EQ(changed[0][0].value<QModelIndex>().row(), 120);
+    EXPECT_EQ(changed[0][1].value<QModelIndex>().row(), 120);
+    const auto roles = changed[0][2].value<QList<int>>();
+    EXPECT_TRUE(roles.contains(chunks.roleOf("frameRemoteURL")));
+    EXPECT_TRUE(roles.contains(chunks.roleOf("undoCount")));
+    EXPECT_FALSE(roles.contains(chunks.roleOf("renderedText")));
+    EXPECT_EQ(chunks.get(120, "frameImagePath").toString(), "/frames/new.png");
+    EXPECT_EQ(chunks.get(120, "undoCount").toLongLong(), 1);
+
+    // A change that no row shows signals nothing; the next real one is seen again.
+    store->editProject([](Project& p) { p.title = "Elsewhere"; });
+    store->editProject([](Project& p) { p.chunks[120].undoStack.front().prompt = "older prompt"; });
+    EXPECT_EQ(changed.count(), 1);
+    store->undoFrameEdit(store->project().chunks[120].id);
+    ASSERT_EQ(changed.count(), 2);
+    EXPECT_EQ(changed[1][0].value<QModelIndex>().row(), 120);
+    EXPECT_EQ(chunks.get(120, "frameImagePath").toString(), "/frames/120.png");
+    EXPECT_EQ(reset.count(), 0);
+}

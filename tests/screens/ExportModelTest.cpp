@@ -22,10 +22,10 @@ namespace {
 struct Page {
     explicit Page(Project project)
     {
-        PipelineServices services;
-        services.motion = renderer;
-        services.exporter = std::make_shared<VideoExporter>();
-        store = h.make(std::move(project), std::move(services));
+        PipelineServices engines;
+        engines.motion = renderer;
+        engines.exporter = std::make_shared<VideoExporter>();
+        store = h.make(std::move(project), std::move(engines));
         services = std::make_unique<screens::ScreenServices>(*store, picker, desktop);
         model = std::make_unique<ExportModel>(*services);
     }
