@@ -149,6 +149,17 @@ std::optional<cv::Mat> attentionGrid(const cv::Mat& plain)
     return cv::Mat(map / peak);
 }
 
+// The region with whatever the top and the sides of the picture cannot reach
+// added to it. A figure cut off by the bottom edge is closed by that edge.
+cv::Mat withoutHoles(const cv::Mat& region)
+{
+    cv::Mat padded;
+    cv::copyMakeBorder(region, padded, 1, 1, 1, 1, cv::BORDER_CONSTANT, 0);
+    padded.row(padded.rows - 1).setTo(255);
+    cv::floodFill(padded, cv::Point(0, 0), 128);
+    return padded(cv::Rect(1, 1, region.cols, region.rows)) != 128;
+}
+
 // Whole objects: GrabCut on the stroke-free picture, seeded from the attention
 // blob (over its Otsu threshold, at least seedThickness thick, holes filled) as
 // certain subject, its surroundings as possible subject, and the rest as
@@ -162,14 +173,7 @@ std::optional<cv::Mat> foregroundMask(const cv::Mat& plain, const cv::Mat& atten
     const cv::Mat thick = disc(side * seedThickness);
     cv::morphologyEx(blob, blob, cv::MORPH_OPEN, thick);
 
-    // Fill what the top and the sides cannot reach: a figure cut off by the
-    // bottom edge is closed by it.
-    cv::Mat padded;
-    cv::copyMakeBorder(blob, padded, 1, 1, 1, 1, cv::BORDER_CONSTANT, 0);
-    padded.row(padded.rows - 1).setTo(255);
-    cv::floodFill(padded, cv::Point(0, 0), 128);
-    blob = padded(cv::Rect(1, 1, blob.cols, blob.rows)) != 128;
-
+    blob = withoutHoles(blob);
     const int area = cv::countNonZero(blob);
     if (area == 0 || static_cast<std::size_t>(area) == blob.total())
         return std::nullopt; // GrabCut needs both a subject and a background to learn from
@@ -205,6 +209,7 @@ std::optional<cv::Mat> foregroundMask(const cv::Mat& plain, const cv::Mat& atten
 
     cv::Mat subject = (labels == cv::GC_FGD) | (labels == cv::GC_PR_FGD);
     cv::morphologyEx(subject, subject, cv::MORPH_OPEN, disc(std::max(colours.cols, colours.rows) * seedThickness / 2));
+    subject = withoutHoles(subject);
     if (cv::countNonZero(subject) == 0)
         return std::nullopt;
     cv::Mat mask;
