@@ -1,7 +1,6 @@
 import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
-import QtQuick.Shapes
 import QtMultimedia
 import Verseloom.Design
 import Verseloom.Support
@@ -71,18 +70,21 @@ Rectangle {
                         Rectangle { width: 4; height: 14; radius: 1; color: Theme.cream }
                         Rectangle { width: 4; height: 14; radius: 1; color: Theme.cream }
                     }
-                    Shape {
+                    Canvas {
                         anchors.centerIn: parent
                         width: 12
                         height: 14
                         visible: !playButton.playing
-                        ShapePath {
-                            fillColor: Theme.cream
-                            strokeColor: "transparent"
-                            startX: 0; startY: 0
-                            PathLine { x: 12; y: 7 }
-                            PathLine { x: 0; y: 14 }
-                            PathLine { x: 0; y: 0 }
+                        onPaint: {
+                            const ctx = getContext("2d");
+                            ctx.reset();
+                            ctx.fillStyle = Theme.cream;
+                            ctx.beginPath();
+                            ctx.moveTo(0, 0);
+                            ctx.lineTo(width, height / 2);
+                            ctx.lineTo(0, height);
+                            ctx.closePath();
+                            ctx.fill();
                         }
                     }
                 }

@@ -125,9 +125,10 @@ Panel {
             }
         }
 
-        // 4. The actions.
+        // 4. The actions, as wide as the widest of them.
         ColumnLayout {
             Layout.alignment: Qt.AlignTop
+            Layout.fillWidth: false
             spacing: 8
 
             PrimaryButton {

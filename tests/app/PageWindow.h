@@ -24,13 +24,16 @@
 namespace vl::testing {
 
 struct PageWindow {
-    explicit PageWindow(std::optional<Project> project, bool realServices = true)
+    // Tiny real clips and videos: the recording renderer and the exporter.
+    explicit PageWindow(std::optional<Project> project) { open(std::move(project), smallEngines()); }
+    PageWindow(std::optional<Project> project, PipelineServices services)
     {
-        PipelineServices services;
-        if (realServices) {
-            services.motion = renderer;
-            services.exporter = std::make_shared<VideoExporter>();
-        }
+        open(std::move(project), std::move(services));
+    }
+
+    void open(std::optional<Project> project, PipelineServices services)
+    {
+        h.storedKey = kTestKey;
         store = h.make(std::move(project), std::move(services));
         shell = std::make_unique<app::AppShell>(*store, &desktop, &picker);
         engine = std::make_unique<QQmlApplicationEngine>();
@@ -94,7 +97,16 @@ struct PageWindow {
         settle();
     }
 
+    PipelineServices smallEngines() const
+    {
+        PipelineServices services;
+        services.motion = renderer;
+        services.exporter = std::make_shared<VideoExporter>();
+        return services;
+    }
+
     // Lets bindings and rendering catch up; with WINDOW_SHOTS set, leaves a picture.
+
     void settle(const char* shotName = nullptr) const
     {
         spin(150);
