@@ -1,0 +1,14 @@
+#include "design/Fonts.h"
+
+#include <QGuiApplication>
+
+#include <gtest/gtest.h>
+
+// View models, the store and the sheets' windows need a GUI application on the main thread.
+int main(int argc, char** argv)
+{
+    QGuiApplication app(argc, argv);
+    vl::design::registerBundledFonts();
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
