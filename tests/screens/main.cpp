@@ -4,7 +4,8 @@
 
 #include <gtest/gtest.h>
 
-// View models, the store and the sheets' windows need a GUI application on the main thread.
+// The store, the models and the sheets' windows need an application on the main thread;
+// the fonts make the sheets' pictures look as they will.
 int main(int argc, char** argv)
 {
     QGuiApplication app(argc, argv);
