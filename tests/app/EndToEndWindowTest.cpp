@@ -84,7 +84,8 @@ TEST(EndToEndWindow, FromNewProjectToAnExportedVideo)
     ASSERT_EQ(w.store->selectedStage(), PipelineStage::characters);
     w.settle();
     w.tapInStage("newNameField");
-    QTest::keyClicks(w.window, "Mara");
+    for (char c : std::string("Mara"))
+        QTest::keyClick(w.window, c);
     w.tapInStage("addButton");
     ASSERT_EQ(w.store->project().characters.size(), 1u);
     w.settle();
