@@ -178,23 +178,25 @@ bool ProjectListModel::write(Project&, const QString&, int, const QVariant&) con
 
 void ProjectListModel::updateFields(std::vector<Row>& next)
 {
-    for (std::size_t j = 0; j < next.size(); ++j) {
-        Row& shown = rows_[j];
-        // A row rebuilt from nothing new shares its values with the one shown.
-        if (shown.values.constData() == next[j].values.constData())
-            continue;
-        QList<int> roles;
-        for (int f = 0; f < next[j].values.size(); ++f) {
-            if (f >= shown.values.size() || shown.values[f] != next[j].values[f])
-                roles << Qt::UserRole + 1 + f;
-        }
-        // Equal values are taken too, so the row shares them with its next rebuild.
-        shown = std::move(next[j]);
-        if (!roles.isEmpty()) {
-            const QModelIndex at = index(static_cast<int>(j));
-            emit dataChanged(at, at, roles);
-        }
+    for (std::size_t j = 0; j < next.size(); ++j)
+        updateFields(static_cast<int>(j), std::move(next[j]));
+}
+
+void ProjectListModel::updateFields(int row, Row next)
+{
+    if (row < 0 || row >= count())
+        return;
+    Row& shown = rows_[static_cast<std::size_t>(row)];
+    QList<int> roles;
+    for (int f = 0; f < next.values.size(); ++f) {
+        if (f >= shown.values.size() || shown.values[f] != next.values[f])
+            roles << Qt::UserRole + 1 + f;
     }
+    if (roles.isEmpty())
+        return;
+    shown = std::move(next);
+    const QModelIndex at = index(row);
+    emit dataChanged(at, at, roles);
 }
 
 void ProjectListModel::replaceAll(std::vector<Row> rows)
@@ -208,10 +210,19 @@ void ProjectListModel::sync()
 {
     if (!store_)
         return;
+    // The usual edit keeps every record where it was: only the rows the subclass names
+    // can differ, and only their fields.
+    if (!rowsHaveDuplicates_) {
+        if (const auto changed = changedRows(); changed && changed->size() <= rows_.size()) {
+            for (int row : *changed)
+                updateFields(row, rowNow(row));
+            return;
+        }
+    }
+
     std::vector<Row> next = rowsNow();
     const int countBefore = count();
 
-    // The usual edit keeps every record where it was: only fields can differ.
     const bool sameRecords = next.size() == rows_.size()
         && std::equal(next.begin(), next.end(), rows_.begin(),
                       [](const Row& a, const Row& b) { return a.id == b.id; });
@@ -287,35 +298,52 @@ ChunkListModel::ChunkListModel(ProjectStore* store, QObject* parent)
 
 std::vector<ProjectListModel::Row> ChunkListModel::rowsNow() const
 {
-    // A chunk equal to the one a row was last built from keeps that row as it is
-    // (its values shared, so the comparison in sync skips it); only changed chunks
-    // are turned into text again. A long storyboard then costs little per edit.
     const std::vector<StoryboardChunk>& chunks = store().project().chunks;
     std::vector<Row> rows;
     rows.reserve(chunks.size());
-    builtFrom_.resize(chunks.size());
-    builtRows_.resize(chunks.size());
-    for (std::size_t i = 0; i < chunks.size(); ++i) {
-        const StoryboardChunk& c = chunks[i];
-        if (builtFrom_[i] && *builtFrom_[i] == c) {
-            rows.push_back(builtRows_[i]);
-            continue;
-        }
-        rows.push_back({idText(c.id),
-                        {idText(c.id), QVariant::fromValue<qlonglong>(c.index),
-                         QVariant::fromValue<qlonglong>(c.chunkNumber), c.start, c.end, text(c.lyricExcerpt),
-                         text(c.renderedText), text(c.surface), c.primaryCharacterInFrame, textList(c.elementIdsUsed),
-                         text(c.imagePrompt), text(c.videoPrompt), c.characterID ? idText(*c.characterID) : QString(),
-                         c.frame.has_value(), c.frame ? text(c.frame->localPath) : QString(), !c.undoStack.empty(),
-                         !c.redoStack.empty(), c.frame ? optionalText(c.frame->remoteURL) : QVariant(QString()),
-                         c.frame ? optionalText(c.frame->editRequest) : QVariant(QString()),
-                         QVariant::fromValue<qlonglong>(static_cast<qlonglong>(c.undoStack.size())),
-                         QVariant::fromValue<qlonglong>(static_cast<qlonglong>(c.redoStack.size())),
-                         c.frame ? optionalText(c.frame->motionClipPath) : QVariant(QString())}});
-        builtFrom_[i] = c;
-        builtRows_[i] = rows.back();
-    }
+    builtFrom_.assign(chunks.begin(), chunks.end());
+    for (const StoryboardChunk& c : chunks)
+        rows.push_back(rowOf(c));
     return rows;
+}
+
+std::optional<std::vector<int>> ChunkListModel::changedRows() const
+{
+    // Rows shown are the chunks last built from, position by position; an edit that
+    // keeps every chunk in place only needs the ones that differ turned into text again.
+    const std::vector<StoryboardChunk>& chunks = store().project().chunks;
+    if (chunks.size() != builtFrom_.size())
+        return std::nullopt;
+    std::vector<int> changed;
+    for (std::size_t i = 0; i < chunks.size(); ++i) {
+        if (chunks[i].id != builtFrom_[i].id)
+            return std::nullopt;
+        if (!(chunks[i] == builtFrom_[i]))
+            changed.push_back(static_cast<int>(i));
+    }
+    return changed;
+}
+
+ProjectListModel::Row ChunkListModel::rowNow(int row) const
+{
+    const StoryboardChunk& c = store().project().chunks[static_cast<std::size_t>(row)];
+    builtFrom_[static_cast<std::size_t>(row)] = c;
+    return rowOf(c);
+}
+
+ProjectListModel::Row ChunkListModel::rowOf(const StoryboardChunk& c)
+{
+    return {idText(c.id),
+            {idText(c.id), QVariant::fromValue<qlonglong>(c.index), QVariant::fromValue<qlonglong>(c.chunkNumber),
+             c.start, c.end, text(c.lyricExcerpt), text(c.renderedText), text(c.surface), c.primaryCharacterInFrame,
+             textList(c.elementIdsUsed), text(c.imagePrompt), text(c.videoPrompt),
+             c.characterID ? idText(*c.characterID) : QString(), c.frame.has_value(),
+             c.frame ? text(c.frame->localPath) : QString(), !c.undoStack.empty(), !c.redoStack.empty(),
+             c.frame ? optionalText(c.frame->remoteURL) : QVariant(QString()),
+             c.frame ? optionalText(c.frame->editRequest) : QVariant(QString()),
+             QVariant::fromValue<qlonglong>(static_cast<qlonglong>(c.undoStack.size())),
+             QVariant::fromValue<qlonglong>(static_cast<qlonglong>(c.redoStack.size())),
+             c.frame ? optionalText(c.frame->motionClipPath) : QVariant(QString())}};
 }
 
 bool ChunkListModel::write(Project& project, const QString& id, int field, const QVariant& value) const

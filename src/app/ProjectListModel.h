@@ -10,6 +10,7 @@
 #include <QVariant>
 #include <QtQml/qqmlregistration.h>
 
+#include <optional>
 #include <vector>
 
 namespace vl::app {
@@ -62,6 +63,11 @@ protected:
 
     // The rows for the store's current state.
     virtual std::vector<Row> rowsNow() const = 0;
+    // When every record shown is still there, in the same place, the rows that may have
+    // changed since the last rows were made; nothing when that is not known (then every
+    // row is made again and matched by id). rowNow makes one of those rows.
+    virtual std::optional<std::vector<int>> changedRows() const { return std::nullopt; }
+    virtual Row rowNow(int row) const { return rowsNow().at(static_cast<std::size_t>(row)); }
     // Writes `value` into field `field` of the record with `id`; false when the field
     // cannot be written or the value does not fit it (nothing changes then).
     virtual bool write(Project& project, const QString& id, int field, const QVariant& value) const;
@@ -70,6 +76,7 @@ private:
     void replaceAll(std::vector<Row> rows);
     // Signals the fields of `next` that differ from the rows shown, row for row.
     void updateFields(std::vector<Row>& next);
+    void updateFields(int row, Row next);
 
     QPointer<ProjectStore> store_;
     QList<QByteArray> fields_;
@@ -85,12 +92,14 @@ public:
 
 protected:
     std::vector<Row> rowsNow() const override;
+    std::optional<std::vector<int>> changedRows() const override;
+    Row rowNow(int row) const override;
     bool write(Project& project, const QString& id, int field, const QVariant& value) const override;
 
 private:
-    // Position by position: the chunk each row was last built from, and that row.
-    mutable std::vector<std::optional<StoryboardChunk>> builtFrom_;
-    mutable std::vector<Row> builtRows_;
+    static Row rowOf(const StoryboardChunk& chunk);
+    // The chunks the rows were last made from, position by position.
+    mutable std::vector<StoryboardChunk> builtFrom_;
 };
 
 // The project's characters, in stored order; `isPrimary` marks the primary one. The
