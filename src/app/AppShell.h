@@ -4,8 +4,15 @@
 #include "app/ProjectListModel.h"
 #include "app/WorkspaceModel.h"
 #include "pipeline/ProjectStore.h"
+#include "pipeline/SystemClipboard.h"
+#include "screens/KeySetupController.h"
+#include "screens/SettingsModel.h"
 
 #include <QUrl>
+
+#include <chrono>
+#include <memory>
+#include <optional>
 
 class QQmlApplicationEngine;
 class QQuickWindow;
@@ -17,10 +24,23 @@ namespace vl::app {
 //
 // Every view finds these in the engine's root context: `store` (the ProjectStore),
 // `workspace` (WorkspaceModel), `menuCommands` (MenuCommands) and the project's
-// lists `projectChunks`, `projectCharacters` and `projectTranscript`.
+// lists `projectChunks`, `projectCharacters` and `projectTranscript`; `keySetup` (the
+// fal key sheet's controller) and `settingsModel` (the settings window's).
+// What the shell's controllers reach outside the process. Left empty, each is the
+// platform's own; tests hand in fakes.
+struct ShellContext {
+    SecretStore* secrets = nullptr;             // the system keyring
+    HttpClient* http = nullptr;                 // the shared HTTP client
+    std::optional<FalEndpoints> endpoints;      // the store's vendor
+    Clipboard* clipboard = nullptr;             // the desktop's clipboard
+    support::Desktop* desktop = nullptr;        // the system desktop
+    QUrl keysURL;                               // the vendor's keys page
+    std::chrono::milliseconds keyWatchInterval{400};
+};
+
 class AppShell {
 public:
-    explicit AppShell(ProjectStore& store);
+    explicit AppShell(ProjectStore& store, ShellContext context = {});
 
     static QUrl mainWindowUrl();
 
@@ -34,6 +54,8 @@ public:
     ChunkListModel& chunks() { return chunks_; }
     CharacterListModel& characters() { return characters_; }
     TranscriptListModel& transcript() { return transcript_; }
+    screens::KeySetupController& keySetup() { return *keySetup_; }
+    screens::SettingsModel& settings() { return *settings_; }
 
 private:
     ProjectStore& store_;
@@ -42,6 +64,9 @@ private:
     ChunkListModel chunks_;
     CharacterListModel characters_;
     TranscriptListModel transcript_;
+    std::unique_ptr<SystemClipboard> ownClipboard_;
+    std::unique_ptr<screens::KeySetupController> keySetup_;
+    std::unique_ptr<screens::SettingsModel> settings_;
 };
 
 } // namespace vl::app

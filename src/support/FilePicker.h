@@ -9,7 +9,7 @@
 #include <functional>
 
 class QQmlEngine;
-class QWindow;
+#include <QWindow>
 
 namespace vl::support {
 
