@@ -6,7 +6,9 @@
 #include "pipeline/ProjectStore.h"
 #include "pipeline/SystemClipboard.h"
 #include "screens/KeySetupController.h"
+#include "screens/ScreenServices.h"
 #include "screens/SettingsModel.h"
+#include "support/FilePicker.h"
 
 #include <QUrl>
 
@@ -23,9 +25,12 @@ namespace vl::app {
 // tests build it the same way, so both load exactly the same QML.
 //
 // Every view finds these in the engine's root context: `store` (the ProjectStore),
-// `workspace` (WorkspaceModel), `menuCommands` (MenuCommands) and the project's
-// lists `projectChunks`, `projectCharacters` and `projectTranscript`; `keySetup` (the
-// fal key sheet's controller) and `settingsModel` (the settings window's).
+// `workspace` (WorkspaceModel), `menuCommands` (MenuCommands), the project's
+// lists `projectChunks`, `projectCharacters`, `projectTranscript` and
+// `projectElements`, `screenServices` (the store, file dialogs and the desktop,
+// for the stage screens' models), `keySetup` (the fal key sheet's controller) and
+// `settingsModel` (the settings window's).
+//
 // What the shell's controllers reach outside the process. Left empty, each is the
 // platform's own; tests hand in fakes.
 struct ShellContext {
@@ -54,6 +59,9 @@ public:
     ChunkListModel& chunks() { return chunks_; }
     CharacterListModel& characters() { return characters_; }
     TranscriptListModel& transcript() { return transcript_; }
+    ElementListModel& elements() { return elements_; }
+    // Set once the window is loaded.
+    screens::ScreenServices* screenServices() { return screenServices_.get(); }
     screens::KeySetupController& keySetup() { return *keySetup_; }
     screens::SettingsModel& settings() { return *settings_; }
 
@@ -64,6 +72,9 @@ private:
     ChunkListModel chunks_;
     CharacterListModel characters_;
     TranscriptListModel transcript_;
+    ElementListModel elements_;
+    std::unique_ptr<support::QmlFilePicker> filePicker_;
+    std::unique_ptr<screens::ScreenServices> screenServices_;
     std::unique_ptr<SystemClipboard> ownClipboard_;
     std::unique_ptr<screens::KeySetupController> keySetup_;
     std::unique_ptr<screens::SettingsModel> settings_;
