@@ -5,11 +5,11 @@
 #include <QString>
 #include <QStringList>
 #include <QUrl>
+#include <QWindow>
 
 #include <functional>
 
 class QQmlEngine;
-class QWindow;
 
 namespace vl::support {
 
