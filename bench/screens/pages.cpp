@@ -75,7 +75,7 @@ bool spinUntil(const std::function<bool()>& done, int ceilingMs = 20000)
 // The main window over a bench store.
 struct Window {
     explicit Window(bench::BenchStore& bench)
-        : shell(bench.store(), &desktop, &picker)
+        : shell(bench.store(), app::ShellContext{.desktop = &desktop, .filePicker = &picker})
     {
         window = shell.load(engine);
         if (window) {

@@ -1,5 +1,8 @@
 #include "app/AppShell.h"
 
+#include "cloud/KeyringSecretStore.h"
+#include "support/Desktop.h"
+
 #include <QQmlApplicationEngine>
 #include <QQmlContext>
 #include <QQuickStyle>
@@ -7,7 +10,7 @@
 
 namespace vl::app {
 
-AppShell::AppShell(ProjectStore& store, support::Desktop* desktop, support::FilePicker* filePicker)
+AppShell::AppShell(ProjectStore& store, ShellContext context)
     : store_(store)
     , workspace_(&store)
     , menuCommands_(&store)
@@ -15,9 +18,27 @@ AppShell::AppShell(ProjectStore& store, support::Desktop* desktop, support::File
     , characters_(&store)
     , transcript_(&store)
     , elements_(&store)
-    , desktop_(desktop ? desktop : &support::systemDesktop())
-    , givenFilePicker_(filePicker)
+    , desktop_(context.desktop ? context.desktop : &support::systemDesktop())
+    , givenFilePicker_(context.filePicker)
 {
+    SecretStore& secrets = context.secrets ? *context.secrets : systemSecretStore();
+    Clipboard* clipboard = context.clipboard;
+    if (!clipboard) {
+        ownClipboard_ = std::make_unique<SystemClipboard>();
+        clipboard = ownClipboard_.get();
+    }
+
+    screens::KeySetupContext keys;
+    keys.secrets = &secrets;
+    keys.http = context.http ? context.http : &sharedHttpClient();
+    keys.endpoints = context.endpoints.value_or(store.context().endpoints);
+    keys.clipboard = clipboard;
+    keys.desktop = context.desktop ? context.desktop : &support::systemDesktop();
+    if (!context.keysURL.isEmpty())
+        keys.keysURL = context.keysURL;
+    keys.watchInterval = context.keyWatchInterval;
+    keySetup_ = std::make_unique<screens::KeySetupController>(&store, std::move(keys));
+    settings_ = std::make_unique<screens::SettingsModel>(&store, &secrets, keySetup_.get());
 }
 
 QUrl AppShell::mainWindowUrl()
@@ -44,6 +65,8 @@ QQuickWindow* AppShell::load(QQmlApplicationEngine& engine)
     context->setContextProperty(QStringLiteral("projectCharacters"), &characters_);
     context->setContextProperty(QStringLiteral("projectTranscript"), &transcript_);
     context->setContextProperty(QStringLiteral("projectElements"), &elements_);
+    context->setContextProperty(QStringLiteral("keySetup"), keySetup_.get());
+    context->setContextProperty(QStringLiteral("settingsModel"), settings_.get());
     // Dialogs are made in this engine; they sit over the window once it exists.
     if (!givenFilePicker_)
         filePicker_ = std::make_unique<support::QmlFilePicker>(engine);

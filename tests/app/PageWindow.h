@@ -35,7 +35,10 @@ struct PageWindow {
     {
         h.storedKey = kTestKey;
         store = h.make(std::move(project), std::move(services));
-        shell = std::make_unique<app::AppShell>(*store, &desktop, &picker);
+        app::ShellContext context;
+        context.desktop = &desktop;
+        context.filePicker = &picker;
+        shell = std::make_unique<app::AppShell>(*store, context);
         engine = std::make_unique<QQmlApplicationEngine>();
         QObject::connect(engine.get(), &QQmlEngine::warnings, [this](const QList<QQmlError>& list) {
             for (const auto& w : list)

@@ -107,6 +107,6 @@ private:
     std::unique_ptr<Harness> harness_;
 };
 
-QUICK_TEST_MAIN_WITH_SETUP(screens, Setup)
+QUICK_TEST_MAIN_WITH_SETUP(frames, Setup)
 
 #include "main.moc"
