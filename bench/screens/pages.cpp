@@ -75,7 +75,8 @@ bool spinUntil(const std::function<bool()>& done, int ceilingMs = 20000)
 // The main window over a bench store.
 struct Window {
     explicit Window(bench::BenchStore& bench)
-        : shell(bench.store(), app::ShellContext{.desktop = &desktop, .filePicker = &picker})
+        : pastOnboarding((bench.store().context().settings->setInteger("sharewareOnboardingVersion", 2), true))
+        , shell(bench.store(), app::ShellContext{.desktop = &desktop, .filePicker = &picker})
     {
         window = shell.load(engine);
         if (window) {
@@ -112,6 +113,7 @@ struct Window {
 
     NoPicker picker;
     NoDesktop desktop;
+    bool pastOnboarding; // the first-run guide would open a window of its own
     app::AppShell shell;
     QQmlApplicationEngine engine;
     QQuickWindow* window = nullptr;

@@ -34,6 +34,7 @@ struct PageWindow {
     void open(std::optional<Project> project, PipelineServices services)
     {
         h.storedKey = kTestKey;
+        h.settings.setInteger("sharewareOnboardingVersion", 2); // past the first-run guide
         store = h.make(std::move(project), std::move(services));
         app::ShellContext context;
         context.desktop = &desktop;
