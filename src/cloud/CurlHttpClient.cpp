@@ -94,15 +94,15 @@ std::string timeoutMessage(const HttpRequest& request, CURL* handle, bool pastDe
     const auto parts = url::parse(request.url);
     const std::string host = parts ? parts->host : request.url;
     if (pastDeadline)
-        return "The request to " + host + " did not finish within " + duration(std::max(request.deadline, std::chrono::seconds(1)))
-            + " and was stopped.";
+        return "The request timed out. " + host + " did not finish answering within "
+            + duration(std::max(request.deadline, std::chrono::seconds(1))) + ".";
     curl_off_t connected = 0;
     curl_easy_getinfo(handle, CURLINFO_CONNECT_TIME_T, &connected);
     const auto window = duration(std::max(request.timeout, std::chrono::seconds(1)));
     if (connected == 0)
-        return "Could not connect to " + host + " within " + window + ".";
-    return "The connection to " + host + " stalled: less than " + std::to_string(request.lowSpeedBytesPerSecond)
-        + " bytes a second moved for " + window + ".";
+        return "The request timed out. Could not connect to " + host + " within " + window + ".";
+    return "The request timed out. The connection to " + host + " stalled (less than "
+        + std::to_string(request.lowSpeedBytesPerSecond) + " bytes a second for " + window + ").";
 }
 
 struct EasyDeleter {

@@ -58,7 +58,8 @@ TEST_F(CloudTest, AnAnswerThatDripsEndsWithAClearError)
     } catch (const HttpError& error) {
         EXPECT_EQ(error.kind(), HttpError::Kind::timedOut);
         EXPECT_STREQ(error.what(),
-                     "The connection to 127.0.0.1 stalled: less than 100 bytes a second moved for 2 seconds.");
+                     "The request timed out. The connection to 127.0.0.1 stalled (less than 100 bytes a second for 2 "
+                     "seconds).");
     }
 }
 
@@ -78,7 +79,7 @@ TEST_F(CloudTest, ASteadyTransferStillEndsAtItsDeadline)
         FAIL() << "the transfer outlived its deadline";
     } catch (const HttpError& error) {
         EXPECT_EQ(error.kind(), HttpError::Kind::timedOut);
-        EXPECT_STREQ(error.what(), "The request to 127.0.0.1 did not finish within 1 second and was stopped.");
+        EXPECT_STREQ(error.what(), "The request timed out. 127.0.0.1 did not finish answering within 1 second.");
     }
 }
 
