@@ -1,4 +1,5 @@
 #include "AppFixtures.h"
+#include "screens/ScreenFixtures.h"
 
 #include "app/AppShell.h"
 #include "design/Palette.h"
@@ -23,6 +24,9 @@ using namespace vl::app;
 using vl::testing::HeldOperation;
 using vl::testing::projectWithChunks;
 using vl::testing::StoreHarness;
+using vl::testing::element;
+using vl::testing::frameAt;
+using vl::testing::plannedProject;
 
 namespace {
 
@@ -235,4 +239,44 @@ TEST(Program, StartsOffscreenShowsItsWindowAndQuits)
     for (const auto& entry : std::filesystem::directory_iterator(projects))
         saved += std::filesystem::exists(entry.path() / "project.json") ? 1 : 0;
     EXPECT_EQ(saved, 1);
+}
+
+TEST(MainWindow, TheScreensFromIntakeToStoryboardLoadWithoutWarnings)
+{
+    struct Shot {
+        PipelineStage stage;
+        const char* name;
+        const char* root; // the screen's object name
+    };
+    const Shot shots[] = {
+        {PipelineStage::intake, "intake", "intakeView"},
+        {PipelineStage::timing, "timing", "timingReviewView"},
+        {PipelineStage::characters, "characters", "characterManagerView"},
+        {PipelineStage::storyboard, "storyboard", "storyboardView"},
+        {PipelineStage::style, "style", "styleGuidanceView"},
+    };
+    // Two elements rendered, their pictures on the loopback vendor.
+    const auto planned = [](const fakes::FakeVendor& vendor) {
+        Project p = plannedProject(12,
+                                   {element("boat", "prop", vendor.defaultImageURL()),
+                                    element("pier", "place", vendor.defaultImageURL()), element("lamp"),
+                                    element("harbour", "place"), element("gull", "animal")},
+                                   {"#ff3366", "#00ffaa", "#3366ff", "#ffaa00", "#aa00ff", "#00aaff", "#ff00aa"});
+        p.chunks[0].frame = frameAt("/frames/0.png");
+        return p;
+    };
+    for (const bool sample : {true, false}) {
+        WindowHarness w(std::nullopt);
+        ASSERT_NE(w.window, nullptr);
+        if (!sample)
+            w.store->setProject(planned(w.h.vendor));
+        for (const Shot& shot : shots) {
+            SCOPED_TRACE(shot.name);
+            w.store->setSelectedStage(shot.stage);
+            const std::string name = std::string(sample ? "sample-" : "planned-") + shot.name;
+            w.settle(name.c_str());
+            EXPECT_NE(w.item(shot.root), nullptr);
+        }
+        EXPECT_TRUE(w.warnings.isEmpty()) << w.warnings.join('\n').toStdString();
+    }
 }
