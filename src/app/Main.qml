@@ -77,6 +77,12 @@ ApplicationWindow {
                 shortcut: "Ctrl+Shift+R"
                 onTriggered: menuCommands.resetProject()
             }
+            MenuSeparator {}
+            Action {
+                text: "Settings…"
+                shortcut: "Ctrl+,"
+                onTriggered: window.showSettings()
+            }
         }
         Menu {
             title: "Import"
@@ -95,6 +101,16 @@ ApplicationWindow {
 
     WorkspaceView {
         anchors.fill: parent
+    }
+
+    function showSettings() {
+        settingsWindow.show();
+        settingsWindow.raise();
+        settingsWindow.requestActivate();
+    }
+
+    SettingsWindow {
+        id: settingsWindow
     }
 
     // The Open Project submenu's own key: opens File with the submenu showing.

@@ -97,9 +97,9 @@ class ProjectStore final : public QObject {
     Q_PROPERTY(QVariant taskProgress READ taskProgressValue NOTIFY taskProgressChanged)
     Q_PROPERTY(QString lastError READ lastErrorText WRITE setLastErrorText NOTIFY lastErrorChanged)
     Q_PROPERTY(bool hasLastError READ hasLastError NOTIFY lastErrorChanged)
-    Q_PROPERTY(QString generationModel READ generationModelText WRITE updateGenerationModelText NOTIFY generationModelChanged)
-    Q_PROPERTY(QString editWorkflow READ editWorkflowText WRITE updateEditWorkflowText NOTIFY editWorkflowChanged)
-    Q_PROPERTY(QString proxyBaseURL READ proxyBaseURLText WRITE updateProxyBaseURLText NOTIFY proxyBaseURLChanged)
+    Q_PROPERTY(QString generationModel READ generationModelText WRITE setGenerationModelText NOTIFY generationModelChanged)
+    Q_PROPERTY(QString editWorkflow READ editWorkflowText WRITE setEditWorkflowText NOTIFY editWorkflowChanged)
+    Q_PROPERTY(QString proxyBaseURL READ proxyBaseURLText WRITE setProxyBaseURLText NOTIFY proxyBaseURLChanged)
     Q_PROPERTY(bool hasFalAPIKey READ hasFalAPIKey WRITE setHasFalAPIKey NOTIFY hasFalAPIKeyChanged)
     Q_PROPERTY(QVariantList savedProjects READ savedProjectsList NOTIFY savedProjectsChanged)
     Q_PROPERTY(QString lastExportPath READ lastExportPathText NOTIFY lastExportPathChanged)
@@ -187,6 +187,8 @@ public:
     void refreshSavedProjects();
     // Writes the open project now if an autosave is pending (at quit).
     void flushAutosave();
+    // Saves without touching the banner (a failure is only logged); true on success.
+    bool saveQuietly(const Project& project);
     // Applies the plan JSON on the clipboard, as an import.
     void importPlanFromClipboard();
     // Applies the plan JSON in a file the user picked; an empty path (the picker
@@ -280,8 +282,9 @@ public:
     static constexpr int kMaxFramesInFlight = 12;
 
     // Asks the edit workflow to change a chunk's picture; the edit becomes the new
-    // frame and the old one goes onto the undo stack.
-    void editFrame(const Uuid& chunkID, const std::string& instruction);
+    // frame and the old one goes onto the undo stack. `onFinished` runs on the main
+    // thread once the edit is over however it ended, also when nothing was sent.
+    void editFrame(const Uuid& chunkID, const std::string& instruction, std::function<void()> onFinished = {});
     void undoFrameEdit(const Uuid& chunkID);
     void redoFrameEdit(const Uuid& chunkID);
     void setImagePrompt(const std::string& prompt, const Uuid& chunkID);
@@ -324,9 +327,14 @@ public:
     QString generationModelText() const { return QString::fromStdString(generationModel_); }
     QString editWorkflowText() const { return QString::fromStdString(editWorkflow_); }
     QString proxyBaseURLText() const { return QString::fromStdString(proxyBaseURL_); }
-    void updateGenerationModelText(const QString& v) { updateGenerationModel(v.toStdString()); }
-    void updateEditWorkflowText(const QString& v) { updateEditWorkflow(v.toStdString()); }
-    void updateProxyBaseURLText(const QString& v) { updateProxyBaseURL(v.toStdString()); }
+    // QML writes the three settings plainly while the user types (nothing stored);
+    // the settings screen commits them with the update operations when editing ends.
+    void setGenerationModelText(const QString& v) { setGenerationModel(v.toStdString()); }
+    void setEditWorkflowText(const QString& v) { setEditWorkflow(v.toStdString()); }
+    void setProxyBaseURLText(const QString& v) { setProxyBaseURL(v.toStdString()); }
+    Q_INVOKABLE void updateGenerationModelText(const QString& v) { updateGenerationModel(v.toStdString()); }
+    Q_INVOKABLE void updateEditWorkflowText(const QString& v) { updateEditWorkflow(v.toStdString()); }
+    Q_INVOKABLE void updateProxyBaseURLText(const QString& v) { updateProxyBaseURL(v.toStdString()); }
     QVariantList savedProjectsList() const;
     Q_INVOKABLE void dismissError() { setLastError(std::nullopt); }
     Q_INVOKABLE void newProjectFromMenu() { newProject(); }
@@ -387,8 +395,6 @@ private:
 
     void projectDidChange();
     void autosave();
-    // Saves without touching the banner; true on success.
-    bool saveQuietly(const Project& project);
 
     long long beginRun(std::string label);
     void endRun(long long runId);
