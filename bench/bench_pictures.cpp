@@ -49,7 +49,7 @@ int main()
     {
         // 8192 x 8192 with alpha: a few kilobytes of PNG, 256 MiB of pixels.
         cv::Mat picture(8192, 8192, CV_8UC4, cv::Scalar(40, 90, 200, 128));
-        cv::rectangle(picture, cv::Rect(1000, 1000, 3000, 2000), cv::Scalar(255, 255, 255, 255), cv::FILLED);
+        picture(cv::Rect(1000, 1000, 3000, 2000)).setTo(cv::Scalar(255, 255, 255, 255));
         if (!cv::imwrite(file.string(), picture)) {
             std::fprintf(stderr, "could not write the test picture\n");
             return 1;
