@@ -97,9 +97,11 @@ class ProjectStore final : public QObject {
     Q_PROPERTY(QVariant taskProgress READ taskProgressValue NOTIFY taskProgressChanged)
     Q_PROPERTY(QString lastError READ lastErrorText WRITE setLastErrorText NOTIFY lastErrorChanged)
     Q_PROPERTY(bool hasLastError READ hasLastError NOTIFY lastErrorChanged)
-    Q_PROPERTY(QString generationModel READ generationModelText WRITE updateGenerationModelText NOTIFY generationModelChanged)
-    Q_PROPERTY(QString editWorkflow READ editWorkflowText WRITE updateEditWorkflowText NOTIFY editWorkflowChanged)
-    Q_PROPERTY(QString proxyBaseURL READ proxyBaseURLText WRITE updateProxyBaseURLText NOTIFY proxyBaseURLChanged)
+    // Bindings write plain values; the settings screen commits with the update…Text
+    // operations when editing ends (they persist, and resolve the relay address).
+    Q_PROPERTY(QString generationModel READ generationModelText WRITE setGenerationModelText NOTIFY generationModelChanged)
+    Q_PROPERTY(QString editWorkflow READ editWorkflowText WRITE setEditWorkflowText NOTIFY editWorkflowChanged)
+    Q_PROPERTY(QString proxyBaseURL READ proxyBaseURLText WRITE setProxyBaseURLText NOTIFY proxyBaseURLChanged)
     Q_PROPERTY(bool hasFalAPIKey READ hasFalAPIKey WRITE setHasFalAPIKey NOTIFY hasFalAPIKeyChanged)
     Q_PROPERTY(QVariantList savedProjects READ savedProjectsList NOTIFY savedProjectsChanged)
     Q_PROPERTY(QString lastExportPath READ lastExportPathText NOTIFY lastExportPathChanged)
@@ -185,8 +187,12 @@ public:
     void resetProject();
     void openProject(const Uuid& id);
     void refreshSavedProjects();
-    // Writes the open project now if an autosave is pending (at quit).
+    // Writes the open project now if an autosave is pending or failed (at quit).
     void flushAutosave();
+    // Before the window closes: saves the open project. When that fails with changes
+    // unsaved, the banner says why and the answer is false (stay open); asked again
+    // with nothing changed since, it lets go.
+    Q_INVOKABLE bool saveBeforeQuitting();
     // Applies the plan JSON on the clipboard, as an import.
     void importPlanFromClipboard();
     // Applies the plan JSON in a file the user picked; an empty path (the picker
@@ -317,9 +323,12 @@ public:
     QString generationModelText() const { return QString::fromStdString(generationModel_); }
     QString editWorkflowText() const { return QString::fromStdString(editWorkflow_); }
     QString proxyBaseURLText() const { return QString::fromStdString(proxyBaseURL_); }
-    void updateGenerationModelText(const QString& v) { updateGenerationModel(v.toStdString()); }
-    void updateEditWorkflowText(const QString& v) { updateEditWorkflow(v.toStdString()); }
-    void updateProxyBaseURLText(const QString& v) { updateProxyBaseURL(v.toStdString()); }
+    void setGenerationModelText(const QString& v) { setGenerationModel(v.toStdString()); }
+    void setEditWorkflowText(const QString& v) { setEditWorkflow(v.toStdString()); }
+    void setProxyBaseURLText(const QString& v) { setProxyBaseURL(v.toStdString()); }
+    Q_INVOKABLE void updateGenerationModelText(const QString& v) { updateGenerationModel(v.toStdString()); }
+    Q_INVOKABLE void updateEditWorkflowText(const QString& v) { updateEditWorkflow(v.toStdString()); }
+    Q_INVOKABLE void updateProxyBaseURLText(const QString& v) { updateProxyBaseURL(v.toStdString()); }
     QVariantList savedProjectsList() const;
     Q_INVOKABLE void dismissError() { setLastError(std::nullopt); }
     Q_INVOKABLE void newProjectFromMenu() { newProject(); }
@@ -382,6 +391,9 @@ private:
     void autosave();
     // Saves without touching the banner; true on success.
     bool saveQuietly(const Project& project);
+    // Saves the open project before another replaces it. False, with the reason in
+    // the banner, when unsaved changes could not be written: the switch must not happen.
+    bool saveBeforeSwitch();
 
     long long beginRun(std::string label);
     void endRun(long long runId);
@@ -416,7 +428,8 @@ private:
     // Main thread: the frame becomes its chunk's current one, when the chunk and
     // the project it was made for are still open.
     void recordFrame(const Uuid& projectID, const Uuid& chunkID, GeneratedFrame frame);
-    void renderElementsThen(std::function<void(bool rendered)> next);
+    // `next` gets this run's own failure summary (none when all rendered or none ran).
+    void renderElementsThen(std::function<void(std::optional<std::string> failureSummary)> next);
     void startFrameBatch(std::optional<std::string> elementSummary);
     void startNextFrame(const std::shared_ptr<FrameBatch>& batch);
     void frameFinished(const std::shared_ptr<FrameBatch>& batch, const Uuid& chunkID, JobOutcome outcome);
@@ -439,6 +452,9 @@ private:
     StoreContext context_;
     std::shared_ptr<AssetURLCache> assetURLCache_ = std::make_shared<AssetURLCache>();
     QTimer autosaveTimer_;
+    bool savePending_ = true;       // changes not yet written (a failed save keeps it)
+    long long editCount_ = 0;
+    std::optional<long long> quitRefusedAtEdit_;
     std::vector<RunState> runs_; // oldest first; the newest owns the published label
     long long nextRunId_ = 1;
 
