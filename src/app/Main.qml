@@ -38,8 +38,12 @@ ApplicationWindow {
     palette.toolTipBase: Theme.surface
     palette.toolTipText: Theme.cream
 
+    // Closing saves first: edits that cannot be written keep the window open once, and
+    // the banner says why.
+    onClosing: close => close.accepted = store.saveBeforeQuitting()
+
     menuBar: MenuBar {
-        Menu {
+        AppMenu {
             id: fileMenu
             objectName: "fileMenu"
             title: "File"
@@ -49,14 +53,16 @@ ApplicationWindow {
                 shortcut: "Ctrl+N"
                 onTriggered: menuCommands.newProject()
             }
-            Menu {
+            AppMenu {
                 id: openProjectMenu
                 objectName: "openProjectMenu"
                 title: "Open Project"
+                // Shown beside the submenu's row; the Shortcut below handles the keys.
+                keyText: "Ctrl+O"
 
                 Instantiator {
                     model: menuCommands.openProjectEntries
-                    delegate: MenuItem {
+                    delegate: MenuRow {
                         required property var modelData
                         text: modelData.text
                         // The "No saved projects" line is text, not a command.
@@ -67,7 +73,7 @@ ApplicationWindow {
                     onObjectRemoved: (index, object) => openProjectMenu.removeItem(object)
                 }
                 MenuSeparator {}
-                MenuItem {
+                MenuRow {
                     text: "Refresh List"
                     onTriggered: menuCommands.refreshList()
                 }
@@ -78,7 +84,8 @@ ApplicationWindow {
                 onTriggered: menuCommands.resetProject()
             }
         }
-        Menu {
+        AppMenu {
+            objectName: "importMenu"
             title: "Import"
 
             Action {
@@ -108,6 +115,7 @@ ApplicationWindow {
 
     FileDialog {
         id: planFileDialog
+        objectName: "planFileDialog"
         title: "Choose a storyboard plan JSON file to import."
         acceptLabel: "Import"
         fileMode: FileDialog.OpenFile
