@@ -118,7 +118,7 @@ TEST(EndToEnd, FromANewProjectToAnExportedVideoAndBack)
         h.vendor.serveFile("/media/frame.png", fakes::Reply::text(pngOf(scene), 200, "image/png"));
 
         auto store = h.make(std::nullopt, PipelineServices::standard());
-        const auto settle = [&] { ASSERT_TRUE(StoreHarness::waitForIdle(*store, 60000)); };
+        const auto settle = [&] { ASSERT_TRUE(StoreHarness::waitForIdle(*store, 400000)); };
 
         // New project, a tagged song, automatic timing through the vendor.
         store->newProject();

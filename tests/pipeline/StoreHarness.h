@@ -108,7 +108,7 @@ struct StoreHarness {
     }
 
     // Waits until no job of the store is running and queued results have landed.
-    static bool waitForIdle(ProjectStore& store, int timeoutMs = 20000)
+    static bool waitForIdle(ProjectStore& store, int timeoutMs = 180000)
     {
         const bool idle = waitUntil([&] { return store.workers().activeCount() == 0; }, timeoutMs);
         QCoreApplication::processEvents();
