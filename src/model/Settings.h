@@ -23,6 +23,9 @@ public:
     virtual void setInteger(std::string_view key, long long value) = 0;
     virtual void setBoolean(std::string_view key, bool value) = 0;
     virtual void remove(std::string_view key) = 0;
+
+    // Writes pending changes where another process can read them; nothing to do in memory.
+    virtual void sync() {}
 };
 
 class MemorySettings final : public Settings {

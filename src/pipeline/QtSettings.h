@@ -33,7 +33,7 @@ public:
     void remove(std::string_view key) override;
 
     // Writes pending changes to disk now (QSettings also does so on its own).
-    void sync();
+    void sync() override;
 
 private:
     mutable std::mutex mutex_;

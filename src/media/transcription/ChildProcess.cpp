@@ -84,12 +84,15 @@ struct SpawnSetup {
 };
 
 // Reads what the pipe holds now. Returns false once the writer side is closed.
-bool drain(Fd& fd, std::string* sink, std::size_t limit)
+bool drain(Fd& fd, std::string* sink, std::size_t limit,
+           const std::function<void(std::string_view)>& onData = {})
 {
     char buffer[65536];
     for (;;) {
         const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
         if (n > 0) {
+            if (onData)
+                onData(std::string_view(buffer, static_cast<std::size_t>(n)));
             if (sink && sink->size() < limit)
                 sink->append(buffer, std::min(static_cast<std::size_t>(n), limit - sink->size()));
             continue;
@@ -157,12 +160,14 @@ ChildProcessResult runChildProcess(const std::filesystem::path& executable,
     Pipe out;
     Pipe err;
     openPipe(out);
-    openPipe(err);
+    if (!options.mergeStandardError)
+        openPipe(err);
 
     SpawnSetup setup;
     posix_spawn_file_actions_addopen(&setup.actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
     posix_spawn_file_actions_adddup2(&setup.actions, out.write.get(), STDOUT_FILENO);
-    posix_spawn_file_actions_adddup2(&setup.actions, err.write.get(), STDERR_FILENO);
+    posix_spawn_file_actions_adddup2(&setup.actions, options.mergeStandardError ? out.write.get() : err.write.get(),
+                                     STDERR_FILENO);
 
     sigset_t noSignals;
     sigemptyset(&noSignals);
@@ -224,14 +229,16 @@ ChildProcessResult runChildProcess(const std::filesystem::path& executable,
         else
             std::this_thread::sleep_for(20ms);
         if (out.read.valid())
-            drain(out.read, &result.standardOutput, options.outputLimit);
+            drain(out.read, &result.standardOutput, options.outputLimit, options.onOutput);
         if (err.read.valid())
-            drain(err.read, nullptr, 0);
+            drain(err.read, &result.standardError, options.errorLimit);
         exited = hasExited(pid);
     }
     // Whatever the child wrote before it exited is still in the pipes.
     if (out.read.valid())
-        drain(out.read, &result.standardOutput, options.outputLimit);
+        drain(out.read, &result.standardOutput, options.outputLimit, options.onOutput);
+    if (err.read.valid())
+        drain(err.read, &result.standardError, options.errorLimit);
     result.exitStatus = reap(pid);
     if (!text::isValidUtf8(result.standardOutput))
         result.standardOutput.clear();

@@ -104,6 +104,19 @@ std::optional<fs::path> resolvedWhisperPath(const WhisperLookupPaths& paths)
     return candidate;
 }
 
+bool writeResolvedWhisperPath(const WhisperLookupPaths& paths, const fs::path& whisper)
+{
+    const fs::path folder = whisperRuntimeFolder(paths);
+    std::error_code ignored;
+    fs::create_directories(folder, ignored); // a failure shows in the write below
+    try {
+        files::writeAtomically(folder / "resolved-runtime.txt", whisper.string());
+    } catch (const std::exception&) {
+        return false;
+    }
+    return true;
+}
+
 std::vector<fs::path> whisperCandidates(const WhisperLookupPaths& paths)
 {
     std::vector<fs::path> candidates = paths.fixedCandidates;

@@ -42,6 +42,10 @@ bool isExecutableFile(const std::filesystem::path& path);
 std::filesystem::path whisperRuntimeFolder(const WhisperLookupPaths& paths);
 std::optional<std::filesystem::path> runtimeWhisperPath(const WhisperLookupPaths& paths);
 std::optional<std::filesystem::path> resolvedWhisperPath(const WhisperLookupPaths& paths);
+// Links an existing Whisper command line for the lookup above: creates the runtime folder
+// and replaces "resolved-runtime.txt" atomically with the bare path. False when the file
+// could not be written. The installer is its only writer.
+bool writeResolvedWhisperPath(const WhisperLookupPaths& paths, const std::filesystem::path& whisper);
 std::vector<std::filesystem::path> whisperCandidates(const WhisperLookupPaths& paths);
 std::optional<std::filesystem::path> locateWhisper(const WhisperLookupPaths& paths);
 std::string whichSearchPath(const WhisperLookupPaths& paths);

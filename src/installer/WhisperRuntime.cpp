@@ -1,0 +1,93 @@
+#include "installer/WhisperRuntime.h"
+
+#include "installer/InstallerError.h"
+
+#include <system_error>
+
+namespace vl::installer {
+
+namespace fs = std::filesystem;
+
+namespace WhisperRuntime {
+
+fs::path runtimeFolder(const WhisperSetup& setup) { return whisperRuntimeFolder(setup.lookup); }
+
+std::optional<fs::path> venvWhisperPath(const WhisperSetup& setup) { return runtimeWhisperPath(setup.lookup); }
+
+std::optional<fs::path> readResolvedRuntime(const WhisperSetup& setup) { return resolvedWhisperPath(setup.lookup); }
+
+bool writeResolvedRuntime(const WhisperSetup& setup, const fs::path& whisper)
+{
+    return writeResolvedWhisperPath(setup.lookup, whisper);
+}
+
+std::optional<fs::path> detectWhisper(const WhisperSetup& setup, std::stop_token stop)
+{
+    if (auto found = locateWhisper(setup.lookup))
+        return found;
+    return whichWhisper(setup.lookup, stop);
+}
+
+std::optional<fs::path> findPython3(const WhisperSetup& setup, std::stop_token stop)
+{
+    for (const auto& candidate : setup.pythonCandidates) {
+        if (isExecutableFile(candidate))
+            return candidate;
+    }
+    std::string found;
+    try {
+        found = ProcessRunner::captureOutput(setup.lookup.whichProgram, {"python3"}, stop);
+    } catch (const std::system_error&) {
+        return std::nullopt;
+    }
+    const fs::path candidate = found;
+    if (candidate.is_absolute() && isExecutableFile(candidate))
+        return candidate;
+    return std::nullopt;
+}
+
+void install(const WhisperSetup& setup, const LogLine& onLog, std::stop_token stop)
+{
+    const fs::path folder = runtimeFolder(setup);
+    fs::create_directories(folder);
+
+    const auto python = findPython3(setup, stop);
+    if (!python)
+        throw InstallerError::step(kMissingPythonMessage);
+
+    const fs::path venv = folder / "venv";
+    onLog("Creating a local Python environment\u2026");
+    ProcessRunner::run(*python, {"-m", "venv", venv.string()}, onLog, stop);
+
+    const fs::path pip = venv / "bin" / "pip";
+    if (!isExecutableFile(pip))
+        throw InstallerError::step("The Python environment did not build correctly.");
+
+    onLog("Preparing package installer\u2026");
+    ProcessRunner::run(pip, {"install", "--upgrade", "pip", "wheel"}, onLog, stop);
+
+    onLog("Downloading the Whisper runtime \u2014 this can take several minutes\u2026");
+    ProcessRunner::run(pip, {"install", "--upgrade", "openai-whisper"}, onLog, stop);
+
+    if (!venvWhisperPath(setup))
+        throw InstallerError::step("Whisper finished installing but its CLI could not be located.");
+    onLog("Whisper runtime installed.");
+}
+
+} // namespace WhisperRuntime
+
+std::string shortenedForHome(const std::string& path, const std::string& home)
+{
+    std::string root = home;
+    while (root.size() > 1 && root.back() == '/')
+        root.pop_back();
+    if (root.empty() || root == "/")
+        return path;
+    if (path == root)
+        return "~";
+    if (path.size() > root.size() && path.compare(0, root.size(), root) == 0 && path[root.size()] == '/')
+        return "~" + path.substr(root.size());
+    return path;
+}
+
+} // namespace vl::installer
