@@ -1,6 +1,11 @@
 // Motion clip throughput at 1080x1920, 4 s at 30 fps, on one picture, against a
 // bare libx264 encode of the same frames with the clip settings, measured in the
-// same run. Prints "BENCH motion.<name> <value> <unit>" lines.
+// same run; then the subject mask on painted frames with a lyric line: its time,
+// and how far it bends the lettering in a parallax clip. Prints
+// "BENCH motion.<name> <value> <unit>" lines.
+//
+// `bench_motion mask` measures the mask alone. VL_BENCH_CLIPS=<folder> also keeps
+// the mask and a parallax clip of every painted frame there, to look at.
 
 #include "media/motion/AVFoundationMotionRenderer.h"
 #include "media/motion/ClipWriter.h"
@@ -9,15 +14,23 @@
 #include "media/motion/SubjectMask.h"
 #include "model/Files.h"
 
+#include "media/motion/PaintedScenes.h"
+#include "FineSaliencyMask.h"
+
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 
+#include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <functional>
+#include <map>
 #include <vector>
 
 using namespace vl;
+using namespace vl::test;
 namespace fs = std::filesystem;
 
 namespace {
@@ -63,12 +76,132 @@ cv::Mat picture()
     return image;
 }
 
-} // namespace
-
-int main()
+// The store's motion ranges (pan 0.12...0.26 x 0.04...0.12 of the overflow, parallax
+// height 0.22...0.34, steady 0.25...0.40, zoom from 1.00...1.03 by 0.05...0.10),
+// at their middle (0.5) or top (1.0).
+ClipMotion storeMotion(double at)
 {
-    files::TemporaryDirectory dir("bench-motion");
-    const fs::path imagePath = dir.path() / "frame.png";
+    const auto within = [at](double low, double high) { return low + at * (high - low); };
+    ClipMotion m;
+    m.width = 1080;
+    m.height = 1920;
+    m.fps = 30;
+    m.durationSeconds = 4.0;
+    const double a = within(0.12, 0.26), b = within(0.04, 0.12);
+    m.offsetStart = {-a, -b};
+    m.offsetEnd = {a, b};
+    m.parallaxHeight = within(0.22, 0.34);
+    m.steady = within(0.25, 0.40);
+    m.zoomStart = within(1.0, 1.03);
+    m.zoomEnd = m.zoomStart + within(0.05, 0.10);
+    return m;
+}
+
+// Triangle wave of period 510 and slope 1: continuous, so linear filtering of its
+// samples stays on it (but for the half pixel at each turn).
+double triangle(double v) { return std::abs(std::fmod(v + 5100.0, 510.0) - 255.0); }
+
+// A picture whose colour says where along one axis it was sampled: red a coarse
+// ramp over the whole side, green and blue two triangle waves a quarter period
+// apart, which pin the position down to a fraction of a pixel wherever red puts it.
+cv::Mat coordinatePicture(int width, int height, bool vertical)
+{
+    const int side = vertical ? height : width;
+    cv::Mat m(height, width, CV_8UC4);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            const double v = vertical ? y : x;
+            m.at<cv::Vec4b>(y, x) = {static_cast<uchar>(std::lround(triangle(v + 127.5))), static_cast<uchar>(std::lround(triangle(v))),
+                                     static_cast<uchar>(std::lround(v * 255.0 / (side - 1))), 255};
+        }
+    return m;
+}
+
+double decodeCoordinate(const std::uint8_t* rgba, int side)
+{
+    const double coarse = rgba[0] * (side - 1) / 255.0;
+    double best = coarse, bestCost = 1e300;
+    for (double v = coarse - 8; v <= coarse + 8; v += 0.125) {
+        const double cost = std::abs(triangle(v) - rgba[1]) + std::abs(triangle(v + 127.5) - rgba[2]);
+        if (cost < bestCost) {
+            bestCost = cost;
+            best = v;
+        }
+    }
+    return best;
+}
+
+// Baseline waviness of the lettering in one frame drawn by the parallax shader: for
+// each output pixel that shows a letter pixel, how far the depth moved it up or down
+// (where it sampled, less where the camera's own zoom and pan would have sampled);
+// the median of that per 24-pixel column of the lettering; the spread of those medians.
+double textWaviness(const PaintedScene& scene, const cv::Mat& depth, const PUniforms& u)
+{
+    const int width = scene.image.cols, height = scene.image.rows;
+    cv::Rect rows = cv::boundingRect(scene.letters);
+    const int margin = 160; // more than any move of the ranges, at this size
+    const int top = std::max(0, rows.y - margin), bottom = std::min(height, rows.y + rows.height + margin);
+
+    const auto sampled = [&](bool vertical) {
+        ParallaxScene gpu(coordinatePicture(width, height, vertical), depth, width, height);
+        gpu.draw(u);
+        const std::uint8_t* pixels = gpu.readBack();
+        cv::Mat at(height, width, CV_32F, cv::Scalar(-1));
+        for (int y = top; y < bottom; ++y) {
+            const std::uint8_t* row = pixels + static_cast<std::size_t>(height - 1 - y) * width * 4; // bottom row first
+            for (int x = 0; x < width; ++x)
+                at.at<float>(y, x) = static_cast<float>(decodeCoordinate(row + x * 4, vertical ? height : width));
+        }
+        return at;
+    };
+    const cv::Mat sx = sampled(false), sy = sampled(true);
+
+    const double zoom = std::max(u.zoom, 0.001f);
+    const double startShift = u.offset[1] * u.height * u.steady;
+    std::map<int, std::vector<double>> columns;
+    for (int y = top; y < bottom; ++y)
+        for (int x = 0; x < width; ++x) {
+            const int lx = static_cast<int>(std::lround(sx.at<float>(y, x)));
+            const int ly = static_cast<int>(std::lround(sy.at<float>(y, x)));
+            if (lx < 0 || ly < 0 || lx >= width || ly >= height || !scene.letters.at<uchar>(ly, lx))
+                continue;
+            const double v = (y + 0.5) / height;
+            const double camera = (u.center[1] + (v - u.center[1]) / zoom + startShift) * height - 0.5;
+            columns[lx / 24].push_back(sy.at<float>(y, x) - camera);
+        }
+    double low = 1e300, high = -1e300;
+    for (auto& [column, shifts] : columns) {
+        if (shifts.size() < 40) // a column that only grazes the end of a letter
+            continue;
+        auto middle = shifts.begin() + static_cast<std::ptrdiff_t>(shifts.size() / 2);
+        std::nth_element(shifts.begin(), middle, shifts.end());
+        low = std::min(low, *middle);
+        high = std::max(high, *middle);
+    }
+    return high >= low ? high - low : 0;
+}
+
+// The worst waviness over both ends of the move, on every frame with lettering
+// that stays clear of the character; -1 when there is no GPU context.
+double worstWaviness(const std::vector<PaintedScene>& scenes, const std::vector<cv::Mat>& depths, const ClipMotion& motion)
+{
+    const auto n = frameCount(motion);
+    double worst = 0;
+    try {
+        for (std::size_t k = 0; k < scenes.size(); ++k)
+            for (std::int64_t i : {std::int64_t{0}, n - 1})
+                worst = std::max(worst, textWaviness(scenes[k], depths[k], parallaxUniforms(motion, i, n)));
+    } catch (const std::exception& e) {
+        std::printf("# waviness unavailable: %s\n", e.what());
+        return -1;
+    }
+    return worst;
+}
+
+// Clip throughput: sections (a) to (c) and the parallax path's breakdown.
+void throughput(const fs::path& folder)
+{
+    const fs::path imagePath = folder / "frame.png";
     cv::imwrite(imagePath.string(), picture());
     const cv::Mat image = *loadFrameImage(imagePath);
 
@@ -93,7 +226,7 @@ int main()
             painter.draw(i, n, frames[static_cast<size_t>(i)]);
     });
     const double encodeSeconds = best(2, [&] {
-        ClipWriter writer(dir.path() / "bare.mov", 1080, 1920, 30);
+        ClipWriter writer(folder / "bare.mov", 1080, 1920, 30);
         for (const auto& f : frames)
             writer.append(f.data, static_cast<std::ptrdiff_t>(f.step), ClipWriter::Layout::bgr24);
         writer.finish();
@@ -102,31 +235,23 @@ int main()
     const double encodeFps = n / encodeSeconds;
 
     // (b) The 2D clip, from the image file to the finished movie.
-    const double clip2dSeconds = best(2, [&] { AVFoundationMotionRenderer().render(imagePath, motion, dir.path() / "2d.mov", {}); });
+    const double clip2dSeconds = best(2, [&] { AVFoundationMotionRenderer().render(imagePath, motion, folder / "2d.mov", {}); });
     const double clip2dFps = n / clip2dSeconds;
 
     // (c) The parallax clip on the GPU path alone, so a fallback cannot pose as it.
     double parallaxFps = 0;
     try {
         const double parallaxSeconds = best(2, [&] {
-            MetalParallaxRenderer().renderParallax(imagePath, motion, dir.path() / "parallax.mov", {});
+            MetalParallaxRenderer().renderParallax(imagePath, motion, folder / "parallax.mov", {});
         });
         parallaxFps = n / parallaxSeconds;
     } catch (const std::exception& e) {
         std::printf("# parallax path unavailable: %s\n", e.what());
     }
 
-    // (d) The mask alone.
-    const int maskRuns = 5;
-    const double maskSeconds = seconds([&] {
-        for (int r = 0; r < maskRuns; ++r)
-            subjectMask(image, 640);
-    });
-
     line("encode_fps", encodeFps, "fps");
     line("clip2d_fps", clip2dFps, "fps");
     line("parallax_fps", parallaxFps, "fps");
-    line("mask_ms", maskSeconds / maskRuns * 1000, "ms");
     line("clip2d_vs_encode", clip2dFps / encodeFps, "ratio");
     line("parallax_vs_encode", parallaxFps / encodeFps, "ratio");
 
@@ -136,7 +261,7 @@ int main()
     try {
         const auto depth = subjectMask(image, 640);
         ParallaxScene scene(image, *depth, 1080, 1920);
-        ClipWriter writer(dir.path() / "parts.mov", 1080, 1920, 30);
+        ClipWriter writer(folder / "parts.mov", 1080, 1920, 30);
         double draw = 0, readBack = 0, encode = 0;
         for (std::int64_t i = 0; i < n; ++i) {
             const std::uint8_t* pixels = nullptr;
@@ -159,5 +284,59 @@ int main()
     } catch (const std::exception& e) {
         std::printf("# parallax breakdown unavailable: %s\n", e.what());
     }
+
+}
+
+// (d) The subject mask on painted frames: its time against the fine-grained mask
+// it replaced, and how much it bends a lyric line clear of the character.
+void subjectMasks(const fs::path& folder)
+{
+    const std::vector<PaintedScene> lyrics = {lyricBesideCharacter(Backdrop::sky), lyricBesideCharacter(Backdrop::busy)};
+    std::vector<PaintedScene> all = lyrics;
+    all.push_back(lyricAcrossCharacter());
+    all.push_back(portraitWithoutText());
+    double maskTotal = 0, fineTotal = 0;
+    for (const auto& scene : all) {
+        maskTotal += best(3, [&] { subjectMask(scene.image, 640); });
+        fineTotal += best(3, [&] { bench::fineSaliencyMask(scene.image, 640); });
+    }
+    std::vector<cv::Mat> masks, fineMasks;
+    for (const auto& scene : lyrics) {
+        masks.push_back(subjectMask(scene.image, 640).value_or(cv::Mat(640, 360, CV_8U, cv::Scalar(0))));
+        fineMasks.push_back(bench::fineSaliencyMask(scene.image, 640).value_or(cv::Mat(640, 360, CV_8U, cv::Scalar(0))));
+    }
+    line("mask_ms", maskTotal / static_cast<double>(all.size()) * 1000, "ms");
+    line("mask_before_ms", fineTotal / static_cast<double>(all.size()) * 1000, "ms");
+    line("mask_vs_before", maskTotal / fineTotal, "ratio");
+    line("text_waviness_px", worstWaviness(lyrics, masks, storeMotion(0.5)), "px");
+    line("text_waviness_top_px", worstWaviness(lyrics, masks, storeMotion(1.0)), "px");
+    line("text_waviness_before_px", worstWaviness(lyrics, fineMasks, storeMotion(0.5)), "px");
+    line("text_waviness_before_top_px", worstWaviness(lyrics, fineMasks, storeMotion(1.0)), "px");
+
+    if (const char* keep = std::getenv("VL_BENCH_CLIPS")) {
+        fs::create_directories(keep);
+        for (std::size_t k = 0; k < all.size(); ++k) {
+            const fs::path frame = folder / ("painted-" + std::to_string(k) + ".png");
+            cv::imwrite(frame.string(), all[k].image);
+            const auto masked = subjectMask(all[k].image, 640);
+            if (masked)
+                cv::imwrite((fs::path(keep) / ("mask-" + std::to_string(k) + ".png")).string(), *masked);
+            try {
+                MetalParallaxRenderer().renderParallax(frame, storeMotion(0.5), fs::path(keep) / ("clip-" + std::to_string(k) + ".mov"), {});
+            } catch (const std::exception& e) {
+                std::printf("# no parallax clip of %s: %s\n", all[k].name.c_str(), e.what());
+            }
+        }
+    }
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    files::TemporaryDirectory dir("bench-motion");
+    if (!(argc > 1 && std::string(argv[1]) == "mask"))
+        throughput(dir.path());
+    subjectMasks(dir.path());
     return 0;
 }

@@ -14,6 +14,7 @@ AppShell::AppShell(ProjectStore& store)
     , chunks_(&store)
     , characters_(&store)
     , transcript_(&store)
+    , elements_(&store)
 {
 }
 
@@ -40,10 +41,17 @@ QQuickWindow* AppShell::load(QQmlApplicationEngine& engine)
     context->setContextProperty(QStringLiteral("projectChunks"), &chunks_);
     context->setContextProperty(QStringLiteral("projectCharacters"), &characters_);
     context->setContextProperty(QStringLiteral("projectTranscript"), &transcript_);
+    context->setContextProperty(QStringLiteral("projectElements"), &elements_);
+    // Dialogs are made in this engine; they sit over the window once it exists.
+    filePicker_ = std::make_unique<support::QmlFilePicker>(engine);
+    screenServices_ = std::make_unique<screens::ScreenServices>(store_, *filePicker_, support::systemDesktop());
+    context->setContextProperty(QStringLiteral("screenServices"), screenServices_.get());
 
     engine.load(mainWindowUrl());
     const auto roots = engine.rootObjects();
-    return roots.isEmpty() ? nullptr : qobject_cast<QQuickWindow*>(roots.constFirst());
+    QQuickWindow* window = roots.isEmpty() ? nullptr : qobject_cast<QQuickWindow*>(roots.constFirst());
+    filePicker_->setParentWindow(window);
+    return window;
 }
 
 } // namespace vl::app

@@ -4,8 +4,12 @@
 #include "app/ProjectListModel.h"
 #include "app/WorkspaceModel.h"
 #include "pipeline/ProjectStore.h"
+#include "screens/ScreenServices.h"
+#include "support/FilePicker.h"
 
 #include <QUrl>
+
+#include <memory>
 
 class QQmlApplicationEngine;
 class QQuickWindow;
@@ -16,8 +20,10 @@ namespace vl::app {
 // tests build it the same way, so both load exactly the same QML.
 //
 // Every view finds these in the engine's root context: `store` (the ProjectStore),
-// `workspace` (WorkspaceModel), `menuCommands` (MenuCommands) and the project's
-// lists `projectChunks`, `projectCharacters` and `projectTranscript`.
+// `workspace` (WorkspaceModel), `menuCommands` (MenuCommands), the project's
+// lists `projectChunks`, `projectCharacters`, `projectTranscript` and
+// `projectElements`, and `screenServices` (the store, file dialogs and the desktop,
+// for the stage screens' models).
 class AppShell {
 public:
     explicit AppShell(ProjectStore& store);
@@ -34,6 +40,9 @@ public:
     ChunkListModel& chunks() { return chunks_; }
     CharacterListModel& characters() { return characters_; }
     TranscriptListModel& transcript() { return transcript_; }
+    ElementListModel& elements() { return elements_; }
+    // Set once the window is loaded.
+    screens::ScreenServices* screenServices() { return screenServices_.get(); }
 
 private:
     ProjectStore& store_;
@@ -42,6 +51,9 @@ private:
     ChunkListModel chunks_;
     CharacterListModel characters_;
     TranscriptListModel transcript_;
+    ElementListModel elements_;
+    std::unique_ptr<support::QmlFilePicker> filePicker_;
+    std::unique_ptr<screens::ScreenServices> screenServices_;
 };
 
 } // namespace vl::app

@@ -1,9 +1,13 @@
 #include "app/ProjectListModel.h"
 
+#include "design/Intent.h"
+
 #include <QHash>
 #include <algorithm>
+#include <QFileInfo>
 #include <QSet>
 #include <QStringList>
+#include <QUrl>
 
 #include <cmath>
 
@@ -51,6 +55,24 @@ std::optional<std::string> plainText(const QVariant& value)
     if (!value.canConvert<QString>())
         return std::nullopt;
     return value.toString().toStdString();
+}
+
+struct CharacterStatus {
+    QString text;
+    design::Intent::Value intent;
+};
+
+// The first that holds: processing, processed, a reference, nothing yet.
+CharacterStatus characterStatus(const CharacterReference& c, bool isProcessing)
+{
+    using design::Intent::Value;
+    if (isProcessing)
+        return {QStringLiteral("Processing\u2026"), Value::Pending};
+    if (c.processedImageURL)
+        return {QStringLiteral("Character ready"), Value::Good};
+    if (!c.referenceImagePaths.empty())
+        return {QStringLiteral("Reference added"), Value::Neutral};
+    return {QStringLiteral("No reference image"), Value::Warn};
 }
 
 bool hasDuplicates(const std::vector<ProjectListModel::Row>& rows)
@@ -282,9 +304,11 @@ bool ChunkListModel::write(Project& project, const QString& id, int field, const
 CharacterListModel::CharacterListModel(ProjectStore* store, QObject* parent)
     : ProjectListModel(store,
                        {"characterID", "name", "notes", "referenceImagePaths", "processedImageURL",
-                        "processedImagePath", "isPrimary"},
+                        "processedImagePath", "isPrimary", "statusText", "statusIntent", "thumbnailSource",
+                        "isProcessing", "activeChipText"},
                        parent)
 {
+    connect(store, &ProjectStore::processingCharacterIDsChanged, this, &ProjectListModel::sync);
     sync();
 }
 
@@ -292,12 +316,25 @@ std::vector<ProjectListModel::Row> CharacterListModel::rowsNow() const
 {
     const Project& project = store().project();
     const CharacterReference* primary = project.primaryCharacter();
+    const auto& processing = store().processingCharacterIDs();
+    // Only the active character carries the chip; it counts the chunks that show it.
+    const auto inFrame = std::count_if(project.chunks.begin(), project.chunks.end(),
+                                       [](const StoryboardChunk& c) { return c.primaryCharacterInFrame; });
+    const QString activeChip = inFrame == 0 ? QStringLiteral("Active") : QStringLiteral("%1 frames").arg(inFrame);
     std::vector<Row> rows;
     for (const CharacterReference& c : project.characters) {
+        const bool isPrimary = primary != nullptr && primary->id == c.id;
+        const bool isProcessing = processing.count(c.id) > 0;
+        const CharacterStatus status = characterStatus(c, isProcessing);
+        const std::string* thumbnail = c.processedImagePath ? &*c.processedImagePath
+            : c.referenceImagePaths.empty()                 ? nullptr
+                                                            : &c.referenceImagePaths.front();
         rows.push_back({idText(c.id),
                         {idText(c.id), text(c.name), text(c.notes), textList(c.referenceImagePaths),
-                         optionalText(c.processedImageURL), optionalText(c.processedImagePath),
-                         primary != nullptr && primary->id == c.id}});
+                         optionalText(c.processedImageURL), optionalText(c.processedImagePath), isPrimary,
+                         status.text, static_cast<int>(status.intent),
+                         thumbnail ? QUrl::fromLocalFile(text(*thumbnail)).toString() : QString(), isProcessing,
+                         isPrimary ? activeChip : QString()}});
     }
     return rows;
 }
@@ -316,6 +353,41 @@ bool CharacterListModel::write(Project& project, const QString& id, int field, c
     else
         return false;
     return true;
+}
+
+// ---- ElementListModel ---------------------------------------------------------------------
+
+ElementListModel::ElementListModel(ProjectStore* store, QObject* parent)
+    : ProjectListModel(store,
+                       {"elementID", "type", "continuityDescription", "imageLocalPath", "imageRemoteURL",
+                        "isRendered", "imageSource", "isRemoteImage", "placeholderSymbol"},
+                       parent)
+{
+    sync();
+}
+
+std::vector<ProjectListModel::Row> ElementListModel::rowsNow() const
+{
+    std::vector<Row> rows;
+    const auto& plan = store().project().plan;
+    if (!plan)
+        return rows;
+    for (const PlanElement& e : plan->elements) {
+        // A local copy that can be read wins; an address is loaded only over http(s).
+        QString source;
+        bool remote = false;
+        if (e.imageLocalPath && !e.imageLocalPath->empty() && QFileInfo(text(*e.imageLocalPath)).isReadable()) {
+            source = QUrl::fromLocalFile(text(*e.imageLocalPath)).toString();
+        } else if (e.isRendered()) {
+            source = text(*e.imageRemoteURL);
+            remote = true;
+        }
+        rows.push_back({text(e.id),
+                        {text(e.id), text(e.type), text(e.continuityDescription), optionalText(e.imageLocalPath),
+                         optionalText(e.imageRemoteURL), e.isRendered(), source, remote,
+                         e.type == "place" ? QStringLiteral("map") : QStringLiteral("cube")}});
+    }
+    return rows;
 }
 
 // ---- TranscriptListModel ------------------------------------------------------------------

@@ -85,7 +85,9 @@ protected:
     bool write(Project& project, const QString& id, int field, const QVariant& value) const override;
 };
 
-// The project's characters, in stored order; `isPrimary` marks the primary one.
+// The project's characters, in stored order; `isPrimary` marks the primary one. The
+// card's derived values (status chip, thumbnail, processing, the active chip) follow
+// the project and the store's processing set.
 class CharacterListModel final : public ProjectListModel {
     Q_OBJECT
 public:
@@ -94,6 +96,18 @@ public:
 protected:
     std::vector<Row> rowsNow() const override;
     bool write(Project& project, const QString& id, int field, const QVariant& value) const override;
+};
+
+// The plan's recurring elements, in plan order; none without a plan. `imageSource` is
+// what the card shows: a readable local file, else an http(s) address, else nothing
+// (the placeholder with `placeholderSymbol`).
+class ElementListModel final : public ProjectListModel {
+    Q_OBJECT
+public:
+    explicit ElementListModel(ProjectStore* store, QObject* parent = nullptr);
+
+protected:
+    std::vector<Row> rowsNow() const override;
 };
 
 // The project's timed lyric lines.

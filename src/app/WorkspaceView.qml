@@ -2,6 +2,7 @@ import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
 import Verseloom.Design
+import Verseloom.Screens
 
 // The content of the main window: stage sidebar, top bar, the selected stage's
 // screen, and the status capsule floating over everything. Every text, count and
@@ -193,11 +194,37 @@ Item {
                     x: 24
                     y: 24
                     width: stageArea.width - 48
-                    sourceComponent: placeholderScreen
+                    sourceComponent: workspaceView.screenFor(workspace.selectedStage)
                 }
             }
         }
     }
+
+    // The screen of each stage (stage numbers in sidebar order). A stage without a
+    // screen of its own shows the placeholder.
+    function screenFor(stage) {
+        switch (stage) {
+        // From import to the storyboard.
+        case 0: return intakeScreen
+        case 1: return timingScreen
+        case 2: return charactersScreen
+        case 3: return storyboardScreen
+        case 5: return styleScreen
+
+        // From frames to export.
+        case 4: return placeholderScreen // frames
+        case 6: return placeholderScreen // motion
+        case 7: return placeholderScreen // preview
+        case 8: return placeholderScreen // export
+        }
+        return placeholderScreen
+    }
+
+    Component { id: intakeScreen; IntakeView {} }
+    Component { id: timingScreen; TimingReviewView {} }
+    Component { id: charactersScreen; CharacterManagerView {} }
+    Component { id: storyboardScreen; StoryboardView {} }
+    Component { id: styleScreen; StyleGuidanceView {} }
 
     Component {
         id: placeholderScreen

@@ -116,6 +116,20 @@ QString InstallerModel::statusLineFor(const std::string& id)
     return {};
 }
 
+QString InstallerModel::summarizeWhisper(const WhisperSetup& setup, std::stop_token stop)
+{
+    if (WhisperRuntime::venvWhisperPath(setup))
+        return QStringLiteral("Local Whisper runtime is installed. Transcription runs fully on-device.");
+    auto linked = WhisperRuntime::readResolvedRuntime(setup);
+    if (!linked)
+        linked = WhisperRuntime::detectWhisper(setup, stop);
+    if (linked)
+        return QStringLiteral("Verseloom is linked to your Whisper runtime at %1. Transcription runs on-device.")
+            .arg(QString::fromStdString(shortenedForHome(linked->string(), setup.lookup.home.string())));
+    return QStringLiteral(
+        "Transcription uses On-device Speech. You can add the local Whisper runtime later from the installer.");
+}
+
 QString InstallerModel::destination() const { return fromPath(context_.destination); }
 
 QVariantList InstallerModel::componentsForView() const
@@ -536,6 +550,21 @@ void InstallerModel::completeRun()
     setIsInstalling(false);
     setFinished(true);
     advance();
+    summaryWorker_ = std::jthread([this, setup = context_.whisper](std::stop_token stop) {
+        QString summary;
+        try {
+            summary = summarizeWhisper(setup, stop);
+        } catch (const std::exception&) {
+            return; // stopped: the model is going away
+        }
+        QMetaObject::invokeMethod(
+            this,
+            [this, summary] {
+                whisperSummary_ = summary;
+                emit whisperSummaryChanged();
+            },
+            Qt::QueuedConnection);
+    });
 }
 
 // --- the steps --------------------------------------------------------------------

@@ -41,6 +41,9 @@ class InstallerModel : public QObject {
     Q_PROPERTY(QVariantList components READ componentsForView NOTIFY componentsChanged)
     Q_PROPERTY(bool canContinue READ canContinue NOTIFY canContinueChanged)
     Q_PROPERTY(bool profileIsValid READ profileIsValid NOTIFY canContinueChanged)
+    // The speech engine the installed application will use, worked out once when a run
+    // completes (it may wait on `which`); empty until then.
+    Q_PROPERTY(QString whisperSummary READ whisperSummary NOTIFY whisperSummaryChanged)
 
 public:
     enum class Step {
@@ -71,6 +74,8 @@ public:
     static QString stepTitle(Step step);
     static QString stepSymbol(Step step);
     static QString statusLineFor(const std::string& componentId);
+    // The completion page's sentence on speech, from what is on this machine now.
+    static QString summarizeWhisper(const WhisperSetup& setup, std::stop_token stop = {});
 
     Step step() const { return step_; }
     int stepIndex() const { return static_cast<int>(step_); }
@@ -91,6 +96,7 @@ public:
     QString failure() const { return failure_; }
     const std::vector<InstallComponent>& components() const { return components_; }
     QVariantList componentsForView() const;
+    QString whisperSummary() const { return whisperSummary_; }
 
     bool canContinue() const;
     bool profileIsValid() const;
@@ -140,6 +146,7 @@ signals:
     void failureChanged();
     void componentsChanged();
     void canContinueChanged();
+    void whisperSummaryChanged();
 
 private:
     // What a blocking step hands back to the main thread when it succeeds.
@@ -191,6 +198,7 @@ private:
     QString statusLine_ = QString::fromUtf8(kFirstStatusLine);
     QString failure_;
     std::vector<InstallComponent> components_;
+    QString whisperSummary_;
 
     bool detecting_ = false;
     // The run under way: which run (results of an earlier one are ignored), which
@@ -202,6 +210,7 @@ private:
     // Last: joined (after a stop request) before the state above goes away.
     std::jthread detectionWorker_;
     std::jthread stepWorker_;
+    std::jthread summaryWorker_;
 };
 
 } // namespace vl::installer

@@ -1,6 +1,19 @@
 #include "model/Storyboard.h"
 
+#include "model/Text.h"
+
 namespace vl {
+
+bool PlanElement::isRendered() const
+{
+    if (!imageRemoteURL)
+        return false;
+    const std::string lower = text::asciiLower(*imageRemoteURL);
+    for (const std::string_view scheme : {std::string_view("https://"), std::string_view("http://")})
+        if (lower.size() > scheme.size() && lower.compare(0, scheme.size(), scheme) == 0)
+            return true;
+    return false;
+}
 
 void StoryboardChunk::setFrame(GeneratedFrame newFrame)
 {

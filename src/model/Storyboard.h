@@ -29,6 +29,11 @@ struct PlanElement {
     std::optional<std::string> imageRemoteURL;
     std::optional<std::string> imageLocalPath;
 
+    // Rendered means the vendor holds its image: frames send that address along. A
+    // local copy alone does not count, nor does an address that is not http(s) (an
+    // imported plan may carry anything there).
+    bool isRendered() const;
+
     friend bool operator==(const PlanElement&, const PlanElement&) = default;
 };
 

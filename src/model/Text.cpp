@@ -119,4 +119,33 @@ std::string asciiLower(std::string_view s)
     return out;
 }
 
+std::vector<std::string> lyricLines(std::string_view text)
+{
+    std::vector<std::string> lines;
+    std::string current;
+    auto flush = [&] {
+        if (!current.empty())
+            lines.push_back(std::move(current));
+        current.clear();
+    };
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        if (c == '\n' || c == '\r' || c == '\v' || c == '\f') {
+            flush();
+        } else if (c == 0xC2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) == 0x85) {
+            flush(); // U+0085
+            ++i;
+        } else if (c == 0xE2 && i + 2 < text.size() && static_cast<unsigned char>(text[i + 1]) == 0x80
+                   && (static_cast<unsigned char>(text[i + 2]) == 0xA8
+                       || static_cast<unsigned char>(text[i + 2]) == 0xA9)) {
+            flush(); // U+2028, U+2029
+            i += 2;
+        } else {
+            current.push_back(text[i]);
+        }
+    }
+    flush();
+    return lines;
+}
+
 } // namespace vl::text

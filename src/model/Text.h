@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace vl::text {
 
@@ -26,6 +27,10 @@ std::string cutToCharacters(std::string_view s, std::size_t count);
 std::size_t characterCount(std::string_view s);
 
 bool isValidUtf8(std::string_view s);
+
+// The lines of lyrics: split at every line break (LF, VT, FF, CR, CR LF once, U+0085,
+// U+2028, U+2029), empty pieces dropped; the pieces themselves are not trimmed.
+std::vector<std::string> lyricLines(std::string_view text);
 
 // Lower-case ASCII letters; other bytes unchanged.
 std::string asciiLower(std::string_view s);

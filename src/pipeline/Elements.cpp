@@ -74,11 +74,20 @@ void ProjectStore::renderElements()
     renderElementsThen({});
 }
 
+void ProjectStore::renderElements(std::function<void()> done)
+{
+    if (!done) {
+        renderElementsThen({});
+        return;
+    }
+    renderElementsThen([done = std::move(done)](std::optional<std::string>) { done(); });
+}
+
 void ProjectStore::renderElementsThen(std::function<void(std::optional<std::string>)> next)
 {
     const bool pending = project_.plan
         && std::any_of(project_.plan->elements.begin(), project_.plan->elements.end(),
-                       [](const PlanElement& e) { return !e.imageRemoteURL; });
+                       [](const PlanElement& e) { return !e.isRendered(); });
     if (!pending) {
         if (next)
             next(std::nullopt);
@@ -97,7 +106,7 @@ void ProjectStore::renderElementsThen(std::function<void(std::optional<std::stri
         std::vector<std::string> failures;
         for (std::size_t position = 0; position < plan.elements.size(); ++position) {
             const PlanElement& element = plan.elements[position];
-            if (element.imageRemoteURL)
+            if (element.isRendered())
                 continue;
             throwIfCancelled(reporter.stop());
             reporter.statusText("Rendering element " + std::to_string(position + 1) + "/" + total + ": "

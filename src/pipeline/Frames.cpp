@@ -46,7 +46,7 @@ std::vector<std::string> elementImageURLs(const StoryboardChunk& chunk, const st
     for (const auto& id : chunk.elementIdsUsed) {
         const auto it = std::find_if(plan->elements.begin(), plan->elements.end(),
                                      [&](const PlanElement& e) { return e.id == id; });
-        if (it != plan->elements.end() && it->imageRemoteURL)
+        if (it != plan->elements.end() && it->isRendered())
             urls.push_back(*it->imageRemoteURL);
     }
     return urls;

@@ -79,6 +79,11 @@ std::vector<StoryboardChunk> ProjectStore::mergeChunks(const std::vector<Storybo
 
 void ProjectStore::planStoryboard()
 {
+    planStoryboard({});
+}
+
+void ProjectStore::planStoryboard(std::function<void()> done)
+{
     // Copies for the worker: the project may change while the planner runs.
     std::optional<CharacterReference> character;
     if (const CharacterReference* primary = project_.primaryCharacter())
@@ -116,7 +121,7 @@ void ProjectStore::planStoryboard()
             });
         };
     };
-    run("Planning storyboard", Workers::Pool::network, std::move(work));
+    run("Planning storyboard", Workers::Pool::network, std::move(work), {}, std::move(done));
 }
 
 void ProjectStore::applyPlanText(std::string_view text)

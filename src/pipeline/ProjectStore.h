@@ -218,6 +218,8 @@ public:
     // Spreads the lyric lines evenly over the song when there is no transcript
     // yet, under the label "Aligning timing".
     Q_INVOKABLE void alignTiming();
+    // The same, then `done` on the main thread once the run has ended, however it ended.
+    void alignTiming(std::function<void()> done);
 
     // ---- Characters and reference uploads -----------------------------------
     void addCharacter(std::string name);
@@ -254,6 +256,8 @@ public:
     // chunks, keeping the pictures of chunks that survive (matched by number, else
     // by lyric excerpt).
     void planStoryboard();
+    // The same, then `done` on the main thread once the run has ended, however it ended.
+    void planStoryboard(std::function<void()> done);
     // The planner's transcript: "[12.0-15.6] words" per segment, one per line.
     static std::string plannerTranscript(const std::vector<TranscriptSegment>& transcript);
     // The whole seconds sent as the song's length; 0 for a length that is no number.
@@ -266,8 +270,11 @@ public:
     void applyPlan(std::string_view bytes);
     void applyPlanText(std::string_view text);
 
-    // Renders the images of the plan's elements that have none, one at a time.
+    // Renders the images of the plan's elements that are not rendered, one at a time.
     void renderElements();
+    // The same, then `done` on the main thread once it has ended (at once when there
+    // was nothing to render).
+    void renderElements(std::function<void()> done);
     // The file an element's image is stored under: readable, safe on any file
     // system, and distinct for distinct ids.
     static std::string elementFileName(std::string_view elementID);

@@ -21,36 +21,6 @@ namespace {
 
 constexpr const char* kLogTag = "Transcription";
 
-// Lyric lines split at every line break (CR LF counts once), empty pieces dropped.
-std::vector<std::string> lyricLines(std::string_view text)
-{
-    std::vector<std::string> lines;
-    std::string current;
-    auto flush = [&] {
-        if (!current.empty())
-            lines.push_back(std::move(current));
-        current.clear();
-    };
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const unsigned char c = static_cast<unsigned char>(text[i]);
-        if (c == '\n' || c == '\r' || c == '\v' || c == '\f') {
-            flush();
-        } else if (c == 0xC2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) == 0x85) {
-            flush(); // U+0085
-            ++i;
-        } else if (c == 0xE2 && i + 2 < text.size() && static_cast<unsigned char>(text[i + 1]) == 0x80
-                   && (static_cast<unsigned char>(text[i + 2]) == 0xA8
-                       || static_cast<unsigned char>(text[i + 2]) == 0xA9)) {
-            flush(); // U+2028, U+2029
-            i += 2;
-        } else {
-            current.push_back(text[i]);
-        }
-    }
-    flush();
-    return lines;
-}
-
 std::string joinLines(const std::vector<TranscriptSegment>& segments)
 {
     std::string joined;
@@ -252,6 +222,11 @@ void ProjectStore::removeTranscriptionCopy(const std::filesystem::path& copy, co
 
 void ProjectStore::alignTiming()
 {
+    alignTiming({});
+}
+
+void ProjectStore::alignTiming(std::function<void()> done)
+{
     const std::string audioPath = project_.audioPath;
     const std::string lyrics = project_.rawLyrics;
     const bool hasTranscript = !project_.transcript.empty();
@@ -262,7 +237,7 @@ void ProjectStore::alignTiming()
                 throw PipelineError(PipelineError::missingAudio);
             if (hasTranscript)
                 return {}; // an existing transcript is never replaced here
-            const auto lines = lyricLines(lyrics);
+            const auto lines = text::lyricLines(lyrics);
             const bool anyWords = std::any_of(lines.begin(), lines.end(), [](const std::string& line) {
                 return !text::trimSpaceSeparatorsAndTab(line).empty();
             });
@@ -283,7 +258,8 @@ void ProjectStore::alignTiming()
             };
         },
         // Lines of lyrics that were replaced meanwhile, or of another song, are stale.
-        [this, audioPath, lyrics] { return project_.audioPath == audioPath && project_.rawLyrics == lyrics; });
+        [this, audioPath, lyrics] { return project_.audioPath == audioPath && project_.rawLyrics == lyrics; },
+        std::move(done));
 }
 
 // ---- QML-facing adaptors ----------------------------------------------------------------

@@ -50,6 +50,11 @@ QmlFilePicker::QmlFilePicker(QQmlEngine& engine, QWindow* parentWindow)
 {
 }
 
+void QmlFilePicker::setParentWindow(QWindow* window)
+{
+    parentWindow_ = window;
+}
+
 void QmlFilePicker::pick(const FileRequest& request, Answer answer)
 {
     const bool folder = request.mode == FileRequest::Mode::Folder;

@@ -5,11 +5,11 @@
 #include <QString>
 #include <QStringList>
 #include <QUrl>
+#include <QWindow>
 
 #include <functional>
 
 class QQmlEngine;
-class QWindow;
 
 namespace vl::support {
 
@@ -38,7 +38,7 @@ public:
 class QmlFilePicker final : public FilePicker {
 public:
     explicit QmlFilePicker(QQmlEngine& engine, QWindow* parentWindow = nullptr);
-    void setParentWindow(QWindow* window) { parentWindow_ = window; }
+    void setParentWindow(QWindow* window);
     void pick(const FileRequest& request, Answer answer) override;
 
 private:

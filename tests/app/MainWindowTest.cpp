@@ -1,4 +1,5 @@
 #include "AppFixtures.h"
+#include "screens/ScreenFixtures.h"
 
 #include "app/AppShell.h"
 #include "app/DialogTour.h"
@@ -27,6 +28,9 @@ using namespace vl::app;
 using vl::testing::HeldOperation;
 using vl::testing::projectWithChunks;
 using vl::testing::StoreHarness;
+using vl::testing::element;
+using vl::testing::frameAt;
+using vl::testing::plannedProject;
 
 namespace {
 
@@ -355,4 +359,44 @@ TEST(MainWindow, MenuRowsShowTheirKeysAndDisabledRowsLookDisabled)
               (Rows{{"Import Plan from Clipboard", "Ctrl+Shift+I"}, {"Import Plan from File…", ""}}));
     QMetaObject::invokeMethod(importMenu, "close");
     EXPECT_TRUE(w.warnings.isEmpty()) << w.warnings.join('\n').toStdString();
+}
+
+TEST(MainWindow, TheScreensFromIntakeToStoryboardLoadWithoutWarnings)
+{
+    struct Shot {
+        PipelineStage stage;
+        const char* name;
+        const char* root; // the screen's object name
+    };
+    const Shot shots[] = {
+        {PipelineStage::intake, "intake", "intakeView"},
+        {PipelineStage::timing, "timing", "timingReviewView"},
+        {PipelineStage::characters, "characters", "characterManagerView"},
+        {PipelineStage::storyboard, "storyboard", "storyboardView"},
+        {PipelineStage::style, "style", "styleGuidanceView"},
+    };
+    // Two elements rendered, their pictures on the loopback vendor.
+    const auto planned = [](const fakes::FakeVendor& vendor) {
+        Project p = plannedProject(12,
+                                   {element("boat", "prop", vendor.defaultImageURL()),
+                                    element("pier", "place", vendor.defaultImageURL()), element("lamp"),
+                                    element("harbour", "place"), element("gull", "animal")},
+                                   {"#ff3366", "#00ffaa", "#3366ff", "#ffaa00", "#aa00ff", "#00aaff", "#ff00aa"});
+        p.chunks[0].frame = frameAt("/frames/0.png");
+        return p;
+    };
+    for (const bool sample : {true, false}) {
+        WindowHarness w(std::nullopt);
+        ASSERT_NE(w.window, nullptr);
+        if (!sample)
+            w.store->setProject(planned(w.h.vendor));
+        for (const Shot& shot : shots) {
+            SCOPED_TRACE(shot.name);
+            w.store->setSelectedStage(shot.stage);
+            const std::string name = std::string(sample ? "sample-" : "planned-") + shot.name;
+            w.settle(name.c_str());
+            EXPECT_NE(w.item(shot.root), nullptr);
+        }
+        EXPECT_TRUE(w.warnings.isEmpty()) << w.warnings.join('\n').toStdString();
+    }
 }

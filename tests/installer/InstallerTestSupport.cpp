@@ -4,6 +4,7 @@
 #include <QElapsedTimer>
 #include <QThread>
 
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 
@@ -121,7 +122,7 @@ std::vector<std::string> Sandbox::pipCalls() const
 void Sandbox::setWhichAnswer(const std::string& answer)
 {
     const fs::path which = tools / "which";
-    std::string body = "#!/bin/sh\ntouch " + shellQuoted(tools / "which-ran") + "\n";
+    std::string body = "#!/bin/sh\necho ran >> " + shellQuoted(tools / "which-ran") + "\n";
     if (!answer.empty())
         body += "printf '%s\\n' " + shellQuoted(answer) + "\n";
     writeScript(which, body + "exit 0\n");
@@ -130,7 +131,13 @@ void Sandbox::setWhichAnswer(const std::string& answer)
     context.whisper.lookup.whichProgram = which;
 }
 
-bool Sandbox::whichRan() const { return fs::exists(tools / "which-ran"); }
+bool Sandbox::whichRan() const { return whichRuns() > 0; }
+
+int Sandbox::whichRuns() const
+{
+    const std::string runs = readText(tools / "which-ran");
+    return static_cast<int>(std::count(runs.begin(), runs.end(), '\n'));
+}
 
 fs::path Sandbox::pkexecThatRuns()
 {

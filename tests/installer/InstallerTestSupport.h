@@ -49,6 +49,7 @@ struct Sandbox {
     // A `which` that prints `answer` (nothing when empty) and notes that it ran.
     void setWhichAnswer(const std::string& answer);
     bool whichRan() const;
+    int whichRuns() const;
 
     // pkexec stand-ins: runs the command as we are; or answers as the real one does
     // when the dialog is dismissed (126) or the user is not authorised (127).

@@ -1,3 +1,5 @@
+#include "PaintedScenes.h"
+
 #include "media/motion/SubjectMask.h"
 
 #include <gtest/gtest.h>
@@ -7,6 +9,7 @@
 #include <cmath>
 
 using namespace vl;
+using namespace vl::test;
 
 namespace {
 
@@ -61,11 +64,38 @@ TEST(SubjectMask, MarksTheDiscNearAndTheBackgroundFar)
     }
 }
 
+// On frames painted like the generated ones: the character is the subject, whole,
+// and a lyric line clear of it lies on one level, so the parallax moves each line
+// as one piece instead of bending it.
+TEST(SubjectMask, TakesTheCharacterWholeAndLeavesTheLetteringOnOneLevel)
+{
+    for (const PaintedScene& scene : {lyricBesideCharacter(Backdrop::sky), lyricBesideCharacter(Backdrop::busy),
+                                      portraitWithoutText()}) {
+        SCOPED_TRACE(scene.name);
+        const auto mask = subjectMask(scene.image, 640);
+        ASSERT_TRUE(mask);
+        ASSERT_EQ(mask->size(), cv::Size(360, 640));
+        // Read at the picture's own pixels, as the renderer's linear sampling does.
+        cv::Mat full;
+        cv::resize(*mask, full, scene.image.size(), 0, 0, cv::INTER_LINEAR);
+        EXPECT_GE(cv::mean(full, scene.subject)[0] / 255, 0.6) << "the character is not taken for the subject";
+        if (scene.letters.empty())
+            continue;
+        double low = 0, high = 0;
+        cv::minMaxLoc(full, &low, &high, nullptr, nullptr, scene.letters);
+        EXPECT_LE((high - low) / 255, 0.2) << "the letters lie on " << low / 255 << " to " << high / 255;
+    }
+}
+
 TEST(SubjectMask, AFlatPictureHasNoSubject)
 {
     for (const cv::Scalar& colour : {cv::Scalar(0, 0, 0, 255), cv::Scalar(90, 120, 200, 255)})
         EXPECT_FALSE(subjectMask(cv::Mat(180, 320, CV_8UC4, colour), 640));
     EXPECT_FALSE(subjectMask(cv::Mat(), 640));
+    // Lettering alone is no subject either.
+    cv::Mat lettered(1920, 1080, CV_8UC4, cv::Scalar(150, 110, 60, 255)), letters;
+    painted::lyricLine(lettered, letters, "HOLD ON TONIGHT", {540, 900}, 900);
+    EXPECT_FALSE(subjectMask(lettered, 640));
 }
 
 TEST(SubjectMask, IsScaledToTheMaximumSizeButNeverEnlarged)
@@ -85,7 +115,8 @@ TEST(SubjectMask, IsScaledToTheMaximumSizeButNeverEnlarged)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(::testing::Message() << c.image << " at " << c.maxDimension);
-        const int r = std::max(1, std::min(c.image.width, c.image.height) / 5);
+        // Big enough to be a subject rather than a stroke, also in a one-pixel-wide picture.
+        const int r = std::max({1, std::min(c.image.width, c.image.height) / 5, std::max(c.image.width, c.image.height) / 10});
         const auto mask = subjectMask(discOn(c.image, {c.image.width / 2, c.image.height / 2}, r), c.maxDimension);
         ASSERT_TRUE(mask);
         EXPECT_EQ(mask->size(), c.mask);

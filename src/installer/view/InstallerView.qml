@@ -1,0 +1,247 @@
+import QtQuick
+import QtQuick.Controls
+import QtQuick.Layouts
+import Verseloom.Design
+
+// The installer's one view: the sidebar of pages, the page's title, the page itself and
+// the footer whose buttons the controller decides. Everything comes from the controller
+// and its model; the view keeps no state.
+Item {
+    id: view
+
+    required property var controller
+    readonly property var model: controller.model
+
+    implicitWidth: 1000
+    implicitHeight: 640
+
+    Component.onCompleted: controller.windowShown()
+
+    Backdrop { anchors.fill: parent }
+
+    RowLayout {
+        anchors.fill: parent
+        spacing: 0
+
+        Rectangle {
+            objectName: "sidebar"
+            Layout.preferredWidth: 236
+            Layout.fillHeight: true
+            color: Qt.rgba(0, 0, 0, 0.28)
+
+            ColumnLayout {
+                anchors.fill: parent
+                anchors.margins: 20
+                spacing: 20
+
+                Text {
+                    Layout.topMargin: 26
+                    text: "Verseloom"
+                    font.family: "Anton"
+                    font.pixelSize: 20
+                    font.letterSpacing: 0.5
+                    color: Theme.coral
+                }
+
+                Flickable {
+                    id: stepArea
+                    Layout.fillWidth: true
+                    Layout.fillHeight: true
+                    contentWidth: width
+                    contentHeight: stepList.implicitHeight
+                    clip: true
+                    boundsBehavior: Flickable.StopAtBounds
+
+                    Column {
+                        id: stepList
+                        width: stepArea.width
+                        spacing: 5
+
+                        Repeater {
+                            model: view.controller.steps
+                            delegate: SidebarStepRow {
+                                required property var modelData
+                                required property int index
+                                objectName: "stepRow" + index
+                                width: stepList.width
+                                title: modelData.title
+                                symbol: modelData.systemImage
+                                isActive: index === view.model.step
+                                isDone: index < view.model.step
+                            }
+                        }
+                    }
+                }
+
+                // The chips wrap to the sidebar's width; they may reach a little into its
+                // padding, so the longest of them fits on one line.
+                Item {
+                    Layout.fillWidth: true
+                    implicitHeight: chips.implicitHeight
+
+                    Flow {
+                        id: chips
+                        x: -6
+                        width: parent.width + 12
+                        spacing: 7
+
+                        CapabilityChip { icon: "macwindow"; text: "Debian 12+" }
+                        CapabilityChip { icon: "cpu"; text: "64-bit" }
+                        CapabilityChip { icon: "icloud.slash"; text: "No Cloud Upload" }
+                        CapabilityChip { icon: "bolt.shield"; text: "100% Local Rendering" }
+                        CapabilityChip { icon: "lock.shield"; text: "Your Data Stays on This Computer" }
+                    }
+                }
+            }
+        }
+
+        ColumnLayout {
+            Layout.fillWidth: true
+            Layout.fillHeight: true
+            Layout.margins: 28
+            spacing: 0
+
+            ColumnLayout {
+                Layout.fillWidth: true
+                Layout.bottomMargin: 18
+                spacing: 8
+
+                Text {
+                    objectName: "pageTitle"
+                    text: view.controller.pageTitle
+                    font.family: "Anton"
+                    font.pixelSize: 34
+                    color: Theme.cream
+                }
+
+                Text {
+                    text: "AI STORYBOARDS \u00b7 DEPTHFLOW MOTION \u00b7 CINEMATIC LYRICS"
+                    font.pixelSize: 11
+                    font.weight: Font.DemiBold
+                    font.letterSpacing: 1.5
+                    color: Theme.muted
+                }
+            }
+
+            Flickable {
+                id: pageArea
+                objectName: "pageArea"
+                Layout.fillWidth: true
+                Layout.fillHeight: true
+                clip: true
+                contentWidth: width
+                contentHeight: pageLoader.height + 8
+                boundsBehavior: Flickable.StopAtBounds
+                ScrollBar.vertical: ScrollBar { policy: ScrollBar.AsNeeded }
+
+                Loader {
+                    id: pageLoader
+                    objectName: "page"
+                    y: 4
+                    width: pageArea.width - 12
+                    sourceComponent: pages[view.model.step]
+                    onLoaded: pageArea.contentY = 0
+                }
+            }
+
+            RowLayout {
+                objectName: "footer"
+                Layout.fillWidth: true
+                Layout.topMargin: 16
+                Layout.preferredHeight: 44
+                spacing: 14
+
+                SecondaryButton {
+                    objectName: "backButton"
+                    visible: view.controller.showBack
+                    text: "Back"
+                    onClicked: view.controller.goBack()
+                }
+
+                Item { Layout.fillWidth: true }
+
+                PrimaryButton {
+                    objectName: "continueButton"
+                    visible: view.controller.showContinue
+                    text: "Continue"
+                    styleEnabled: view.controller.continueEnabled
+                    enabled: view.controller.continueEnabled
+                    onClicked: view.controller.continueOn()
+                }
+
+                InstallCTAButton {
+                    objectName: "installButton"
+                    visible: view.controller.showInstall
+                    text: "Install"
+                    symbol: "arrow.down.app"
+                    onClicked: view.controller.install()
+                }
+
+                PrimaryButton {
+                    objectName: "tryAgainButton"
+                    visible: view.controller.showTryAgain
+                    text: "Try Again"
+                    onClicked: view.controller.tryAgain()
+                }
+
+                SecondaryButton {
+                    objectName: "quitButton"
+                    visible: view.controller.showClosing
+                    text: "Quit Installer"
+                    onClicked: view.controller.quitInstaller()
+                }
+
+                SecondaryButton {
+                    objectName: "revealButton"
+                    visible: view.controller.showClosing
+                    text: "Reveal in File Manager"
+                    onClicked: view.controller.revealInstalled()
+                }
+
+                PrimaryButton {
+                    objectName: "openAppButton"
+                    visible: view.controller.showClosing
+                    text: "Open App"
+                    onClicked: view.controller.openAppAndQuit()
+                }
+            }
+        }
+    }
+
+    // One page per step, in step order.
+    readonly property list<Component> pages: [
+        Component { WelcomePage {} },
+        Component {
+            AgreementPage {
+                boxHeight: 220
+                document: view.controller.licenseText
+                label: "I accept the software license."
+                accepted: view.model.acceptedLicense
+                onAcceptanceChanged: (accepted) => view.model.acceptedLicense = accepted
+            }
+        },
+        Component {
+            AgreementPage {
+                document: view.controller.termsText
+                label: "I accept the Terms of Use."
+                accepted: view.model.acceptedTerms
+                onAcceptanceChanged: (accepted) => view.model.acceptedTerms = accepted
+            }
+        },
+        Component {
+            AgreementPage {
+                document: view.controller.privacyText
+                label: "I have read and accept the Privacy Policy."
+                accepted: view.model.acceptedPrivacy
+                onAcceptanceChanged: (accepted) => view.model.acceptedPrivacy = accepted
+            }
+        },
+        Component { InstallLocationPage { model: view.model } },
+        Component { ProfilePage { model: view.model } },
+        Component { ExportFolderPage { controller: view.controller } },
+        Component { WhisperPage { controller: view.controller } },
+        Component { ParallaxPage {} },
+        Component { InstallationPage { model: view.model } },
+        Component { CompletePage { controller: view.controller } }
+    ]
+}

@@ -1,0 +1,218 @@
+#include "ModelHarness.h"
+
+#include "fakes/FakeDesktop.h"
+#include "installer/AppCopy.h"
+#include "installer/view/InstallerShell.h"
+
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QQmlApplicationEngine>
+#include <QQuickItem>
+#include <QQuickWindow>
+#include <QTest>
+#include <QtQml/qqmlextensionplugin.h>
+
+#include <gtest/gtest.h>
+
+Q_IMPORT_QML_PLUGIN(Verseloom_DesignPlugin)
+Q_IMPORT_QML_PLUGIN(Verseloom_InstallerPlugin)
+
+namespace vl::installer {
+namespace {
+
+namespace fs = std::filesystem;
+using Step = InstallerModel::Step;
+
+// The installer window as the program loads it, over a model in the sandbox. With
+// WINDOW_SHOTS set, settle() leaves pictures there.
+struct WindowHarness : test::ModelHarness {
+    vl::test::FakeDesktop desktop;
+    vl::test::FakeFilePicker picker;
+    int quits = 0;
+    std::unique_ptr<InstallerShell> shell;
+    std::unique_ptr<QQmlApplicationEngine> engine;
+    QQuickWindow* window = nullptr;
+    bool exposed = false;
+    QStringList warnings;
+
+    void open()
+    {
+        shell = std::make_unique<InstallerShell>(*model, desktop, [this] { ++quits; });
+        engine = std::make_unique<QQmlApplicationEngine>();
+        QObject::connect(engine.get(), &QQmlEngine::warnings, [this](const QList<QQmlError>& list) {
+            for (const auto& w : list)
+                warnings << w.toString();
+        });
+        window = shell->load(*engine);
+        shell->setFilePicker(&picker);
+        if (window)
+            exposed = QTest::qWaitForWindowExposed(window);
+    }
+
+    ~WindowHarness()
+    {
+        engine.reset(); // before the shell and the model it binds to
+        shell.reset();
+    }
+
+    QQuickItem* item(const char* name) const { return findItem(window->contentItem(), name); }
+    static QQuickItem* findItem(QQuickItem* root, const char* name)
+    {
+        if (root->objectName() == QLatin1String(name))
+            return root;
+        for (QQuickItem* child : root->childItems())
+            if (QQuickItem* found = findItem(child, name))
+                return found;
+        return nullptr;
+    }
+    bool shown(const char* name) const
+    {
+        QQuickItem* found = item(name);
+        return found && found->isVisible();
+    }
+
+    void settle(const QString& shotName = {}) const
+    {
+        test::waitUntil([] { return false; }, 150);
+        const QString folder = qEnvironmentVariable("WINDOW_SHOTS");
+        if (!shotName.isEmpty() && !folder.isEmpty())
+            window->grabWindow().save(folder + "/installer-" + shotName + ".png");
+    }
+
+    std::vector<std::string> footer() const
+    {
+        std::vector<std::string> names;
+        for (const char* name : {"backButton", "continueButton", "installButton", "tryAgainButton", "quitButton",
+                                 "revealButton", "openAppButton"})
+            if (shown(name))
+                names.push_back(name);
+        return names;
+    }
+};
+
+TEST(InstallerWindow, walksEveryPageToAFinishedInstall)
+{
+    WindowHarness w;
+    w.model->setFirstName({});
+    w.model->setEmail({});
+    w.open();
+    ASSERT_NE(w.window, nullptr);
+    EXPECT_TRUE(w.exposed);
+    EXPECT_EQ(w.window->width(), 1000);
+    EXPECT_EQ(w.window->height(), 640);
+    EXPECT_EQ(w.window->minimumSize(), w.window->maximumSize()) << "the window cannot be resized";
+    EXPECT_EQ(w.window->title(), "Install Verseloom");
+
+    const char* shots[] = {"01-welcome", "02-license", "03-terms", "04-privacy", "05-location", "06-profile",
+                           "07-save-folder", "08-whisper", "09-parallax"};
+    for (int page = 0; page <= static_cast<int>(Step::parallax); ++page) {
+        ASSERT_EQ(static_cast<int>(w.model->step()), page);
+        EXPECT_EQ(w.item("pageTitle")->property("text").toString(), pageTitle(static_cast<Step>(page)));
+        switch (static_cast<Step>(page)) {
+        case Step::license: w.model->setAcceptedLicense(true); break;
+        case Step::terms: w.model->setAcceptedTerms(true); break;
+        case Step::privacy: w.model->setAcceptedPrivacy(true); break;
+        case Step::profile:
+            w.model->setFirstName("Ann");
+            w.model->setEmail("ann@example.org");
+            break;
+        default: break;
+        }
+        w.settle(shots[page]);
+        if (page < static_cast<int>(Step::parallax))
+            w.shell->controller().continueOn();
+    }
+    EXPECT_EQ(w.footer(), (std::vector<std::string>{"backButton", "installButton"}));
+    EXPECT_EQ(w.item("stepRow7")->property("isDone").toBool(), true);
+    EXPECT_EQ(w.item("stepRow8")->property("isActive").toBool(), true);
+
+    w.shell->controller().install();
+    ASSERT_TRUE(w.waitForEnd());
+    ASSERT_TRUE(test::waitUntil([&] { return !w.model->whisperSummary().isEmpty(); }));
+    w.settle("11-complete");
+    EXPECT_EQ(w.model->step(), Step::complete);
+    EXPECT_EQ(w.footer(), (std::vector<std::string>{"quitButton", "revealButton", "openAppButton"}));
+    EXPECT_EQ(w.item("installedTo")->property("text").toString(),
+              "Installed to " + QString::fromStdString(w.box.destination.string()));
+    EXPECT_TRUE(w.item("whisperSummary")->property("text").toString().startsWith("Transcription uses On-device"));
+    EXPECT_TRUE(w.warnings.isEmpty()) << w.warnings.join('\n').toStdString();
+}
+
+TEST(InstallerWindow, showsARunInProgressAndAStoppedRun)
+{
+    WindowHarness w;
+    w.box.context.canWrite = [](const fs::path&) { return false; };
+    w.box.context.pkexecProgram = w.box.pkexecThatExits(126);
+    w.model->pickWhisperChoice(InstallerModel::WhisperChoice::install);
+    w.server.setSilent(true); // the profile step waits
+    w.open();
+    ASSERT_NE(w.window, nullptr);
+    while (w.model->step() != Step::parallax)
+        w.model->advance();
+    w.shell->controller().install();
+    ASSERT_TRUE(test::waitUntil([&] { return w.server.requests().size() == 1; }));
+    w.settle("10-installing");
+    EXPECT_TRUE(w.footer().empty()) << "no button while the run is under way";
+    EXPECT_TRUE(w.shown("componentCard5"));
+    EXPECT_TRUE(w.findItem(w.item("componentCard1"), "spinner")->isVisible());
+    EXPECT_TRUE(w.findItem(w.item("componentCard5"), "optionalChip")->isVisible());
+    EXPECT_FALSE(w.findItem(w.item("componentCard0"), "optionalChip")->isVisible());
+    EXPECT_EQ(w.item("statusLine")->property("text").toString(), "Saving your update and export preferences\u2026");
+    EXPECT_FALSE(w.shown("failureText"));
+    for (int row = 0; row < 9; ++row)
+        EXPECT_TRUE(w.item(("stepRow" + std::to_string(row)).c_str())->property("isDone").toBool());
+    EXPECT_TRUE(w.item("stepRow9")->property("isActive").toBool());
+    EXPECT_TRUE(w.warnings.isEmpty()) << w.warnings.join('\n').toStdString();
+}
+
+TEST(InstallerWindow, aDismissedPromptShowsItsFailureWithBackAndTryAgain)
+{
+    WindowHarness w;
+    w.box.context.canWrite = [](const fs::path&) { return false; };
+    w.box.context.pkexecProgram = w.box.pkexecThatExits(126);
+    w.open();
+    ASSERT_NE(w.window, nullptr);
+    while (w.model->step() != Step::parallax)
+        w.model->advance();
+    w.shell->controller().install();
+    ASSERT_TRUE(w.waitForEnd());
+    w.settle("10-stopped");
+    EXPECT_EQ(w.footer(), (std::vector<std::string>{"backButton", "tryAgainButton"}));
+    EXPECT_TRUE(w.shown("failureText"));
+    EXPECT_EQ(w.item("failureText")->property("text").toString(), QString::fromUtf8(kCancelledMessage));
+    EXPECT_EQ(w.item("statusLine")->property("text").toString(), "Installation stopped.");
+    EXPECT_TRUE(w.warnings.isEmpty()) << w.warnings.join('\n').toStdString();
+}
+
+TEST(Program, startsOffscreenShowsItsWindowAndQuits)
+{
+    test::Sandbox box;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    const auto folder = [&](const char* name) {
+        const fs::path path = box.root.path() / name;
+        fs::create_directories(path);
+        fs::permissions(path, fs::perms::owner_all);
+        return QString::fromStdString(path.string());
+    };
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    env.insert("HOME", folder("home"));
+    env.insert("XDG_DATA_HOME", folder("data"));
+    env.insert("XDG_CONFIG_HOME", folder("config"));
+    env.insert("XDG_RUNTIME_DIR", folder("runtime"));
+    env.insert("PATH", "/nonexistent"); // the Whisper detection finds nothing of this machine's
+    env.insert("VL_QUIT_AFTER_FIRST_FRAME", "1");
+    if (!env.contains("ASAN_OPTIONS"))
+        env.insert("ASAN_OPTIONS", "detect_leaks=0");
+    QProcess program;
+    program.setProcessEnvironment(env);
+    program.start(QStringLiteral(VL_INSTALLER_BINARY), {});
+    ASSERT_TRUE(program.waitForStarted(10000));
+    ASSERT_TRUE(program.waitForFinished(120000)) << "the installer did not quit after its first frame";
+    const QString errors = QString::fromLocal8Bit(program.readAllStandardError());
+    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(program.exitCode(), 0) << errors.toStdString();
+    EXPECT_FALSE(errors.contains(".qml:")) << errors.toStdString();
+}
+
+} // namespace
+} // namespace vl::installer

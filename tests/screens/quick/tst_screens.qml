@@ -1,0 +1,273 @@
+import QtQuick
+import QtTest
+import Verseloom.Screens
+
+// Each screen offscreen over the fixture projects: its forms, its texts, and typing that
+// keeps the field under the cursor.
+Item {
+    id: root
+    width: 960
+    height: 1400
+
+    Component { id: intakeView; IntakeView { width: root.width } }
+    Component { id: timingView; TimingReviewView { width: root.width } }
+    Component { id: charactersView; CharacterManagerView { width: root.width } }
+    Component { id: styleView; StyleGuidanceView { width: root.width } }
+    Component { id: storyboardView; StoryboardView { width: root.width } }
+
+    // Types one character at `position` of a field and checks that the field, its
+    // delegate and the cursor survive the change the keystroke causes.
+    function typeInto(test, holder, holderName, fieldName, position) {
+        const field = test.findChild(holder, fieldName)
+        test.verify(field, fieldName)
+        field.forceActiveFocus()
+        field.cursorPosition = position
+        fixtures.resetCounts()
+        test.keyClick(Qt.Key_X)
+        test.compare(fixtures.projectChanges, 1, "one change of the project")
+        test.compare(field.cursorPosition, position + 1, "the cursor moved on by one")
+        test.verify(field.activeFocus, "the field kept the focus")
+        return field
+    }
+
+    function shoot(test, item, name) {
+        if (screenShots !== "")
+            test.grabImage(item).save(screenShots + "/" + name + ".png")
+    }
+
+    TestCase {
+        name: "Intake"
+        when: windowShown
+
+        function test_formsFollowTheProject() {
+            fixtures.load("empty")
+            const view = createTemporaryObject(intakeView, root)
+            verify(findChild(view, "importHero").visible)
+            verify(!findChild(view, "trackDetails").visible)
+            shoot(this, view, "intake-hero")
+
+            fixtures.load("track")
+            tryVerify(() => findChild(view, "trackDetails").visible)
+            verify(!findChild(view, "importHero").visible)
+            compare(findChild(view, "lineCount").text, "3 lines")
+            compare(findChild(view, "audioFileName").text, "neon-overpass.mp3")
+            compare(findChild(view, "lyricsSourceChip").text, "Lyrics from file")
+            verify(findChild(view, "lyricsPanel").visible)
+            verify(findChild(view, "alignButton").enabled)
+            shoot(this, view, "intake-details")
+
+            fixtures.load("noLyrics")
+            verify(findChild(view, "noLyricsPanel").visible)
+            verify(!findChild(view, "lyricsPanel").visible)
+            verify(!findChild(view, "alignButton").enabled)
+            mouseClick(findChild(view, "manualLyricsButton"))
+            verify(findChild(view, "lyricsPanel").visible)
+            compare(findChild(view, "lyricsSourceChip").text, "Edited manually")
+            verify(findChild(view, "alignButton").enabled)
+        }
+
+        function test_typingLyricsKeepsTheEditorAndCursor() {
+            fixtures.load("track")
+            const view = createTemporaryObject(intakeView, root)
+            const editor = root.typeInto(this, view, "lyricsPanel", "lyricsEditor", 4)
+            compare(fixtures.lyrics().slice(0, 6), "Cityx ")
+            compare(findChild(view, "lyricsEditor"), editor)
+            compare(findChild(view, "lyricsSourceChip").text, "Edited manually")
+            // The timing went with the first edit; the next keystroke changes no list.
+            fixtures.resetCounts()
+            keyClick(Qt.Key_Y)
+            compare(fixtures.rowsRebuilt, 0)
+            compare(editor.cursorPosition, 6)
+        }
+
+        function test_titleField() {
+            fixtures.load("track")
+            const view = createTemporaryObject(intakeView, root)
+            root.typeInto(this, view, "trackDetails", "titleField", 4)
+            compare(findChild(view, "titleField").text, "Neonx Overpass")
+        }
+    }
+
+    TestCase {
+        name: "Timing"
+        when: windowShown
+
+        function test_rowsStepperAndEmptyState() {
+            fixtures.load("track")
+            const view = createTemporaryObject(timingView, root)
+            const row = findChild(view, "segmentRow1")
+            verify(row)
+            compare(findChild(row, "startText").text, "1:00")
+            compare(findChild(row, "endText").text, "1:01")
+            compare(findChild(view, "durationText").text, "1:01")
+            shoot(this, view, "timing")
+
+            fixtures.resetCounts()
+            waitForRendering(view) // new rows are laid out on the next frame
+            mouseClick(findChild(row, "endUp"))
+            compare(fixtures.dataChanges, 1)
+            compare(findChild(row, "endText").text, "1:02")
+            compare(findChild(view, "segmentRow1"), row)
+
+            fixtures.load("empty")
+            verify(findChild(view, "emptyTranscript").visible)
+            verify(!findChild(view, "timingFooter").visible)
+            fixtures.load("track")
+            fixtures.load("empty")
+            store.selectedStage = 1
+            mouseClick(findChild(view, "backToIntakeButton"))
+            compare(fixtures.stage, 0)
+        }
+
+        function test_typingALineKeepsTheRow() {
+            fixtures.load("track")
+            const view = createTemporaryObject(timingView, root)
+            const row = findChild(view, "segmentRow0")
+            root.typeInto(this, row, "segmentRow0", "lyricField", 4)
+            compare(fixtures.dataChanges, 1)
+            compare(fixtures.rowsRebuilt, 0)
+            compare(fixtures.segmentText(0), "Cityx lights are burning low")
+            compare(findChild(view, "segmentRow0"), row)
+        }
+    }
+
+    TestCase {
+        name: "Characters"
+        when: windowShown
+
+        function test_cardsAndTheStoryboardButton() {
+            fixtures.load("empty")
+            const view = createTemporaryObject(charactersView, root)
+            verify(findChild(view, "noCharacters").visible)
+            verify(!findChild(view, "storyboardButton").visible)
+
+            fixtures.load("cast")
+            const first = findChild(view, "characterCard0")
+            const second = findChild(view, "characterCard1")
+            verify(first && second)
+            verify(!findChild(first, "activeChip").visible)
+            verify(findChild(second, "activeChip").visible)
+            compare(findChild(second, "activeChip").text, "Active")
+            compare(findChild(first, "statusChip").text, "No reference image")
+            compare(findChild(second, "statusChip").text, "Character ready")
+            compare(findChild(first, "referenceButton").text, "Add reference…")
+            compare(findChild(second, "referenceButton").text, "Replace reference…")
+            const button = findChild(view, "storyboardButton")
+            verify(button.visible)
+            compare(button.text, "Generate storyboard")
+            verify(button.enabled)
+            shoot(this, view, "characters")
+
+            waitForRendering(view) // new cards are laid out on the next frame
+            mouseClick(findChild(first, "primaryCheck"))
+            verify(findChild(first, "activeChip").visible)
+            verify(!findChild(view, "storyboardButton").visible)
+        }
+
+        function test_typingANameKeepsTheCard() {
+            fixtures.load("cast")
+            const view = createTemporaryObject(charactersView, root)
+            const card = findChild(view, "characterCard0")
+            root.typeInto(this, card, "characterCard0", "nameField", 2)
+            compare(fixtures.dataChanges, 1)
+            compare(fixtures.rowsRebuilt, 0)
+            compare(fixtures.characterName(0), "Maxra")
+            compare(findChild(view, "characterCard0"), card)
+        }
+    }
+
+    TestCase {
+        name: "Style"
+        when: windowShown
+
+        function test_previewFollowsTheFields() {
+            fixtures.load("empty")
+            const view = createTemporaryObject(styleView, root)
+            const preview = findChild(view, "promptPreview")
+            verify(preview.text.indexOf("\"City lights are burning low\" is physically present on a hand-painted marker sign") >= 0,
+                   preview.text)
+            shoot(this, view, "style")
+            const mood = findChild(findChild(view, "moodField"), "input")
+            mood.forceActiveFocus()
+            mood.cursorPosition = 0
+            keyClick(Qt.Key_X)
+            verify(preview.text.startsWith("xVivid"), preview.text)
+            compare(mood.cursorPosition, 1)
+
+            const before = preview.text
+            const negative = findChild(findChild(view, "negativePromptsField"), "input")
+            negative.forceActiveFocus()
+            keyClick(Qt.Key_X)
+            compare(preview.text, before)
+        }
+    }
+
+    TestCase {
+        name: "Storyboard"
+        when: windowShown
+
+        function test_emptyForms() {
+            fixtures.load("empty")
+            const view = createTemporaryObject(storyboardView, root)
+            verify(findChild(view, "emptyStoryboard").visible)
+            compare(findChild(view, "emptyTitle").text, "Set up a character first")
+            verify(findChild(view, "goToCharactersButton").visible)
+            verify(!findChild(view, "planButton").visible)
+
+            fixtures.load("cast")
+            compare(findChild(view, "emptyTitle").text, "No storyboard yet")
+            verify(findChild(view, "planButton").visible)
+            verify(findChild(view, "planButton").enabled)
+            shoot(this, view, "storyboard-empty")
+            fixtures.load("empty")
+            mouseClick(findChild(view, "goToCharactersButton"))
+            compare(fixtures.stage, 2)
+        }
+
+        function test_plannedProject() {
+            fixtures.load("planned")
+            const view = createTemporaryObject(storyboardView, root)
+            verify(!findChild(view, "emptyStoryboard").visible)
+            compare(findChild(view, "elementsTitle").text, "Elements · 2/5 rendered")
+            verify(findChild(view, "renderElementsButton").visible)
+            compare(findChild(view, "countsText").text, "12 frames · 3 generated")
+            const fan = findChild(view, "swatchFan")
+            verify(fan.visible)
+            compare(findChild(fan, "swatches").count, 7)
+            compare(findChild(fan, "swatch0").angle, -23)
+            compare(findChild(fan, "swatch6").angle, 23)
+
+            const generated = findChild(view, "chunkCard0")
+            compare(findChild(generated, "frameChip").text, "Generated")
+            compare(findChild(generated, "generateButton").text, "Regenerate")
+            const fresh = findChild(view, "chunkCard5")
+            compare(findChild(fresh, "frameChip").text, "Not generated")
+            compare(findChild(fresh, "generateButton").text, "Generate")
+            compare(findChild(fresh, "chunkStart").text, "0:20")
+            verify(findChild(fresh, "lyricExcerpt").visible)
+            verify(!findChild(findChild(view, "chunkCard1"), "lyricExcerpt").visible)
+            verify(!findChild(findChild(view, "chunkCard2"), "characterChip").visible)
+            tryVerify(() => findChild(view, "elementImage").visible, 5000, "a local element image shows")
+            shoot(this, view, "storyboard-planned")
+
+            mouseClick(findChild(view, "generateAllButton"))
+            compare(fixtures.stage, 4)
+            fixtures.waitIdle()
+        }
+
+        function test_typingIntoAChunkKeepsTheCard() {
+            fixtures.load("planned")
+            const view = createTemporaryObject(storyboardView, root)
+            const card = findChild(view, "chunkCard4")
+            root.typeInto(this, card, "chunkCard4", "renderedTextField", 2)
+            compare(fixtures.dataChanges, 1)
+            compare(fixtures.rowsRebuilt, 0)
+            compare(fixtures.chunkText(4), "lixne 5")
+            compare(findChild(view, "chunkCard4"), card)
+
+            const prompt = root.typeInto(this, card, "chunkCard4", "imagePromptField", 1)
+            compare(fixtures.dataChanges, 1)
+            compare(prompt.text.slice(0, 6), "ax wet")
+        }
+    }
+}
