@@ -1,5 +1,8 @@
 #include "app/AppShell.h"
 
+#include "cloud/KeyringSecretStore.h"
+#include "support/Desktop.h"
+
 #include <QQmlApplicationEngine>
 #include <QQmlContext>
 #include <QQuickStyle>
@@ -7,7 +10,7 @@
 
 namespace vl::app {
 
-AppShell::AppShell(ProjectStore& store)
+AppShell::AppShell(ProjectStore& store, ShellContext context)
     : store_(store)
     , workspace_(&store)
     , menuCommands_(&store)
@@ -16,6 +19,24 @@ AppShell::AppShell(ProjectStore& store)
     , transcript_(&store)
     , elements_(&store)
 {
+    SecretStore& secrets = context.secrets ? *context.secrets : systemSecretStore();
+    Clipboard* clipboard = context.clipboard;
+    if (!clipboard) {
+        ownClipboard_ = std::make_unique<SystemClipboard>();
+        clipboard = ownClipboard_.get();
+    }
+
+    screens::KeySetupContext keys;
+    keys.secrets = &secrets;
+    keys.http = context.http ? context.http : &sharedHttpClient();
+    keys.endpoints = context.endpoints.value_or(store.context().endpoints);
+    keys.clipboard = clipboard;
+    keys.desktop = context.desktop ? context.desktop : &support::systemDesktop();
+    if (!context.keysURL.isEmpty())
+        keys.keysURL = context.keysURL;
+    keys.watchInterval = context.keyWatchInterval;
+    keySetup_ = std::make_unique<screens::KeySetupController>(&store, std::move(keys));
+    settings_ = std::make_unique<screens::SettingsModel>(&store, &secrets, keySetup_.get());
 }
 
 QUrl AppShell::mainWindowUrl()
@@ -42,6 +63,8 @@ QQuickWindow* AppShell::load(QQmlApplicationEngine& engine)
     context->setContextProperty(QStringLiteral("projectCharacters"), &characters_);
     context->setContextProperty(QStringLiteral("projectTranscript"), &transcript_);
     context->setContextProperty(QStringLiteral("projectElements"), &elements_);
+    context->setContextProperty(QStringLiteral("keySetup"), keySetup_.get());
+    context->setContextProperty(QStringLiteral("settingsModel"), settings_.get());
     // Dialogs are made in this engine; they sit over the window once it exists.
     filePicker_ = std::make_unique<support::QmlFilePicker>(engine);
     screenServices_ = std::make_unique<screens::ScreenServices>(store_, *filePicker_, support::systemDesktop());

@@ -4,12 +4,17 @@
 #include "app/ProjectListModel.h"
 #include "app/WorkspaceModel.h"
 #include "pipeline/ProjectStore.h"
+#include "pipeline/SystemClipboard.h"
+#include "screens/KeySetupController.h"
 #include "screens/ScreenServices.h"
+#include "screens/SettingsModel.h"
 #include "support/FilePicker.h"
 
 #include <QUrl>
 
+#include <chrono>
 #include <memory>
+#include <optional>
 
 class QQmlApplicationEngine;
 class QQuickWindow;
@@ -22,11 +27,25 @@ namespace vl::app {
 // Every view finds these in the engine's root context: `store` (the ProjectStore),
 // `workspace` (WorkspaceModel), `menuCommands` (MenuCommands), the project's
 // lists `projectChunks`, `projectCharacters`, `projectTranscript` and
-// `projectElements`, and `screenServices` (the store, file dialogs and the desktop,
-// for the stage screens' models).
+// `projectElements`, `screenServices` (the store, file dialogs and the desktop,
+// for the stage screens' models), `keySetup` (the fal key sheet's controller) and
+// `settingsModel` (the settings window's).
+//
+// What the shell's controllers reach outside the process. Left empty, each is the
+// platform's own; tests hand in fakes.
+struct ShellContext {
+    SecretStore* secrets = nullptr;             // the system keyring
+    HttpClient* http = nullptr;                 // the shared HTTP client
+    std::optional<FalEndpoints> endpoints;      // the store's vendor
+    Clipboard* clipboard = nullptr;             // the desktop's clipboard
+    support::Desktop* desktop = nullptr;        // the system desktop
+    QUrl keysURL;                               // the vendor's keys page
+    std::chrono::milliseconds keyWatchInterval{400};
+};
+
 class AppShell {
 public:
-    explicit AppShell(ProjectStore& store);
+    explicit AppShell(ProjectStore& store, ShellContext context = {});
 
     static QUrl mainWindowUrl();
 
@@ -43,6 +62,8 @@ public:
     ElementListModel& elements() { return elements_; }
     // Set once the window is loaded.
     screens::ScreenServices* screenServices() { return screenServices_.get(); }
+    screens::KeySetupController& keySetup() { return *keySetup_; }
+    screens::SettingsModel& settings() { return *settings_; }
 
 private:
     ProjectStore& store_;
@@ -54,6 +75,9 @@ private:
     ElementListModel elements_;
     std::unique_ptr<support::QmlFilePicker> filePicker_;
     std::unique_ptr<screens::ScreenServices> screenServices_;
+    std::unique_ptr<SystemClipboard> ownClipboard_;
+    std::unique_ptr<screens::KeySetupController> keySetup_;
+    std::unique_ptr<screens::SettingsModel> settings_;
 };
 
 } // namespace vl::app

@@ -83,6 +83,12 @@ ApplicationWindow {
                 shortcut: "Ctrl+Shift+R"
                 onTriggered: menuCommands.resetProject()
             }
+            MenuSeparator {}
+            Action {
+                text: "Settings…"
+                shortcut: "Ctrl+,"
+                onTriggered: window.showSettings()
+            }
         }
         AppMenu {
             objectName: "importMenu"
@@ -102,6 +108,16 @@ ApplicationWindow {
 
     WorkspaceView {
         anchors.fill: parent
+    }
+
+    function showSettings() {
+        settingsWindow.show();
+        settingsWindow.raise();
+        settingsWindow.requestActivate();
+    }
+
+    SettingsWindow {
+        id: settingsWindow
     }
 
     // The Open Project submenu's own key: opens File with the submenu showing.

@@ -15,6 +15,7 @@
 #include <QQuickWindow>
 #include <QTimer>
 #include <QtQml/qqmlextensionplugin.h>
+#include <QtWebEngineQuick/qtwebenginequickglobal.h>
 
 #include <cstdio>
 #include <optional>
@@ -79,6 +80,8 @@ int main(int argc, char** argv)
     if (smokeRun)
         previousHandler = qInstallMessageHandler(countingHandler);
 
+    // The key sheet's web view needs its engine set up before the application exists.
+    QtWebEngineQuick::initialize();
     QGuiApplication app(argc, argv);
     QGuiApplication::setApplicationName(QStringLiteral("Verseloom"));
     QGuiApplication::setOrganizationName(QStringLiteral("pro.quillmarsh.verseloom"));

@@ -97,8 +97,6 @@ class ProjectStore final : public QObject {
     Q_PROPERTY(QVariant taskProgress READ taskProgressValue NOTIFY taskProgressChanged)
     Q_PROPERTY(QString lastError READ lastErrorText WRITE setLastErrorText NOTIFY lastErrorChanged)
     Q_PROPERTY(bool hasLastError READ hasLastError NOTIFY lastErrorChanged)
-    // Bindings write plain values; the settings screen commits with the update…Text
-    // operations when editing ends (they persist, and resolve the relay address).
     Q_PROPERTY(QString generationModel READ generationModelText WRITE setGenerationModelText NOTIFY generationModelChanged)
     Q_PROPERTY(QString editWorkflow READ editWorkflowText WRITE setEditWorkflowText NOTIFY editWorkflowChanged)
     Q_PROPERTY(QString proxyBaseURL READ proxyBaseURLText WRITE setProxyBaseURLText NOTIFY proxyBaseURLChanged)
@@ -193,6 +191,8 @@ public:
     // unsaved, the banner says why and the answer is false (stay open); asked again
     // with nothing changed since, it lets go.
     Q_INVOKABLE bool saveBeforeQuitting();
+    // Saves without touching the banner (a failure is only logged); true on success.
+    bool saveQuietly(const Project& project);
     // Applies the plan JSON on the clipboard, as an import.
     void importPlanFromClipboard();
     // Applies the plan JSON in a file the user picked; an empty path (the picker
@@ -330,6 +330,8 @@ public:
     QString generationModelText() const { return QString::fromStdString(generationModel_); }
     QString editWorkflowText() const { return QString::fromStdString(editWorkflow_); }
     QString proxyBaseURLText() const { return QString::fromStdString(proxyBaseURL_); }
+    // QML writes the three settings plainly while the user types (nothing stored);
+    // the settings screen commits them with the update operations when editing ends.
     void setGenerationModelText(const QString& v) { setGenerationModel(v.toStdString()); }
     void setEditWorkflowText(const QString& v) { setEditWorkflow(v.toStdString()); }
     void setProxyBaseURLText(const QString& v) { setProxyBaseURL(v.toStdString()); }
@@ -396,8 +398,6 @@ private:
 
     void projectDidChange();
     void autosave();
-    // Saves without touching the banner; true on success.
-    bool saveQuietly(const Project& project);
     // Saves the open project before another replaces it. False, with the reason in
     // the banner, when unsaved changes could not be written: the switch must not happen.
     bool saveBeforeSwitch();

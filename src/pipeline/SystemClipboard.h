@@ -2,13 +2,29 @@
 
 #include "pipeline/Clipboard.h"
 
+#include <QMetaObject>
+
 namespace vl {
 
 // The desktop's clipboard. Reads nothing unless a QGuiApplication runs, so a
-// process without a display simply sees an empty clipboard. Main thread only.
+// process without a display simply sees an empty clipboard. Main thread only;
+// changes are counted from the moment it first sees the application.
 class SystemClipboard final : public Clipboard {
 public:
+    SystemClipboard();
+    ~SystemClipboard() override;
+    SystemClipboard(const SystemClipboard&) = delete;
+    SystemClipboard& operator=(const SystemClipboard&) = delete;
+
     std::optional<std::string> text() const override;
+    long long changeCount() const override;
+    void clear() override;
+
+private:
+    void watch() const;
+
+    mutable QMetaObject::Connection watching_;
+    mutable long long changes_ = 0;
 };
 
 } // namespace vl

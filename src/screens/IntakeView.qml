@@ -29,12 +29,36 @@ Item {
             spacing: 6
             Kicker { text: "Step 1 · Import" }
             Text {
+                id: headline
                 text: "Drop a track\nto begin."
                 font.family: "Permanent Marker"
                 font.pixelSize: 54
                 lineHeightMode: Text.FixedHeight
                 lineHeight: 54 * 1.2 - 6
                 color: Theme.cream
+
+                // Its shadow: black at 0.5, blurred 20, 8 down, painted on a canvas
+                // (no shader effects) under the words.
+                Canvas {
+                    z: -1
+                    x: -40
+                    y: -40
+                    width: headline.width + 80
+                    height: headline.height + 80
+                    FontMetrics { id: headlineMetrics; font: headline.font }
+                    onPaint: {
+                        const ctx = getContext("2d")
+                        ctx.reset()
+                        ctx.font = headline.font.pixelSize + "px '" + headline.font.family + "'"
+                        ctx.fillStyle = Theme.cream
+                        ctx.shadowColor = Qt.rgba(0, 0, 0, 0.5)
+                        ctx.shadowBlur = 20
+                        ctx.shadowOffsetY = 8
+                        const lines = headline.text.split("\n")
+                        for (let i = 0; i < lines.length; ++i)
+                            ctx.fillText(lines[i], 40, 40 + headlineMetrics.ascent + i * headline.lineHeight)
+                    }
+                }
             }
         }
 

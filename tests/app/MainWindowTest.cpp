@@ -18,6 +18,8 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 Q_IMPORT_QML_PLUGIN(Verseloom_DesignPlugin)
 Q_IMPORT_QML_PLUGIN(Verseloom_SupportPlugin)
 Q_IMPORT_QML_PLUGIN(Verseloom_ScreensPlugin)
@@ -222,6 +224,8 @@ TEST(Program, StartsOffscreenShowsItsWindowAndQuits)
     env.insert("XDG_CONFIG_HOME", dir("config"));
     env.insert("XDG_RUNTIME_DIR", dir("runtime"));
     env.insert("VL_QUIT_AFTER_FIRST_FRAME", "1");
+    if (geteuid() == 0)
+        env.insert("QTWEBENGINE_DISABLE_SANDBOX", "1");
     // Qt's own allocations at exit are no concern of this test; ./dev test says the same.
     if (!env.contains("ASAN_OPTIONS"))
         env.insert("ASAN_OPTIONS", "detect_leaks=0");

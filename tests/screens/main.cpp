@@ -2,10 +2,38 @@
 
 #include <gtest/gtest.h>
 
-// The store and the models need an application on the main thread.
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+// The controllers live on a Qt main thread. Each run gets a home and data folders of its
+// own, so a test can look at every file the program wrote (none may hold the key).
 int main(int argc, char** argv)
 {
-    QGuiApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+    std::string pattern = (std::filesystem::temp_directory_path() / "vl-test-screens-XXXXXX").string();
+    const char* home = ::mkdtemp(pattern.data());
+    if (home) {
+        const std::filesystem::path root(home);
+        for (const char* sub : {"config", "data", "cache", "runtime", "tmp"})
+            std::filesystem::create_directories(root / sub);
+        std::filesystem::permissions(root / "runtime", std::filesystem::perms::owner_all);
+        ::setenv("HOME", home, 1);
+        ::setenv("XDG_CONFIG_HOME", (root / "config").c_str(), 1);
+        ::setenv("XDG_DATA_HOME", (root / "data").c_str(), 1);
+        ::setenv("XDG_CACHE_HOME", (root / "cache").c_str(), 1);
+        ::setenv("XDG_RUNTIME_DIR", (root / "runtime").c_str(), 1);
+        ::setenv("TMPDIR", (root / "tmp").c_str(), 1);
+    }
+
+    int result = 0;
+    {
+        QGuiApplication app(argc, argv);
+        ::testing::InitGoogleTest(&argc, argv);
+        result = RUN_ALL_TESTS();
+    }
+    if (home) {
+        std::error_code ignored;
+        std::filesystem::remove_all(home, ignored);
+    }
+    return result;
 }
