@@ -5,6 +5,7 @@
 #include <QPointer>
 #include <QQuickWindow>
 #include <QTimer>
+#include <QWindow>
 
 #include <memory>
 
@@ -16,10 +17,24 @@ constexpr int kPollMs = 50;
 constexpr int kDrawMs = 300;     // lets an open dialog lay out and draw a few frames
 constexpr int kCeilingMs = 20000; // generous: a loaded machine must not fail the run
 
-bool isSheet(QObject* object, QQuickWindow* owner)
+// A window of its own besides the main one: a sheet (with open()) or a plain window.
+QQuickWindow* ownWindow(QObject* object, QQuickWindow* owner)
 {
     auto* window = qobject_cast<QQuickWindow*>(object);
-    return window && window != owner && window->metaObject()->indexOfMethod("open()") >= 0;
+    return window && window != owner ? window : nullptr;
+}
+
+bool isSheet(QObject* object, QQuickWindow* owner)
+{
+    return ownWindow(object, owner) && object->metaObject()->indexOfMethod("open()") >= 0;
+}
+
+void open(QObject* dialog, QQuickWindow* owner)
+{
+    if (ownWindow(dialog, owner) && !isSheet(dialog, owner))
+        QMetaObject::invokeMethod(dialog, "show");
+    else
+        QMetaObject::invokeMethod(dialog, "open");
 }
 
 QString nameOf(QObject* dialog)
@@ -39,7 +54,7 @@ bool isShowing(QObject* dialog)
 // Cancels as the user would; a sheet that cannot be dismissed is finished.
 void cancel(QObject* dialog, QQuickWindow* owner)
 {
-    if (isSheet(dialog, owner)) {
+    if (ownWindow(dialog, owner)) {
         QMetaObject::invokeMethod(dialog, "close");
         if (isShowing(dialog) && dialog->metaObject()->indexOfMethod("finish()") >= 0)
             QMetaObject::invokeMethod(dialog, "finish");
@@ -88,11 +103,20 @@ void visitNext(const std::shared_ptr<Tour>& tour)
     }
     QPointer<QObject> dialog = tour->dialogs[tour->next++];
     const QString name = nameOf(dialog);
-    QMetaObject::invokeMethod(dialog, "open");
+    // A sheet hangs on the window that opens it, as the user sees it: that window first.
+    QPointer<QWindow> shownParent;
+    if (QQuickWindow* window = ownWindow(dialog, tour->window)) {
+        QWindow* parent = window->transientParent();
+        if (parent && parent != tour->window.data() && !parent->isVisible()) {
+            parent->show();
+            shownParent = parent;
+        }
+    }
+    open(dialog, tour->window);
     waitFor(
         tour, [dialog] { return !dialog || isShowing(dialog); },
-        [tour, dialog, name] {
-            QTimer::singleShot(kDrawMs, tour->window, [tour, dialog, name] {
+        [tour, dialog, name, shownParent] {
+            QTimer::singleShot(kDrawMs, tour->window, [tour, dialog, name, shownParent] {
                 if (!dialog) {
                     tour->problems << name + QStringLiteral(" went away while open");
                     visitNext(tour);
@@ -101,7 +125,9 @@ void visitNext(const std::shared_ptr<Tour>& tour)
                 cancel(dialog, tour->window);
                 waitFor(
                     tour, [dialog] { return !dialog || !isShowing(dialog); },
-                    [tour, name] {
+                    [tour, name, shownParent] {
+                        if (shownParent)
+                            shownParent->close();
                         tour->visited << name;
                         visitNext(tour);
                     },
@@ -123,7 +149,7 @@ QList<QObject*> declaredDialogs(QQuickWindow* window)
 {
     QList<QObject*> dialogs;
     for (QObject* object : window->findChildren<QObject*>()) {
-        if (object->inherits("QQuickAbstractDialog") || object->inherits("QQuickDialog") || isSheet(object, window))
+        if (object->inherits("QQuickAbstractDialog") || object->inherits("QQuickDialog") || ownWindow(object, window))
             dialogs << object;
     }
     return dialogs;

@@ -10,8 +10,9 @@ class QQuickWindow;
 
 namespace vl::app {
 
-// The dialogs and sheets a window declares: Qt Quick file, folder and message dialogs,
-// Controls dialogs, and the program's sheets (windows of their own with open()).
+// The dialogs and windows a window declares: Qt Quick file, folder and message dialogs,
+// Controls dialogs, the program's sheets (windows with open()) and other windows (shown
+// with show(), like the settings window).
 QList<QObject*> declaredDialogs(QQuickWindow* window);
 
 // Opens each declared dialog in turn, lets it draw, cancels it and waits for it to go

@@ -321,7 +321,7 @@ TEST(MainWindow, MenuRowsShowTheirKeysAndDisabledRowsLookDisabled)
 
     // Each row of a menu as the user reads it: its text and the keys shown beside it.
     const auto rows = [](QObject* menu) {
-        std::vector<std::pair<QString, QString>> shown;
+        std::vector<std::pair<std::string, std::string>> shown;
         const int count = menu->property("count").toInt();
         for (int i = 0; i < count; ++i) {
             QQuickItem* row = nullptr;
@@ -333,15 +333,19 @@ TEST(MainWindow, MenuRowsShowTheirKeysAndDisabledRowsLookDisabled)
                 << row->property("text").toString().toStdString() << " is cut short";
             QQuickItem* keys = WindowHarness::findItem(row, "menuKeys");
             const bool keysShown = keys && keys->isVisible() && !keys->property("text").toString().isEmpty();
-            shown.emplace_back(row->property("text").toString(), keysShown ? keys->property("text").toString() : "");
+            shown.emplace_back(row->property("text").toString().toStdString(),
+                               keysShown ? keys->property("text").toString().toStdString() : "");
         }
         return shown;
     };
-    using Rows = std::vector<std::pair<QString, QString>>;
+    using Rows = std::vector<std::pair<std::string, std::string>>;
     QMetaObject::invokeMethod(fileMenu, "open");
     w.settle();
     EXPECT_EQ(rows(fileMenu),
-              (Rows{{"New Project", "Ctrl+N"}, {"Open Project", "Ctrl+O"}, {"Reset Project…", "Ctrl+Shift+R"}}));
+              (Rows{{"New Project", "Ctrl+N"},
+                    {"Open Project", "Ctrl+O"},
+                    {"Reset Project…", "Ctrl+Shift+R"},
+                    {"Settings…", "Ctrl+,"}}));
     QMetaObject::invokeMethod(openMenu, "open");
     w.settle("menu-open-project");
     QQuickItem* inert = nullptr;
