@@ -24,7 +24,7 @@ target_include_directories(vl_opencv SYSTEM INTERFACE ${OpenCV_INCLUDE_DIRS})
 target_link_libraries(vl_opencv INTERFACE opencv_core opencv_imgproc opencv_imgcodecs opencv_saliency)
 
 find_package(Qt6 6.4 REQUIRED COMPONENTS
-  Core Gui Qml Quick QuickControls2 Svg Multimedia QuickTest Test WebEngineQuick Concurrent DBus)
+  Core Gui Qml Quick QuickControls2 Svg Multimedia QuickTest Test WebEngineQuick Concurrent DBus Network)
 find_package(Qt6Keychain REQUIRED)
 qt_standard_project_setup()
 # QML modules build into folders named after their URIs (qml/Verseloom/App, …), where

@@ -35,8 +35,24 @@ AppShell::AppShell(ProjectStore& store, ShellContext context)
     if (!context.keysURL.isEmpty())
         keys.keysURL = context.keysURL;
     keys.watchInterval = context.keyWatchInterval;
+    HttpClient* http = keys.http;
     keySetup_ = std::make_unique<screens::KeySetupController>(&store, std::move(keys));
     settings_ = std::make_unique<screens::SettingsModel>(&store, &secrets, keySetup_.get());
+
+    Settings& defaults = *store.context().settings;
+    Settings* shared = context.sharedSuite ? context.sharedSuite : &defaults;
+    onboarding_ = std::make_unique<screens::OnboardingController>(defaults);
+    support::SupportContext contribution;
+    contribution.defaults = &defaults;
+    contribution.shared = shared;
+    contribution.http = http;
+    contribution.desktop = context.desktop ? context.desktop : &support::systemDesktop();
+    if (!context.supportBaseURL.empty())
+        contribution.baseURL = context.supportBaseURL;
+    contribution.pollInterval = context.supportPollInterval;
+    contribution.isTest = context.supportIsTest;
+    support_ = std::make_unique<support::SupportController>(std::move(contribution), true);
+    onboardingModel_ = std::make_unique<screens::OnboardingModel>(&store, &secrets, &defaults, shared);
 }
 
 QUrl AppShell::mainWindowUrl()
@@ -65,6 +81,9 @@ QQuickWindow* AppShell::load(QQmlApplicationEngine& engine)
     context->setContextProperty(QStringLiteral("projectElements"), &elements_);
     context->setContextProperty(QStringLiteral("keySetup"), keySetup_.get());
     context->setContextProperty(QStringLiteral("settingsModel"), settings_.get());
+    context->setContextProperty(QStringLiteral("onboarding"), onboarding_.get());
+    context->setContextProperty(QStringLiteral("onboardingModel"), onboardingModel_.get());
+    context->setContextProperty(QStringLiteral("support"), support_.get());
     // Dialogs are made in this engine; they sit over the window once it exists.
     filePicker_ = std::make_unique<support::QmlFilePicker>(engine);
     screenServices_ = std::make_unique<screens::ScreenServices>(store_, *filePicker_, support::systemDesktop());

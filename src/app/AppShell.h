@@ -6,9 +6,12 @@
 #include "pipeline/ProjectStore.h"
 #include "pipeline/SystemClipboard.h"
 #include "screens/KeySetupController.h"
+#include "screens/OnboardingController.h"
+#include "screens/OnboardingModel.h"
 #include "screens/ScreenServices.h"
 #include "screens/SettingsModel.h"
 #include "support/FilePicker.h"
+#include "support/SupportController.h"
 
 #include <QUrl>
 
@@ -29,7 +32,8 @@ namespace vl::app {
 // lists `projectChunks`, `projectCharacters`, `projectTranscript` and
 // `projectElements`, `screenServices` (the store, file dialogs and the desktop,
 // for the stage screens' models), `keySetup` (the fal key sheet's controller) and
-// `settingsModel` (the settings window's).
+// `settingsModel` (the settings window's); `onboarding` and `onboardingModel` (the
+// first-run guide) and `support` (the contribution flow).
 //
 // What the shell's controllers reach outside the process. Left empty, each is the
 // platform's own; tests hand in fakes.
@@ -41,6 +45,10 @@ struct ShellContext {
     support::Desktop* desktop = nullptr;        // the system desktop
     QUrl keysURL;                               // the vendor's keys page
     std::chrono::milliseconds keyWatchInterval{400};
+    Settings* sharedSuite = nullptr;            // the installer's suite; none: the store's defaults
+    std::string supportBaseURL;                 // the maker's server
+    std::chrono::milliseconds supportPollInterval{2000};
+    bool supportIsTest = false;                 // a loopback payment page is accepted
 };
 
 class AppShell {
@@ -64,6 +72,9 @@ public:
     screens::ScreenServices* screenServices() { return screenServices_.get(); }
     screens::KeySetupController& keySetup() { return *keySetup_; }
     screens::SettingsModel& settings() { return *settings_; }
+    screens::OnboardingController& onboarding() { return *onboarding_; }
+    screens::OnboardingModel& onboardingModel() { return *onboardingModel_; }
+    support::SupportController& support() { return *support_; }
 
 private:
     ProjectStore& store_;
@@ -78,6 +89,11 @@ private:
     std::unique_ptr<SystemClipboard> ownClipboard_;
     std::unique_ptr<screens::KeySetupController> keySetup_;
     std::unique_ptr<screens::SettingsModel> settings_;
+    // After the store, in this order: the guide, then the contribution flow (which
+    // counts this launch).
+    std::unique_ptr<screens::OnboardingController> onboarding_;
+    std::unique_ptr<support::SupportController> support_;
+    std::unique_ptr<screens::OnboardingModel> onboardingModel_;
 };
 
 } // namespace vl::app

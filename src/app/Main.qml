@@ -3,6 +3,8 @@ import QtQuick.Controls
 import QtQuick.Dialogs
 import QtQml.Models
 import Verseloom.Design
+import Verseloom.Screens
+import Verseloom.Support
 
 // The main window: the workspace under the File and Import menus. The store, the
 // workspace model and the menu commands come from the root context (AppShell).
@@ -104,6 +106,16 @@ ApplicationWindow {
                 onTriggered: planFileDialog.open()
             }
         }
+        Menu {
+            objectName: "supportMenu"
+            title: "Support"
+
+            Action {
+                objectName: "payWhatYouLikeAction"
+                text: "Pay What You Like…"
+                onTriggered: support.presentFromMenu()
+            }
+        }
     }
 
     WorkspaceView {
@@ -118,6 +130,28 @@ ApplicationWindow {
 
     SettingsWindow {
         id: settingsWindow
+    }
+
+    // The first-run guide and the contribution sheet, each shown while its controller
+    // asks for it.
+    // (The root context's objects under names the sheets' own properties do not shadow.)
+    readonly property var shellOnboarding: onboarding
+    readonly property var shellSupport: support
+    readonly property var shellKeySetup: keySetup
+
+    OnboardingSheet {
+        objectName: "onboardingSheet"
+        transientParent: window
+        onboarding: window.shellOnboarding
+        model: onboardingModel
+        support: window.shellSupport
+        keySetup: window.shellKeySetup
+    }
+    PayWhatYouLikeSheet {
+        objectName: "contributionSheet"
+        transientParent: window
+        support: window.shellSupport
+        source: "macos-menu"
     }
 
     // The Open Project submenu's own key: opens File with the submenu showing.

@@ -261,7 +261,8 @@ ChunkListModel::ChunkListModel(ProjectStore* store, QObject* parent)
     : ProjectListModel(store,
                        {"chunkID", "index", "chunkNumber", "start", "end", "lyricExcerpt", "renderedText", "surface",
                         "primaryCharacterInFrame", "elementIdsUsed", "imagePrompt", "videoPrompt", "characterID",
-                        "hasFrame", "frameImagePath", "canUndo", "canRedo"},
+                        "hasFrame", "frameImagePath", "canUndo", "canRedo", "frameRemoteURL", "frameEditRequest",
+                        "undoCount", "redoCount", "motionClipPath"},
                        parent)
 {
     sync();
@@ -277,7 +278,11 @@ std::vector<ProjectListModel::Row> ChunkListModel::rowsNow() const
                          text(c.renderedText), text(c.surface), c.primaryCharacterInFrame, textList(c.elementIdsUsed),
                          text(c.imagePrompt), text(c.videoPrompt), c.characterID ? idText(*c.characterID) : QString(),
                          c.frame.has_value(), c.frame ? text(c.frame->localPath) : QString(), !c.undoStack.empty(),
-                         !c.redoStack.empty()}});
+                         !c.redoStack.empty(), c.frame ? optionalText(c.frame->remoteURL) : QVariant(QString()),
+                         c.frame ? optionalText(c.frame->editRequest) : QVariant(QString()),
+                         QVariant::fromValue<qlonglong>(static_cast<qlonglong>(c.undoStack.size())),
+                         QVariant::fromValue<qlonglong>(static_cast<qlonglong>(c.redoStack.size())),
+                         c.frame ? optionalText(c.frame->motionClipPath) : QVariant(QString())}});
     }
     return rows;
 }

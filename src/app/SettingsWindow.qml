@@ -31,6 +31,9 @@ Window {
         model: settingsModel
         store: settingsWindow.projectStore
         onConnectKeyRequested: keySheet.open()
+        showsGuideButtons: true
+        onGuideRequested: onboarding.isPresented = true
+        onContributionRequested: support.presentFromMenu()
     }
 
     FalKeySetupSheet {

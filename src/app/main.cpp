@@ -101,7 +101,11 @@ int main(int argc, char** argv)
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &store, [&store] { store.flushAutosave(); });
 
     // The shell outlives the engine: bindings must never see its objects gone.
-    vl::app::AppShell shell(store);
+    // The suite the installer writes: subscriber e-mail and the default export folder.
+    vl::QtSettings sharedSuite(QStringLiteral("pro.quillmarsh.verseloom"), QStringLiteral("shared"));
+    vl::app::ShellContext shellContext;
+    shellContext.sharedSuite = &sharedSuite;
+    vl::app::AppShell shell(store, shellContext);
     QQmlApplicationEngine engine;
     QQuickWindow* window = shell.load(engine);
     if (window == nullptr)
@@ -109,14 +113,22 @@ int main(int argc, char** argv)
 
     if (smokeRun) {
         QObject::connect(window, &QQuickWindow::frameSwapped, &app, [window] {
-            vl::app::tourDialogs(window, [](const QStringList& visited, const QStringList& problems) {
-                for (const QString& name : visited)
-                    std::fprintf(stderr, "Smoke run: opened and cancelled %s\n", qPrintable(name));
-                for (const QString& problem : problems)
-                    std::fprintf(stderr, "Smoke run: %s\n", qPrintable(problem));
-                // Let queued work of the last dialog finish before judging the run.
-                QTimer::singleShot(200, [failed = !problems.isEmpty()] {
-                    QCoreApplication::exit(failed ? 4 : warningsSeen == 0 ? 0 : 3);
+            // Let queued work of the first frame finish before judging it; say which
+            // windows are up, so a test can tell what a start showed.
+            QTimer::singleShot(200, window, [window] {
+                for (QWindow* shown : QGuiApplication::topLevelWindows())
+                    if (shown->isVisible() && !shown->objectName().isEmpty())
+                        std::printf("shown: %s\n", shown->objectName().toUtf8().constData());
+                std::fflush(stdout);
+                vl::app::tourDialogs(window, [](const QStringList& visited, const QStringList& problems) {
+                    for (const QString& name : visited)
+                        std::fprintf(stderr, "Smoke run: opened and cancelled %s\n", qPrintable(name));
+                    for (const QString& problem : problems)
+                        std::fprintf(stderr, "Smoke run: %s\n", qPrintable(problem));
+                    // Let queued work of the last dialog finish before judging the run.
+                    QTimer::singleShot(200, [failed = !problems.isEmpty()] {
+                        QCoreApplication::exit(failed ? 4 : warningsSeen == 0 ? 0 : 3);
+                    });
                 });
             });
         }, Qt::SingleShotConnection);

@@ -36,18 +36,22 @@ std::vector<ProjectStore::FrameSequenceEntry> ProjectStore::frameImageSequence()
     return sequence;
 }
 
-void ProjectStore::editFrame(const Uuid& chunkID, const std::string& instruction)
+void ProjectStore::editFrame(const Uuid& chunkID, const std::string& instruction, std::function<void()> onFinished)
 {
+    const auto finishNow = [&] {
+        if (onFinished)
+            onFinished();
+    };
     const std::string request = text::trimWhitespaceAndNewlines(instruction);
     if (request.empty())
-        return;
+        return finishNow();
     const auto it = std::find_if(project_.chunks.begin(), project_.chunks.end(),
                                  [&](const StoryboardChunk& c) { return c.id == chunkID; });
     if (it == project_.chunks.end() || !it->frame)
-        return;
+        return finishNow();
     if (!it->frame->remoteURL || it->frame->remoteURL->empty()) {
         setLastError("This frame has no source URL to edit. Regenerate it first.");
-        return;
+        return finishNow();
     }
     // The position on screen, which is not always the chunk's own number.
     const std::string position = it->index >= 0 ? std::to_string(static_cast<unsigned long long>(it->index) + 1)
@@ -70,7 +74,7 @@ void ProjectStore::editFrame(const Uuid& chunkID, const std::string& instruction
             recordFrame(projectID, chunkID, std::move(edited));
         };
     };
-    run("Editing frame " + position, Workers::Pool::network, std::move(work));
+    run("Editing frame " + position, Workers::Pool::network, std::move(work), {}, std::move(onFinished));
 }
 
 void ProjectStore::updateChunk(const Uuid& chunkID, const std::function<void(StoryboardChunk&)>& change)

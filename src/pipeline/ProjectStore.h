@@ -286,8 +286,9 @@ public:
     static constexpr int kMaxFramesInFlight = 12;
 
     // Asks the edit workflow to change a chunk's picture; the edit becomes the new
-    // frame and the old one goes onto the undo stack.
-    void editFrame(const Uuid& chunkID, const std::string& instruction);
+    // frame and the old one goes onto the undo stack. `onFinished` runs on the main
+    // thread once the edit is over however it ended, also when nothing was sent.
+    void editFrame(const Uuid& chunkID, const std::string& instruction, std::function<void()> onFinished = {});
     void undoFrameEdit(const Uuid& chunkID);
     void redoFrameEdit(const Uuid& chunkID);
     void setImagePrompt(const std::string& prompt, const Uuid& chunkID);

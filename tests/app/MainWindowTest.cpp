@@ -40,6 +40,7 @@ namespace {
 struct WindowHarness {
     explicit WindowHarness(std::optional<Project> project)
     {
+        h.settings.setInteger("sharewareOnboardingVersion", 2); // past the first-run guide
         store = h.make(std::move(project));
         shell = std::make_unique<AppShell>(*store);
         engine = std::make_unique<QQmlApplicationEngine>();

@@ -207,3 +207,44 @@ TEST(ProjectListModel, ChangingThePrimaryCharacterRedrawsBothRows)
     EXPECT_TRUE(characters.get(2, "isPrimary").toBool());
     EXPECT_EQ(sig.structural(), 0);
 }
+
+TEST(ProjectListModel, FrameHistoryRolesChangeWithTheFrameTheyDescribe)
+{
+    StoreHarness h;
+    auto store = h.make(projectWithChunks(2, 1));
+    ChunkListModel chunks(store.get());
+    ModelSignals sig(&chunks);
+    const Uuid id = store->project().chunks[0].id;
+    const auto rolesOf = [&](int signal) {
+        const auto list = sig.changed[signal].at(2).value<QList<int>>();
+        QSet<QByteArray> names;
+        for (int role : list)
+            names.insert(chunks.roleNames().value(role));
+        return names;
+    };
+
+    GeneratedFrame edit;
+    edit.localPath = "/frames/edit.png";
+    edit.remoteURL = "https://v3.example.net/edit.png";
+    edit.editRequest = "make it night";
+    store->updateChunk(id, [&](StoryboardChunk& c) { c.setFrame(edit); });
+    ASSERT_EQ(sig.changed.count(), 1);
+    EXPECT_EQ(rolesOf(0), (QSet<QByteArray>{"frameImagePath", "canUndo", "frameRemoteURL", "frameEditRequest",
+                                            "undoCount"}));
+    EXPECT_EQ(chunks.get(0, "frameRemoteURL").toString(), "https://v3.example.net/edit.png");
+    EXPECT_EQ(chunks.get(0, "frameEditRequest").toString(), "make it night");
+    EXPECT_EQ(chunks.get(0, "undoCount").toInt(), 1);
+
+    store->undoFrameEdit(id);
+    ASSERT_EQ(sig.changed.count(), 2);
+    EXPECT_EQ(rolesOf(1), (QSet<QByteArray>{"frameImagePath", "canUndo", "canRedo", "frameRemoteURL",
+                                            "frameEditRequest", "undoCount", "redoCount"}));
+    EXPECT_EQ(chunks.get(0, "redoCount").toInt(), 1);
+    EXPECT_EQ(chunks.get(0, "frameEditRequest").toString(), "");
+
+    store->updateChunk(id, [](StoryboardChunk& c) { c.frame->motionClipPath = "/clips/1.mp4"; });
+    ASSERT_EQ(sig.changed.count(), 3);
+    EXPECT_EQ(rolesOf(2), (QSet<QByteArray>{"motionClipPath"}));
+    EXPECT_EQ(chunks.get(1, "motionClipPath").toString(), "") << "a chunk without a frame has none";
+    EXPECT_EQ(sig.structural(), 0);
+}

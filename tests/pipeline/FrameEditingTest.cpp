@@ -179,3 +179,44 @@ TEST_F(FrameEditing, ImagePromptAndRegeneratingThePlan)
     EXPECT_FALSE(store->lastError());
     EXPECT_EQ(store->assetURLCache().size(), 0u) << "pictures go up again after a new start";
 }
+
+TEST_F(FrameEditing, TheCallerHearsOnceWhenAnEditIsOverHoweverItEnded)
+{
+    struct Case {
+        const char* name;
+        std::function<void(Project&)> change;
+        std::string instruction;
+        bool vendorFails;
+        bool newFrame;
+        bool banner;
+    };
+    const Case cases[] = {
+        {"edited", [](Project&) {}, "make it night", false, true, false},
+        {"vendor fails", [](Project&) {}, "make it night", true, false, true},
+        {"blank instruction", [](Project&) {}, "\n\n", false, false, false},
+        {"no address", [](Project& p) { p.chunks[0].frame->remoteURL.reset(); }, "brighter", false, false, true},
+        {"no frame", [](Project& p) { p.chunks[0].frame.reset(); }, "brighter", false, false, false},
+    };
+    const Project start = store->project();
+    for (const auto& c : cases) {
+        store->setProject(start);
+        store->editProject(c.change);
+        store->setLastError(std::nullopt);
+        if (c.vendorFails)
+            h.vendor.inject(fakes::Route::submit, fakes::Reply::text("overloaded", 500));
+        const auto before = chunk().frame;
+        int calls = 0;
+        bool busyWhenCalled = true;
+        std::optional<GeneratedFrame> frameWhenCalled;
+        store->editFrame(chunkID, c.instruction, [&] {
+            ++calls;
+            busyWhenCalled = store->isBusy();
+            frameWhenCalled = chunk().frame;
+        });
+        ASSERT_TRUE(StoreHarness::waitForIdle(*store)) << c.name;
+        EXPECT_EQ(calls, 1) << c.name;
+        EXPECT_FALSE(busyWhenCalled) << c.name << ": the run is over when the caller hears of it";
+        EXPECT_EQ(frameWhenCalled != before, c.newFrame) << c.name << ": the result is in place by then";
+        EXPECT_EQ(store->lastError().has_value(), c.banner) << c.name;
+    }
+}

@@ -1,3 +1,5 @@
+#include "design/Fonts.h"
+
 #include <QGuiApplication>
 
 #include <gtest/gtest.h>
@@ -6,7 +8,8 @@
 #include <filesystem>
 #include <string>
 
-// The controllers live on a Qt main thread. Each run gets a home and data folders of its
+// The controllers live on a Qt main thread; the fonts make the sheets' pictures look as
+// they will. Each run gets a home and data folders of its
 // own, so a test can look at every file the program wrote (none may hold the key).
 int main(int argc, char** argv)
 {
@@ -28,6 +31,7 @@ int main(int argc, char** argv)
     int result = 0;
     {
         QGuiApplication app(argc, argv);
+        vl::design::registerBundledFonts();
         ::testing::InitGoogleTest(&argc, argv);
         result = RUN_ALL_TESTS();
     }

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QUrl>
+#include <QtQml/qqmlregistration.h>
+
+namespace vl::screens {
+
+// What a frame picture shows: its file, the address it was fetched from, or the
+// placeholder with the lyric text.
+enum class FrameContent { local, remote, placeholder };
+
+// The file always wins over the address, so a frame on disk never reaches the network;
+// the address is used only when it is an http(s) address that parses.
+FrameContent frameContent(bool hasFrame, bool localReadable, const QString& remoteURL);
+
+// An absolute http or https address with a host.
+bool isFetchableAddress(const QString& address);
+
+// Whether the file is there and its header names an image format we can decode.
+bool isReadableImage(const QString& path);
+
+// The same decisions for FrameImageView: `FrameImage.content(...)`.
+class FrameImage : public QObject {
+    Q_OBJECT
+    QML_ELEMENT
+    QML_SINGLETON
+public:
+    enum Content { Local, Remote, Placeholder };
+    Q_ENUM(Content)
+
+    using QObject::QObject;
+
+    // `localFailed`: the view tried the file and could not decode it, which counts as
+    // unreadable even when its header looked right.
+    Q_INVOKABLE static Content content(bool hasFrame, const QString& localPath, bool localFailed,
+                                       const QString& remoteURL);
+    Q_INVOKABLE static bool canRead(const QString& path) { return isReadableImage(path); }
+    Q_INVOKABLE static QUrl fileUrl(const QString& path);
+};
+
+} // namespace vl::screens

@@ -1,0 +1,199 @@
+import QtQuick
+import QtQuick.Layouts
+import Verseloom.Design
+import Verseloom.Screens
+
+// Describe a change to one chunk's frame in words, watch the edit run, and step
+// through the frame's versions. Everything it decides comes from FrameEditSheetModel.
+//
+//   FrameEditSheet { id: editSheet; store: store; chunkID: id }   editSheet.open()
+Sheet {
+    id: sheet
+
+    property QtObject store
+    property string chunkID
+    readonly property FrameEditSheetModel sheetModel: FrameEditSheetModel {
+        store: sheet.store
+        chunkID: sheet.chunkID
+    }
+
+    title: "Edit frame"
+    onVisibleChanged: if (visible) instruction.forceActiveFocus()
+
+    Item {
+        implicitWidth: 460
+        implicitHeight: column.implicitHeight + 44
+
+        ColumnLayout {
+            id: column
+            x: 22
+            y: 22
+            width: parent.width - 44
+            spacing: 16
+
+            RowLayout {
+                Layout.fillWidth: true
+                ColumnLayout {
+                    spacing: 2
+                    Kicker { text: "Edit frame" }
+                    Text {
+                        text: "Describe the change"
+                        font.family: "Anton"
+                        font.pixelSize: 22
+                        color: Theme.cream
+                    }
+                }
+                Item { Layout.fillWidth: true }
+                SecondaryButton {
+                    objectName: "closeButton"
+                    symbol: "xmark"
+                    font.pixelSize: 12
+                    onClicked: sheet.close()
+                }
+            }
+
+            // 9:16, at most 300 high, centred in the column.
+            FrameImageView {
+                objectName: "frameImage"
+                visible: sheet.sheetModel.chunkExists
+                Layout.alignment: Qt.AlignHCenter
+                Layout.preferredHeight: Math.min(300, column.width / 0.5625)
+                Layout.preferredWidth: Layout.preferredHeight * 0.5625
+                hasFrame: sheet.sheetModel.hasFrame
+                localPath: sheet.sheetModel.localPath
+                remoteURL: sheet.sheetModel.remoteURL
+                fallbackText: sheet.sheetModel.renderedText
+                accepted: sheet.sheetModel.hasFrame
+
+                Rectangle {
+                    objectName: "lastEditTag"
+                    visible: sheet.sheetModel.lastEditText !== ""
+                    anchors.left: parent.left
+                    anchors.bottom: parent.bottom
+                    anchors.margins: 8
+                    width: Math.min(tag.implicitWidth + 12, parent.width - 16)
+                    height: tag.implicitHeight + 12
+                    radius: 6
+                    color: Qt.rgba(0, 0, 0, 0.5)
+                    Text {
+                        id: tag
+                        anchors.fill: parent
+                        anchors.margins: 6
+                        text: sheet.sheetModel.lastEditText
+                        font.pixelSize: 10
+                        font.weight: Font.DemiBold
+                        color: Theme.cream
+                        elide: Text.ElideRight
+                    }
+                }
+            }
+
+            RowLayout {
+                visible: sheet.sheetModel.chunkExists
+                Layout.fillWidth: true
+                spacing: 10
+
+                ChromeTextArea {
+                    id: instruction
+                    objectName: "instructionField"
+                    Layout.fillWidth: true
+                    // One line to three, then it scrolls; tall enough for the whole hint while empty.
+                    Layout.maximumHeight: 3 * font.pixelSize * 1.35 + topPadding + bottomPadding
+                    Layout.preferredHeight: Math.min(Layout.maximumHeight,
+                                                     Math.max(implicitHeight, length === 0
+                                                              ? hintMeasure.implicitHeight + topPadding + bottomPadding : 0))
+                    clip: true
+                    placeholderText: "e.g. make the sky sunset orange, fix the sign spelling"
+                    font.pixelSize: 13
+                    text: sheet.sheetModel.text
+                    onTextChanged: if (sheet.sheetModel.text !== text) sheet.sheetModel.text = text
+                    // Return sends, as a field's submit does; Shift or Alt with Return
+                    // starts a new line.
+                    function submit(event) {
+                        if (event.modifiers & (Qt.ShiftModifier | Qt.AltModifier)) {
+                            event.accepted = false;
+                            return;
+                        }
+                        sheet.sheetModel.send();
+                    }
+                    Keys.onReturnPressed: event => submit(event)
+                    Keys.onEnterPressed: event => submit(event)
+
+                    Text {
+                        id: hintMeasure
+                        visible: false
+                        width: instruction.width - instruction.leftPadding - instruction.rightPadding
+                        text: instruction.placeholderText
+                        font: instruction.font
+                        wrapMode: Text.Wrap
+                    }
+                }
+
+                PrimaryButton {
+                    objectName: "sendButton"
+                    Layout.preferredWidth: 52
+                    symbol: sheet.sheetModel.busy ? "" : "paperplane.fill"
+                    font.pixelSize: 14
+                    font.bold: true
+                    styleEnabled: sheet.sheetModel.canSend
+                    enabled: sheet.sheetModel.canSend
+                    onClicked: sheet.sheetModel.send()
+
+                    Spinner {
+                        objectName: "sendSpinner"
+                        anchors.centerIn: parent
+                        width: 16
+                        height: 16
+                        lineWidth: 2
+                        color: Qt.rgba(7 / 255, 17 / 255, 13 / 255, 1)
+                        visible: sheet.sheetModel.busy
+                    }
+                }
+            }
+
+            ProgressMeter {
+                objectName: "progressMeter"
+                visible: sheet.sheetModel.chunkExists && sheet.sheetModel.showsMeter
+                Layout.fillWidth: true
+                value: sheet.sheetModel.progress
+                tint: Theme.lime
+            }
+
+            RowLayout {
+                visible: sheet.sheetModel.chunkExists
+                Layout.fillWidth: true
+                spacing: 10
+
+                SecondaryButton {
+                    objectName: "undoButton"
+                    text: "Undo"
+                    symbol: "arrow.uturn.backward"
+                    enabled: sheet.sheetModel.canUndo
+                    opacity: enabled ? 1 : 0.4
+                    onClicked: sheet.sheetModel.undo()
+                }
+                SecondaryButton {
+                    objectName: "redoButton"
+                    text: "Redo"
+                    symbol: "arrow.uturn.forward"
+                    enabled: sheet.sheetModel.canRedo
+                    opacity: enabled ? 1 : 0.4
+                    onClicked: sheet.sheetModel.redo()
+                }
+                Item { Layout.fillWidth: true }
+                Text {
+                    objectName: "versionLabel"
+                    text: sheet.sheetModel.versionLabel
+                    font.pixelSize: 10
+                    color: Theme.muted
+                }
+            }
+        }
+    }
+
+    Shortcut {
+        sequences: ["Ctrl+Return", "Ctrl+Enter"]
+        enabled: sheet.visible
+        onActivated: sheet.sheetModel.send()
+    }
+}

@@ -1,0 +1,276 @@
+#include "screens/FramePicture.h"
+
+#include "design/Palette.h"
+
+#include <QBuffer>
+#include <QCoreApplication>
+#include <QImageReader>
+#include <QLinearGradient>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QPainter>
+#include <QPainterPath>
+#include <QQuickWindow>
+#include <QThreadPool>
+#include <QTimer>
+
+namespace vl::screens {
+
+namespace {
+
+// Reads a picture scaled to fit `box` (its own size when `box` is empty); null on failure.
+QImage readScaled(QImageReader& reader, const QSize& box)
+{
+    const QSize full = reader.size();
+    if (box.isValid() && !box.isEmpty() && full.isValid() && (full.width() > box.width() || full.height() > box.height()))
+        reader.setScaledSize(full.scaled(box, Qt::KeepAspectRatio));
+    return reader.read();
+}
+
+} // namespace
+
+FramePicture::FramePicture(QQuickItem* parent) : QQuickPaintedItem(parent)
+{
+    setAntialiasing(true);
+}
+
+FramePicture::~FramePicture()
+{
+    abortRemote();
+}
+
+void FramePicture::setHasFrame(bool value)
+{
+    if (hasFrame_ == value)
+        return;
+    hasFrame_ = value;
+    emit sourceChanged();
+    scheduleReload();
+}
+
+void FramePicture::setLocalPath(const QString& value)
+{
+    if (localPath_ == value)
+        return;
+    localPath_ = value;
+    emit sourceChanged();
+    scheduleReload();
+}
+
+void FramePicture::setRemoteURL(const QString& value)
+{
+    if (remoteURL_ == value)
+        return;
+    remoteURL_ = value;
+    emit sourceChanged();
+    scheduleReload();
+}
+
+void FramePicture::setAccepted(bool value)
+{
+    if (accepted_ == value)
+        return;
+    accepted_ = value;
+    emit acceptedChanged();
+    update();
+}
+
+bool FramePicture::showsPlaceholder() const
+{
+    return content_ == FrameImage::Placeholder || (content_ == FrameImage::Remote && image_.isNull());
+}
+
+void FramePicture::componentComplete()
+{
+    QQuickPaintedItem::componentComplete();
+    reload();
+}
+
+void FramePicture::geometryChange(const QRectF& newGeometry, const QRectF& oldGeometry)
+{
+    QQuickPaintedItem::geometryChange(newGeometry, oldGeometry);
+    if (newGeometry.size() == oldGeometry.size())
+        return;
+    // Decoded again only when the picture would be noticeably too small for its place.
+    const QSize want = decodeSize();
+    if (!image_.isNull() && (want.width() > decodedFor_.width() * 1.25 || want.height() > decodedFor_.height() * 1.25)) {
+        if (content_ == FrameImage::Local)
+            loadLocal();
+        else if (content_ == FrameImage::Remote && !remoteBytes_.isEmpty()) {
+            image_ = decode(remoteBytes_);
+            decodedFor_ = want;
+            emit stateChanged();
+        }
+    }
+    update();
+}
+
+// Several properties usually change together (a new frame); one reload serves them all.
+void FramePicture::scheduleReload()
+{
+    if (!isComponentComplete() || reloadPending_)
+        return;
+    reloadPending_ = true;
+    QTimer::singleShot(0, this, [this] {
+        reloadPending_ = false;
+        reload();
+    });
+}
+
+void FramePicture::reload()
+{
+    ++generation_;
+    abortRemote();
+    localFailed_ = false;
+    remoteDone_ = false;
+    remoteBytes_.clear();
+    image_ = QImage();
+    switch (frameContent(hasFrame_, isReadableImage(localPath_), remoteURL_)) {
+    case FrameContent::local:
+        content_ = FrameImage::Local;
+        loadLocal();
+        break;
+    case FrameContent::remote:
+        content_ = FrameImage::Remote;
+        loadRemote();
+        break;
+    case FrameContent::placeholder:
+        content_ = FrameImage::Placeholder;
+        break;
+    }
+    emit stateChanged();
+    update();
+}
+
+QSize FramePicture::decodeSize() const
+{
+    const qreal dpr = window() ? window()->effectiveDevicePixelRatio() : 1.0;
+    return QSize(qCeil(width() * dpr), qCeil(height() * dpr));
+}
+
+QImage FramePicture::decode(const QByteArray& bytes) const
+{
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer);
+    return readScaled(reader, decodeSize());
+}
+
+void FramePicture::loadLocal()
+{
+    const quint64 generation = generation_;
+    const QString path = localPath_;
+    const QSize box = decodeSize();
+    decodedFor_ = box;
+    QPointer<FramePicture> self(this);
+    QThreadPool::globalInstance()->start([self, generation, path, box] {
+        QImageReader reader(path);
+        QImage image = readScaled(reader, box);
+        QCoreApplication* app = QCoreApplication::instance();
+        if (!app)
+            return; // the program is ending
+        QMetaObject::invokeMethod(
+            app,
+            [self, generation, image = std::move(image)]() mutable {
+                if (self)
+                    self->localFinished(generation, std::move(image));
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void FramePicture::localFinished(quint64 generation, QImage image)
+{
+    if (generation != generation_ || content_ != FrameImage::Local)
+        return;
+    if (image.isNull()) {
+        // The header looked right but the picture did not decode: unreadable after all.
+        localFailed_ = true;
+        content_ = frameContent(hasFrame_, false, remoteURL_) == FrameContent::remote ? FrameImage::Remote
+                                                                                       : FrameImage::Placeholder;
+        if (content_ == FrameImage::Remote)
+            loadRemote();
+    } else {
+        image_ = std::move(image);
+    }
+    emit stateChanged();
+    update();
+}
+
+void FramePicture::loadRemote()
+{
+    if (!network_)
+        network_ = new QNetworkAccessManager(this);
+    QNetworkRequest request{QUrl(remoteURL_)};
+    request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
+    QNetworkReply* reply = network_->get(request);
+    reply_ = reply;
+    const quint64 generation = generation_;
+    connect(reply, &QNetworkReply::finished, this, [this, generation, reply] { remoteFinished(generation, reply); });
+}
+
+void FramePicture::remoteFinished(quint64 generation, QNetworkReply* reply)
+{
+    reply->deleteLater();
+    if (generation != generation_)
+        return;
+    reply_ = nullptr;
+    remoteDone_ = true;
+    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    if (reply->error() == QNetworkReply::NoError && status >= 200 && status < 300) {
+        remoteBytes_ = reply->readAll();
+        image_ = decode(remoteBytes_);
+        decodedFor_ = decodeSize();
+    }
+    emit stateChanged();
+    update();
+}
+
+void FramePicture::abortRemote()
+{
+    if (QNetworkReply* reply = reply_) {
+        reply_ = nullptr;
+        reply->disconnect(this);
+        reply->abort();
+        reply->deleteLater();
+    }
+}
+
+void FramePicture::paint(QPainter* painter)
+{
+    const QRectF area(0, 0, width(), height());
+    if (area.isEmpty())
+        return;
+    const qreal radius = std::min({8.0, area.width() / 2, area.height() / 2});
+    QPainterPath shape;
+    shape.addRoundedRect(area, radius, radius);
+
+    painter->setRenderHint(QPainter::Antialiasing);
+    painter->setRenderHint(QPainter::SmoothPixmapTransform);
+    painter->setClipPath(shape);
+    painter->fillRect(area, Qt::black);
+
+    if (!image_.isNull()) {
+        const QSizeF fitted = QSizeF(image_.size()).scaled(area.size(), Qt::KeepAspectRatio);
+        const QRectF target((area.width() - fitted.width()) / 2, (area.height() - fitted.height()) / 2, fitted.width(),
+                            fitted.height());
+        painter->drawImage(target, image_);
+    } else if (showsPlaceholder()) {
+        QLinearGradient gradient(area.topLeft(), area.bottomRight());
+        gradient.setColorAt(0, design::Palette::faded(design::Palette::coral(), 0.55));
+        gradient.setColorAt(0.5, design::Palette::faded(design::Palette::amber(), 0.35));
+        gradient.setColorAt(1, design::Palette::surface());
+        painter->fillRect(area, gradient);
+    }
+
+    // The stroke is centred on the edge; the clip keeps its inner half.
+    QPen pen(accepted_ ? design::Palette::goodGreen() : design::Palette::glow());
+    pen.setWidthF(accepted_ ? 2 : 1);
+    painter->setPen(pen);
+    painter->setBrush(Qt::NoBrush);
+    painter->drawPath(shape);
+}
+
+} // namespace vl::screens

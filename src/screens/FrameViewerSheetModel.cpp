@@ -1,0 +1,65 @@
+#include "screens/FrameViewerSheetModel.h"
+
+#include "screens/Lightbox.h"
+
+#include <QImage>
+
+namespace vl::screens {
+
+namespace {
+
+QString counted(std::size_t n, const char* one, const char* many)
+{
+    return QStringLiteral("%1 %2").arg(n).arg(QLatin1String(n == 1 ? one : many));
+}
+
+} // namespace
+
+FrameViewerSheetModel::FrameViewerSheetModel(QObject* parent) : ChunkSheetModel(parent) {}
+
+QString FrameViewerSheetModel::kickerText() const
+{
+    const auto* c = chunk();
+    return c ? QStringLiteral("Frame %1").arg(c->chunkNumber) : QString();
+}
+
+QString FrameViewerSheetModel::planQuestion() const
+{
+    if (!store())
+        return {};
+    const Project& p = store()->project();
+    return QStringLiteral("The storyboard with its %1 and their frames, %2 and the timed lyrics (%3) are "
+                          "discarded, and the project goes back to its first step. This cannot be undone.")
+        .arg(counted(p.chunks.size(), "chunk", "chunks"), counted(p.characters.size(), "character", "characters"),
+             counted(p.transcript.size(), "line", "lines"));
+}
+
+void FrameViewerSheetModel::regenerateImage()
+{
+    if (const auto id = chunkUuid(); id && canRegenerateImage())
+        store()->generateFrame(*id);
+}
+
+bool FrameViewerSheetModel::showFullScreen()
+{
+    const auto* c = chunk();
+    if (!c || !c->frame)
+        return false;
+    const QImage image(QString::fromStdString(c->frame->localPath));
+    if (image.isNull())
+        return false;
+    Lightbox::present(image);
+    return true;
+}
+
+void FrameViewerSheetModel::regeneratePlan()
+{
+    if (!canRegeneratePlan())
+        return;
+    QPointer<ProjectStore> target = store();
+    emit closeRequested();
+    if (target)
+        target->regeneratePlan();
+}
+
+} // namespace vl::screens

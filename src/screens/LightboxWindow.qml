@@ -1,0 +1,52 @@
+import QtQuick
+import QtQuick.Window
+import Verseloom.Design
+import Verseloom.Screens
+
+// The lightbox's window; Lightbox (C++) creates, places and drops it. Every way of
+// closing asks Lightbox to dismiss it.
+Window {
+    id: box
+    objectName: "lightbox"
+
+    property alias image: picture.image
+
+    color: "black"
+
+    // The whole area is one hit target, the picture and the black alike.
+    MouseArea {
+        objectName: "closeArea"
+        anchors.fill: parent
+        onClicked: Lightbox.dismiss()
+    }
+
+    FittedImage {
+        id: picture
+        objectName: "lightboxImage"
+        anchors.fill: parent
+        anchors.margins: 24
+    }
+
+    Icon {
+        objectName: "closeButton"
+        anchors.top: parent.top
+        anchors.right: parent.right
+        anchors.margins: 22
+        name: "xmark.circle.fill"
+        size: 26
+        color: Qt.rgba(1, 1, 1, 0.75)
+
+        MouseArea {
+            anchors.fill: parent
+            anchors.margins: -6
+            cursorShape: Qt.PointingHandCursor
+            onClicked: Lightbox.dismiss()
+        }
+    }
+
+    Shortcut {
+        sequences: ["Escape"]
+        context: Qt.WindowShortcut
+        onActivated: Lightbox.dismiss()
+    }
+}

@@ -1,0 +1,325 @@
+#include "app/AppFixtures.h"
+#include "app/AppShell.h"
+#include "screens/FrameContent.h"
+#include "screens/Lightbox.h"
+
+#include <QLinearGradient>
+#include <QPainter>
+#include <QQmlApplicationEngine>
+#include <QQmlComponent>
+#include <QQuickItem>
+#include <QQuickWindow>
+#include <QTest>
+#include <QtQml/qqmlextensionplugin.h>
+
+#include <gtest/gtest.h>
+
+Q_IMPORT_QML_PLUGIN(Verseloom_DesignPlugin)
+Q_IMPORT_QML_PLUGIN(Verseloom_SupportPlugin)
+Q_IMPORT_QML_PLUGIN(Verseloom_ScreensPlugin)
+Q_IMPORT_QML_PLUGIN(Verseloom_AppPlugin)
+
+using namespace vl;
+using namespace vl::screens;
+using vl::testing::HeldOperation;
+using vl::testing::StoreHarness;
+
+namespace {
+
+// A 9:16 picture with something to see in it, so the shots show where it lands.
+std::string poster(const std::filesystem::path& path, QColor top, QColor bottom)
+{
+    QImage image(360, 640, QImage::Format_RGB32);
+    QPainter p(&image);
+    QLinearGradient g(0, 0, 0, 640);
+    g.setColorAt(0, top);
+    g.setColorAt(1, bottom);
+    p.fillRect(image.rect(), g);
+    p.setPen(Qt::white);
+    QFont font = p.font();
+    font.setPixelSize(40);
+    font.setBold(true);
+    p.setFont(font);
+    p.drawText(image.rect(), Qt::AlignCenter, QStringLiteral("NEON\nLIGHTS"));
+    p.end();
+    image.save(QString::fromStdString(path.string()));
+    return path.string();
+}
+
+// The main window as the program loads it, and the frame sheets opened over it.
+struct SheetHarness {
+    SheetHarness()
+    {
+        h.storedKey = vl::testing::kTestKey;
+        Project project = vl::testing::projectWithChunks(4, 0);
+        auto& c = project.chunks;
+        c[0].chunkNumber = 7;
+        c[0].renderedText = "NEON LIGHTS ON THE HARBOUR WALL, ALL NIGHT LONG";
+        c[0].imagePrompt = "a neon harbour at night, the words painted on the sea wall";
+        c[0].frame = vl::testing::frameAt(poster(h.folder.path() / "generated.png", QColor(255, 103, 72), QColor(3, 20, 19)),
+                                          h.vendor.defaultImageURL());
+        c[1].frame = vl::testing::frameAt(poster(h.folder.path() / "imported.png", QColor(15, 57, 47), QColor(214, 238, 39)));
+        c[3].frame = vl::testing::frameAt(poster(h.folder.path() / "edited.png", QColor(244, 163, 57), QColor(6, 31, 30)),
+                                          h.vendor.defaultImageURL());
+        c[3].frame->editRequest = "make the sky sunset orange";
+        c[3].undoStack = {vl::testing::frameAt(c[0].frame->localPath)};
+        for (const auto& chunk : c)
+            ids.push_back(QString::fromStdString(chunk.id.text()));
+        store = h.make(project);
+        store->setSelectedStage(PipelineStage::frames);
+        shell = std::make_unique<app::AppShell>(*store);
+        engine = std::make_unique<QQmlApplicationEngine>();
+        QObject::connect(engine.get(), &QQmlEngine::warnings, [this](const QList<QQmlError>& list) {
+            for (const auto& w : list)
+                warnings << w.toString();
+        });
+        window = shell->load(*engine);
+        if (window) {
+            EXPECT_TRUE(QTest::qWaitForWindowExposed(window));
+        }
+    }
+    ~SheetHarness() { Lightbox::dismiss(); }
+
+    // Creates one of the module's sheets for a chunk and opens it over the main window.
+    QQuickWindow* open(const char* file, const QString& chunkID)
+    {
+        QQmlComponent component(engine.get(), QUrl(QStringLiteral("qrc:/Verseloom/Screens/") + file));
+        QObject* created = component.createWithInitialProperties(
+            {{"store", QVariant::fromValue<QObject*>(store.get())}, {"chunkID", chunkID}});
+        if (!created) {
+            warnings << component.errorString();
+            return nullptr;
+        }
+        created->setParent(engine.get());
+        auto* sheet = qobject_cast<QQuickWindow*>(created);
+        sheet->setTransientParent(window);
+        QMetaObject::invokeMethod(sheet, "open");
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(sheet));
+        return sheet;
+    }
+
+    static QQuickItem* item(QQuickWindow* w, const char* name) { return find(w->contentItem(), name); }
+    static QQuickItem* find(QQuickItem* root, const char* name)
+    {
+        if (root->objectName() == QLatin1String(name))
+            return root;
+        for (QQuickItem* child : root->childItems())
+            if (QQuickItem* found = find(child, name))
+                return found;
+        return nullptr;
+    }
+    static QObject* object(QObject* root, const char* name) { return root->findChild<QObject*>(name); }
+    static QQuickWindow* childSheet(QObject* viewer, const char* name)
+    {
+        return qobject_cast<QQuickWindow*>(object(viewer, name));
+    }
+
+    static void tap(QQuickWindow* w, QQuickItem* target)
+    {
+        ASSERT_NE(target, nullptr);
+        const QPointF centre = target->mapToScene(QPointF(target->width() / 2, target->height() / 2));
+        QTest::mouseClick(w, Qt::LeftButton, {}, centre.toPoint());
+    }
+    // A menu item as the user picks it; a disabled one does nothing.
+    static void pick(QObject* sheet, const char* name)
+    {
+        QObject* menuItem = object(sheet, name);
+        ASSERT_NE(menuItem, nullptr) << name;
+        if (menuItem->property("enabled").toBool())
+            QMetaObject::invokeMethod(menuItem, "triggered");
+    }
+
+    // Lets bindings and rendering catch up; with WINDOW_SHOTS set, leaves a picture.
+    static void settle(QQuickWindow* w = nullptr, const QString& shotName = {})
+    {
+        vl::testing::spin(200);
+        const QString folder = qEnvironmentVariable("WINDOW_SHOTS");
+        if (w && !shotName.isEmpty() && !folder.isEmpty())
+            w->grabWindow().save(folder + "/" + shotName + ".png");
+    }
+
+    StoreHarness h;
+    std::unique_ptr<ProjectStore> store;
+    std::unique_ptr<app::AppShell> shell;
+    std::unique_ptr<QQmlApplicationEngine> engine;
+    QQuickWindow* window = nullptr;
+    QStringList ids; // generated (number 7), imported, unframed, edited
+    QStringList warnings;
+};
+
+const char* const kKinds[] = {"generated", "imported", "unframed", "edited"};
+
+} // namespace
+
+TEST(FrameSheetsWindow, TheViewerShowsEachKindOfChunkAndClosesFromItsRedDot)
+{
+    SheetHarness w;
+    ASSERT_NE(w.window, nullptr);
+    struct Case {
+        int chunk;
+        const char* kicker;
+        bool lastEdit;
+        int content; // FrameImage.Content
+    };
+    const Case cases[] = {{0, "Frame 7", false, FrameImage::Local},
+                          {1, "Frame 2", false, FrameImage::Local},
+                          {2, "Frame 3", false, FrameImage::Placeholder},
+                          {3, "Frame 4", true, FrameImage::Local}};
+    for (const auto& c : cases) {
+        const char* kind = kKinds[c.chunk];
+        QQuickWindow* viewer = w.open("FrameViewerSheet.qml", w.ids[c.chunk]);
+        ASSERT_NE(viewer, nullptr) << w.warnings.join('\n').toStdString();
+        SheetHarness::settle(viewer, QStringLiteral("viewer-") + kind);
+        EXPECT_EQ(viewer->width(), 420) << kind;
+        EXPECT_LE(SheetHarness::item(viewer, "frameImage")->height(), 500) << kind;
+        EXPECT_EQ(SheetHarness::item(viewer, "kicker")->property("text").toString(), c.kicker) << kind;
+        EXPECT_EQ(SheetHarness::item(viewer, "lastEdit")->isVisible(), c.lastEdit) << kind;
+        EXPECT_EQ(SheetHarness::item(viewer, "frameImage")->property("content").toInt(), c.content) << kind;
+        SheetHarness::tap(viewer, SheetHarness::item(viewer, "closeDot"));
+        SheetHarness::settle();
+        EXPECT_FALSE(viewer->isVisible()) << kind;
+    }
+    EXPECT_EQ(w.store->project().chunks.size(), 4u) << "closing changes nothing";
+    EXPECT_TRUE(w.warnings.isEmpty()) << w.warnings.join('\n').toStdString();
+}
+
+TEST(FrameSheetsWindow, TheMenuOpensTheEditAndPromptSheetsOverTheViewer)
+{
+    SheetHarness w;
+    ASSERT_NE(w.window, nullptr);
+    for (int chunk : {0, 2, 3}) {
+        const char* kind = kKinds[chunk];
+        QQuickWindow* viewer = w.open("FrameViewerSheet.qml", w.ids[chunk]);
+        ASSERT_NE(viewer, nullptr);
+        SheetHarness::tap(viewer, SheetHarness::item(viewer, "menuDot"));
+        SheetHarness::settle(viewer, QStringLiteral("viewer-menu-") + kind);
+        EXPECT_TRUE(SheetHarness::object(viewer, "actionsMenu")->property("visible").toBool()) << kind;
+        EXPECT_EQ(SheetHarness::object(viewer, "editItem")->property("enabled").toBool(), chunk != 2) << kind;
+
+        SheetHarness::pick(viewer, "editItem");
+        SheetHarness::settle();
+        QQuickWindow* edit = SheetHarness::childSheet(viewer, "editSheet");
+        ASSERT_NE(edit, nullptr);
+        EXPECT_EQ(edit->isVisible(), chunk != 2) << kind << ": Edit needs a frame at the vendor";
+        if (edit->isVisible()) {
+            SheetHarness::settle(edit, QStringLiteral("edit-") + kind);
+            EXPECT_EQ(edit->width(), 460);
+            EXPECT_EQ(edit->transientParent(), viewer);
+            SheetHarness::tap(edit, SheetHarness::item(edit, "closeButton"));
+            SheetHarness::settle();
+            EXPECT_FALSE(edit->isVisible());
+            EXPECT_TRUE(viewer->isVisible()) << "closing the edit sheet returns to the viewer";
+        }
+
+        SheetHarness::pick(viewer, "editPromptItem");
+        QQuickWindow* prompt = SheetHarness::childSheet(viewer, "promptSheet");
+        ASSERT_NE(prompt, nullptr);
+        SheetHarness::settle(prompt, QStringLiteral("prompt-") + kind);
+        EXPECT_TRUE(prompt->isVisible());
+        EXPECT_EQ(prompt->width(), 520);
+        EXPECT_EQ(SheetHarness::item(prompt, "promptEditor")->property("text").toString(),
+                  QString::fromStdString(w.store->project().chunks[static_cast<std::size_t>(chunk)].imagePrompt));
+        SheetHarness::item(prompt, "promptEditor")->setProperty("text", "thrown away");
+        SheetHarness::tap(prompt, SheetHarness::item(prompt, "closeButton"));
+        SheetHarness::settle();
+        EXPECT_FALSE(prompt->isVisible());
+        EXPECT_NE(w.store->project().chunks[static_cast<std::size_t>(chunk)].imagePrompt, "thrown away")
+            << "the close button discards";
+        SheetHarness::pick(viewer, "closeItem");
+        SheetHarness::settle();
+        EXPECT_FALSE(viewer->isVisible());
+    }
+    EXPECT_TRUE(w.warnings.isEmpty()) << w.warnings.join('\n').toStdString();
+}
+
+TEST(FrameSheetsWindow, AnEditSheetForAChunkThatIsGoneShowsItsHeaderAlone)
+{
+    SheetHarness w;
+    ASSERT_NE(w.window, nullptr);
+    QQuickWindow* edit = w.open("FrameEditSheet.qml", QString::fromStdString(Uuid::random().text()));
+    ASSERT_NE(edit, nullptr);
+    SheetHarness::settle(edit, "edit-gone");
+    EXPECT_FALSE(SheetHarness::item(edit, "frameImage")->isVisible());
+    EXPECT_FALSE(SheetHarness::item(edit, "sendButton")->isVisible());
+    EXPECT_LT(edit->height(), 120);
+
+    QQuickWindow* viewer = w.open("FrameViewerSheet.qml", QString::fromStdString(Uuid::random().text()));
+    ASSERT_NE(viewer, nullptr);
+    SheetHarness::settle(viewer, "viewer-gone");
+    EXPECT_FALSE(SheetHarness::item(viewer, "windowDots")->isVisible());
+    EXPECT_TRUE(w.warnings.isEmpty()) << w.warnings.join('\n').toStdString();
+}
+
+TEST(FrameSheetsWindow, RegeneratingThePlanAsksFirstAndCancelKeepsEverything)
+{
+    SheetHarness w;
+    ASSERT_NE(w.window, nullptr);
+    QQuickWindow* viewer = w.open("FrameViewerSheet.qml", w.ids[0]);
+    ASSERT_NE(viewer, nullptr);
+
+    {
+        HeldOperation op(*w.store, "Generating 2 frames");
+        SheetHarness::settle();
+        EXPECT_FALSE(SheetHarness::object(viewer, "regeneratePlanItem")->property("enabled").toBool());
+        EXPECT_FALSE(SheetHarness::object(viewer, "regenerateImageItem")->property("enabled").toBool());
+        EXPECT_TRUE(SheetHarness::object(viewer, "editPromptItem")->property("enabled").toBool());
+        op.release();
+        ASSERT_TRUE(StoreHarness::waitForIdle(*w.store));
+    }
+
+    QQuickWindow* question = SheetHarness::childSheet(viewer, "planQuestion");
+    ASSERT_NE(question, nullptr);
+    SheetHarness::pick(viewer, "regeneratePlanItem");
+    SheetHarness::settle(question, "plan-question");
+    ASSERT_TRUE(question->isVisible());
+    EXPECT_TRUE(SheetHarness::item(question, "planQuestionText")->property("text").toString().contains("4 chunks"));
+    // Return picks the default, Cancel.
+    QTest::keyClick(question, Qt::Key_Return);
+    SheetHarness::settle();
+    EXPECT_FALSE(question->isVisible());
+    EXPECT_TRUE(viewer->isVisible());
+    EXPECT_EQ(w.store->project().chunks.size(), 4u);
+
+    SheetHarness::pick(viewer, "regeneratePlanItem");
+    SheetHarness::settle();
+    SheetHarness::tap(question, SheetHarness::item(question, "cancelButton"));
+    SheetHarness::settle();
+    EXPECT_EQ(w.store->project().chunks.size(), 4u);
+
+    SheetHarness::pick(viewer, "regeneratePlanItem");
+    SheetHarness::settle();
+    SheetHarness::tap(question, SheetHarness::item(question, "confirmButton"));
+    SheetHarness::settle();
+    EXPECT_FALSE(question->isVisible());
+    EXPECT_FALSE(viewer->isVisible());
+    EXPECT_TRUE(w.store->project().chunks.empty());
+    EXPECT_EQ(w.store->selectedStage(), PipelineStage::intake);
+    EXPECT_TRUE(w.warnings.isEmpty()) << w.warnings.join('\n').toStdString();
+}
+
+TEST(FrameSheetsWindow, TheGreenDotOpensTheLightboxWhichOutlivesTheViewer)
+{
+    SheetHarness w;
+    ASSERT_NE(w.window, nullptr);
+    QQuickWindow* unframed = w.open("FrameViewerSheet.qml", w.ids[2]);
+    ASSERT_NE(unframed, nullptr);
+    SheetHarness::tap(unframed, SheetHarness::item(unframed, "fullScreenDot"));
+    EXPECT_EQ(Lightbox::window(), nullptr) << "no frame, no lightbox";
+    QMetaObject::invokeMethod(unframed, "close");
+
+    QQuickWindow* viewer = w.open("FrameViewerSheet.qml", w.ids[1]);
+    ASSERT_NE(viewer, nullptr);
+    SheetHarness::tap(viewer, SheetHarness::item(viewer, "fullScreenDot"));
+    QQuickWindow* lightbox = Lightbox::window();
+    ASSERT_NE(lightbox, nullptr) << "an imported picture opens full screen";
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(lightbox));
+    SheetHarness::settle(lightbox, "lightbox");
+
+    QMetaObject::invokeMethod(viewer, "close");
+    SheetHarness::settle();
+    EXPECT_EQ(Lightbox::window(), lightbox);
+    EXPECT_TRUE(lightbox->isVisible()) << "closing the viewer leaves the lightbox";
+    QTest::keyClick(lightbox, Qt::Key_Escape);
+    EXPECT_EQ(Lightbox::window(), nullptr);
+    EXPECT_TRUE(w.warnings.isEmpty()) << w.warnings.join('\n').toStdString();
+}

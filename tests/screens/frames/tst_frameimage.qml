@@ -1,0 +1,67 @@
+import QtQuick
+import QtTest
+import Verseloom.Screens
+
+TestCase {
+    id: test
+    name: "FrameImageView"
+    when: windowShown
+    width: 200
+    height: 300
+
+    Component {
+        id: viewComponent
+        FrameImageView {
+            width: 90
+            height: 160
+            fallbackText: "NEON LIGHTS"
+        }
+    }
+
+    function find(view, name) {
+        return findChild(view, name);
+    }
+
+    function test_remoteAddressShowsASpinnerThenThePicture() {
+        const url = harness.slowPicture(600);
+        const view = createTemporaryObject(viewComponent, test, {
+            hasFrame: true, localPath: harness.goneFile(), remoteURL: url, accepted: true });
+        compare(view.content, FrameImage.Remote);
+        verify(view.loading, "the spinner shows while the picture loads");
+        verify(view.showsPlaceholder, "over the placeholder");
+        tryVerify(() => view.showsImage, 10000);
+        verify(!view.loading);
+        verify(!view.showsPlaceholder);
+        compare(harness.requestsTo(url), 1);
+    }
+
+    function test_aMissingRemotePictureShowsThePlaceholder() {
+        const url = harness.missingPicture();
+        const view = createTemporaryObject(viewComponent, test, {
+            hasFrame: true, localPath: harness.goneFile(), remoteURL: url, accepted: true });
+        tryVerify(() => !view.loading, 10000);
+        verify(!view.showsImage);
+        verify(!view.loading, "no spinner once the load failed");
+        verify(view.showsPlaceholder);
+        compare(find(view, "fallbackText").text, "NEON LIGHTS");
+    }
+
+    function test_aReadableFileIsNeverFetched() {
+        const url = harness.slowPicture(0);
+        const view = createTemporaryObject(viewComponent, test, {
+            hasFrame: true, localPath: harness.localPicture(), remoteURL: url, accepted: true });
+        compare(view.content, FrameImage.Local);
+        tryVerify(() => view.showsImage, 10000);
+        verify(!view.loading);
+        wait(50);
+        compare(harness.requestsTo(url), 0);
+    }
+
+    function test_noFrameIsThePlaceholderAtOnce() {
+        const view = createTemporaryObject(viewComponent, test, {
+            hasFrame: false, localPath: harness.localPicture(), remoteURL: harness.slowPicture(0) });
+        compare(view.content, FrameImage.Placeholder);
+        verify(!view.loading);
+        verify(view.showsPlaceholder);
+    }
+}
