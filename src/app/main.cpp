@@ -46,8 +46,13 @@ QtMessageHandler previousHandler = nullptr;
 void countingHandler(QtMsgType type, const QMessageLogContext& context, const QString& message)
 {
     const QByteArrayView category(context.category ? context.category : "");
-    const bool fromQml = category == "qml" || category == "js" || message.contains(QLatin1String(".qml:")) ||
-                         message.contains(QLatin1String("is not installed"));
+    // A web page's own console (the vendor's page in the key sheet, or Chromium's page
+    // when offline) logs as "js" too, under the page's address: not ours to judge.
+    const QString file = QString::fromUtf8(context.file ? context.file : "");
+    const bool fromWebPage = category == "js" && file.contains(QLatin1String("://")) &&
+                             !file.startsWith(QLatin1String("qrc:")) && !file.startsWith(QLatin1String("file:"));
+    const bool fromQml = (category == "qml" || (category == "js" && !fromWebPage) ||
+                          message.contains(QLatin1String(".qml:")) || message.contains(QLatin1String("is not installed")));
     if (fromQml && type != QtDebugMsg && type != QtInfoMsg)
         ++warningsSeen;
     previousHandler(type, context, message);
