@@ -1,10 +1,13 @@
 #include "cloud/CurlHttpClient.h"
 
+#include "cloud/Url.h"
 #include "model/Cancellation.h"
 #include "model/Text.h"
 
 #include <curl/curl.h>
 
+#include <algorithm>
+#include <chrono>
 #include <memory>
 #include <mutex>
 
@@ -77,6 +80,31 @@ bool safeHeaderText(std::string_view text)
     return true;
 }
 
+std::string duration(std::chrono::seconds span)
+{
+    const auto count = span.count();
+    if (count >= 120 && count % 60 == 0)
+        return std::to_string(count / 60) + " minutes";
+    return std::to_string(count) + (count == 1 ? " second" : " seconds");
+}
+
+// Which limit ended the request, said with the host it was talking to.
+std::string timeoutMessage(const HttpRequest& request, CURL* handle, bool pastDeadline)
+{
+    const auto parts = url::parse(request.url);
+    const std::string host = parts ? parts->host : request.url;
+    if (pastDeadline)
+        return "The request timed out. " + host + " did not finish answering within "
+            + duration(std::max(request.deadline, std::chrono::seconds(1))) + ".";
+    curl_off_t connected = 0;
+    curl_easy_getinfo(handle, CURLINFO_CONNECT_TIME_T, &connected);
+    const auto window = duration(std::max(request.timeout, std::chrono::seconds(1)));
+    if (connected == 0)
+        return "The request timed out. Could not connect to " + host + " within " + window + ".";
+    return "The request timed out. The connection to " + host + " stalled (less than "
+        + std::to_string(request.lowSpeedBytesPerSecond) + " bytes a second for " + window + ").";
+}
+
 struct EasyDeleter {
     void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
 };
@@ -121,7 +149,8 @@ HttpResponse CurlHttpClient::perform(const HttpRequest& request, std::stop_token
     char errorText[CURL_ERROR_SIZE] = {};
 
     CURL* h = easy.get();
-    const long timeout = static_cast<long>(request.timeout.count());
+    const long timeout = static_cast<long>(std::max<std::chrono::seconds::rep>(request.timeout.count(), 1));
+    const auto deadline = std::max(request.deadline, std::chrono::seconds(1));
     curl_easy_setopt(h, CURLOPT_URL, request.url.c_str());
     curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
@@ -129,8 +158,9 @@ HttpResponse CurlHttpClient::perform(const HttpRequest& request, std::stop_token
     curl_easy_setopt(h, CURLOPT_HTTPHEADER, headers.get());
     curl_easy_setopt(h, CURLOPT_ACCEPT_ENCODING, "");
     curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT, timeout);
-    curl_easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    curl_easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, static_cast<long>(std::max<std::size_t>(request.lowSpeedBytesPerSecond, 1)));
     curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME, timeout);
+    curl_easy_setopt(h, CURLOPT_TIMEOUT_MS, static_cast<long>(std::chrono::milliseconds(deadline).count()));
     // Refuses a declared length over the limit before any byte arrives; the write
     // callback catches answers that do not declare one.
     curl_easy_setopt(h, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(request.maxResponseBytes));
@@ -158,6 +188,7 @@ HttpResponse CurlHttpClient::perform(const HttpRequest& request, std::stop_token
         curl_easy_setopt(h, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(request.body.size()));
     }
 
+    const auto started = std::chrono::steady_clock::now();
     curl_multi_add_handle(multi.get(), h);
     CURLcode result = CURLE_FAILED_INIT; // replaced by the transfer's own outcome
     {
@@ -190,7 +221,8 @@ HttpResponse CurlHttpClient::perform(const HttpRequest& request, std::stop_token
                         "The answer from " + request.url + " is larger than "
                             + std::to_string(request.maxResponseBytes >> 20) + " MiB.");
     if (result == CURLE_OPERATION_TIMEDOUT)
-        throw HttpError(HttpError::Kind::timedOut, "The request timed out.");
+        throw HttpError(HttpError::Kind::timedOut,
+                        timeoutMessage(request, h, std::chrono::steady_clock::now() - started >= deadline));
     if (result != CURLE_OK) {
         const std::string detail = errorText[0] ? std::string(errorText) : std::string(curl_easy_strerror(result));
         throw HttpError(HttpError::Kind::transport, "Network error: " + detail);

@@ -4,6 +4,7 @@
 #include "cloud/Url.h"
 #include "model/Cancellation.h"
 #include "model/Files.h"
+#include "model/ImageHeader.h"
 #include "model/Text.h"
 
 #include <chrono>
@@ -18,6 +19,10 @@ using json::Json;
 namespace {
 
 constexpr std::size_t kMaxJsonAnswerBytes = std::size_t(32) << 20;
+// Whole-request limits: a queue answer is small, files take longer on a slow line.
+constexpr std::chrono::seconds kJsonRequestDeadline{300};
+constexpr std::chrono::seconds kUploadDeadline{900};
+constexpr std::chrono::seconds kDownloadDeadline{600};
 
 // Writes an input object; non-finite numbers and broken UTF-8 cannot go on the wire.
 std::string encodeInput(const Json& input)
@@ -39,10 +44,15 @@ std::string encodeInput(const Json& input)
     }
 }
 
-// Reads an answer that must be JSON: the reader's error passes on.
+// Reads an answer that must be JSON; the reader's error passes on, said in words.
 Json readJson(const std::string& body)
 {
-    return json::parse(body);
+    try {
+        return json::parse(body);
+    } catch (const json::DecodeError& e) {
+        throw json::DecodeError("The generation service answered with something that is not JSON (" + std::string(e.what())
+                                + ").");
+    }
 }
 
 // Reads an answer that may be anything; what is not a JSON object counts as empty.
@@ -83,15 +93,6 @@ void pause(std::chrono::nanoseconds duration, std::stop_token stop)
     throwIfCancelled(stop);
 }
 
-bool isImageBytes(std::string_view bytes)
-{
-    static constexpr std::string_view png("\x89PNG\r\n\x1a\n", 8);
-    static constexpr std::string_view jpeg("\xff\xd8\xff", 3);
-    if (bytes.starts_with(png) || bytes.starts_with(jpeg))
-        return true;
-    return bytes.size() >= 12 && bytes.substr(0, 4) == "RIFF" && bytes.substr(8, 4) == "WEBP";
-}
-
 } // namespace
 
 FalClient::FalClient(Transport transport, HttpClient& session, double pollInterval, FalEndpoints endpoints)
@@ -107,6 +108,7 @@ HttpRequest FalClient::makeRequest(std::string_view address) const
     HttpRequest request;
     request.url = std::string(address);
     request.timeout = std::chrono::seconds(60);
+    request.deadline = kJsonRequestDeadline;
     request.maxResponseBytes = kMaxJsonAnswerBytes;
     // The key goes only to the vendor's own hosts over a secure line, and only in
     // its well-formed shape, so nothing else can ride along in the header.
@@ -160,37 +162,64 @@ bool FalClient::looksLikeImageURL(std::string_view text, const FalEndpoints& end
     return false;
 }
 
-std::optional<std::string> FalClient::firstImageURL(const Json& value, const FalEndpoints& endpoints)
+namespace {
+
+std::optional<std::string> searchImageURL(const Json& value, const FalEndpoints& endpoints, int depth)
 {
+    if (depth > json::kMaxDepth)
+        return std::nullopt;
     if (value.is_object()) {
-        if (const auto images = value.find("images"); images != value.end() && images->is_array())
-            if (auto hit = firstImageURL(*images, endpoints))
+        // Each member is searched once: "images" and "image" first, then the rest in order.
+        const auto images = value.find("images");
+        const bool imagesSearched = images != value.end() && images->is_array();
+        if (imagesSearched)
+            if (auto hit = searchImageURL(*images, endpoints, depth + 1))
                 return hit;
-        if (const auto image = value.find("image"); image != value.end())
-            if (auto hit = firstImageURL(*image, endpoints))
+        const auto image = value.find("image");
+        if (image != value.end())
+            if (auto hit = searchImageURL(*image, endpoints, depth + 1))
                 return hit;
-        if (const auto* address = textField(value, "url"); address && looksLikeImageURL(*address, endpoints))
+        if (const auto* address = textField(value, "url"); address && FalClient::looksLikeImageURL(*address, endpoints))
             return *address;
-        for (const auto& element : value)
-            if (auto hit = firstImageURL(element, endpoints))
+        for (auto it = value.begin(); it != value.end(); ++it) {
+            if (it == image || (imagesSearched && it == images))
+                continue;
+            if (auto hit = searchImageURL(*it, endpoints, depth + 1))
                 return hit;
+        }
         return std::nullopt;
     }
     if (value.is_array()) {
         for (const auto& element : value)
-            if (auto hit = firstImageURL(element, endpoints))
+            if (auto hit = searchImageURL(element, endpoints, depth + 1))
                 return hit;
         return std::nullopt;
     }
-    if (value.is_string() && looksLikeImageURL(value.get_ref<const std::string&>(), endpoints))
+    if (value.is_string() && FalClient::looksLikeImageURL(value.get_ref<const std::string&>(), endpoints))
         return value.get<std::string>();
     return std::nullopt;
 }
 
+} // namespace
+
+std::optional<std::string> FalClient::firstImageURL(const Json& value, const FalEndpoints& endpoints)
+{
+    return searchImageURL(value, endpoints, 0);
+}
+
 HttpResponse FalClient::send(const HttpRequest& request, std::stop_token stop) const
 {
+    // A redirect is followed only over a secure line to where the request already
+    // went, or from one vendor host to another: whatever the request carries (the
+    // key, a storage token) never reaches any other host.
+    const bool fromVendor = endpoints_.isVendorAddress(request.url);
+    const auto mayFollow = [&](std::string_view target) {
+        return endpoints_.isSecureAddress(target)
+            && (sameOrigin(request.url, target) || (fromVendor && endpoints_.isVendorAddress(target)));
+    };
     try {
-        HttpResponse response = session_->perform(request, stop);
+        HttpResponse response = request.followRedirects ? session_->perform(request, stop)
+                                                        : performFollowingRedirects(*session_, request, mayFollow, stop);
         validate(response);
         return response;
     } catch (const HttpError& error) {
@@ -387,6 +416,7 @@ std::string FalClient::uploadThroughRelay(std::string_view bytes, std::string_vi
     request.method = "POST";
     request.url = *address;
     request.timeout = std::chrono::seconds(60);
+    request.deadline = kUploadDeadline;
     request.maxResponseBytes = kMaxJsonAnswerBytes;
     request.headers = {{"Content-Type", std::string(contentType)}, {"x-file-name", std::string(fileName)}};
     request.body = std::string(bytes);
@@ -411,6 +441,7 @@ std::string FalClient::uploadDirect(std::string_view bytes, std::string_view fil
     HttpRequest tokenRequest = makeRequest(tokenAddress);
     tokenRequest.method = "POST";
     tokenRequest.timeout = std::chrono::seconds(30);
+    tokenRequest.deadline = std::chrono::seconds(60);
     tokenRequest.headers.emplace_back("Content-Type", "application/json");
     tokenRequest.body = "{}";
     throwIfCancelled(stop);
@@ -440,6 +471,7 @@ std::string FalClient::uploadDirect(std::string_view bytes, std::string_view fil
     fileRequest.method = "POST";
     fileRequest.url = *fileAddress;
     fileRequest.timeout = std::chrono::seconds(120);
+    fileRequest.deadline = kUploadDeadline;
     fileRequest.maxResponseBytes = kMaxJsonAnswerBytes;
     fileRequest.headers = {{"Authorization", tokenType + " " + *tokenText},
                            {"Content-Type", std::string(contentType)},
@@ -463,11 +495,14 @@ void FalClient::download(std::string_view address, const std::filesystem::path& 
     HttpRequest request;
     request.url = std::string(address);
     request.timeout = std::chrono::seconds(60);
+    request.deadline = kDownloadDeadline;
     request.maxResponseBytes = kMaxDownloadBytes;
     request.followRedirects = true;
     const HttpResponse response = send(request, stop);
-    if (!isImageBytes(response.body))
+    if (!imageFormatOf(response.body))
         throw FalError::noImageInResponse();
+    // A picture cut short, or one claiming more pixels than we ever decode, is refused here.
+    checkedImageHeader(response.body, kDownloadedPictureSubject);
 
     if (destination.has_parent_path())
         std::filesystem::create_directories(destination.parent_path());

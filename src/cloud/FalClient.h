@@ -78,7 +78,8 @@ public:
     json::Json fetchResult(std::string_view responseURL, std::stop_token stop) const;
 
     // The first address in a result that looks like an image, searching "images",
-    // then "image", then "url", then every value.
+    // then "image", then "url", then every other member, each once. Nesting beyond
+    // json::kMaxDepth is not searched.
     static std::optional<std::string> firstImageURL(const json::Json& value,
                                                     const FalEndpoints& endpoints = FalEndpoints::production());
 
@@ -103,7 +104,12 @@ public:
     // Stores bytes with the vendor (or the relay) and returns their public address.
     std::string upload(std::string_view bytes, std::string_view fileName, std::string_view contentType,
                        std::stop_token stop) const;
-    // Fetches a result image and puts it in place only once it is known to be one.
+    // How errors name a downloaded picture.
+    static constexpr const char* kDownloadedPictureSubject = "The picture from the generation service";
+
+    // Fetches a result image and puts it in place only once it is known to be one:
+    // FalError::noImageInResponse when the bytes are not PNG, JPEG or WebP, and
+    // ImageError when their header is cut short or claims too many pixels.
     void download(std::string_view address, const std::filesystem::path& destination, std::stop_token stop) const;
 
     // The building blocks, public so tests can pin them down.

@@ -70,8 +70,10 @@ void FalKeyStore::verifyKey(std::string_view key, HttpClient& http, std::stop_to
     HttpRequest request;
     request.url = *address;
     request.timeout = std::chrono::seconds(20);
+    request.deadline = std::chrono::seconds(60);
     request.headers = {{"Authorization", "Key " + *normalized}};
-    const HttpResponse response = http.perform(request, stop);
+    const HttpResponse response = performFollowingRedirects(
+        http, request, [&](std::string_view target) { return endpoints.isVendorAddress(target); }, stop);
 
     if (response.status <= 0)
         throw FalCredentialError::validationUnavailable();

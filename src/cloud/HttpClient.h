@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <stdexcept>
 #include <stop_token>
@@ -19,13 +20,18 @@ struct HttpRequest {
     std::string url;
     HttpHeaders headers;
     std::string body;
-    // Both the connect limit and the idle limit: a transfer that moves no byte for
-    // this long ends. There is deliberately no limit on the whole transfer, so a
-    // long upload on a slow line is never cut while it still makes progress.
+    // Both the connect limit and the stall window: a transfer that moves fewer than
+    // `lowSpeedBytesPerSecond` for this long ends, so an answer that drips a byte
+    // now and then cannot hold a worker for ever.
     std::chrono::seconds timeout{60};
+    std::size_t lowSpeedBytesPerSecond = 1024;
+    // The whole request, from connecting to the last byte, ends after this long
+    // however steadily it moves.
+    std::chrono::seconds deadline{600};
     // Responses larger than this end the transfer with HttpError::Kind::tooLarge.
     std::size_t maxResponseBytes = 32u << 20;
-    // Only plain downloads follow redirects; requests that carry a credential never do.
+    // Plain downloads let the client follow redirects anywhere; requests that carry
+    // a credential follow them only through performFollowingRedirects.
     bool followRedirects = false;
 };
 
@@ -37,8 +43,9 @@ struct HttpResponse {
     std::optional<std::string> header(std::string_view name) const;
 };
 
-// A request that never produced an HTTP answer: no connection, a timeout, a refused
-// address, or an answer larger than the caller allows. The message is readable as is.
+// A request that never produced an HTTP answer: no connection, a stall or the
+// deadline (timedOut), a refused address, or an answer larger than the caller
+// allows. The message is readable as is.
 class HttpError : public std::runtime_error {
 public:
     enum class Kind { transport, timedOut, tooLarge, invalidRequest };
@@ -59,5 +66,17 @@ public:
 
 // The process-wide client on libcurl, shared like a URL session.
 HttpClient& sharedHttpClient();
+
+// Performs the request and follows at most `maxRedirects` redirects whose absolute
+// target `mayFollow` accepts, headers and all (so `mayFollow` decides who may see
+// a credential). 307 and 308 repeat the method and body; 301, 302 and 303 after a
+// POST become a GET without a body. A redirect that is not followed comes back as
+// the answer it is.
+HttpResponse performFollowingRedirects(HttpClient& http, HttpRequest request,
+                                       const std::function<bool(std::string_view target)>& mayFollow,
+                                       std::stop_token stop, int maxRedirects = 5);
+
+// Same scheme, host and port (compared without regard to case).
+bool sameOrigin(std::string_view a, std::string_view b);
 
 } // namespace vl

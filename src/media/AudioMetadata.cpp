@@ -26,7 +26,9 @@
 #include <taglib/wavpackfile.h>
 #include <taglib/xiphcomment.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <mutex>
 
 namespace vl {
@@ -403,13 +405,34 @@ double audioDuration(const std::filesystem::path& file)
     const int index = ffmpeg::firstAudioStream(*input);
     if (index < 0)
         return 0;
+    // The length is where the stream's packets end, not what a header claims: an
+    // MP3's Xing frame count can make a few hundred bytes "last" ten years.
+    // Demuxing reads the file but decodes nothing.
     const AVStream& stream = *input->streams[index];
-    double seconds = 0;
-    if (input->duration != AV_NOPTS_VALUE)
-        seconds = static_cast<double>(input->duration) / AV_TIME_BASE;
-    else if (stream.duration != AV_NOPTS_VALUE)
-        seconds = static_cast<double>(stream.duration) * av_q2d(stream.time_base);
-    return seconds;
+    for (unsigned i = 0; i < input->nb_streams; ++i)
+        if (static_cast<int>(i) != index)
+            input->streams[i]->discard = AVDISCARD_ALL;
+    ffmpeg::PacketPtr packet(av_packet_alloc());
+    if (!packet)
+        return 0;
+    std::int64_t first = AV_NOPTS_VALUE;
+    std::int64_t end = AV_NOPTS_VALUE;
+    while (av_read_frame(input.get(), packet.get()) >= 0) {
+        if (packet->stream_index == index && packet->duration > 0) {
+            const std::int64_t start = packet->pts != AV_NOPTS_VALUE ? packet->pts
+                                       : end != AV_NOPTS_VALUE        ? end
+                                                                      : 0;
+            if (first == AV_NOPTS_VALUE || start < first)
+                first = start;
+            if (end == AV_NOPTS_VALUE || start + packet->duration > end)
+                end = start + packet->duration;
+        }
+        av_packet_unref(packet.get());
+    }
+    if (end == AV_NOPTS_VALUE)
+        return 0;
+    const std::int64_t origin = stream.start_time != AV_NOPTS_VALUE ? std::min(stream.start_time, first) : first;
+    return static_cast<double>(end - origin) * av_q2d(stream.time_base);
 }
 
 AudioMetadata AudioMetadata::fromTags(const std::vector<MetadataItem>& common,

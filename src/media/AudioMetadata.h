@@ -59,7 +59,8 @@ std::vector<MetadataItem> commonItems(const std::vector<MetadataFormat>& formats
 // when its cleaned text has something in it.
 std::optional<std::string> findLyrics(const std::vector<MetadataItem>& items);
 
-// Seconds of audio in the file; 0 when there is no audio stream or no usable length.
+// Seconds of audio in the file, from where its packets end (not from a header's
+// claim); 0 when there is no audio stream or no packet of it.
 double audioDuration(const std::filesystem::path& file);
 
 // Drops bracketed tags ("[Chorus]", "[01:23]") within a line, squeezes runs of

@@ -1,11 +1,16 @@
 #include "media/ImageDownscale.h"
 
+#include "media/PictureFile.h"
+
 #include <opencv2/core.hpp>
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <optional>
+#include <stdexcept>
 #include <vector>
 
 namespace vl {
@@ -28,6 +33,48 @@ cv::Mat oriented(const cv::Mat& image, int way)
     }
 }
 
+// Where pixel (row, col) of oriented(source, way) comes from in source (rows x cols).
+std::array<int, 2> sourceOf(int way, int row, int col, int rows, int cols)
+{
+    switch (way) {
+    case 0: return {row, col};
+    case 1: return {row, cols - 1 - col};
+    case 2: return {rows - 1 - row, cols - 1 - col};
+    case 3: return {rows - 1 - row, col};
+    case 4: return {col, row};
+    case 5: return {rows - 1 - col, row};
+    case 6: return {rows - 1 - col, cols - 1 - row};
+    default: return {col, cols - 1 - row};
+    }
+}
+
+// The turn that makes the colours of `bgra` exactly `turned`, compared in place
+// (no copy of the picture per candidate); nothing when none does.
+std::optional<int> matchingTurn(const cv::Mat& bgra, const cv::Mat& turned)
+{
+    for (int way = 0; way < 8; ++way) {
+        const bool swapsSides = way >= 4;
+        const cv::Size size = swapsSides ? cv::Size(bgra.rows, bgra.cols) : bgra.size();
+        if (turned.size() != size)
+            continue;
+        bool same = true;
+        for (int row = 0; row < turned.rows && same; ++row) {
+            const auto* line = turned.ptr<cv::Vec3b>(row);
+            for (int col = 0; col < turned.cols; ++col) {
+                const auto [r, c] = sourceOf(way, row, col, bgra.rows, bgra.cols);
+                const cv::Vec4b& p = bgra.at<cv::Vec4b>(r, c);
+                if (p[0] != line[col][0] || p[1] != line[col][1] || p[2] != line[col][2]) {
+                    same = false;
+                    break;
+                }
+            }
+        }
+        if (same)
+            return way;
+    }
+    return std::nullopt;
+}
+
 cv::Mat toEightBit(const cv::Mat& image)
 {
     if (image.depth() == CV_8U) return image;
@@ -37,31 +84,34 @@ cv::Mat toEightBit(const cv::Mat& image)
     return out;
 }
 
-// Colour pixels of `image` laid over a white background by their alpha.
+// Colour pixels of `bgra` laid over a white background by their alpha, in integers:
+// round((c·a + 255·(255 − a)) / 255), what the same blend in floating point gives.
 cv::Mat overWhite(const cv::Mat& bgra)
 {
-    cv::Mat colour, alpha;
-    cv::cvtColor(bgra, colour, cv::COLOR_BGRA2BGR);
-    cv::extractChannel(bgra, alpha, 3);
-    cv::Mat a, c;
-    alpha.convertTo(a, CV_32F, 1.0 / 255.0);
-    cv::cvtColor(a, a, cv::COLOR_GRAY2BGR);
-    colour.convertTo(c, CV_32F);
-    cv::Mat white(c.size(), CV_32FC3, cv::Scalar::all(255.0));
-    cv::Mat blended = c.mul(a) + white.mul(cv::Scalar::all(1.0) - a);
-    cv::Mat out;
-    blended.convertTo(out, CV_8U);
+    cv::Mat out(bgra.size(), CV_8UC3);
+    for (int row = 0; row < bgra.rows; ++row) {
+        const auto* in = bgra.ptr<cv::Vec4b>(row);
+        auto* put = out.ptr<cv::Vec3b>(row);
+        for (int col = 0; col < bgra.cols; ++col) {
+            const unsigned a = in[col][3];
+            for (int k = 0; k < 3; ++k)
+                put[col][k] = static_cast<unsigned char>((in[col][k] * a + 255u * (255u - a) + 127u) / 255u);
+        }
+    }
     return out;
 }
 
-// OpenCV turns a picture by its orientation tag only when it drops alpha. For
-// pictures with alpha the turn is found by matching our unturned colours against
-// OpenCV's turned reading, then applied to the colours and alpha together.
-cv::Mat readOriented(const std::string& path)
+// The picture as 8-bit BGR, turned by its orientation tag and laid over white.
+// OpenCV turns a picture by its tag only when it drops alpha; for pictures with
+// alpha the turn is found by matching the stored colours against OpenCV's
+// turned reading, then applied to colours and alpha together.
+cv::Mat readOriented(const PictureFile& picture)
 {
-    const cv::Mat raw = cv::imread(path, cv::IMREAD_UNCHANGED);
-    if (raw.empty()) return {};
-    if (raw.channels() != 4 && raw.channels() != 2) return cv::imread(path, cv::IMREAD_COLOR);
+    if (!picture.header.mayHaveAlpha)
+        return toEightBit(picture.decode(cv::IMREAD_COLOR));
+    const cv::Mat raw = picture.decode(cv::IMREAD_UNCHANGED);
+    if (raw.channels() != 4 && raw.channels() != 2)
+        return toEightBit(picture.decode(cv::IMREAD_COLOR));
 
     const cv::Mat eight = toEightBit(raw);
     cv::Mat bgra;
@@ -73,29 +123,23 @@ cv::Mat readOriented(const std::string& path)
     } else {
         bgra = eight;
     }
-
-    const cv::Mat turned = cv::imread(path, cv::IMREAD_COLOR);
-    cv::Mat colour;
-    cv::cvtColor(bgra, colour, cv::COLOR_BGRA2BGR);
-    for (int way = 0; way < 8 && !turned.empty(); ++way) {
-        const cv::Mat candidate = oriented(colour, way);
-        if (candidate.size() == turned.size() && candidate.type() == turned.type()
-            && cv::norm(candidate, turned, cv::NORM_INF) == 0)
-            return overWhite(oriented(bgra, way));
-    }
-    return overWhite(bgra); // no exact match (e.g. 16-bit rounding): keep it as stored
+    // Without an Exif block there is no tag to turn by.
+    if (!picture.header.hasExif)
+        return overWhite(bgra);
+    const auto way = matchingTurn(bgra, picture.decode(cv::IMREAD_COLOR));
+    // No exact match (e.g. 16-bit rounding): keep it as stored.
+    return overWhite(way ? oriented(bgra, *way) : bgra);
 }
 
 } // namespace
 
-std::optional<std::string> ImageDownscale::jpegData(const std::filesystem::path& path, double maxPixels,
-                                                    double quality)
+std::string ImageDownscale::jpegData(const std::filesystem::path& path, double maxPixels, double quality)
 {
-    if (!std::isfinite(maxPixels) || maxPixels <= 0 || !std::isfinite(quality)) return std::nullopt;
+    if (!std::isfinite(maxPixels) || maxPixels <= 0 || !std::isfinite(quality))
+        throw std::invalid_argument("downscale limits must be finite, the size limit positive");
+    const PictureFile picture = PictureFile::read(path);
     try {
-        cv::Mat image = readOriented(path.string());
-        if (image.empty() || image.cols <= 0 || image.rows <= 0) return std::nullopt;
-        image = toEightBit(image);
+        cv::Mat image = readOriented(picture);
         if (image.channels() == 1) cv::cvtColor(image, image, cv::COLOR_GRAY2BGR);
 
         const double w = image.cols;
@@ -110,12 +154,12 @@ std::optional<std::string> ImageDownscale::jpegData(const std::filesystem::path&
         const int jpegQuality = static_cast<int>(std::lround(std::clamp(quality, 0.0, 1.0) * 100.0));
         std::vector<unsigned char> bytes;
         if (!cv::imencode(".jpg", image, bytes, {cv::IMWRITE_JPEG_QUALITY, jpegQuality}) || bytes.empty())
-            return std::nullopt;
+            throw ImageError::damaged(picture.subject);
         return std::string(bytes.begin(), bytes.end());
     } catch (const cv::Exception&) {
-        return std::nullopt;
+        throw ImageError::damaged(picture.subject);
     } catch (const std::bad_alloc&) {
-        return std::nullopt;
+        throw ImageError::unreadable(picture.subject, "not enough memory");
     }
 }
 

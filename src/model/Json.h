@@ -11,6 +11,8 @@
 namespace vl::json {
 
 using Json = nlohmann::json; // keys kept sorted, which is also the on-disk order
+// Keys in the order they were set, for the few forms whose key order is fixed.
+using OrderedJson = nlohmann::ordered_json;
 
 // Reading failed: bad syntax, a wrong type, a number out of range, a missing key.
 struct DecodeError : std::runtime_error {
@@ -25,7 +27,9 @@ struct EncodeError : std::runtime_error {
 inline constexpr int kMaxDepth = 256; // also the depth our searches of untrusted JSON stop at
 
 // Parses UTF-8 JSON text. Refuses nesting deeper than maxDepth before parsing,
-// invalid UTF-8, numbers that overflow a double, and trailing garbage.
+// invalid UTF-8, numbers that overflow a double, and trailing garbage. A syntax
+// error reads as a plain fragment saying what was expected and where the reading
+// stopped ("expected a JSON value at line 1, column 1"), never the library's text.
 Json parse(std::string_view text, int maxDepth = kMaxDepth);
 
 // Serialises; indent < 0 is compact. Invalid UTF-8 in strings is replaced, never thrown.

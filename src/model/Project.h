@@ -52,7 +52,7 @@ struct Project {
     Date updatedAt = currentDate();
 
     std::size_t framedCount() const;
-    double duration() const;                                  // largest segment end, 0 when empty
+    double duration() const;                                  // largest segment end; 0 when empty, never negative
     const CharacterReference* primaryCharacter() const;       // nullptr only when there are none
 
     // Lookups by identity; nullptr when nothing has that id. Operations that waited

@@ -2,6 +2,7 @@
 
 #include "model/MediaLibrary.h"
 #include "pipeline/LocalFilePath.h"
+#include "pipeline/PictureDownload.h"
 
 #include <algorithm>
 
@@ -60,7 +61,7 @@ void ProjectStore::processCharacter(const Uuid& id)
                 services_.config.characterWorkflow, {address},
                 [&reporter](const FalClient::StatusUpdate& update) { reporter.queuePosition(update.queuePosition); },
                 reporter.stop());
-            makeFalClient().download(processed, target, reporter.stop());
+            downloadPicture(makeFalClient(), processed, target, reporter.stop());
             return [this, id, processed, target] {
                 // Deleted meanwhile: the file stays, the project is left alone.
                 if (!project_.character(id))

@@ -4,6 +4,7 @@
 #include "model/Log.h"
 #include "model/MediaLibrary.h"
 #include "model/Text.h"
+#include "pipeline/PictureDownload.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -117,7 +118,7 @@ void ProjectStore::renderElementsThen(std::function<void(std::optional<std::stri
                     [&reporter](const FalClient::StatusUpdate& u) { reporter.queuePosition(u.queuePosition); },
                     reporter.stop());
                 const auto destination = folder / elementFileName(element.id);
-                makeFalClient().download(result.imageURL, destination, reporter.stop());
+                downloadPicture(makeFalClient(), result.imageURL, destination, reporter.stop());
                 // Recorded as soon as it lands, so a later cancellation keeps it.
                 workers_.post([this, projectID, reported = result.elementID, url = result.imageURL,
                                path = destination.string()] {

@@ -1,5 +1,7 @@
 #include "pipeline/ProjectStore.h"
 
+#include "media/PictureFile.h"
+#include "model/Files.h"
 #include "model/MediaLibrary.h"
 #include "model/Text.h"
 
@@ -134,17 +136,21 @@ void ProjectStore::importFrameImage(const std::string& path, const Uuid& chunkID
         extension = "png";
     const auto folder = framesFolder(project_.id);
     const auto destination = folder / (chunkID.text() + "_" + frame.id.text() + "." + extension);
-    // Copied beside its destination first, so the frames folder never holds half a picture.
-    const auto partial = folder / ("vl-" + frame.id.text() + ".part");
+    // Read once and known by its header to be a picture we can use, then written
+    // atomically, so the frames folder never holds half a picture.
+    PictureFile picture;
+    try {
+        picture = PictureFile::read(path);
+    } catch (const ImageError& e) {
+        setLastError("Could not import that image: " + std::string(e.what()));
+        return;
+    }
     try {
         std::filesystem::create_directories(folder);
         if (std::filesystem::exists(destination))
             std::filesystem::remove(destination);
-        std::filesystem::copy_file(path, partial, std::filesystem::copy_options::overwrite_existing);
-        std::filesystem::rename(partial, destination);
+        files::writeAtomically(destination, picture.bytes);
     } catch (const std::filesystem::filesystem_error& e) {
-        std::error_code ignored;
-        std::filesystem::remove(partial, ignored);
         setLastError("Could not import that image: " + e.code().message() + ".");
         return;
     }

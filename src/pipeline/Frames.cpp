@@ -5,6 +5,7 @@
 #include "model/MediaLibrary.h"
 #include "model/PipelineError.h"
 #include "pipeline/FramePrompt.h"
+#include "pipeline/PictureDownload.h"
 
 #include <algorithm>
 
@@ -66,7 +67,7 @@ GeneratedFrame ProjectStore::storeGeneratedFrame(const std::string& imageURL, co
 {
     GeneratedFrame frame;
     const auto destination = folder / (chunkID.text() + "_" + frame.id.text() + ".png");
-    client.download(imageURL, destination, stop);
+    downloadPicture(client, imageURL, destination, stop);
     frame.localPath = destination.string();
     frame.remoteURL = imageURL;
     frame.prompt = prompt;

@@ -78,9 +78,9 @@ std::string trimSlashes(std::string_view path)
 
 } // namespace
 
-json::Json toJson(const PipelineConfig& config)
+json::OrderedJson toJson(const PipelineConfig& config)
 {
-    json::Json out = json::Json::object();
+    json::OrderedJson out = json::OrderedJson::object();
     for (std::size_t i = 0; i < std::size(kKeys); ++i)
         out[kKeys[i]] = config.*kFields[i];
     return out;

@@ -29,7 +29,8 @@ struct PipelineConfig {
     friend bool operator==(const PipelineConfig&, const PipelineConfig&) = default;
 };
 
-json::Json toJson(const PipelineConfig& config);
+// All eight keys, in field order.
+json::OrderedJson toJson(const PipelineConfig& config);
 // Every key is required; throws json::DecodeError.
 PipelineConfig pipelineConfigFromJson(const json::Json& value);
 

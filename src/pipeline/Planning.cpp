@@ -147,7 +147,7 @@ void ProjectStore::applyPlan(std::string_view bytes)
         setLastError(std::string(e.what()));
         return;
     } catch (const std::exception& e) {
-        setLastError(std::string("Could not read that plan JSON: ") + e.what());
+        setLastError(std::string("Could not read that plan JSON: ") + e.what() + ".");
         return;
     }
     editProject([&](Project& p) {

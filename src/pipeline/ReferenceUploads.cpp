@@ -29,10 +29,9 @@ std::string ProjectStore::uploadedImageURL(const std::string& path, const FalCli
         try {
             return assetURLCache_->getOrUpload(path, [&] {
                 throwIfCancelled(stop);
-                const auto jpeg = ImageDownscale::jpegData(path, kUploadMaxPixels, kUploadQuality);
-                if (!jpeg)
-                    throw FalError::badURL(path);
-                return client.upload(*jpeg, uploadFileName(path), "image/jpeg", stop);
+                // A reference that is not a usable picture says why (ImageError).
+                const std::string jpeg = ImageDownscale::jpegData(path, kUploadMaxPixels, kUploadQuality);
+                return client.upload(jpeg, uploadFileName(path), "image/jpeg", stop);
             });
         } catch (const Cancelled&) {
             // We may have waited on an upload that another request started and then

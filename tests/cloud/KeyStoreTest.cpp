@@ -172,6 +172,27 @@ INSTANTIATE_TEST_SUITE_P(
         VerifyCase{"NonUtf8BodyIsEmpty", Reply::text("\xff\xfe", 429), FalCredentialError::validationFailed(429, "")}),
     [](const auto& test) { return std::string(test.param.name); });
 
+TEST_F(CloudTest, VerificationFollowsRedirectsOnlyOnTheVendorsHosts)
+{
+    vendor.inject(Route::verifyKey, Reply::redirect(vendor.url("/v1/models?limit=1&hop=1"), 308));
+    EXPECT_NO_THROW(FalKeyStore::verifyKey(kGoodKey, sharedHttpClient(), {}, vendor.endpoints()));
+    const auto checks = vendor.requests(Route::verifyKey);
+    ASSERT_EQ(checks.size(), 2u);
+    EXPECT_EQ(checks[1].query, "limit=1&hop=1");
+    EXPECT_EQ(checks[1].header("Authorization"), std::string("Key ") + kGoodKey);
+
+    // Another host (another port on loopback) never sees the key.
+    fakes::FakeVendor elsewhere;
+    vendor.inject(Route::verifyKey, Reply::redirect(elsewhere.url("/v1/models?limit=1"), 302));
+    try {
+        FalKeyStore::verifyKey(kGoodKey, sharedHttpClient(), {}, vendor.endpoints());
+        FAIL() << "followed to another host";
+    } catch (const FalCredentialError& error) {
+        EXPECT_EQ(error, FalCredentialError::validationFailed(302, ""));
+    }
+    EXPECT_EQ(elsewhere.requestCount(), 0u);
+}
+
 TEST_F(CloudTest, VerificationOfAMalformedKeySendsNothing)
 {
     EXPECT_THROW(FalKeyStore::verifyKey("abc", sharedHttpClient(), {}, vendor.endpoints()), FalCredentialError);

@@ -275,10 +275,43 @@ INSTANTIATE_TEST_SUITE_P(
                    FalError::http(503, "overloaded"), 1}),
     [](const auto& test) { return std::string(test.param.name); });
 
-TEST_F(CloudTest, SubmitAnswerThatIsNotJsonPassesTheReadersError)
+TEST_F(CloudTest, RedirectsAreFollowedOnlyWithinTheVendorsHosts)
+{
+    // A moved queue endpoint: 307 repeats the POST with its body and the key.
+    vendor.inject(Route::submit, Reply::redirect(vendor.url("/workflows/x/y?hop=1"), 307));
+    const auto job = direct().submit("workflows/x/y", Json{{"a", 1}}, {});
+    auto submits = vendor.requests(Route::submit);
+    ASSERT_EQ(submits.size(), 2u);
+    EXPECT_EQ(submits[1].method, "POST");
+    EXPECT_EQ(submits[1].query, "hop=1");
+    EXPECT_EQ(json::parse(submits[1].body), (Json{{"a", 1}}));
+    EXPECT_EQ(submits[1].header("Authorization"), std::string("Key ") + kGoodKey);
+
+    // A status answer moved by a path of its own.
+    vendor.inject(Route::status, Reply::redirect("/workflows/x/y/requests/" + job.requestID + "/status?logs=1&hop=1"));
+    direct().waitForCompletion(job.statusURL, {}, {});
+    EXPECT_EQ(vendor.requests(Route::status).back().query, "logs=1&hop=1");
+
+    // Somewhere else, or round and round: not followed, and the key stays home.
+    fakes::FakeVendor elsewhere;
+    vendor.inject(Route::result, Reply::redirect(elsewhere.url("/steal"), 302));
+    EXPECT_EQ(falErrorOf([&] { direct().fetchResult(job.responseURL, {}); }).status(), 302);
+    EXPECT_EQ(elsewhere.requestCount(), 0u);
+    vendor.inject(Route::status, Reply::redirect(job.statusURL + "?again", 302), 10);
+    EXPECT_EQ(falErrorOf([&] { direct().waitForCompletion(job.statusURL, {}, {}); }).status(), 302);
+    EXPECT_EQ(vendor.requests(Route::status).size(), 2u + 6u) << "the first answer and five redirects";
+}
+
+TEST_F(CloudTest, SubmitAnswerThatIsNotJsonPassesTheReadersErrorInWords)
 {
     vendor.inject(Route::submit, Reply::text("<html>gateway</html>"));
-    EXPECT_THROW(direct().submit("workflows/x/y", Json::object(), {}), json::DecodeError);
+    try {
+        direct().submit("workflows/x/y", Json::object(), {});
+        FAIL() << "accepted";
+    } catch (const json::DecodeError& e) {
+        EXPECT_STREQ(e.what(), "The generation service answered with something that is not JSON (expected a JSON "
+                               "value at line 1, column 1).");
+    }
 }
 
 TEST_F(CloudTest, InputThatCannotBeWrittenIsNeverSent)
@@ -397,6 +430,8 @@ TEST(MakeRequest, SendsTheKeyOnlyToVendorHostsOverASecureLine)
     for (const auto& [address, carriesKey] : cases) {
         const HttpRequest request = production.makeRequest(address);
         EXPECT_EQ(request.timeout, std::chrono::seconds(60));
+        EXPECT_EQ(request.deadline, std::chrono::seconds(300)) << "a status answer that drips must end";
+        EXPECT_GT(request.lowSpeedBytesPerSecond, 1u);
         const bool hasKey = !request.headers.empty() && request.headers[0].second == header;
         EXPECT_EQ(hasKey, carriesKey) << address;
     }
@@ -429,6 +464,22 @@ TEST(FirstImageURL, FindsTheFirstAddressThatLooksLikeAnImage)
     };
     for (const auto& [value, expected] : cases)
         EXPECT_EQ(FalClient::firstImageURL(value), expected) << value.dump();
+}
+
+TEST(FirstImageURL, SearchesEachMemberOnceAndStopsAtTheDepthLimit)
+{
+    // Visiting "image" twice per level would take 2^60 steps here.
+    const auto nested = [](int levels, Json inner) {
+        for (int i = 0; i < levels; ++i)
+            inner = Json{{"image", inner}, {"other", i}};
+        return inner;
+    };
+    EXPECT_EQ(FalClient::firstImageURL(nested(60, Json::object())), std::nullopt);
+    EXPECT_EQ(FalClient::firstImageURL(nested(60, "https://x.example/deep.png")), "https://x.example/deep.png");
+    EXPECT_EQ(FalClient::firstImageURL(nested(json::kMaxDepth + 5, "https://x.example/deep.png")), std::nullopt);
+    // "images" that is not a list is still searched, in its place among the members.
+    EXPECT_EQ(FalClient::firstImageURL(Json{{"images", {{"url", "https://x.example/a.png"}}}}),
+              "https://x.example/a.png");
 }
 
 TEST(FalErrorText, IsTheSentenceTheUserSees)

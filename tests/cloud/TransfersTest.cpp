@@ -2,6 +2,8 @@
 
 #include "cloud/Workflows.h"
 #include "model/Files.h"
+#include "fakes/PictureBytes.h"
+#include "model/ImageHeader.h"
 #include "model/Json.h"
 
 #include <gmock/gmock.h>
@@ -215,7 +217,7 @@ TEST_F(Download, WritesTheImageCreatingFoldersAndReplacingAnOldFile)
     direct().download(vendor.defaultImageURL(), destination(), {});
     EXPECT_EQ(files::readAll(destination()), FakeVendor::pngBytes());
 
-    const std::string jpeg = "\xff\xd8\xff\xdb newer";
+    const std::string jpeg = kJpegHeader + " newer";
     vendor.serveFile("/media/new.jpg", Reply::text(jpeg, 200, "image/jpeg"));
     relay().download(vendor.url("/media/new.jpg"), destination(), {});
     EXPECT_EQ(files::readAll(destination()), jpeg);
@@ -224,27 +226,49 @@ TEST_F(Download, WritesTheImageCreatingFoldersAndReplacingAnOldFile)
         EXPECT_EQ(request.header("Authorization"), std::nullopt);
 }
 
-TEST_F(Download, KeepsOnlyImageBytes)
+TEST_F(Download, KeepsOnlyPicturesWhoseHeaderReads)
 {
-    const std::pair<std::string, bool> cases[] = {
-        {FakeVendor::pngBytes(), true},
-        {"\xff\xd8\xff\xe0", true},
-        {std::string("RIFF\x10\0\0\0WEBPVP8 ", 16), true},
-        {"GIF89a....", false},
-        {"<html>login</html>", false},
-        {"", false},
+    enum class Outcome { kept, notAnImage, damaged, tooLarge };
+    const std::string png = FakeVendor::pngBytes();
+    const std::pair<std::string, Outcome> cases[] = {
+        {png, Outcome::kept},
+        {kJpegHeader, Outcome::kept},
+        {kWebpHeader, Outcome::kept},
+        {"GIF89a....", Outcome::notAnImage},
+        {"<html>login</html>", Outcome::notAnImage},
+        {"", Outcome::notAnImage},
+        {vl::testing::dicomAbort(), Outcome::notAnImage},
+        {png.substr(0, 20), Outcome::damaged},
+        {"\xff\xd8\xff\xe0", Outcome::damaged},
+        {std::string("RIFF\x10\0\0\0WEBPVP8 ", 16), Outcome::damaged},
+        {vl::testing::pngClaiming(20000, 20000), Outcome::tooLarge},
     };
-    for (const auto& [bytes, accepted] : cases) {
+    for (const auto& [bytes, outcome] : cases) {
+        SCOPED_TRACE(::testing::PrintToString(bytes.substr(0, 24)));
         fs::remove_all(folder.path() / "frames");
         vendor.serveFile("/media/x.png", Reply::text(bytes, 200, "image/png"));
-        if (accepted) {
-            direct().download(vendor.url("/media/x.png"), destination(), {});
+        const auto download = [&] { direct().download(vendor.url("/media/x.png"), destination(), {}); };
+        switch (outcome) {
+        case Outcome::kept:
+            download();
             EXPECT_EQ(files::readAll(destination()), bytes);
-        } else {
-            EXPECT_EQ(falErrorOf([&] { direct().download(vendor.url("/media/x.png"), destination(), {}); }),
-                      FalError::noImageInResponse());
-            EXPECT_TRUE(filesIn(folder.path()).empty()) << bytes;
+            continue;
+        case Outcome::notAnImage:
+            EXPECT_EQ(falErrorOf(download), FalError::noImageInResponse());
+            break;
+        case Outcome::damaged:
+        case Outcome::tooLarge:
+            try {
+                download();
+                ADD_FAILURE() << "kept";
+            } catch (const ImageError& e) {
+                EXPECT_EQ(e.kind(), outcome == Outcome::damaged ? ImageError::Kind::damaged
+                                                                : ImageError::Kind::tooLarge);
+                EXPECT_TRUE(std::string(e.what()).starts_with(FalClient::kDownloadedPictureSubject)) << e.what();
+            }
+            break;
         }
+        EXPECT_TRUE(filesIn(folder.path()).empty());
     }
 }
 

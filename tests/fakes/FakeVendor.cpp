@@ -30,6 +30,14 @@ Reply Reply::json(const nlohmann::json& value, int status)
     return reply;
 }
 
+Reply Reply::redirect(std::string location, int status)
+{
+    Reply reply;
+    reply.status = status;
+    reply.headers = {{"Location", std::move(location)}};
+    return reply;
+}
+
 Reply Reply::text(std::string body, int status, std::string contentType)
 {
     Reply reply;
@@ -311,6 +319,8 @@ bool FakeVendor::sleepUnlessStopping(std::chrono::milliseconds duration)
 void FakeVendor::send(const Reply& reply, httplib::Response& response)
 {
     response.status = reply.status;
+    for (const auto& [name, value] : reply.headers)
+        response.set_header(name, value);
     if (reply.chunkBytes == 0) {
         response.set_content(reply.body, reply.contentType.c_str());
         return;

@@ -36,8 +36,10 @@ struct Reply {
     // them: a slow transfer that a test can cancel half-way.
     std::size_t chunkBytes = 0;
     std::chrono::milliseconds chunkDelay{0};
+    std::vector<std::pair<std::string, std::string>> headers = {};
 
     static Reply json(const nlohmann::json& value, int status = 200);
+    static Reply redirect(std::string location, int status = 302);
     static Reply text(std::string body, int status = 200, std::string contentType = "text/plain");
 };
 

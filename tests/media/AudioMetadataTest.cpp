@@ -18,6 +18,7 @@
 #include <fstream>
 #include <cmath>
 #include <functional>
+#include <iterator>
 #include <limits>
 
 using namespace vl;
@@ -300,6 +301,35 @@ TEST(AudioMetadataLoad, UnreadableFilesGiveNothingAndNoLength)
     };
     for (const auto& f : files)
         EXPECT_EQ(AudioMetadata::load(f), AudioMetadata{}) << f;
+}
+
+TEST(AudioMetadataLoad, TheLengthIsWhatTheStreamHoldsNotWhatItsHeaderClaims)
+{
+    // A tiny MP3 whose Xing/Info frame says it holds 0xFFFFFFF0 frames (ten years).
+    const auto file = test::tone("claims-ten-years.mp3", 0.05, 44100, 1, {"-b:a", "32k", "-map_metadata", "-1"});
+    ASSERT_FALSE(file.empty());
+    std::string bytes;
+    {
+        std::ifstream in(file, std::ios::binary);
+        bytes.assign(std::istreambuf_iterator<char>(in), {});
+    }
+    auto tag = bytes.find("Xing");
+    if (tag == std::string::npos)
+        tag = bytes.find("Info");
+    ASSERT_NE(tag, std::string::npos);
+    ASSERT_TRUE(bytes[tag + 7] & 1) << "the tag holds a frame count";
+    bytes.replace(tag + 8, 4, "\xff\xff\xff\xf0");
+    const auto claiming = test::bytesFile("claims-ten-years.mp3", bytes);
+
+    const double seconds = AudioMetadata::load(claiming).duration;
+    EXPECT_GT(seconds, 0.0);
+    EXPECT_LT(seconds, 0.5) << "the file holds 0.05 s of sound";
+    EXPECT_EQ(audioDuration(claiming), seconds);
+    // A song's length is still its length.
+    EXPECT_NEAR(AudioMetadata::load(test::tone("three-seconds.mp3", 3.0)).duration, 3.0, 0.1);
+    EXPECT_NEAR(AudioMetadata::load(test::tone("three-seconds.wav", 3.0)).duration, 3.0, 0.001);
+    EXPECT_NEAR(AudioMetadata::load(test::tone("three-seconds.m4a", 3.0)).duration, 3.0, 0.1);
+    EXPECT_NEAR(AudioMetadata::load(test::tone("three-seconds.flac", 3.0)).duration, 3.0, 0.01);
 }
 
 TEST(AudioMetadataLoad, ATruncatedSongStillReadsItsTagsAndAShorterLength)

@@ -81,6 +81,28 @@ TEST(Json, HostileInputFailsCleanly)
     EXPECT_NO_THROW(json::parse("[[[[1]]]]"));
 }
 
+TEST(Json, SyntaxErrorsSayWhatWasExpectedAndWhereInWords)
+{
+    const std::pair<std::string, std::string> cases[] = {
+        {"Here is the plan: {\"frames\": []}", "expected a JSON value at line 1, column 1"},
+        {"{\"a\": 1}\nthanks!", "expected the end of the text at line 2, column 1"},
+        {"{\n  \"a\" 1\n}", "expected \":\" at line 2, column 7"},
+        {"{\"caf\u00e9\": 1 \"b\": 2}", "expected \",\" or \"}\" at line 1, column 12"},
+        {"{\"a\": [1, 2", "the text ends at line 1, column 12 before the JSON is complete"},
+        {"  \n ", "expected JSON, but the text is empty"},
+        {"{\"a\": \"\xC3\"}", "the text is not valid UTF-8 at line 1, column 8"},
+        {"{\"a\": 1e400}", "the JSON holds a number too large to read"},
+    };
+    for (const auto& [text, message] : cases) {
+        try {
+            json::parse(text);
+            ADD_FAILURE() << "parsed: " << text;
+        } catch (const json::DecodeError& e) {
+            EXPECT_EQ(std::string(e.what()), message) << text;
+        }
+    }
+}
+
 TEST(Json, IntegerReadsNeverWrapOrTruncate)
 {
     const auto doc = json::parse(R"({"big": 18446744073709551615, "frac": 2.5, "whole": 3.0, "neg": -4, "s": "x"})");

@@ -100,6 +100,10 @@ TEST(Project, DerivedValues)
         p.transcript.push_back(s);
     }
     EXPECT_EQ(p.duration(), 30.5);
+    // A transcript that ends before the song starts is no length at all, never a negative one.
+    for (auto& segment : p.transcript)
+        segment.end = -segment.end;
+    EXPECT_EQ(p.duration(), 0);
 
     CharacterReference a, b;
     a.name = "A";

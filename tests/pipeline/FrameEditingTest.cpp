@@ -1,5 +1,6 @@
 #include "StoreHarness.h"
 
+#include "fakes/PictureBytes.h"
 #include "model/MediaLibrary.h"
 
 #include <gtest/gtest.h>
@@ -143,6 +144,29 @@ TEST_F(FrameEditing, ImportedPicturesBecomeTheFrame)
     store->importFrameImage(picture("stray.png"), Uuid::random());
     EXPECT_FALSE(store->lastError());
     EXPECT_EQ(store->project().chunks.size(), count);
+}
+
+TEST_F(FrameEditing, APictureThatCannotBeUsedIsRefusedAtImport)
+{
+    const auto frameBefore = chunk().frame;
+    const auto frames = ProjectLibrary(h.projectsRoot(), h.settings).library(store->project().id).root() / "frames";
+    const std::string png = fakes::FakeVendor::pngBytes();
+    const std::pair<std::string, std::string> cases[] = {
+        {png.substr(0, 20), "is damaged or incomplete."},
+        {"just some text", "is not a PNG, JPEG or WebP picture."},
+        {vl::testing::dicomAbort(), "is not a PNG, JPEG or WebP picture."},
+        {vl::testing::pngClaiming(20000, 20000), "is too large (20000 \u00d7 20000 pixels); pictures may have at most 100 megapixels."},
+    };
+    for (const auto& [bytes, reason] : cases) {
+        const auto file = h.folder.path() / "chosen.png";
+        std::ofstream(file, std::ios::binary | std::ios::trunc) << bytes;
+        store->importFrameImage(file.string(), chunkID);
+        ASSERT_TRUE(store->lastError());
+        EXPECT_EQ(*store->lastError(), "Could not import that image: The picture \u201cchosen.png\u201d " + reason)
+            << *store->lastError();
+        EXPECT_EQ(chunk().frame, frameBefore);
+        EXPECT_TRUE(!std::filesystem::exists(frames) || std::filesystem::is_empty(frames));
+    }
 }
 
 TEST_F(FrameEditing, ImagePromptAndRegeneratingThePlan)

@@ -273,6 +273,24 @@ TEST_F(Frames, OneFrameKeepsTheOldOneOnTheUndoStack)
     EXPECT_FALSE(store->lastError());
 }
 
+TEST_F(Frames, AResultPictureThatDoesNotDecodeIsRefusedAtOnce)
+{
+    makeStore(1);
+    const Uuid id = store->project().chunks[0].id;
+    const std::string png = fakes::FakeVendor::pngBytes();
+    // Cut inside the header, and cut inside the pixels (the header still reads).
+    for (const std::string& bytes : {png.substr(0, 20), png.substr(0, 45)}) {
+        h.vendor.serveFile("/media/frame.png", fakes::Reply::text(bytes, 200, "image/png"));
+        store->generateFrame(id);
+        ASSERT_TRUE(StoreHarness::waitForIdle(*store));
+        EXPECT_EQ(store->lastError(),
+                  std::optional<std::string>("The picture from the generation service is damaged or incomplete."));
+        EXPECT_FALSE(store->project().chunks[0].frame);
+        const auto frames = ProjectLibrary(h.projectsRoot(), h.settings).library(store->project().id).root() / "frames";
+        EXPECT_TRUE(!std::filesystem::exists(frames) || std::filesystem::is_empty(frames));
+    }
+}
+
 TEST_F(Frames, WithoutReferencesNothingIsSent)
 {
     makeStore(1);

@@ -43,8 +43,16 @@ TEST(PipelineConfig, JsonRoundTripAndRequiredKeys)
 {
     PipelineConfig config;
     config.frameWorkflow = "workflows/someone/frames";
-    EXPECT_EQ(pipelineConfigFromJson(toJson(config)), config);
-    auto missing = toJson(config);
+    EXPECT_EQ(pipelineConfigFromJson(json::Json(toJson(config))), config);
+    const auto encoded = toJson(config);
+    std::vector<std::string> keys;
+    for (const auto& [key, value] : encoded.items())
+        keys.push_back(key);
+    EXPECT_EQ(keys, (std::vector<std::string>{"characterWorkflow", "transcriptionWorkflow", "planWorkflow",
+                                              "elementWorkflow", "frameWorkflow", "editWorkflow", "generationModel",
+                                              "proxyBaseURL"}));
+    EXPECT_TRUE(encoded.dump().starts_with("{\"characterWorkflow\":"));
+    json::Json missing(encoded);
     missing.erase("proxyBaseURL");
     EXPECT_THROW(pipelineConfigFromJson(missing), json::DecodeError);
 }

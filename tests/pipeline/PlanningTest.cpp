@@ -213,7 +213,8 @@ TEST_F(PlanImport, FailuresNameTheirCauseAndChangeNothing)
         std::string bannerStart;
     };
     const Case cases[] = {
-        {"prose before the JSON", std::string("Here is the plan: ") + kPlan, "Could not read that plan JSON: "},
+        {"prose before the JSON", std::string("Here is the plan: ") + kPlan,
+         "Could not read that plan JSON: expected a JSON value at line 1, column 1."},
         {"a JSON array", "[1, 2]", "That isn't a JSON object."},
         {"an empty chunk list", R"({"frames": []})", "The planner returned no frames. Check the transcript and try again."},
         {"bytes that are not UTF-8", "{\"motif\": \"\xff\"}", "The text could not be read."},

@@ -1,7 +1,9 @@
 #include "StoreHarness.h"
 
 #include "cloud/FalError.h"
+#include "fakes/PictureBytes.h"
 #include "model/Cancellation.h"
+#include "model/ImageHeader.h"
 
 #include <gtest/gtest.h>
 
@@ -71,17 +73,31 @@ TEST_F(ReferenceUploads, OverlappingRequestsShareOneUpload)
     EXPECT_EQ(uploads(), 1u);
 }
 
-TEST_F(ReferenceUploads, AnUnreadablePictureIsAnInvalidAddressAndIsNotCached)
+TEST_F(ReferenceUploads, AReferenceThatIsNoUsablePictureSaysWhyAndIsNotCached)
 {
     const auto client = store->makeFalClient();
-    const std::string path = (h.folder.path() / "missing.png").string();
-    try {
-        store->uploadedImageURL(path, client, {});
-        FAIL() << "expected a failure";
-    } catch (const FalError& e) {
-        EXPECT_EQ(std::string(e.what()), "Invalid URL: " + path);
+    const auto write = [&](const char* name, const std::string& bytes) {
+        std::ofstream(h.folder.path() / name, std::ios::binary) << bytes;
+        return (h.folder.path() / name).string();
+    };
+    const std::pair<std::string, std::string> cases[] = {
+        {(h.folder.path() / "missing.png").string(),
+         "The picture \u201cmissing.png\u201d could not be read (No such file or directory)."},
+        {write("notes.txt", "a shopping list"), "The picture \u201cnotes.txt\u201d is not a PNG, JPEG or WebP picture."},
+        {write("bomb.png", vl::testing::pngClaiming(16384, 16384)),
+         "The picture \u201cbomb.png\u201d is too large (16384 \u00d7 16384 pixels); pictures may have at most 100 "
+         "megapixels."},
+    };
+    for (const auto& [path, message] : cases) {
+        try {
+            store->uploadedImageURL(path, client, {});
+            ADD_FAILURE() << "uploaded " << path;
+        } catch (const ImageError& e) {
+            EXPECT_EQ(std::string(e.what()), message);
+        }
     }
     EXPECT_EQ(store->assetURLCache().size(), 0u);
+    EXPECT_EQ(uploads(), 0u);
 }
 
 TEST_F(ReferenceUploads, CharacterAddresses)

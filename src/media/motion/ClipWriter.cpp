@@ -24,10 +24,11 @@ using namespace ffmpeg;
 constexpr const char* clipPreset = "veryfast";
 constexpr const char* clipCrf = "18";
 
-[[noreturn]] void setupFailed(const std::string& why)
+// `reason` is the system's own word, which the user sees ("No space left on device").
+[[noreturn]] void setupFailed(const std::string& why, std::string reason = {})
 {
     logLine("Motion", "video writer setup failed: " + why);
-    throw MotionError::writerSetupFailed();
+    throw MotionError::writerSetupFailed(std::move(reason));
 }
 
 } // namespace
@@ -148,7 +149,7 @@ ClipWriter::ClipWriter(fs::path output, int width, int height, int rate)
 
     int rc = avcodec_open2(s.codec.get(), encoder, nullptr);
     if (rc < 0)
-        setupFailed("cannot open the H.264 encoder: " + errorText(rc));
+        setupFailed("cannot open the H.264 encoder: " + errorText(rc), errorText(rc));
     if (avcodec_parameters_from_context(s.stream->codecpar, s.codec.get()) < 0)
         setupFailed("cannot describe the video stream");
     s.stream->time_base = s.codec->time_base;
@@ -156,10 +157,10 @@ ClipWriter::ClipWriter(fs::path output, int width, int height, int rate)
 
     rc = avio_open(&s.format->pb, s.temp.c_str(), AVIO_FLAG_WRITE);
     if (rc < 0)
-        setupFailed("cannot create " + s.temp.string() + ": " + errorText(rc));
+        setupFailed("cannot create " + s.temp.string() + ": " + errorText(rc), errorText(rc));
     rc = avformat_write_header(format, nullptr);
     if (rc < 0)
-        setupFailed("cannot start the movie: " + errorText(rc));
+        setupFailed("cannot start the movie: " + errorText(rc), errorText(rc));
 
     s.frame->format = AV_PIX_FMT_YUV420P;
     s.frame->width = width;

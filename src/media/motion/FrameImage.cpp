@@ -1,5 +1,7 @@
 #include "media/motion/FrameImage.h"
 
+#include "media/PictureFile.h"
+
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 
@@ -7,19 +9,14 @@ namespace vl {
 
 std::optional<cv::Mat> loadFrameImage(const std::filesystem::path& path)
 {
-    std::error_code error;
-    if (!std::filesystem::is_regular_file(path, error))
-        return std::nullopt;
     cv::Mat raw;
     try {
         // UNCHANGED keeps alpha and high bit depths and, like the stored pixels,
         // ignores an EXIF orientation tag.
-        raw = cv::imread(path.string(), cv::IMREAD_UNCHANGED);
-    } catch (const cv::Exception&) {
+        raw = PictureFile::read(path).decode(cv::IMREAD_UNCHANGED);
+    } catch (const ImageError&) {
         return std::nullopt;
     }
-    if (raw.empty() || raw.dims != 2)
-        return std::nullopt;
 
     cv::Mat eight;
     switch (raw.depth()) {

@@ -12,7 +12,7 @@ std::string describe(MotionError::Code code, const std::string& path)
     case MotionError::Code::cannotLoadImage:
         return "Could not load frame image at " + path + ".";
     case MotionError::Code::writerSetupFailed:
-        return "Could not start the video writer.";
+        return path.empty() ? "Could not start the video writer." : "Could not start the video writer: " + path + ".";
     case MotionError::Code::pixelBufferFailed:
         return "Could not allocate a video frame buffer.";
     }
@@ -27,7 +27,7 @@ MotionError::MotionError(Code code, std::string path)
 }
 
 MotionError MotionError::cannotLoadImage(std::string path) { return {Code::cannotLoadImage, std::move(path)}; }
-MotionError MotionError::writerSetupFailed() { return {Code::writerSetupFailed, {}}; }
+MotionError MotionError::writerSetupFailed(std::string reason) { return {Code::writerSetupFailed, std::move(reason)}; }
 MotionError MotionError::pixelBufferFailed() { return {Code::pixelBufferFailed, {}}; }
 
 } // namespace vl

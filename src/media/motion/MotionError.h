@@ -11,11 +11,12 @@ public:
     enum class Code { cannotLoadImage, writerSetupFailed, pixelBufferFailed };
 
     static MotionError cannotLoadImage(std::string path);
-    static MotionError writerSetupFailed();
+    // `reason`, when given, is the system's word for what went wrong ("No space left on device").
+    static MotionError writerSetupFailed(std::string reason = {});
     static MotionError pixelBufferFailed();
 
     Code code() const { return code_; }
-    const std::string& path() const { return path_; } // cannotLoadImage only
+    const std::string& path() const { return path_; } // cannotLoadImage: the path; writerSetupFailed: the reason
     const char* what() const noexcept override { return message_.c_str(); }
 
     friend bool operator==(const MotionError& a, const MotionError& b)

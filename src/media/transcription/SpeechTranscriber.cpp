@@ -7,13 +7,16 @@
 #include <algorithm>
 #include <cctype>
 #include <climits>
+#include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <exception>
+#include <functional>
 #include <iterator>
 #include <map>
 #include <mutex>
 #include <string>
+#include <thread>
 
 #include <pocketsphinx.h>
 #include <sphinxbase/ckd_alloc.h>
@@ -307,7 +310,63 @@ std::size_t SpeechRecognizer::defaultDecoderCount()
     return std::clamp<std::size_t>(cores / 2, 1, 3);
 }
 
-SpeechRecognizer::SpeechRecognizer(const fs::path& modelFolder, std::size_t decoders)
+namespace {
+
+// Threads of model loads that may outlive the recogniser that started them. A
+// finished one is joined when the next starts; the rest when the process ends.
+class LoaderThreads {
+public:
+    static LoaderThreads& instance()
+    {
+        static LoaderThreads threads;
+        return threads;
+    }
+
+    void start(std::function<void()> work)
+    {
+        std::lock_guard lock(mutex_);
+        std::erase_if(threads_, [](Loader& loader) {
+            if (!loader.done->load())
+                return false;
+            loader.thread.join();
+            return true;
+        });
+        auto done = std::make_shared<std::atomic<bool>>(false);
+        running_.fetch_add(1);
+        threads_.push_back({std::thread([this, work = std::move(work), done] {
+                               work();
+                               running_.fetch_sub(1);
+                               done->store(true);
+                           }),
+                            done});
+    }
+
+    std::size_t running() const { return running_.load(); }
+
+    ~LoaderThreads()
+    {
+        for (auto& loader : threads_)
+            loader.thread.join();
+    }
+
+private:
+    struct Loader {
+        std::thread thread;
+        std::shared_ptr<std::atomic<bool>> done;
+    };
+    std::mutex mutex_;
+    std::vector<Loader> threads_;
+    std::atomic<std::size_t> running_{0};
+};
+
+} // namespace
+
+std::size_t SpeechRecognizer::loadsInFlight()
+{
+    return LoaderThreads::instance().running();
+}
+
+SpeechRecognizer::SpeechRecognizer(const fs::path& modelFolder, std::size_t decoders, std::stop_token stop)
     : shared_(std::make_unique<Shared>())
 {
     // PocketSphinx logs every model detail to standard error; we want none of it.
@@ -321,27 +380,47 @@ SpeechRecognizer::SpeechRecognizer(const fs::path& modelFolder, std::size_t deco
     shared_->queueLimit = 2 * decoders;
 
     // The decoders load their models side by side; each then runs on its own thread.
-    std::vector<std::unique_ptr<Decoder>> loaded(decoders);
-    std::vector<std::exception_ptr> failures(decoders);
+    // What a load makes lives in `load`, which the loaders share with us, so a load
+    // we stop waiting for still has somewhere to put its decoder (and free it).
+    struct Load {
+        std::mutex mutex;
+        std::condition_variable_any finished;
+        std::vector<std::unique_ptr<Decoder>> decoders;
+        std::exception_ptr failure;
+        std::size_t done = 0;
+    };
+    auto load = std::make_shared<Load>();
+    load->decoders.resize(decoders);
+    throwIfCancelled(stop);
+    for (std::size_t i = 0; i < decoders; ++i)
+        LoaderThreads::instance().start([load, files, i] {
+            std::unique_ptr<Decoder> decoder;
+            std::exception_ptr failure;
+            try {
+                decoder = std::make_unique<Decoder>(files);
+            } catch (...) {
+                failure = std::current_exception();
+            }
+            std::lock_guard lock(load->mutex);
+            load->decoders[i] = std::move(decoder);
+            if (failure && !load->failure)
+                load->failure = failure;
+            ++load->done;
+            load->finished.notify_all();
+        });
     {
-        std::vector<std::jthread> loaders;
-        for (std::size_t i = 0; i < decoders; ++i)
-            loaders.emplace_back([&, i] {
-                try {
-                    loaded[i] = std::make_unique<Decoder>(files);
-                } catch (...) {
-                    failures[i] = std::current_exception();
-                }
-            });
+        std::unique_lock lock(load->mutex);
+        load->finished.wait(lock, stop, [&] { return load->done == decoders; });
+        throwIfCancelled(stop);
+        if (load->failure)
+            std::rethrow_exception(load->failure);
     }
-    for (const auto& failure : failures)
-        if (failure)
-            std::rethrow_exception(failure);
+    std::vector<std::unique_ptr<Decoder>> loaded = std::move(load->decoders);
 
     splitter_ = std::make_unique<Splitter>(files, *ps_get_feat(loaded.front()->ps)->cmn_struct);
     for (auto& decoder : loaded)
         workers_.emplace_back([shared = shared_.get(), decoder = std::shared_ptr<Decoder>(std::move(decoder))](
-                                  std::stop_token stop) { shared->work(*decoder, stop); });
+                                  std::stop_token workerStop) { shared->work(*decoder, workerStop); });
 }
 
 SpeechRecognizer::~SpeechRecognizer()
@@ -412,16 +491,20 @@ bool SpeechTranscriber::isAvailable() const
 }
 
 std::vector<TimedChunk> SpeechTranscriber::recognizeWords(const fs::path& audioFile, std::stop_token stop,
-                                                          double* duration) const
+                                                          double* duration,
+                                                          const std::function<void(double)>& onAudio) const
 {
     throwIfCancelled(stop); // before the model load, which takes a while
-    SpeechRecognizer recognizer(modelFolder_);
+    SpeechRecognizer recognizer(modelFolder_, SpeechRecognizer::defaultDecoderCount(), stop);
     std::size_t sampleCount = 0;
-    decodeAudio(audioFile, SpeechRecognizer::sampleRate, stop, [&](std::span<const std::int16_t> samples) {
-        throwIfCancelled(stop);
-        recognizer.feed(samples, stop);
-        sampleCount += samples.size();
-    });
+    decodeAudio(
+        audioFile, SpeechRecognizer::sampleRate, stop,
+        [&](std::span<const std::int16_t> samples) {
+            throwIfCancelled(stop);
+            recognizer.feed(samples, stop);
+            sampleCount += samples.size();
+        },
+        onAudio);
     throwIfCancelled(stop);
     if (duration)
         *duration = static_cast<double>(sampleCount) / SpeechRecognizer::sampleRate;

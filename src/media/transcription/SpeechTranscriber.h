@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <span>
 #include <stop_token>
@@ -26,8 +27,11 @@ public:
     static std::size_t defaultDecoderCount();
 
     // Loads the model once per decoder; throws TranscriptionError::noEngineAvailable
-    // when it cannot.
-    explicit SpeechRecognizer(const std::filesystem::path& modelFolder, std::size_t decoders = defaultDecoderCount());
+    // when it cannot. The loads take seconds and cannot be interrupted, so a stop
+    // request ends the wait for them at once (vl::Cancelled) and leaves them to
+    // finish and free themselves in the background.
+    explicit SpeechRecognizer(const std::filesystem::path& modelFolder, std::size_t decoders = defaultDecoderCount(),
+                              std::stop_token stop = {});
     ~SpeechRecognizer();
     SpeechRecognizer(const SpeechRecognizer&) = delete;
     SpeechRecognizer& operator=(const SpeechRecognizer&) = delete;
@@ -41,6 +45,9 @@ public:
     // The dictionary word behind a recogniser token: "" for fillers and silences,
     // the word without its "(2)" pronunciation mark otherwise.
     static std::string wordForToken(std::string_view token);
+
+    // Model loads still running, including those a stopped recogniser left behind.
+    static std::size_t loadsInFlight();
 
 private:
     struct Decoder;
@@ -69,9 +76,11 @@ public:
     TranscriptionResult transcribe(const std::filesystem::path& audioFile, const TranscriptionProgress& onProgress,
                                    std::stop_token stop) const override;
 
-    // The words of a recording, as the recogniser timed them.
+    // The words of a recording, as the recogniser timed them. `onAudio` hears the
+    // fraction of the recording read so far, once the model is loaded.
     std::vector<TimedChunk> recognizeWords(const std::filesystem::path& audioFile, std::stop_token stop,
-                                           double* duration = nullptr) const;
+                                           double* duration = nullptr,
+                                           const std::function<void(double)>& onAudio = {}) const;
 
     // Keeps the recogniser's times when they look real, else spreads the words evenly.
     static std::vector<TimedChunk> repairTimings(std::vector<TimedChunk> words, double duration);

@@ -1,6 +1,8 @@
 #include "media/ImageDownscale.h"
 
+#include "fakes/PictureBytes.h"
 #include "model/Files.h"
+#include "model/ImageHeader.h"
 
 #include <gtest/gtest.h>
 #include <opencv2/core.hpp>
@@ -9,6 +11,8 @@
 #include <cmath>
 #include <cstdint>
 #include <fstream>
+#include <iterator>
+#include <utility>
 #include <limits>
 #include <string>
 #include <vector>
@@ -103,43 +107,62 @@ TEST_F(ImageDownscaleTest, LongerSideIsBoundedAndNothingIsEnlarged)
     for (const Case& c : cases) {
         SCOPED_TRACE(std::to_string(c.width) + "x" + std::to_string(c.height) + " max " + std::to_string(c.maxPixels));
         const fs::path file = writePng(dir.path() / "in.png", cv::Mat(c.height, c.width, CV_8UC3, cv::Scalar(40, 90, 200)));
-        const auto jpeg = ImageDownscale::jpegData(file, c.maxPixels, 0.82);
-        ASSERT_TRUE(jpeg.has_value());
-        ASSERT_GE(jpeg->size(), 2u);
-        EXPECT_EQ(static_cast<unsigned char>((*jpeg)[0]), 0xFF);
-        EXPECT_EQ(static_cast<unsigned char>((*jpeg)[1]), 0xD8);
-        const cv::Mat out = decode(*jpeg);
+        const std::string jpeg = ImageDownscale::jpegData(file, c.maxPixels, 0.82);
+        ASSERT_GE(jpeg.size(), 2u);
+        EXPECT_EQ(static_cast<unsigned char>(jpeg[0]), 0xFF);
+        EXPECT_EQ(static_cast<unsigned char>(jpeg[1]), 0xD8);
+        const cv::Mat out = decode(jpeg);
         EXPECT_EQ(out.cols, c.expectedWidth);
         EXPECT_EQ(out.rows, c.expectedHeight);
         EXPECT_EQ(out.channels(), 3);
     }
 }
 
-TEST_F(ImageDownscaleTest, UnreadableInputOrBadLimitGivesNothing)
+TEST_F(ImageDownscaleTest, UnusableInputIsRefusedWithItsReason)
 {
     const fs::path image = writePng(dir.path() / "ok.png", cv::Mat(20, 20, CV_8UC3, cv::Scalar::all(128)));
-    std::ofstream(dir.path() / "notes.png") << "not an image";
-    const double inf = std::numeric_limits<double>::infinity();
-    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const auto write = [&](const char* name, const std::string& bytes) {
+        std::ofstream(dir.path() / name, std::ios::binary) << bytes;
+        return dir.path() / name;
+    };
+    std::ifstream in(image, std::ios::binary);
+    const std::string png((std::istreambuf_iterator<char>(in)), {});
 
     struct Case {
-        const char* name;
         fs::path path;
-        double maxPixels;
-        double quality;
+        ImageError::Kind kind;
+        const char* says;
     };
     const Case cases[] = {
-        {"missing file", dir.path() / "gone.png", 1024, 0.8},
-        {"not an image", dir.path() / "notes.png", 1024, 0.8},
-        {"folder", dir.path(), 1024, 0.8},
-        {"zero limit", image, 0, 0.8},
-        {"negative limit", image, -5, 0.8},
-        {"infinite limit", image, inf, 0.8},
-        {"NaN limit", image, nan, 0.8},
-        {"NaN quality", image, 1024, nan},
+        {dir.path() / "gone.png", ImageError::Kind::unreadable, "could not be read (No such file or directory)"},
+        {dir.path(), ImageError::Kind::unreadable, "could not be read"},
+        {write("notes.png", "not an image"), ImageError::Kind::notAnImage, "is not a PNG, JPEG or WebP picture."},
+        // Would reach OpenCV's DICOM reader, which aborts the process.
+        {write("scan.png", vl::testing::dicomAbort()), ImageError::Kind::notAnImage, "is not a PNG, JPEG or WebP"},
+        {write("cut.png", png.substr(0, 20)), ImageError::Kind::damaged, "is damaged or incomplete."},
+        {write("cut-pixels.png", png.substr(0, png.size() / 2)), ImageError::Kind::damaged, "damaged"},
+        // A few bytes claiming 144 megapixels: refused before any pixel is decoded.
+        {write("bomb.png", vl::testing::pngClaiming(12000, 12000)), ImageError::Kind::tooLarge,
+         "is too large (12000 \u00d7 12000 pixels); pictures may have at most 100 megapixels."},
     };
-    for (const Case& c : cases) EXPECT_FALSE(ImageDownscale::jpegData(c.path, c.maxPixels, c.quality)) << c.name;
-    EXPECT_TRUE(ImageDownscale::jpegData(image, 1024, 0.8));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path.filename().string());
+        try {
+            ImageDownscale::jpegData(c.path, 1024, 0.8);
+            ADD_FAILURE() << "accepted";
+        } catch (const ImageError& e) {
+            EXPECT_EQ(e.kind(), c.kind);
+            EXPECT_NE(std::string(e.what()).find(c.says), std::string::npos) << e.what();
+            EXPECT_TRUE(std::string(e.what()).starts_with("The picture \u201c" + c.path.filename().string()))
+                << e.what();
+        }
+    }
+
+    const double inf = std::numeric_limits<double>::infinity();
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    for (const auto& [maxPixels, quality] : {std::pair{0.0, 0.8}, {-5.0, 0.8}, {inf, 0.8}, {nan, 0.8}, {1024.0, nan}})
+        EXPECT_THROW(ImageDownscale::jpegData(image, maxPixels, quality), std::invalid_argument);
+    EXPECT_FALSE(ImageDownscale::jpegData(image, 1024, 0.8).empty());
 }
 
 TEST_F(ImageDownscaleTest, QualityChangesTheEncoding)
@@ -147,10 +170,9 @@ TEST_F(ImageDownscaleTest, QualityChangesTheEncoding)
     cv::Mat noise(256, 256, CV_8UC3);
     cv::randu(noise, cv::Scalar::all(0), cv::Scalar::all(255));
     const fs::path file = writePng(dir.path() / "noise.png", noise);
-    const auto low = ImageDownscale::jpegData(file, 1024, 0.1);
-    const auto high = ImageDownscale::jpegData(file, 1024, 1.0);
-    ASSERT_TRUE(low && high);
-    EXPECT_LT(low->size() * 2, high->size());
+    const std::string low = ImageDownscale::jpegData(file, 1024, 0.1);
+    const std::string high = ImageDownscale::jpegData(file, 1024, 1.0);
+    EXPECT_LT(low.size() * 2, high.size());
 }
 
 TEST_F(ImageDownscaleTest, TransparencyIsLaidOverWhite)
@@ -159,9 +181,8 @@ TEST_F(ImageDownscaleTest, TransparencyIsLaidOverWhite)
     cv::Mat image(40, 40, CV_8UC4, cv::Scalar(0, 0, 255, 0));
     image(cv::Rect(0, 0, 20, 40)).setTo(cv::Scalar(255, 0, 0, 255));
     const fs::path file = writePng(dir.path() / "alpha.png", image);
-    const auto jpeg = ImageDownscale::jpegData(file, 1024, 1.0);
-    ASSERT_TRUE(jpeg);
-    const cv::Mat out = decode(*jpeg);
+    const std::string jpeg = ImageDownscale::jpegData(file, 1024, 1.0);
+    const cv::Mat out = decode(jpeg);
     ASSERT_EQ(out.size(), cv::Size(40, 40));
     const cv::Vec3b opaque = out.at<cv::Vec3b>(20, 5);
     const cv::Vec3b clear = out.at<cv::Vec3b>(20, 35);
@@ -183,9 +204,8 @@ TEST_F(ImageDownscaleTest, OrientationTagIsApplied)
                               writeTurnedPng(dir.path() / "turned.png", withAlpha)};
     for (const fs::path& file : files) {
         SCOPED_TRACE(file.filename().string());
-        const auto jpeg = ImageDownscale::jpegData(file, 1024, 0.9);
-        ASSERT_TRUE(jpeg);
-        const cv::Mat out = decode(*jpeg);
+        const std::string jpeg = ImageDownscale::jpegData(file, 1024, 0.9);
+        const cv::Mat out = decode(jpeg);
         ASSERT_EQ(out.size(), cv::Size(40, 80));
         EXPECT_LT(out.at<cv::Vec3b>(10, 20)[0], 40);
         for (int channel = 0; channel < 3; ++channel) EXPECT_GT(out.at<cv::Vec3b>(70, 20)[channel], 215);

@@ -7,10 +7,13 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <csignal>
+#include <iostream>
 #include <cstdlib>
 #include <fstream>
 #include <mutex>
@@ -364,6 +367,31 @@ TEST_F(VideoExporterTest, ReportsProgressEndingAtOne)
     EXPECT_EQ(seen.back(), 1.0);
     EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
     EXPECT_GE(seen.front(), 0.0);
+}
+
+// A full disk, as far as the exporting process can tell: every file it writes is
+// capped at nothing (EFBIG where a full disk gives ENOSPC; both reach the same code).
+TEST_F(VideoExporterTest, AFullDiskIsNamedInTheError)
+{
+    const fs::path target = out("full.mp4");
+    const auto exportOnAFullDisk = [&] {
+        std::signal(SIGXFSZ, SIG_IGN);
+        // Only the soft limit, so it can be lifted again to report (gtest keeps the
+        // child's standard error in a file).
+        rlimit limits{};
+        getrlimit(RLIMIT_FSIZE, &limits);
+        const rlimit nothing{0, limits.rlim_max};
+        setrlimit(RLIMIT_FSIZE, &nothing);
+        try {
+            exporter.exportVideo({clip("four.mp4")}, std::nullopt, settingsFor(ExportContainer::mp4), target);
+        } catch (const std::exception& error) {
+            setrlimit(RLIMIT_FSIZE, &limits);
+            std::cerr << error.what() << std::endl;
+            std::_Exit(0);
+        }
+        std::_Exit(1);
+    };
+    EXPECT_EXIT(exportOnAFullDisk(), ::testing::ExitedWithCode(0), "Export failed: .*File too large");
 }
 
 TEST_F(VideoExporterTest, FailuresKeepThePreviousVideoAndLeaveNoPartFile)

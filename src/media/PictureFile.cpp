@@ -1,0 +1,64 @@
+#include "media/PictureFile.h"
+
+#include <opencv2/imgcodecs.hpp>
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <system_error>
+
+namespace vl {
+
+namespace {
+
+// Far beyond any picture within the pixel limit, and within what cv::Mat can wrap.
+constexpr std::uintmax_t kMaxFileBytes = std::uintmax_t(512) << 20;
+
+} // namespace
+
+PictureFile PictureFile::read(const std::filesystem::path& path, std::string subject)
+{
+    PictureFile picture;
+    picture.subject = subject.empty() ? pictureSubject(path) : std::move(subject);
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(path, error))
+        throw ImageError::unreadable(picture.subject, error ? error.message() : "it is not a file");
+    const auto size = std::filesystem::file_size(path, error);
+    if (error)
+        throw ImageError::unreadable(picture.subject, error.message());
+    if (size > kMaxFileBytes)
+        throw ImageError::unreadable(picture.subject, "it is larger than 512 MB");
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        throw ImageError::unreadable(picture.subject, std::strerror(errno ? errno : ENOENT));
+    picture.bytes.resize(static_cast<std::size_t>(size));
+    in.read(picture.bytes.data(), static_cast<std::streamsize>(size));
+    picture.bytes.resize(static_cast<std::size_t>(in.gcount()));
+    if (in.bad())
+        throw ImageError::unreadable(picture.subject, std::strerror(EIO));
+    picture.header = checkedImageHeader(picture.bytes, picture.subject);
+    return picture;
+}
+
+cv::Mat PictureFile::decode(int flags) const
+{
+    cv::Mat image;
+    try {
+        const cv::Mat buffer(1, static_cast<int>(bytes.size()), CV_8U, const_cast<char*>(bytes.data()));
+        image = cv::imdecode(buffer, flags);
+    } catch (const cv::Exception&) {
+        image.release();
+    }
+    if (image.empty() || image.dims != 2)
+        throw ImageError::damaged(subject);
+    return image;
+}
+
+void verifyPictureFile(const std::filesystem::path& path, std::string subject)
+{
+    const PictureFile picture = PictureFile::read(path, std::move(subject));
+    // The stored layout is enough to know every pixel decodes.
+    picture.decode(cv::IMREAD_UNCHANGED | cv::IMREAD_IGNORE_ORIENTATION);
+}
+
+} // namespace vl

@@ -1,0 +1,34 @@
+#pragma once
+
+#include "model/ImageHeader.h"
+
+#include <filesystem>
+#include <string>
+
+#include <opencv2/core/mat.hpp>
+
+namespace vl {
+
+// A picture file read once into memory and known by its header to be PNG, JPEG or
+// WebP within the pixel limit. The only way pictures reach a decoder: OpenCV picks
+// its decoder by sniffing, and some of the formats it would otherwise try (DICOM
+// among them) abort the process on hostile input.
+struct PictureFile {
+    std::string bytes;
+    ImageHeader header;
+    std::string subject; // how errors name it
+
+    // Throws ImageError: unreadable, notAnImage, damaged (header), tooLarge.
+    // Errors name the picture by `subject`, by default its file name.
+    static PictureFile read(const std::filesystem::path& path, std::string subject = {});
+
+    // Decodes with cv::imdecode flags; throws ImageError::damaged when the
+    // pixels cannot be decoded.
+    cv::Mat decode(int flags) const;
+};
+
+// Reads and fully decodes a picture file, so a damaged one is refused before it
+// is kept; throws ImageError.
+void verifyPictureFile(const std::filesystem::path& path, std::string subject = {});
+
+} // namespace vl
