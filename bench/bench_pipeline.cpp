@@ -55,14 +55,22 @@ void writeFrame(const fs::path& path, int seed)
 }
 
 // Runs one store operation and returns its wall time, or a negative value when it failed.
+// Minutes pass in each: the operation's label and progress go to stderr every few seconds.
 template <typename Start>
 double timed(ProjectStore& store, Start start)
 {
     QElapsedTimer timer;
     timer.start();
     start();
-    while (store.workers().activeCount() > 0)
+    qint64 nextReport = 5000;
+    while (store.workers().activeCount() > 0) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        if (timer.elapsed() >= nextReport) {
+            nextReport += 5000;
+            std::fprintf(stderr, "  %s: %.0f%% after %.0f s\n", store.runningTask().value_or("working").c_str(),
+                         store.taskProgress().value_or(0) * 100, timer.elapsed() / 1000.0);
+        }
+    }
     QCoreApplication::processEvents();
     const double seconds = timer.nsecsElapsed() / 1e9;
     if (store.lastError()) {
@@ -87,6 +95,7 @@ int main(int argc, char** argv)
         return 1;
     }
 
+    std::fprintf(stderr, "  making a %.0f s song cut into %d framed chunks\n", kSongSeconds, kChunks);
     Project project = ProjectStore::defaultNewProject();
     project.title = "Bench Song";
     project.audioPath = song.string();

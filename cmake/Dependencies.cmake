@@ -27,6 +27,9 @@ find_package(Qt6 6.4 REQUIRED COMPONENTS
   Core Gui Qml Quick QuickControls2 Svg Multimedia QuickTest Test WebEngineQuick Concurrent DBus Network)
 find_package(Qt6Keychain REQUIRED)
 qt_standard_project_setup()
+# QML modules build into folders named after their URIs (qml/Verseloom/App, …), where
+# Qt's tooling looks for them; the programs load them from resources either way.
+set(QT_QML_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/qml)
 
 if(VL_BUILD_TESTS)
   find_package(GTest REQUIRED)

@@ -40,8 +40,12 @@ ApplicationWindow {
     palette.toolTipBase: Theme.surface
     palette.toolTipText: Theme.cream
 
+    // Closing saves first: edits that cannot be written keep the window open once, and
+    // the banner says why.
+    onClosing: close => close.accepted = store.saveBeforeQuitting()
+
     menuBar: MenuBar {
-        Menu {
+        AppMenu {
             id: fileMenu
             objectName: "fileMenu"
             title: "File"
@@ -51,14 +55,16 @@ ApplicationWindow {
                 shortcut: "Ctrl+N"
                 onTriggered: menuCommands.newProject()
             }
-            Menu {
+            AppMenu {
                 id: openProjectMenu
                 objectName: "openProjectMenu"
                 title: "Open Project"
+                // Shown beside the submenu's row; the Shortcut below handles the keys.
+                keyText: "Ctrl+O"
 
                 Instantiator {
                     model: menuCommands.openProjectEntries
-                    delegate: MenuItem {
+                    delegate: MenuRow {
                         required property var modelData
                         text: modelData.text
                         // The "No saved projects" line is text, not a command.
@@ -69,7 +75,7 @@ ApplicationWindow {
                     onObjectRemoved: (index, object) => openProjectMenu.removeItem(object)
                 }
                 MenuSeparator {}
-                MenuItem {
+                MenuRow {
                     text: "Refresh List"
                     onTriggered: menuCommands.refreshList()
                 }
@@ -86,7 +92,8 @@ ApplicationWindow {
                 onTriggered: window.showSettings()
             }
         }
-        Menu {
+        AppMenu {
+            objectName: "importMenu"
             title: "Import"
 
             Action {
@@ -158,6 +165,7 @@ ApplicationWindow {
 
     FileDialog {
         id: planFileDialog
+        objectName: "planFileDialog"
         title: "Choose a storyboard plan JSON file to import."
         acceptLabel: "Import"
         fileMode: FileDialog.OpenFile

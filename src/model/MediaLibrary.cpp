@@ -78,7 +78,11 @@ std::optional<Project> ProjectLibrary::loadProject(const Uuid& projectID) const
     if (!fs::is_regular_file(file, error))
         return std::nullopt;
     try {
-        return decodeProjectDocument(files::readAll(file), projectID);
+        Project project = decodeProjectDocument(files::readAll(file), projectID);
+        // The folder names the project. A folder copied under another id is a project
+        // of its own: listed once under its folder, opened from it, saved into it.
+        project.id = projectID;
+        return project;
     } catch (const std::exception&) {
         // Damaged or foreign documents are simply not projects; nothing is repaired.
         return std::nullopt;

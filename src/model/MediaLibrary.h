@@ -81,7 +81,8 @@ public:
     // Every readable project, newest update first; unreadable folders are skipped.
     std::vector<Project> listProjects() const;
 
-    // One project's document; nothing when it is missing or unreadable.
+    // One project's document; nothing when it is missing or unreadable. The project
+    // takes the id of the folder it was read from, whatever the document says.
     std::optional<Project> loadProject(const Uuid& projectID) const;
 
 private:

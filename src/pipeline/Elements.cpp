@@ -81,24 +81,27 @@ void ProjectStore::renderElements(std::function<void()> done)
         renderElementsThen({});
         return;
     }
-    renderElementsThen([done = std::move(done)](bool) { done(); });
+    renderElementsThen([done = std::move(done)](std::optional<std::string>) { done(); });
 }
 
-void ProjectStore::renderElementsThen(std::function<void(bool)> next)
+void ProjectStore::renderElementsThen(std::function<void(std::optional<std::string>)> next)
 {
     const bool pending = project_.plan
         && std::any_of(project_.plan->elements.begin(), project_.plan->elements.end(),
                        [](const PlanElement& e) { return !e.isRendered(); });
     if (!pending) {
         if (next)
-            next(false);
+            next(std::nullopt);
         return;
     }
 
     const Uuid projectID = project_.id;
     const auto folder =
         projectFolder(projectID) / "elements";
-    auto work = [this, plan = *project_.plan, projectID, folder,
+    // This run's own failure sentence, for whatever follows it: the banner may show
+    // something else by then.
+    auto summary = std::make_shared<std::optional<std::string>>();
+    auto work = [this, plan = *project_.plan, projectID, folder, summary,
                  workflow = services_.config.elementWorkflow](RunReporter& reporter) -> ApplyFn {
         const std::string total = std::to_string(plan.elements.size());
         std::vector<std::string> failures;
@@ -139,21 +142,21 @@ void ProjectStore::renderElementsThen(std::function<void(bool)> next)
                 failures.push_back(element.id);
             }
         }
-        return [this, failures] {
+        return [this, failures, summary] {
             editProject([](Project& p) { p.updatedAt = currentDate(); });
             if (failures.empty())
                 return;
             std::string ids;
             for (const auto& id : failures)
                 ids += (ids.empty() ? "" : ", ") + id;
-            setLastError("Couldn't render " + std::to_string(failures.size()) + " element"
-                         + (failures.size() == 1 ? "" : "s") + " (" + ids
-                         + "). Tap \u201CRender elements\u201D to retry.");
+            *summary = "Couldn't render " + std::to_string(failures.size()) + " element"
+                       + (failures.size() == 1 ? "" : "s") + " (" + ids + "). Tap \u201CRender elements\u201D to retry.";
+            setLastError(*summary);
         };
     };
     std::function<void()> finally;
     if (next)
-        finally = [next = std::move(next)] { next(true); };
+        finally = [next = std::move(next), summary] { next(*summary); };
     run("Rendering elements", Workers::Pool::network, std::move(work), {}, std::move(finally));
 }
 

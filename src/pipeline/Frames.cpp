@@ -151,11 +151,11 @@ void ProjectStore::generateFrame(const Uuid& chunkID)
 void ProjectStore::generateMissingFrames()
 {
     const Uuid projectID = project_.id;
-    renderElementsThen([this, projectID](bool rendered) {
+    renderElementsThen([this, projectID](std::optional<std::string> elementSummary) {
         if (project_.id != projectID)
             return; // another project was opened while its elements rendered
         // An element failure stays readable while the frames go on.
-        startFrameBatch(rendered ? lastError_ : std::nullopt);
+        startFrameBatch(std::move(elementSummary));
     });
 }
 

@@ -76,7 +76,12 @@ void recordSource(const ClipManifest& manifest, const Uuid& chunkID, const std::
     }
 }
 
-// Base name of the exported file: "/" becomes "-", then " " becomes "_".
+// File names stop at 255 bytes, and the exporter's temporary sibling adds about 45
+// to the final name: a title's base name keeps well below that.
+constexpr std::size_t kExportBaseNameBytes = 150;
+
+// Base name of the exported file: "/" becomes "-", then " " becomes "_"; a long
+// title is cut after its last whole character that fits.
 std::string exportBaseName(const std::string& title)
 {
     if (title.empty())
@@ -88,6 +93,14 @@ std::string exportBaseName(const std::string& title)
     for (char& c : base)
         if (c == ' ')
             c = '_';
+    if (base.size() > kExportBaseNameBytes) {
+        std::size_t cut = kExportBaseNameBytes;
+        // Back up over continuation bytes to the start of the character that would be
+        // split (at most three: no UTF-8 character is longer than four bytes).
+        for (int i = 0; i < 3 && (static_cast<unsigned char>(base[cut]) & 0xC0) == 0x80; ++i)
+            --cut;
+        base.resize(cut);
+    }
     return base;
 }
 

@@ -17,6 +17,14 @@ constexpr const char* kGenerationModelKey = "generationModel";
 constexpr const char* kEditWorkflowKey = "editWorkflow";
 constexpr const char* kProxyBaseURLKey = "proxyBaseURL";
 
+// Why a save failed, in the system's words ("No space left on device").
+std::string saveFailureReason(const std::exception& e)
+{
+    if (const auto* fsError = dynamic_cast<const std::filesystem::filesystem_error*>(&e))
+        return fsError->code().message();
+    return e.what();
+}
+
 double clampedFraction(double value)
 {
     // NaN fails every comparison, so it takes the upper bound like the min() does.
@@ -64,12 +72,14 @@ ProjectStore::ProjectStore(std::optional<Project> project, PipelineServices serv
     const ProjectLibrary library = this->library();
 
     // The project: the one given, else the last one saved, else the sample.
-    if (project)
+    if (project) {
         project_ = std::move(*project);
-    else if (auto last = library.loadLastProject())
+    } else if (auto last = library.loadLastProject()) {
         project_ = std::move(*last);
-    else
+        savePending_ = false; // its file holds it already
+    } else {
         project_ = sampleProject();
+    }
 
     Settings& settings = *context_.settings;
     generationModel_ = settings.string(kGenerationModelKey).value_or(services_.config.generationModel);
@@ -125,6 +135,8 @@ void ProjectStore::setProject(Project project)
 
 void ProjectStore::projectDidChange()
 {
+    savePending_ = true;
+    ++editCount_;
     emit projectChanged();
     autosaveTimer_.start(); // restarts the quiet second
 }
@@ -154,18 +166,60 @@ void ProjectStore::autosave()
 {
     try {
         library().save(project_);
+        savePending_ = false;
         emit projectSaved();
     } catch (const std::exception& e) {
-        // A lost save is lost work: say so. The next change tries again.
-        setLastError(std::string("Couldn't save the project: ") + e.what());
+        // A lost save is lost work: say so. The save stays pending: the next change,
+        // a switch or quitting tries again.
+        setLastError("Couldn't save the project: " + saveFailureReason(e) + ".");
     }
 }
 
 void ProjectStore::flushAutosave()
 {
-    if (autosaveTimer_.isActive()) {
+    if (autosaveTimer_.isActive() || savePending_) {
         autosaveTimer_.stop();
         autosave();
+    }
+}
+
+bool ProjectStore::saveBeforeSwitch()
+{
+    try {
+        library().save(project_);
+        savePending_ = false;
+        return true;
+    } catch (const std::exception& e) {
+        if (!savePending_) {
+            // Its file already holds everything: leaving loses nothing.
+            logLine("Autosave", "saving before a switch failed: " + saveFailureReason(e));
+            return true;
+        }
+        setLastError("Couldn't save the project: " + saveFailureReason(e)
+                     + ". It stays open so your latest changes are not lost.");
+        return false;
+    }
+}
+
+bool ProjectStore::saveBeforeQuitting()
+{
+    autosaveTimer_.stop();
+    try {
+        library().save(project_);
+        savePending_ = false;
+        return true;
+    } catch (const std::exception& e) {
+        if (!savePending_)
+            return true;
+        // Asked again with nothing changed since the warning: the user chose to go.
+        if (quitRefusedAtEdit_ == editCount_) {
+            logLine("Autosave", "quitting without saving the latest changes: " + saveFailureReason(e));
+            return true;
+        }
+        quitRefusedAtEdit_ = editCount_;
+        setLastError("Couldn't save the project: " + saveFailureReason(e)
+                     + ". Close the window again to quit without your latest changes.");
+        return false;
     }
 }
 
@@ -238,18 +292,24 @@ void ProjectStore::setProcessingCharacterIDs(std::set<Uuid> ids)
 
 void ProjectStore::setGenerationModel(std::string value)
 {
+    if (value == generationModel_)
+        return;
     generationModel_ = std::move(value);
     emit generationModelChanged();
 }
 
 void ProjectStore::setEditWorkflow(std::string value)
 {
+    if (value == editWorkflow_)
+        return;
     editWorkflow_ = std::move(value);
     emit editWorkflowChanged();
 }
 
 void ProjectStore::setProxyBaseURL(std::string value)
 {
+    if (value == proxyBaseURL_)
+        return;
     proxyBaseURL_ = std::move(value);
     emit proxyBaseURLChanged();
 }
@@ -412,7 +472,8 @@ FalClient ProjectStore::makeFalClient() const
 
 void ProjectStore::newProject()
 {
-    saveQuietly(project_);
+    if (!saveBeforeSwitch())
+        return;
     setProject(defaultNewProject());
     setSelectedStage(PipelineStage::intake);
     refreshSavedProjects();
@@ -420,7 +481,8 @@ void ProjectStore::newProject()
 
 void ProjectStore::resetProject()
 {
-    saveQuietly(project_);
+    if (!saveBeforeSwitch())
+        return;
     setProject(defaultNewProject());
     assetURLCache_->clear();
     setLastError(std::nullopt);
@@ -441,9 +503,11 @@ void ProjectStore::openProject(const Uuid& id)
         setLastError("Could not open that project \u2014 its file may be missing.");
         return;
     }
-    saveQuietly(project_);
+    if (!saveBeforeSwitch())
+        return;
     setProject(std::move(*loaded));
-    saveQuietly(project_);
+    if (saveQuietly(project_))
+        savePending_ = false;
     setSelectedStage(PipelineStage::frames);
     setLastError(std::nullopt);
     refreshSavedProjects();

@@ -185,8 +185,12 @@ public:
     void resetProject();
     void openProject(const Uuid& id);
     void refreshSavedProjects();
-    // Writes the open project now if an autosave is pending (at quit).
+    // Writes the open project now if an autosave is pending or failed (at quit).
     void flushAutosave();
+    // Before the window closes: saves the open project. When that fails with changes
+    // unsaved, the banner says why and the answer is false (stay open); asked again
+    // with nothing changed since, it lets go.
+    Q_INVOKABLE bool saveBeforeQuitting();
     // Saves without touching the banner (a failure is only logged); true on success.
     bool saveQuietly(const Project& project);
     // Applies the plan JSON on the clipboard, as an import.
@@ -395,6 +399,9 @@ private:
 
     void projectDidChange();
     void autosave();
+    // Saves the open project before another replaces it. False, with the reason in
+    // the banner, when unsaved changes could not be written: the switch must not happen.
+    bool saveBeforeSwitch();
 
     long long beginRun(std::string label);
     void endRun(long long runId);
@@ -429,7 +436,8 @@ private:
     // Main thread: the frame becomes its chunk's current one, when the chunk and
     // the project it was made for are still open.
     void recordFrame(const Uuid& projectID, const Uuid& chunkID, GeneratedFrame frame);
-    void renderElementsThen(std::function<void(bool rendered)> next);
+    // `next` gets this run's own failure summary (none when all rendered or none ran).
+    void renderElementsThen(std::function<void(std::optional<std::string> failureSummary)> next);
     void startFrameBatch(std::optional<std::string> elementSummary);
     void startNextFrame(const std::shared_ptr<FrameBatch>& batch);
     void frameFinished(const std::shared_ptr<FrameBatch>& batch, const Uuid& chunkID, JobOutcome outcome);
@@ -452,6 +460,9 @@ private:
     StoreContext context_;
     std::shared_ptr<AssetURLCache> assetURLCache_ = std::make_shared<AssetURLCache>();
     QTimer autosaveTimer_;
+    bool savePending_ = true;       // changes not yet written (a failed save keeps it)
+    long long editCount_ = 0;
+    std::optional<long long> quitRefusedAtEdit_;
     std::vector<RunState> runs_; // oldest first; the newest owns the published label
     long long nextRunId_ = 1;
 

@@ -42,7 +42,7 @@ void ProjectStore::importAudio(const std::filesystem::path& file)
     const long long importID = ++latestImport_;
     const Uuid projectID = project_.id;
     workers_.start(
-        Workers::Pool::cpu,
+        Workers::Pool::quick,
         [this, file](std::stop_token) -> ApplyFn {
             AudioMetadata tags;
             try {
@@ -231,7 +231,7 @@ void ProjectStore::alignTiming(std::function<void()> done)
     const std::string lyrics = project_.rawLyrics;
     const bool hasTranscript = !project_.transcript.empty();
     run(
-        "Aligning timing", Workers::Pool::cpu,
+        "Aligning timing", Workers::Pool::quick,
         [this, audioPath, lyrics, hasTranscript](RunReporter& reporter) -> ApplyFn {
             if (audioPath.empty())
                 throw PipelineError(PipelineError::missingAudio);

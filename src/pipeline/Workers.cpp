@@ -12,6 +12,7 @@ Workers::Workers(QObject* owner, int networkThreads)
 {
     network_.setMaxThreadCount(networkThreads);
     cpu_.setMaxThreadCount(std::max(2, QThread::idealThreadCount()));
+    quick_.setMaxThreadCount(2);
     // Threads may idle a while before they go: frame batches come in bursts.
     network_.setExpiryTimeout(30000);
 }
@@ -51,7 +52,7 @@ std::shared_ptr<std::stop_source> Workers::start(Pool pool, std::function<ApplyF
             },
             Qt::QueuedConnection);
     };
-    (pool == Pool::network ? network_ : cpu_).start(std::move(task));
+    threadPool(pool).start(std::move(task));
     return source;
 }
 
@@ -70,6 +71,27 @@ void Workers::shutdown()
     }
     network_.waitForDone();
     cpu_.waitForDone();
+    quick_.waitForDone();
+}
+
+QThreadPool& Workers::threadPool(Pool pool)
+{
+    switch (pool) {
+    case Pool::network: return network_;
+    case Pool::cpu: return cpu_;
+    case Pool::quick: return quick_;
+    }
+    return cpu_;
+}
+
+int Workers::maxThreadCount(Pool pool) const
+{
+    switch (pool) {
+    case Pool::network: return network_.maxThreadCount();
+    case Pool::cpu: return cpu_.maxThreadCount();
+    case Pool::quick: return quick_.maxThreadCount();
+    }
+    return 0;
 }
 
 int Workers::activeCount() const

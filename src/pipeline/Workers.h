@@ -21,13 +21,15 @@ struct JobOutcome {
     std::exception_ptr error; // set on failure, vl::Cancelled included
 };
 
-// The two pools blocking engine calls run on. Network-bound jobs mostly wait on
-// the vendor, so that pool is wide enough for a full window of frame requests;
-// CPU-bound jobs (transcoding, rendering, export) get one thread per core.
+// The pools blocking engine calls run on. Network-bound jobs mostly wait on the
+// vendor, so that pool is wide enough for a full window of frame requests;
+// CPU-bound jobs (transcoding, rendering, export) get one thread per core and may
+// hold them for minutes; short jobs (reading a song's tags, even alignment) have a
+// lane of their own, so they never queue behind a render.
 // Destroying Workers asks every job to stop and waits for all of them.
 class Workers {
 public:
-    enum class Pool { network, cpu };
+    enum class Pool { network, cpu, quick };
 
     explicit Workers(QObject* owner, int networkThreads = 16);
     ~Workers();
@@ -46,11 +48,15 @@ public:
     // of them. Idempotent; the destructor calls it too.
     void shutdown();
     int activeCount() const;
+    int maxThreadCount(Pool pool) const;
 
 private:
+    QThreadPool& threadPool(Pool pool);
+
     QObject* owner_;
     QThreadPool network_;
     QThreadPool cpu_;
+    QThreadPool quick_;
     mutable std::mutex mutex_;
     std::vector<std::shared_ptr<std::stop_source>> active_;
     bool shuttingDown_ = false;

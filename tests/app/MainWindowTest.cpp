@@ -2,8 +2,12 @@
 #include "screens/ScreenFixtures.h"
 
 #include "app/AppShell.h"
+#include "app/DialogTour.h"
+#include "app/ProgramContext.h"
 #include "design/Palette.h"
 
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QQmlApplicationEngine>
@@ -236,6 +240,10 @@ TEST(Program, StartsOffscreenShowsItsWindowAndQuits)
     EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(program.exitCode(), 0) << errors.toStdString();
     EXPECT_FALSE(errors.contains(".qml:")) << errors.toStdString();
+    // On its way out it opened and cancelled every dialog the menus open: a QML module
+    // a dialog loads only when it first opens must be installed.
+    EXPECT_FALSE(errors.contains("is not installed")) << errors.toStdString();
+    EXPECT_TRUE(errors.contains("Smoke run: opened and cancelled planFileDialog")) << errors.toStdString();
 
     // It started on the sample project and saved it on the way out.
     const auto projects = home.path() / "data" / "Verseloom" / "projects";
@@ -244,6 +252,122 @@ TEST(Program, StartsOffscreenShowsItsWindowAndQuits)
     for (const auto& entry : std::filesystem::directory_iterator(projects))
         saved += std::filesystem::exists(entry.path() / "project.json") ? 1 : 0;
     EXPECT_EQ(saved, 1);
+}
+
+TEST(MainWindow, DeclaresTheDialogsItsMenusOpen)
+{
+    WindowHarness w(std::nullopt);
+    ASSERT_NE(w.window, nullptr);
+    QStringList names;
+    for (QObject* dialog : declaredDialogs(w.window))
+        names << dialog->objectName();
+    EXPECT_TRUE(names.contains("planFileDialog")) << names.join(", ").toStdString();
+}
+
+TEST(MainWindow, ClosingWithEditsThatCannotBeSavedKeepsTheWindowOnce)
+{
+    WindowHarness w(projectWithChunks(2, 0, "Unsaved"));
+    ASSERT_NE(w.window, nullptr);
+    w.store->flushAutosave();
+    const auto file = MediaLibrary(w.store->project().id, w.h.projectsRoot()).projectFile();
+    ASSERT_TRUE(std::filesystem::exists(file));
+    // A folder where the document goes: no save can land, even for root.
+    std::filesystem::remove(file);
+    std::filesystem::create_directories(file / "in the way");
+    w.store->editProject([](Project& p) { p.title = "Edited"; });
+
+    w.window->close();
+    EXPECT_TRUE(w.window->isVisible()) << "the window stays while the edit is unsaved";
+    ASSERT_TRUE(w.store->lastError());
+    EXPECT_TRUE(w.store->lastError()->starts_with("Couldn't save the project")) << *w.store->lastError();
+    w.window->close();
+    EXPECT_FALSE(w.window->isVisible()) << "closed again, it goes";
+    std::filesystem::remove_all(file);
+}
+
+TEST(Program, ImportPlanFromClipboardReadsTheDesktopsClipboard)
+{
+    files::TemporaryDirectory home("app-clipboard");
+    MemorySettings settings;
+    // The program's own store context, with only the places on disk and the keyring
+    // moved out of the user's way.
+    StoreContext context = programStoreContext(settings);
+    ASSERT_NE(context.clipboard, nullptr);
+    context.projectsRoot = home.path() / "projects";
+    context.loadKey = [] { return std::optional<std::string>(); };
+    ProjectStore store(ProjectStore::defaultNewProject(), {}, context);
+    AppShell shell(store);
+    QQmlApplicationEngine engine;
+    QQuickWindow* window = shell.load(engine);
+    ASSERT_NE(window, nullptr);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+
+    QGuiApplication::clipboard()->setText(QStringLiteral(
+        R"({"frames": [{"chunkNumber": 1, "lyricExcerpt": "one"}, {"chunkNumber": 2}], "motif": "kites"})"));
+    window->requestActivate();
+    QTest::keyClick(window, Qt::Key_I, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_FALSE(store.lastError()) << *store.lastError();
+    EXPECT_EQ(store.project().chunks.size(), 2u);
+    QGuiApplication::clipboard()->clear();
+}
+
+TEST(MainWindow, MenuRowsShowTheirKeysAndDisabledRowsLookDisabled)
+{
+    WindowHarness w(projectWithChunks(4, 1, "Kept"));
+    ASSERT_NE(w.window, nullptr);
+    QObject* fileMenu = w.object("fileMenu");
+    QObject* importMenu = w.object("importMenu");
+    QObject* openMenu = w.object("openProjectMenu");
+    ASSERT_TRUE(fileMenu && importMenu && openMenu);
+
+    // Each row of a menu as the user reads it: its text and the keys shown beside it.
+    const auto rows = [](QObject* menu) {
+        std::vector<std::pair<std::string, std::string>> shown;
+        const int count = menu->property("count").toInt();
+        for (int i = 0; i < count; ++i) {
+            QQuickItem* row = nullptr;
+            QMetaObject::invokeMethod(menu, "itemAt", Q_RETURN_ARG(QQuickItem*, row), Q_ARG(int, i));
+            if (!row || row->inherits("QQuickMenuSeparator"))
+                continue;
+            QQuickItem* text = WindowHarness::findItem(row, "menuText");
+            EXPECT_FALSE(text && text->property("truncated").toBool())
+                << row->property("text").toString().toStdString() << " is cut short";
+            QQuickItem* keys = WindowHarness::findItem(row, "menuKeys");
+            const bool keysShown = keys && keys->isVisible() && !keys->property("text").toString().isEmpty();
+            shown.emplace_back(row->property("text").toString().toStdString(),
+                               keysShown ? keys->property("text").toString().toStdString() : "");
+        }
+        return shown;
+    };
+    using Rows = std::vector<std::pair<std::string, std::string>>;
+    QMetaObject::invokeMethod(fileMenu, "open");
+    w.settle();
+    EXPECT_EQ(rows(fileMenu),
+              (Rows{{"New Project", "Ctrl+N"},
+                    {"Open Project", "Ctrl+O"},
+                    {"Reset Project…", "Ctrl+Shift+R"},
+                    {"Settings…", "Ctrl+,"}}));
+    QMetaObject::invokeMethod(openMenu, "open");
+    w.settle("menu-open-project");
+    QQuickItem* inert = nullptr;
+    QMetaObject::invokeMethod(openMenu, "itemAt", Q_RETURN_ARG(QQuickItem*, inert), Q_ARG(int, 0));
+    ASSERT_NE(inert, nullptr);
+    EXPECT_EQ(inert->property("text").toString(), "No saved projects");
+    EXPECT_FALSE(inert->isEnabled());
+    EXPECT_LT(WindowHarness::findItem(inert, "menuText")->parentItem()->opacity(), 0.6) << "drawn faded";
+    QQuickItem* refresh = nullptr;
+    QMetaObject::invokeMethod(openMenu, "itemAt", Q_RETURN_ARG(QQuickItem*, refresh), Q_ARG(int, 2));
+    ASSERT_NE(refresh, nullptr);
+    EXPECT_DOUBLE_EQ(WindowHarness::findItem(refresh, "menuText")->parentItem()->opacity(), 1.0);
+    QMetaObject::invokeMethod(openMenu, "close");
+    QMetaObject::invokeMethod(fileMenu, "close");
+
+    QMetaObject::invokeMethod(importMenu, "open");
+    w.settle("menu-import");
+    EXPECT_EQ(rows(importMenu),
+              (Rows{{"Import Plan from Clipboard", "Ctrl+Shift+I"}, {"Import Plan from File…", ""}}));
+    QMetaObject::invokeMethod(importMenu, "close");
+    EXPECT_TRUE(w.warnings.isEmpty()) << w.warnings.join('\n').toStdString();
 }
 
 TEST(MainWindow, TheScreensFromIntakeToStoryboardLoadWithoutWarnings)

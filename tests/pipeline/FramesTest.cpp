@@ -138,6 +138,46 @@ TEST_F(Frames, AnElementFailureStaysReadableThroughTheBatch)
     }
 }
 
+TEST_F(Frames, OnlyTheElementsOwnFailureIsCarriedIntoTheBatch)
+{
+    makeStore(2);
+    StoryboardPlan plan;
+    PlanElement logo;
+    logo.id = "logo";
+    plan.elements = {logo};
+    const std::string otherBanner = "This frame has no reference image yet. Render the storyboard elements first.";
+
+    struct Case {
+        const char* name;
+        bool frameFails;
+        std::optional<std::string> banner;
+    };
+    const Case cases[] = {
+        {"frames all made", false, std::nullopt},
+        {"a frame failed", true, "1 frame failed (2). Retry from the Frames tab."},
+    };
+    for (const auto& c : cases) {
+        store->editProject([&](Project& p) {
+            p.plan = plan;
+            for (auto& chunk : p.chunks)
+                chunk.frame.reset();
+            p.chunks[1].primaryCharacterInFrame = !c.frameFails;
+        });
+        const std::size_t before = submits();
+        h.vendor.scriptNextJob({{}, std::nullopt, true});
+        store->generateMissingFrames();
+        ASSERT_TRUE(waitUntil([&] { return submits() == before + 1; })) << c.name;
+        // While the element renders, another operation's error comes up; the element
+        // itself then renders fine.
+        store->setLastError(otherBanner);
+        h.vendor.release(h.vendor.lastRequestID());
+        ASSERT_TRUE(StoreHarness::waitForIdle(*store)) << c.name;
+        ASSERT_TRUE(waitUntil([&] { return !store->runningTask(); })) << c.name;
+        EXPECT_EQ(store->lastError(), c.banner) << c.name;
+        EXPECT_EQ(store->project().framedCount(), c.frameFails ? 1u : 2u) << c.name;
+    }
+}
+
 TEST_F(Frames, ReferencesComeCharacterFirstEachOnce)
 {
     makeStore(1);

@@ -366,6 +366,14 @@ TEST_F(MotionExport, ExportReusesOnlyClipsStillMadeFromTheCurrentFrameSizeAndLen
     EXPECT_FALSE(store->lastError()) << *store->lastError();
 }
 
+static std::string repeated(const std::string& text, int times)
+{
+    std::string out;
+    for (int i = 0; i < times; ++i)
+        out += text;
+    return out;
+}
+
 TEST_F(MotionExport, ExportNamesTheFileAfterTheTitleInTheChosenFolder)
 {
     const fs::path chosen = h.folder.path() / "my videos";
@@ -378,6 +386,9 @@ TEST_F(MotionExport, ExportNamesTheFileAfterTheTitleInTheChosenFolder)
         {"My Song/Live", ExportContainer::mp4, "", "exports/My_Song-Live.mp4"},
         {"", ExportContainer::mov, "", "exports/lyric-video.mov"},
         {"Demo", ExportContainer::mp4, chosen.string(), chosen / "Demo.mp4"},
+        // A title longer than a file name may be is cut on a character boundary.
+        {std::string(300, 'a'), ExportContainer::mp4, "", "exports/" + std::string(150, 'a') + ".mp4"},
+        {"a" + repeated("\u00E9", 300), ExportContainer::mov, "", "exports/a" + repeated("\u00E9", 74) + ".mov"},
     };
     for (const auto& c : cases) {
         Project p = project({{0.5, 30, "a"}});

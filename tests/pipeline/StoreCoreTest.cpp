@@ -1,6 +1,7 @@
 #include "StoreHarness.h"
 
 #include "model/Cancellation.h"
+#include "model/Json.h"
 #include "model/MediaLibrary.h"
 #include "model/PipelineError.h"
 
@@ -283,4 +284,163 @@ TEST_F(StoreCore, CloudStepsReadTheKeyAtEachOperation)
     EXPECT_EQ(client.transport().apiKey(), kTestKey);
     const auto submitted = client.submit("workflows/x/y", json::Json::object(), {});
     EXPECT_EQ(submitted.requestID, h.vendor.lastRequestID());
+}
+
+TEST_F(StoreCore, BoundSettingsFieldsKeepWhatIsTypedUntilTheScreenCommits)
+{
+    auto store = h.make();
+    // A bound text field writes every keystroke through the property.
+    for (const char* typed : {"h", "ht", "https://relay.example.org/r/"}) {
+        ASSERT_TRUE(store->setProperty("proxyBaseURL", QString::fromUtf8(typed)));
+        EXPECT_EQ(store->proxyBaseURL(), typed) << "a keystroke is kept as typed";
+    }
+    store->setProperty("generationModel", QStringLiteral(" custom/model"));
+    store->setProperty("editWorkflow", QStringLiteral("workflows/me/edit"));
+    EXPECT_EQ(store->generationModel(), " custom/model");
+    EXPECT_EQ(store->editWorkflow(), "workflows/me/edit");
+    for (const char* key : {"proxyBaseURL", "generationModel", "editWorkflow"})
+        EXPECT_FALSE(h.settings.string(key)) << key << " is saved only when editing ends";
+
+    // Editing ends: the screen commits each field.
+    QMetaObject::invokeMethod(store.get(), "updateProxyBaseURLText", Q_ARG(QString, store->proxyBaseURLText()));
+    QMetaObject::invokeMethod(store.get(), "updateGenerationModelText", Q_ARG(QString, store->generationModelText()));
+    QMetaObject::invokeMethod(store.get(), "updateEditWorkflowText", Q_ARG(QString, store->editWorkflowText()));
+    EXPECT_EQ(store->proxyBaseURL(), "https://relay.example.org/r");
+    EXPECT_EQ(h.settings.string("proxyBaseURL"), std::string("https://relay.example.org/r"));
+    EXPECT_EQ(h.settings.string("generationModel"), std::string(" custom/model"));
+    EXPECT_EQ(h.settings.string("editWorkflow"), std::string("workflows/me/edit"));
+}
+
+namespace {
+
+// Makes a project's "project.json" unwritable, even for root: a folder in its place.
+void blockProjectFile(const std::filesystem::path& file)
+{
+    std::filesystem::remove(file);
+    std::filesystem::create_directories(file / "in the way");
+}
+
+void unblockProjectFile(const std::filesystem::path& file)
+{
+    std::filesystem::remove_all(file);
+}
+
+} // namespace
+
+TEST_F(StoreCore, ASwitchThatCannotSaveTheEditsDoesNotHappen)
+{
+    Project other = ProjectStore::defaultNewProject();
+    other.title = "Other";
+    ProjectLibrary(h.projectsRoot(), h.settings).save(other);
+
+    struct Case {
+        const char* name;
+        std::function<void(ProjectStore&)> leave;
+    };
+    const Case cases[] = {
+        {"new project", [](ProjectStore& s) { s.newProject(); }},
+        {"reset", [](ProjectStore& s) { s.resetProject(); }},
+        {"open another", [&](ProjectStore& s) { s.openProject(other.id); }},
+    };
+    for (const auto& c : cases) {
+        Project open = ProjectStore::defaultNewProject();
+        open.title = "Open";
+        auto store = h.make(open);
+        const auto file = MediaLibrary(open.id, h.projectsRoot()).projectFile();
+        store->flushAutosave();
+        ASSERT_TRUE(std::filesystem::exists(file)) << c.name;
+
+        // Nothing unsaved: a project whose folder cannot be written can still be left.
+        blockProjectFile(file);
+        c.leave(*store);
+        EXPECT_NE(store->project().id, open.id) << c.name;
+        store->openProject(open.id); // unreadable now
+        EXPECT_NE(store->project().id, open.id) << c.name;
+        unblockProjectFile(file);
+        ProjectLibrary(h.projectsRoot(), h.settings).save(open);
+        store->openProject(open.id);
+        ASSERT_EQ(store->project().id, open.id) << c.name;
+
+        // An edit that cannot be written keeps the project open and says why.
+        blockProjectFile(file);
+        store->editProject([](Project& p) { p.title = "Edited"; });
+        c.leave(*store);
+        EXPECT_EQ(store->project().id, open.id) << c.name;
+        EXPECT_EQ(store->project().title, "Edited") << c.name;
+        ASSERT_TRUE(store->lastError()) << c.name;
+        EXPECT_EQ(*store->lastError(),
+                  "Couldn't save the project: Is a directory. It stays open so your latest changes are not lost.")
+            << c.name;
+
+        // Once the folder takes writes again, the switch saves the edit and goes.
+        unblockProjectFile(file);
+        c.leave(*store);
+        EXPECT_NE(store->project().id, open.id) << c.name;
+        const auto saved = ProjectLibrary(h.projectsRoot(), h.settings).loadProject(open.id);
+        ASSERT_TRUE(saved) << c.name;
+        EXPECT_EQ(saved->title, "Edited") << c.name;
+        store.reset();
+        std::filesystem::remove_all(MediaLibrary(open.id, h.projectsRoot()).root());
+    }
+}
+
+TEST_F(StoreCore, AFailedAutosaveWaitsAndQuittingRetriesIt)
+{
+    h.autosaveDelay = std::chrono::milliseconds(50);
+    Project open = ProjectStore::defaultNewProject();
+    auto store = h.make(open);
+    const auto file = MediaLibrary(open.id, h.projectsRoot()).projectFile();
+    ASSERT_TRUE(waitUntil([&] { return std::filesystem::exists(file); }));
+
+    blockProjectFile(file);
+    store->editProject([](Project& p) { p.title = "Edited"; });
+    ASSERT_TRUE(waitUntil([&] { return store->lastError().has_value(); }));
+    EXPECT_EQ(*store->lastError(), "Couldn't save the project: Is a directory.");
+
+    // Quitting while it still fails: the window stays, once.
+    EXPECT_FALSE(store->saveBeforeQuitting());
+    EXPECT_EQ(*store->lastError(),
+              "Couldn't save the project: Is a directory. Close the window again to quit without your latest changes.");
+    EXPECT_TRUE(store->saveBeforeQuitting()) << "asked again, it lets go";
+    store->editProject([](Project& p) { p.title = "Edited again"; });
+    EXPECT_FALSE(store->saveBeforeQuitting()) << "a newer edit warns again";
+
+    // The folder takes writes again: quitting writes what waited.
+    unblockProjectFile(file);
+    store->flushAutosave();
+    const auto saved = ProjectLibrary(h.projectsRoot(), h.settings).loadProject(open.id);
+    ASSERT_TRUE(saved);
+    EXPECT_EQ(saved->title, "Edited again");
+    EXPECT_TRUE(store->saveBeforeQuitting());
+}
+
+TEST_F(StoreCore, ACopiedProjectFolderIsAProjectOfItsOwn)
+{
+    Project original = ProjectStore::defaultNewProject();
+    original.title = "Original";
+    ProjectLibrary(h.projectsRoot(), h.settings).save(original);
+    // The user copies the folder under another id: two folders, one id inside.
+    const Uuid copyID = Uuid::random();
+    const auto originalFolder = MediaLibrary(original.id, h.projectsRoot()).root();
+    const auto copyFolder = MediaLibrary(copyID, h.projectsRoot()).root();
+    std::filesystem::copy(originalFolder, copyFolder, std::filesystem::copy_options::recursive);
+
+    auto store = h.make(ProjectStore::defaultNewProject());
+    ASSERT_EQ(store->savedProjects().size(), 2u);
+    std::set<Uuid> listed;
+    for (const auto& ref : store->savedProjects())
+        listed.insert(ref.id);
+    EXPECT_EQ(listed, (std::set<Uuid>{original.id, copyID})) << "each folder listed once, under its own id";
+
+    store->openProject(copyID);
+    ASSERT_EQ(store->project().id, copyID) << "the copy opens";
+    EXPECT_FALSE(store->lastError());
+    store->editProject([](Project& p) { p.title = "Copy"; });
+    store->flushAutosave();
+
+    // Each folder keeps its own project.
+    const ProjectLibrary library(h.projectsRoot(), h.settings);
+    EXPECT_EQ(library.loadProject(original.id)->title, "Original");
+    EXPECT_EQ(library.loadProject(copyID)->title, "Copy");
+    EXPECT_EQ(json::parse(files::readAll(copyFolder / "project.json"))["id"].get<std::string>(), copyID.text());
 }

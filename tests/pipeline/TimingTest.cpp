@@ -449,3 +449,37 @@ TEST(PipelineServicesStandard, TimesWithWhisperBaseThenOnDeviceSpeech)
     EXPECT_EQ(system->local().model(), "base");
     EXPECT_EQ(system->speech().name(), "On-device Speech");
 }
+
+TEST_F(Timing, ImportAndAlignmentDoNotWaitForRendersHoldingEveryCpuWorker)
+{
+    engine = std::make_shared<FakeTranscriber>("Fake Engine", false); // timing ends without writing
+    makeStore();
+    // Renders and exports that hold every CPU worker for as long as the test lasts.
+    auto released = std::make_shared<std::atomic<bool>>(false);
+    const int cpuWorkers = store->workers().maxThreadCount(Workers::Pool::cpu);
+    for (int i = 0; i < cpuWorkers; ++i)
+        store->run("Rendering motion", Workers::Pool::cpu, [released](RunReporter& r) -> ApplyFn {
+            while (!*released && !r.stop().stop_requested())
+                std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            return {};
+        });
+
+    const auto song = h.song("tagged.m4a", 2.0, {"title=Lane Song", "artist=Side Road"});
+    ASSERT_FALSE(song.empty());
+    store->importAudio(song);
+    EXPECT_TRUE(waitUntil([&] { return store->project().title == "Lane Song"; }, 30000))
+        << "the song's tags waited for the renders";
+    EXPECT_EQ(store->project().audioPath, song.string());
+    ASSERT_TRUE(waitUntil([&] { return !store->timingInProgress(); }, 30000));
+
+    store->editProject([](Project& p) {
+        p.transcript.clear();
+        p.rawLyrics = "one\ntwo";
+    });
+    store->alignTiming();
+    EXPECT_TRUE(waitUntil([&] { return store->project().transcript.size() == 2; }, 30000))
+        << "even alignment waited for the renders";
+
+    *released = true;
+    ASSERT_TRUE(StoreHarness::waitForIdle(*store));
+}
