@@ -16,6 +16,8 @@
 #include <QTest>
 #include <QtQml/qqmlextensionplugin.h>
 
+#include "fakes/SmokeEnvironment.h"
+
 #include <gtest/gtest.h>
 
 #include <unistd.h>
@@ -213,23 +215,7 @@ TEST(MainWindow, MenusCarryTheSavedProjectsAndTheirShortcuts)
 TEST(Program, StartsOffscreenShowsItsWindowAndQuits)
 {
     files::TemporaryDirectory home("app-smoke");
-    const auto dir = [&](const char* name) {
-        const auto p = home.path() / name;
-        std::filesystem::create_directories(p);
-        std::filesystem::permissions(p, std::filesystem::perms::owner_all);
-        return QString::fromStdString(p.string());
-    };
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("QT_QPA_PLATFORM", "offscreen");
-    env.insert("XDG_DATA_HOME", dir("data"));
-    env.insert("XDG_CONFIG_HOME", dir("config"));
-    env.insert("XDG_RUNTIME_DIR", dir("runtime"));
-    env.insert("VL_QUIT_AFTER_FIRST_FRAME", "1");
-    if (geteuid() == 0)
-        env.insert("QTWEBENGINE_DISABLE_SANDBOX", "1");
-    // Qt's own allocations at exit are no concern of this test; ./dev test says the same.
-    if (!env.contains("ASAN_OPTIONS"))
-        env.insert("ASAN_OPTIONS", "detect_leaks=0");
+    QProcessEnvironment env = vl::test::smokeEnvironment(home.path());
 
     QProcess program;
     program.setProcessEnvironment(env);

@@ -1,4 +1,5 @@
 #include "ShellHarness.h"
+#include "fakes/SmokeEnvironment.h"
 
 #include "cloud/FalKeyStore.h"
 #include "support/SupportController.h"
@@ -173,22 +174,7 @@ TEST(ContributionWindow, TheMenuClearsAnOldErrorAndTheSheetFollowsTheCheckout)
 TEST(Program, AFirstStartShowsTheGuideAndALaterOneDoesNot)
 {
     files::TemporaryDirectory home("app-onboarding");
-    const auto dir = [&](const char* name) {
-        const auto p = home.path() / name;
-        std::filesystem::create_directories(p);
-        std::filesystem::permissions(p, std::filesystem::perms::owner_all);
-        return QString::fromStdString(p.string());
-    };
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("QT_QPA_PLATFORM", "offscreen");
-    env.insert("XDG_DATA_HOME", dir("data"));
-    env.insert("XDG_CONFIG_HOME", dir("config"));
-    env.insert("XDG_RUNTIME_DIR", dir("runtime"));
-    env.insert("VL_QUIT_AFTER_FIRST_FRAME", "1");
-    if (geteuid() == 0)
-        env.insert("QTWEBENGINE_DISABLE_SANDBOX", "1");
-    if (!env.contains("ASAN_OPTIONS"))
-        env.insert("ASAN_OPTIONS", "detect_leaks=0");
+    QProcessEnvironment env = vl::test::smokeEnvironment(home.path());
 
     const auto start = [&] {
         QProcess program;

@@ -5,6 +5,8 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 
+#include "fakes/SmokeEnvironment.h"
+
 #include <gtest/gtest.h>
 
 #include <unistd.h>
@@ -37,23 +39,7 @@ TEST(EndToEnd, theRealPayloadInstallsAndStarts)
     const std::string entry = test::readText(h.box.context.applicationsFolder / kDesktopEntryName);
     EXPECT_NE(entry.find("Exec=\"" + program.string() + "\""), std::string::npos) << entry;
 
-    const auto folder = [&](const char* name) {
-        const fs::path path = h.box.root.path() / "run" / name;
-        fs::create_directories(path);
-        fs::permissions(path, fs::perms::owner_all);
-        return QString::fromStdString(path.string());
-    };
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("QT_QPA_PLATFORM", "offscreen");
-    env.insert("XDG_DATA_HOME", folder("data"));
-    env.insert("XDG_CONFIG_HOME", folder("config"));
-    env.insert("XDG_RUNTIME_DIR", folder("runtime"));
-    env.insert("VL_QUIT_AFTER_FIRST_FRAME", "1");
-    // The smoke run opens the key sheet's web page; as root Chromium's sandbox cannot start.
-    if (geteuid() == 0)
-        env.insert("QTWEBENGINE_DISABLE_SANDBOX", "1");
-    if (!env.contains("ASAN_OPTIONS"))
-        env.insert("ASAN_OPTIONS", "detect_leaks=0");
+    QProcessEnvironment env = vl::test::smokeEnvironment(h.box.root.path() / "run");
     QProcess app;
     app.setProcessEnvironment(env);
     app.start(QString::fromStdString(program.string()), {});

@@ -12,6 +12,8 @@
 #include <QTest>
 #include <QtQml/qqmlextensionplugin.h>
 
+#include "fakes/SmokeEnvironment.h"
+
 #include <gtest/gtest.h>
 
 Q_IMPORT_QML_PLUGIN(Verseloom_DesignPlugin)
@@ -187,22 +189,13 @@ TEST(InstallerWindow, aDismissedPromptShowsItsFailureWithBackAndTryAgain)
 TEST(Program, startsOffscreenShowsItsWindowAndQuits)
 {
     test::Sandbox box;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    const auto folder = [&](const char* name) {
-        const fs::path path = box.root.path() / name;
-        fs::create_directories(path);
-        fs::permissions(path, fs::perms::owner_all);
-        return QString::fromStdString(path.string());
-    };
-    env.insert("QT_QPA_PLATFORM", "offscreen");
-    env.insert("HOME", folder("home"));
-    env.insert("XDG_DATA_HOME", folder("data"));
-    env.insert("XDG_CONFIG_HOME", folder("config"));
-    env.insert("XDG_RUNTIME_DIR", folder("runtime"));
+    QProcessEnvironment env = vl::test::smokeEnvironment(box.root.path());
+    {
+        const fs::path home = box.root.path() / "home";
+        fs::create_directories(home);
+        env.insert("HOME", QString::fromStdString(home.string()));
+    }
     env.insert("PATH", "/nonexistent"); // the Whisper detection finds nothing of this machine's
-    env.insert("VL_QUIT_AFTER_FIRST_FRAME", "1");
-    if (!env.contains("ASAN_OPTIONS"))
-        env.insert("ASAN_OPTIONS", "detect_leaks=0");
     QProcess program;
     program.setProcessEnvironment(env);
     program.start(QStringLiteral(VL_INSTALLER_BINARY), {});
