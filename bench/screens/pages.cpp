@@ -74,9 +74,17 @@ bool spinUntil(const std::function<bool()>& done, int ceilingMs = 20000)
 
 // The main window over a bench store.
 struct Window {
+    app::ShellContext shellContext()
+    {
+        app::ShellContext context;
+        context.desktop = &desktop;
+        context.filePicker = &picker;
+        return context;
+    }
+
     explicit Window(bench::BenchStore& bench)
         : pastOnboarding((bench.store().context().settings->setInteger("sharewareOnboardingVersion", 2), true))
-        , shell(bench.store(), app::ShellContext{.desktop = &desktop, .filePicker = &picker})
+        , shell(bench.store(), shellContext())
     {
         window = shell.load(engine);
         if (window) {
