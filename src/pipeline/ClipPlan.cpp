@@ -4,7 +4,9 @@
 #include "model/Json.h"
 #include "model/Log.h"
 
+#include <algorithm>
 #include <cmath>
+#include <numeric>
 #include <mutex>
 #include <random>
 
@@ -58,13 +60,40 @@ RandomSource systemRandomSource()
     };
 }
 
-double clipSeconds(const StoryboardChunk& chunk, double songSeconds)
+std::vector<ClipSpan> clipSpans(const std::vector<ClipSpan>& chunkTimes, double songSeconds)
 {
-    double span = chunk.end - chunk.start;
-    if (!(span > 0)) // negative or NaN
-        span = 0;
-    const double ceiling = (std::isfinite(songSeconds) && songSeconds > 0) ? songSeconds : kMaxClipSecondsUnknownSong;
-    return std::max(std::min(span, ceiling), kMinClipSeconds);
+    const bool songKnown = std::isfinite(songSeconds) && songSeconds > 0;
+    std::vector<ClipSpan> spans;
+    spans.reserve(chunkTimes.size());
+    double cursor = 0;
+    for (std::size_t i = 0; i < chunkTimes.size(); ++i) {
+        double boundary = i + 1 < chunkTimes.size() ? chunkTimes[i + 1].start : chunkTimes[i].end;
+        if (std::isnan(boundary))
+            boundary = cursor;
+        boundary = songKnown ? std::min(boundary, songSeconds)
+                             : std::min(boundary, cursor + kMaxClipSecondsUnknownSong);
+        const double end = std::max(boundary, cursor + kMinClipSeconds);
+        spans.push_back({cursor, end});
+        cursor = end;
+    }
+    return spans;
+}
+
+std::vector<ClipSpan> clipSpansOf(const std::vector<StoryboardChunk>& chunks, double songSeconds)
+{
+    std::vector<std::size_t> order(chunks.size());
+    std::iota(order.begin(), order.end(), std::size_t{0});
+    std::stable_sort(order.begin(), order.end(),
+                     [&](std::size_t a, std::size_t b) { return chunks[a].index < chunks[b].index; });
+    std::vector<ClipSpan> times;
+    times.reserve(chunks.size());
+    for (std::size_t i : order)
+        times.push_back({chunks[i].start, chunks[i].end});
+    const std::vector<ClipSpan> laidOut = clipSpans(times, songSeconds);
+    std::vector<ClipSpan> spans(chunks.size());
+    for (std::size_t k = 0; k < order.size(); ++k)
+        spans[order[k]] = laidOut[k];
+    return spans;
 }
 
 std::vector<std::int64_t> clipFrameCounts(const std::vector<double>& seconds, std::int64_t fps)

@@ -30,9 +30,29 @@ inline constexpr double kMinClipSeconds = 0.5;
 // this long, and an end time typed wrong in a plan must not become hours of video.
 inline constexpr double kMaxClipSecondsUnknownSong = 180;
 
-// One chunk's part of the video: the chunk's length clamped to [0.5 s, song length].
-// `songSeconds` of 0 or less (or not finite) means the song's length is unknown.
-double clipSeconds(const StoryboardChunk& chunk, double songSeconds);
+// Where one chunk's picture is on screen in the video, in seconds from its start.
+struct ClipSpan {
+    double start = 0;
+    double end = 0;
+
+    double seconds() const { return end - start; }
+    friend bool operator==(const ClipSpan&, const ClipSpan&) = default;
+};
+
+// The chunks' spans on screen, for chunks given as their own (start, end) in the
+// order their clips are laid end to end. Each clip runs until the next chunk starts
+// (the first from 0, so it covers the intro too; the last until its own end), so
+// every picture appears when its passage does: a pause between chunks stays on the
+// earlier picture and an overlap is cut. No span is shorter than half a second; a
+// span pushed on by that gives the time back from the next one. Boundaries stop at
+// the song's end; with the song's length unknown (`songSeconds` 0 or less, or not
+// finite), no span is longer than kMaxClipSecondsUnknownSong. A time that is no
+// number counts as "no later than the span's start".
+std::vector<ClipSpan> clipSpans(const std::vector<ClipSpan>& chunkTimes, double songSeconds);
+
+// The same for a project's chunks, laid out by index (ties in list order) as the
+// motion step and the export lay them; the spans come back in the list's own order.
+std::vector<ClipSpan> clipSpansOf(const std::vector<StoryboardChunk>& chunks, double songSeconds);
 
 // Whole frames per clip, rounded on the running total of the clip lengths so the
 // clips laid end to end stay within half a frame of where the song is.

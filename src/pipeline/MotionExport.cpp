@@ -40,15 +40,19 @@ double songSeconds(const std::string& audioPath)
     }
 }
 
-// Every clip of the sequence with its move, in order: lengths clamped to the
-// song and rounded on the running total, zoom alternating from clip to clip.
+// Every clip of the sequence with its move, in order: each as long as its chunk's
+// span on screen, rounded on the running total, zoom alternating from clip to clip.
 std::vector<PlannedClip> planClips(const FrameSequence& sequence, PixelSize size, double song,
                                    const fs::path& clipsFolder, const RandomSource& random)
 {
+    std::vector<ClipSpan> times;
+    times.reserve(sequence.size());
+    for (const auto& [chunk, image] : sequence)
+        times.push_back({chunk.start, chunk.end});
     std::vector<double> seconds;
     seconds.reserve(sequence.size());
-    for (const auto& [chunk, image] : sequence)
-        seconds.push_back(clipSeconds(chunk, song));
+    for (const ClipSpan& span : clipSpans(times, song))
+        seconds.push_back(span.seconds());
     const auto frames = clipFrameCounts(seconds);
 
     std::vector<PlannedClip> planned;
@@ -105,6 +109,14 @@ std::string exportBaseName(const std::string& title)
 }
 
 } // namespace
+
+fs::path ProjectStore::exportOutputPath() const
+{
+    const ExportSettings& settings = project_.exportSettings;
+    const fs::path folder = settings.destinationFolder.empty() ? projectFolder(project_.id) / "exports"
+                                                               : fs::path(settings.destinationFolder);
+    return folder / (exportBaseName(project_.title) + "." + std::string(fileExtension(settings.container)));
+}
 
 void ProjectStore::setLastExportPath(fs::path path)
 {
@@ -176,9 +188,7 @@ void ProjectStore::exportVideo(std::function<void(const fs::path&)> onExported)
     const fs::path root = projectFolder(projectID);
     const fs::path clips = root / "clips";
     const ExportSettings settings = project_.exportSettings;
-    const fs::path folder = settings.destinationFolder.empty() ? root / "exports" : fs::path(settings.destinationFolder);
-    const fs::path output =
-        folder / (exportBaseName(project_.title) + "." + std::string(fileExtension(settings.container)));
+    const fs::path output = exportOutputPath();
     const std::string audioPath = project_.audioPath;
     const std::optional<fs::path> audio = audioPath.empty() ? std::nullopt : std::optional<fs::path>(audioPath);
     RandomSource random = context_.random ? context_.random : systemRandomSource();

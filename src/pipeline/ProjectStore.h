@@ -308,6 +308,9 @@ public:
     // chunk's current image at the current size and length are reused, the rest
     // rendered, and the song laid under them. `onExported` gets the written file.
     void exportVideo(std::function<void(const std::filesystem::path&)> onExported = {});
+    // Where an export of the open project writes its file: the chosen destination
+    // folder, else the project's "exports" folder, under a name made from the title.
+    std::filesystem::path exportOutputPath() const;
     // The file the last successful export of this session wrote.
     const std::optional<std::filesystem::path>& lastExportPath() const { return lastExportPath_; }
 

@@ -31,13 +31,24 @@ Rectangle {
         fillMode: VideoOutput.PreserveAspectFit
     }
 
-    Rectangle {
+    // The bar's shade follows the player's rounded bottom corners: a rounded
+    // rectangle whose top corners reach past the bar and are clipped away.
+    Item {
         objectName: "playerControls"
         anchors.left: parent.left
         anchors.right: parent.right
         anchors.bottom: parent.bottom
         height: 36
-        color: Qt.rgba(0, 0, 0, 0.55)
+        clip: clipPlayer.radius > 0
+
+        Rectangle {
+            anchors.left: parent.left
+            anchors.right: parent.right
+            anchors.bottom: parent.bottom
+            height: parent.height + clipPlayer.radius
+            radius: clipPlayer.radius
+            color: Qt.rgba(0, 0, 0, 0.55)
+        }
 
         RowLayout {
             anchors.fill: parent

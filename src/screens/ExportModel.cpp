@@ -1,8 +1,11 @@
 #include "screens/ExportModel.h"
 
+#include "pipeline/ClipPlan.h"
 #include "support/Formatters.h"
 
 #include <QFileInfo>
+
+#include <algorithm>
 
 namespace vl::screens {
 
@@ -25,7 +28,7 @@ int indexIn(const Array& all, Value value)
 
 } // namespace
 
-ExportState exportState(const Project& project, bool busy, std::optional<double> progress)
+ExportState exportState(const Project& project, bool busy, std::optional<double> progress, const QString& outputPath)
 {
     ExportState s;
     const long long total = static_cast<long long>(project.chunks.size());
@@ -46,8 +49,13 @@ ExportState exportState(const Project& project, bool busy, std::optional<double>
                                          : QStringLiteral("Not chosen");
     s.chunksText = QString::number(total);
     s.acceptedText = QString::number(framed);
-    s.durationText = support::formatMinutesSeconds(project.duration());
+    // The video's own length: the chunks' spans on screen, as the export lays its clips.
+    double videoSeconds = 0;
+    for (const ClipSpan& span : clipSpansOf(project.chunks, 0))
+        videoSeconds = std::max(videoSeconds, span.end);
+    s.durationText = support::formatMinutesSeconds(videoSeconds);
     s.outputText = raw(rawValue(settings.resolution)) + QStringLiteral(" · ") + raw(rawValue(settings.container));
+    s.savedToText = outputPath;
     s.showsMeter = busy && progress.has_value();
     s.progress = s.showsMeter ? *progress : 0;
     s.busy = busy;
@@ -92,7 +100,8 @@ bool ExportModel::refresh()
 {
     if (!store())
         return false;
-    auto next = exportState(store()->project(), store()->isBusy(), store()->taskProgress());
+    auto next = exportState(store()->project(), store()->isBusy(), store()->taskProgress(),
+                            QString::fromStdString(store()->exportOutputPath().string()));
     if (next == state_)
         return false;
     state_ = std::move(next);

@@ -25,6 +25,7 @@ struct ExportState {
     QString acceptedText;
     QString durationText;
     QString outputText;
+    QString savedToText; // the file an export writes, folder included
     bool showsMeter = false;
     double progress = 0;
     bool busy = false;
@@ -34,7 +35,9 @@ struct ExportState {
     friend bool operator==(const ExportState&, const ExportState&) = default;
 };
 
-ExportState exportState(const Project& project, bool busy, std::optional<double> progress);
+// `outputPath` is where the export writes (the store knows the project's folder).
+ExportState exportState(const Project& project, bool busy, std::optional<double> progress,
+                        const QString& outputPath = {});
 
 // The export page: the settings kept in the project, a summary, the export itself and
 // the file it wrote. `lastExport` is the page's own: it starts empty with each page.
@@ -55,6 +58,7 @@ class ExportModel : public ScreenModel {
     Q_PROPERTY(QString acceptedText READ acceptedText NOTIFY changed)
     Q_PROPERTY(QString durationText READ durationText NOTIFY changed)
     Q_PROPERTY(QString outputText READ outputText NOTIFY changed)
+    Q_PROPERTY(QString savedToText READ savedToText NOTIFY changed)
     Q_PROPERTY(bool showsMeter READ showsMeter NOTIFY changed)
     Q_PROPERTY(double progress READ progress NOTIFY changed)
     Q_PROPERTY(bool canExport READ canExport NOTIFY changed)
@@ -82,6 +86,7 @@ public:
     QString acceptedText() const { return state_.acceptedText; }
     QString durationText() const { return state_.durationText; }
     QString outputText() const { return state_.outputText; }
+    QString savedToText() const { return state_.savedToText; }
     bool showsMeter() const { return state_.showsMeter; }
     double progress() const { return state_.progress; }
     bool canExport() const { return state_.canExport; }

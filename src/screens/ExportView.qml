@@ -156,7 +156,8 @@ ColumnLayout {
                     { label: "Chunks", name: "summaryChunks", value: exporter.chunksText },
                     { label: "Accepted frames", name: "summaryAccepted", value: exporter.acceptedText },
                     { label: "Duration", name: "summaryDuration", value: exporter.durationText },
-                    { label: "Output", name: "summaryOutput", value: exporter.outputText }
+                    { label: "Output", name: "summaryOutput", value: exporter.outputText },
+                    { label: "Saved to", name: "summarySavedTo", value: exporter.savedToText }
                 ]
                 delegate: RowLayout {
                     required property var modelData
@@ -169,7 +170,10 @@ ColumnLayout {
                     }
                     Text {
                         objectName: modelData.name
+                        // A long folder is cut in the middle, keeping the file's name.
+                        Layout.maximumWidth: parent.width * 0.75
                         text: modelData.value
+                        elide: Text.ElideMiddle
                         font.family: "monospace"
                         font.pixelSize: 12
                         font.weight: Font.Medium

@@ -20,6 +20,8 @@ Item {
     property string fallbackText
     // Green outline when true (the chunk has a frame), a faint glow otherwise.
     property alias accepted: picture.accepted
+    // Corners of the picture and its outline.
+    property alias cornerRadius: picture.cornerRadius
 
     // FrameImage.Local, .Remote or .Placeholder: what the view shows.
     readonly property alias content: picture.content

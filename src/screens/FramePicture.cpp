@@ -66,6 +66,15 @@ void FramePicture::setRemoteURL(const QString& value)
     scheduleReload();
 }
 
+void FramePicture::setCornerRadius(qreal value)
+{
+    if (cornerRadius_ == value)
+        return;
+    cornerRadius_ = value;
+    emit cornerRadiusChanged();
+    update();
+}
+
 void FramePicture::setAccepted(bool value)
 {
     if (accepted_ == value)
@@ -243,7 +252,7 @@ void FramePicture::paint(QPainter* painter)
     const QRectF area(0, 0, width(), height());
     if (area.isEmpty())
         return;
-    const qreal radius = std::min({8.0, area.width() / 2, area.height() / 2});
+    const qreal radius = std::min({std::max<qreal>(cornerRadius_, 0), area.width() / 2, area.height() / 2});
     QPainterPath shape;
     shape.addRoundedRect(area, radius, radius);
 

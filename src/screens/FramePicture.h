@@ -14,8 +14,8 @@ class QNetworkReply;
 namespace vl::screens {
 
 // The painted part of FrameImageView: black base, the picture fitted with its aspect
-// ratio kept (or the placeholder gradient), and the outline, all clipped to corners of
-// radius 8. It loads the picture itself, decoded at the size shown: the file on a
+// ratio kept (or the placeholder gradient), and the outline, all clipped to rounded corners
+// (radius 8 unless set). It loads the picture itself, decoded at the size shown: the file on a
 // worker, else the address over the network. A failure is no error to anyone: the
 // placeholder shows, and nothing is logged.
 class FramePicture : public QQuickPaintedItem {
@@ -25,6 +25,7 @@ class FramePicture : public QQuickPaintedItem {
     Q_PROPERTY(QString localPath READ localPath WRITE setLocalPath NOTIFY sourceChanged)
     Q_PROPERTY(QString remoteURL READ remoteURL WRITE setRemoteURL NOTIFY sourceChanged)
     Q_PROPERTY(bool accepted READ accepted WRITE setAccepted NOTIFY acceptedChanged)
+    Q_PROPERTY(qreal cornerRadius READ cornerRadius WRITE setCornerRadius NOTIFY cornerRadiusChanged)
     Q_PROPERTY(int content READ content NOTIFY stateChanged)
     Q_PROPERTY(bool loading READ loading NOTIFY stateChanged)
     Q_PROPERTY(bool showsImage READ showsImage NOTIFY stateChanged)
@@ -43,6 +44,8 @@ public:
     void setRemoteURL(const QString& value);
     bool accepted() const { return accepted_; }
     void setAccepted(bool value);
+    qreal cornerRadius() const { return cornerRadius_; }
+    void setCornerRadius(qreal value);
 
     int content() const { return content_; }
     // Before and while the address loads; a failed address shows the bare placeholder.
@@ -56,6 +59,7 @@ public:
 signals:
     void sourceChanged();
     void acceptedChanged();
+    void cornerRadiusChanged();
     void stateChanged();
 
 protected:
@@ -77,6 +81,7 @@ private:
     QString localPath_;
     QString remoteURL_;
     bool accepted_ = false;
+    qreal cornerRadius_ = 8;
 
     int content_ = FrameImage::Placeholder;
     bool localFailed_ = false;

@@ -1,9 +1,13 @@
 #include "screens/PreviewTimelineModel.h"
 
 #include "design/Intent.h"
+#include "pipeline/ClipPlan.h"
 #include "support/Formatters.h"
 
 #include <QFileInfo>
+
+#include <algorithm>
+#include <cmath>
 
 namespace vl::screens {
 
@@ -13,7 +17,8 @@ bool clipPlayable(const std::string& path)
     return info.isFile() && info.size() > 0;
 }
 
-PreviewState previewState(const Project& project, const std::optional<Uuid>& selectedChunkID)
+PreviewState previewState(const Project& project, const std::optional<Uuid>& selectedChunkID,
+                          double playbackSeconds)
 {
     PreviewState s;
     const StoryboardChunk* selected = selectedChunkID ? project.chunk(*selectedChunkID) : nullptr;
@@ -34,8 +39,20 @@ PreviewState previewState(const Project& project, const std::optional<Uuid>& sel
             s.stage = PreviewState::Stage::still;
         }
     }
-    s.timeText = support::formatMinutesSecondsHundredths(selected ? selected->start : 0);
-    s.durationText = support::formatMinutesSeconds(project.duration());
+    // The sequence's own clock: where the shown chunk's clip sits in the video (as the
+    // export lays the clips), plus how far it has played.
+    const std::vector<ClipSpan> spans = clipSpansOf(project.chunks, 0);
+    double sequenceSeconds = 0;
+    double videoSeconds = 0;
+    for (std::size_t i = 0; i < spans.size(); ++i) {
+        if (&project.chunks[i] == shown)
+            sequenceSeconds = spans[i].start;
+        videoSeconds = std::max(videoSeconds, spans[i].end);
+    }
+    if (s.stage == PreviewState::Stage::player && std::isfinite(playbackSeconds) && playbackSeconds > 0)
+        sequenceSeconds += playbackSeconds;
+    s.timeText = support::formatMinutesSecondsHundredths(sequenceSeconds);
+    s.durationText = support::formatMinutesSeconds(videoSeconds);
     const long long total = static_cast<long long>(project.chunks.size());
     const long long framed = static_cast<long long>(project.framedCount());
     if (total > 0 && framed == total) {
@@ -64,7 +81,14 @@ bool PreviewTimelineModel::refresh()
 {
     if (!store())
         return false;
-    PreviewState next = previewState(store()->project(), store()->selectedChunkID());
+    PreviewState next = previewState(store()->project(), store()->selectedChunkID(),
+                                     static_cast<double>(playbackPosition_) / 1000.0);
+    if (next.clipUrl != state_.clipUrl && playbackPosition_ != 0) {
+        // Another clip starts at its beginning, whatever the last one had reached.
+        playbackPosition_ = 0;
+        next = previewState(store()->project(), store()->selectedChunkID());
+        emit playbackPositionChanged();
+    }
     if (next == state_)
         return false;
     const bool newClip = next.clipUrl != state_.clipUrl;
@@ -72,6 +96,16 @@ bool PreviewTimelineModel::refresh()
     if (newClip)
         emit clipUrlChanged();
     return true;
+}
+
+void PreviewTimelineModel::setPlaybackPosition(qint64 milliseconds)
+{
+    milliseconds = std::max<qint64>(milliseconds, 0);
+    if (milliseconds == playbackPosition_)
+        return;
+    playbackPosition_ = milliseconds;
+    emit playbackPositionChanged();
+    update();
 }
 
 void PreviewTimelineModel::select(const QString& chunkID)

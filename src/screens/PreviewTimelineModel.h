@@ -32,7 +32,10 @@ struct PreviewState {
 // A clip can be played when its file exists and holds something.
 bool clipPlayable(const std::string& path);
 
-PreviewState previewState(const Project& project, const std::optional<Uuid>& selectedChunkID);
+// `playbackSeconds`: how far the shown chunk's clip has played; the clock reads the
+// clip's place in the sequence plus that.
+PreviewState previewState(const Project& project, const std::optional<Uuid>& selectedChunkID,
+                          double playbackSeconds = 0);
 
 // The preview page. `clipUrl` is signalled on its own and only when it really changes,
 // so a redraw for any other reason keeps the player's source, and with it playback.
@@ -53,6 +56,8 @@ class PreviewTimelineModel : public ScreenModel {
     Q_PROPERTY(QString chipText READ chipText NOTIFY changed)
     Q_PROPERTY(int chipIntent READ chipIntent NOTIFY changed)
     Q_PROPERTY(bool canExport READ canExport NOTIFY changed)
+    // The player's position in the shown clip, in milliseconds; the view binds it.
+    Q_PROPERTY(qint64 playbackPosition READ playbackPosition WRITE setPlaybackPosition NOTIFY playbackPositionChanged)
 
 public:
     explicit PreviewTimelineModel(QObject* parent = nullptr);
@@ -73,6 +78,8 @@ public:
     QString chipText() const { return state_.chipText; }
     int chipIntent() const { return state_.chipIntent; }
     bool canExport() const { return state_.canExport; }
+    qint64 playbackPosition() const { return playbackPosition_; }
+    void setPlaybackPosition(qint64 milliseconds);
 
     // A tap on a thumbnail.
     Q_INVOKABLE void select(const QString& chunkID);
@@ -81,12 +88,14 @@ public:
 
 signals:
     void clipUrlChanged();
+    void playbackPositionChanged();
 
 protected:
     bool refresh() override;
 
 private:
     PreviewState state_;
+    qint64 playbackPosition_ = 0;
 };
 
 } // namespace vl::screens

@@ -36,10 +36,15 @@ ColumnLayout {
             // The stage. A clip and a still are different views: moving between them
             // replaces the view; moving from clip to clip only swaps the player's source.
             Item {
+                id: stageFrame
                 objectName: "previewStage"
                 Layout.fillWidth: true
                 Layout.preferredHeight: 300
                 clip: true
+
+                // Each stage view rounds its own corners to this radius: the software
+                // scene graph clips to rectangles only.
+                readonly property real radius: 10
 
                 Loader {
                     id: stage
@@ -49,7 +54,7 @@ ColumnLayout {
                 }
                 Rectangle {
                     anchors.fill: parent
-                    radius: 10
+                    radius: stageFrame.radius
                     color: "transparent"
                     border.color: Theme.glow
                     border.width: 1
@@ -176,6 +181,7 @@ ColumnLayout {
     Component {
         id: emptyStage
         Rectangle {
+            radius: stageFrame.radius
             gradient: Gradient {
                 GradientStop { position: 0; color: Theme.surface }
                 GradientStop { position: 1; color: Theme.pine }
@@ -192,6 +198,7 @@ ColumnLayout {
     Component {
         id: stillStage
         FrameImageView {
+            cornerRadius: stageFrame.radius
             hasFrame: preview.shownHasFrame
             localPath: preview.shownLocalPath
             remoteURL: preview.shownRemoteURL
@@ -203,8 +210,17 @@ ColumnLayout {
     Component {
         id: playerStage
         ClipPlayer {
+            id: clipPlayer
             objectName: "clipPlayer"
+            radius: stageFrame.radius
             source: preview.clipUrl
+
+            // The sequence clock follows playback.
+            Binding {
+                target: preview
+                property: "playbackPosition"
+                value: clipPlayer.player.position
+            }
         }
     }
 }

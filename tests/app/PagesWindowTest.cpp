@@ -127,6 +127,8 @@ TEST(ExportPage, ExportWritesTheVideoRevealsItAndNamesIt)
     ASSERT_EQ(w.desktop.revealed.size(), 1);
     EXPECT_TRUE(fs::exists(w.desktop.revealed[0].toStdString()));
     EXPECT_EQ(w.text("exportedText"), "Exported to Night_Drive.mp4");
+    EXPECT_EQ(w.text("destinationText"), "Not chosen");
+    EXPECT_EQ(w.text("summarySavedTo"), w.desktop.revealed[0]) << "the summary names where the file went";
     w.tapInStage("revealButton");
     EXPECT_EQ(w.desktop.revealed.size(), 2);
     EXPECT_EQ(w.desktop.revealed[1], w.desktop.revealed[0]);
@@ -284,6 +286,29 @@ TEST(PreviewPage, APlayingClipSurvivesRedrawsAndANewChunkWaitsAtItsStart)
 
     QQuickItem* stage = w.item("clipPlayer");
     ASSERT_NE(stage, nullptr);
+
+    // The player's corners stay inside the stage's rounded outline: the pixels just
+    // inside its corners are the panel's, as beside the stage, not the player's black.
+    {
+        const QImage shot = w.window->grabWindow();
+        const qreal ratio = w.window->devicePixelRatio();
+        const QPointF origin = stage->mapToScene({0, 0});
+        const auto pixel = [&](qreal x, qreal y) {
+            return shot.pixelColor(qRound((origin.x() + x) * ratio), qRound((origin.y() + y) * ratio));
+        };
+        const auto close = [](const QColor& a, const QColor& b) {
+            return std::abs(a.red() - b.red()) <= 6 && std::abs(a.green() - b.green()) <= 6 &&
+                   std::abs(a.blue() - b.blue()) <= 6;
+        };
+        const QColor beside = pixel(-4, 1);
+        ASSERT_GT(beside.red() + beside.green() + beside.blue(), 20) << "the panel must not look black";
+        EXPECT_TRUE(close(pixel(1, 1), beside)) << "top-left corner";
+        EXPECT_TRUE(close(pixel(stage->width() - 2, 1), pixel(stage->width() + 3, 1))) << "top-right corner";
+        EXPECT_TRUE(close(pixel(1, stage->height() - 2), pixel(-4, stage->height() - 2))) << "bottom-left corner";
+        EXPECT_TRUE(close(pixel(stage->width() - 2, stage->height() - 2), pixel(stage->width() + 3, stage->height() - 2)))
+            << "bottom-right corner, under the controls' shade";
+    }
+
     QObject* player = stage->property("player").value<QObject*>();
     ASSERT_NE(player, nullptr);
     const QUrl first = player->property("source").toUrl();
@@ -292,6 +317,9 @@ TEST(PreviewPage, APlayingClipSurvivesRedrawsAndANewChunkWaitsAtItsStart)
 
     w.tap(PageWindow::findItem(stage, "playButton"));
     ASSERT_TRUE(vl::testing::waitUntil([&] { return player->property("position").toLongLong() > 200; }, 20000));
+    // The sequence clock runs with the clip.
+    EXPECT_TRUE(vl::testing::waitUntil([&] { return w.text("previewTime") > "0:00.20"; }, 20000))
+        << w.text("previewTime").toStdString();
     w.settle("preview-playing-1");
     const qint64 before = player->property("position").toLongLong();
     w.store->editProject([](Project& p) { p.title = "A New Title"; });

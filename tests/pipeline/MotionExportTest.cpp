@@ -1,5 +1,6 @@
 #include "ClipFixtures.h"
 #include "StoreHarness.h"
+#include "../media/motion/MovieReader.h"
 
 #include "media/export/VideoExporter.h"
 #include "model/MediaLibrary.h"
@@ -11,6 +12,7 @@
 #include <cmath>
 #include <deque>
 #include <fstream>
+#include <limits>
 #include <numeric>
 
 using namespace vl;
@@ -40,27 +42,70 @@ bool zoomsIn(const ClipMotion& m) { return m.zoomEnd > m.zoomStart; }
 
 // ---- Clip lengths and moves ------------------------------------------------------
 
-TEST(ClipPlan, ClipLengthIsTheChunkClampedToHalfASecondAndTheSong)
+TEST(ClipPlan, EachChunkIsOnScreenFromItsStartUntilTheNextOne)
 {
     const double nan = std::nan("");
+    const double inf = std::numeric_limits<double>::infinity();
+    using Spans = std::vector<ClipSpan>;
     struct Case {
-        double start, end, song, expected;
+        const char* what;
+        Spans chunks; // each chunk's own (start, end), in layout order
+        double song;
+        Spans expected;
     } cases[] = {
-        {0, 2.0, 0, 2.0},          // the chunk's own length
-        {1, 1.2, 0, 0.5},          // never shorter than half a second
-        {5, 3, 0, 0.5},            // end before start
-        {0, nan, 0, 0.5},          // undefined end
-        {0, 1e9, 200, 200},        // an absurd end stops at the song's length
-        {0, 1e9, 0, kMaxClipSecondsUnknownSong},   // and at a sane length when the song's is unknown
-        {0, 1e9, nan, kMaxClipSecondsUnknownSong},
-        {0, 0.3, 0.2, 0.5},        // the floor still holds under a very short song
+        {"no chunks", {}, 0, {}},
+        {"no gaps: the chunks' own lengths", {{0, 2}, {2, 2.5}, {2.5, 6}}, 0, {{0, 2}, {2, 2.5}, {2.5, 6}}},
+        {"the first clip covers the intro", {{10, 12}, {12, 13}}, 0, {{0, 12}, {12, 13}}},
+        {"a pause stays on the earlier picture", {{0, 1}, {3, 4}, {4.5, 5}}, 0, {{0, 3}, {3, 4.5}, {4.5, 5}}},
+        {"an overlap is cut", {{0, 3}, {2, 4}}, 0, {{0, 2}, {2, 4}}},
+        {"a short chunk gets half a second, the next gives it back",
+         {{0, 2}, {2, 2.2}, {2.2, 3.2}, {3.2, 4.2}}, 0, {{0, 2}, {2, 2.5}, {2.5, 3.2}, {3.2, 4.2}}},
+        {"zero-length chunks", {{1, 1}, {1, 1}, {1, 2}}, 0, {{0, 1}, {1, 1.5}, {1.5, 2}}},
+        {"a single zero-length chunk", {{0, 0}}, 0, {{0, 0.5}}},
+        {"out of time order", {{5, 6}, {1, 2}, {3, 4}}, 0, {{0, 1}, {1, 3}, {3, 4}}},
+        {"negative times", {{-4, -2}, {-1, -0.5}, {-3, 2}}, 0, {{0, 0.5}, {0.5, 1}, {1, 2}}},
+        {"end before start", {{5, 3}}, 0, {{0, 3}}},
+        {"an end that is no number", {{0, nan}}, 0, {{0, 0.5}}},
+        {"a start that is no number", {{0, 1}, {nan, 2}, {3, 4}}, 0, {{0, 0.5}, {0.5, 3}, {3, 4}}},
+        {"an endless end", {{0, inf}}, 0, {{0, kMaxClipSecondsUnknownSong}}},
+        {"an absurd end stops at the song's end", {{0, 1}, {1, 1e9}}, 200, {{0, 1}, {1, 200}}},
+        {"and at a sane length when the song's is unknown", {{0, 1e9}}, 0, {{0, kMaxClipSecondsUnknownSong}}},
+        {"a song length that is no number is unknown", {{0, 1e9}}, nan, {{0, kMaxClipSecondsUnknownSong}}},
+        {"the floor holds under a very short song", {{0, 0.3}}, 0.2, {{0, 0.5}}},
+        {"chunks after the song's end", {{0, 1}, {5, 6}, {7, 8}}, 3, {{0, 3}, {3, 3.5}, {3.5, 4}}},
     };
     for (const auto& c : cases) {
-        StoryboardChunk chunk;
-        chunk.start = c.start;
-        chunk.end = c.end;
-        EXPECT_DOUBLE_EQ(clipSeconds(chunk, c.song), c.expected) << c.start << ".." << c.end << " song " << c.song;
+        SCOPED_TRACE(c.what);
+        const Spans spans = clipSpans(c.chunks, c.song);
+        ASSERT_EQ(spans.size(), c.expected.size());
+        double cursor = 0;
+        for (std::size_t i = 0; i < spans.size(); ++i) {
+            EXPECT_DOUBLE_EQ(spans[i].start, c.expected[i].start) << i;
+            EXPECT_DOUBLE_EQ(spans[i].end, c.expected[i].end) << i;
+            EXPECT_DOUBLE_EQ(spans[i].start, cursor) << "laid end to end: " << i;
+            EXPECT_GE(spans[i].seconds(), kMinClipSeconds) << i;
+            cursor = spans[i].end;
+        }
     }
+}
+
+TEST(ClipPlan, AProjectsChunksAreLaidOutByIndexAndAnsweredInListOrder)
+{
+    // The list holds the chunks out of index order; the video lays them by index.
+    std::vector<StoryboardChunk> chunks(3);
+    const double times[][2] = {{8, 9}, {2, 4}, {5, 6}};
+    const std::int64_t indexes[] = {2, 0, 1};
+    for (std::size_t i = 0; i < chunks.size(); ++i) {
+        chunks[i].index = indexes[i];
+        chunks[i].start = times[i][0];
+        chunks[i].end = times[i][1];
+    }
+    const auto spans = clipSpansOf(chunks, 0);
+    ASSERT_EQ(spans.size(), 3u);
+    EXPECT_EQ(spans[1], (ClipSpan{0, 5}));
+    EXPECT_EQ(spans[2], (ClipSpan{5, 8}));
+    EXPECT_EQ(spans[0], (ClipSpan{8, 9}));
+    EXPECT_TRUE(clipSpansOf({}, 0).empty());
 }
 
 TEST(ClipPlan, FramesAreRoundedOnTheRunningTotalSoTheVideoKeepsPaceWithTheSong)
@@ -272,7 +317,8 @@ TEST_F(MotionExport, RenderMotionMakesOneClipPerChunkAndRecordsItOnFramedChunks)
         }
     }
     EXPECT_EQ(calls[1].image.string(), chunks[2].frame->localPath) << "borrows the instrumental frame";
-    EXPECT_EQ(renderedFrames(), (std::vector<std::int64_t>{60, 15, 30, 30}));
+    // The 0.2 s chunk still gets half a second; the chunk after it gives the 0.3 s back.
+    EXPECT_EQ(renderedFrames(), (std::vector<std::int64_t>{60, 15, 21, 30}));
 
     EXPECT_EQ(chunks[0].frame->motionClipPath, clipOf(0).string());
     EXPECT_FALSE(chunks[1].frame) << "a frameless chunk keeps only the file";
@@ -289,7 +335,7 @@ TEST_F(MotionExport, AnAbsurdEndTimeStopsAtTheSongsLength)
     store->renderMotion();
     settle();
     EXPECT_FALSE(store->lastError()) << *store->lastError();
-    EXPECT_EQ(renderedFrames(), (std::vector<std::int64_t>{30, 90}));
+    EXPECT_EQ(renderedFrames(), (std::vector<std::int64_t>{30, 60})) << "the last clip ends with the song";
 }
 
 TEST_F(MotionExport, RenderMotionWithoutAnyFrameAsksForReviewAndWritesNothing)
@@ -350,12 +396,12 @@ TEST_F(MotionExport, ExportReusesOnlyClipsStillMadeFromTheCurrentFrameSizeAndLen
     EXPECT_EQ(store->project().chunks[1].frame->motionClipPath, clipOf(1).string());
     renderer->forget();
 
-    // New timing for the first chunk: its clip has the wrong length now.
-    store->editProject([](Project& p) { p.chunks[0].end = 2.0; });
+    // New timing for the last chunk: its clip has the wrong length now.
+    store->editProject([](Project& p) { p.chunks[2].end = 4.0; });
     store->exportVideo();
     settle();
     ASSERT_EQ(renderer->calls().size(), 1u);
-    EXPECT_EQ(renderer->calls()[0].output, clipOf(0));
+    EXPECT_EQ(renderer->calls()[0].output, clipOf(2));
     renderer->forget();
 
     // Another resolution: every clip is made again.
@@ -420,4 +466,76 @@ TEST_F(MotionExport, ExportNeedsAtLeastOneFrame)
         EXPECT_TRUE(renderer->calls().empty());
         EXPECT_FALSE(fs::exists(root() / "exports"));
     }
+}
+
+TEST_F(MotionExport, EveryPictureAppearsWhenItsPassageStartsAfterAnIntroAndPauses)
+{
+    // A 10 s intro, then four passages with two pauses between them. Each frame is
+    // one solid colour, so the exported movie says which frame is on screen when.
+    struct Passage {
+        double start, end;
+        cv::Vec3b colour; // BGR
+    } passages[] = {
+        {10.0, 11.4, {40, 40, 220}},
+        {11.4, 12.2, {40, 200, 40}},
+        {13.53, 14.1, {220, 60, 40}}, // after a pause of 1.33 s
+        {15.27, 16.0, {40, 220, 220}}, // after a pause of 1.17 s
+    };
+    Project p = ProjectStore::defaultNewProject();
+    p.title = "Long Intro";
+    for (std::size_t i = 0; i < std::size(passages); ++i) {
+        StoryboardChunk c;
+        c.index = static_cast<std::int64_t>(i);
+        c.chunkNumber = c.index + 1;
+        c.start = passages[i].start;
+        c.end = passages[i].end;
+        c.lyricExcerpt = "line " + std::to_string(i + 1);
+        const fs::path image = h.folder.path() / ("solid" + std::to_string(i) + ".png");
+        cv::imwrite(image.string(), cv::Mat(96, 64, CV_8UC3, cv::Scalar(passages[i].colour)));
+        GeneratedFrame f;
+        f.localPath = image.string();
+        c.frame = f;
+        p.chunks.push_back(c);
+    }
+    p.audioPath = (h.folder.path() / "song.wav").string();
+    ASSERT_EQ(std::system(("ffmpeg -v error -f lavfi -i sine=d=16.5 -y '" + p.audioPath + "'").c_str()), 0);
+    open(p);
+
+    std::optional<fs::path> exported;
+    store->exportVideo([&](const fs::path& file) { exported = file; });
+    settle();
+    ASSERT_FALSE(store->lastError()) << *store->lastError();
+    ASSERT_TRUE(exported);
+
+    const test::Movie movie = test::readMovie(*exported);
+    ASSERT_FALSE(movie.frames.empty());
+    ASSERT_EQ(movie.frames.size(), movie.frameTimes.size());
+    const double frame = 1.0 / kClipFps;
+    // The picture a player shows at `t`: the last frame presented at or before it.
+    const auto shownAt = [&](double t) -> int {
+        std::size_t k = 0;
+        for (std::size_t i = 0; i < movie.frameTimes.size(); ++i)
+            if (movie.frameTimes[i] <= t + 1e-6)
+                k = i;
+        const cv::Mat& picture = movie.frames[k];
+        const cv::Vec3b pixel = picture.at<cv::Vec3b>(picture.rows / 2, picture.cols / 2);
+        for (int j = 0; j < static_cast<int>(std::size(passages)); ++j) {
+            const cv::Vec3b& c = passages[j].colour;
+            if (std::abs(pixel[0] - c[0]) < 40 && std::abs(pixel[1] - c[1]) < 40 && std::abs(pixel[2] - c[2]) < 40)
+                return j;
+        }
+        return -1;
+    };
+    EXPECT_EQ(shownAt(0), 0) << "the first picture covers the intro";
+    for (int i = 0; i < static_cast<int>(std::size(passages)); ++i) {
+        SCOPED_TRACE(::testing::Message() << "passage " << i << " at " << passages[i].start << " s");
+        // On screen within a frame of its start: not before, and by then.
+        EXPECT_EQ(shownAt(passages[i].start + frame), i);
+        if (i > 0) {
+            EXPECT_EQ(shownAt(passages[i].start - frame), i - 1);
+        }
+    }
+    // The last picture stays until its own passage ends.
+    EXPECT_EQ(shownAt(passages[3].end - 2 * frame), 3);
+    EXPECT_NEAR(movie.frameTimes.back() + frame, passages[3].end, 1.5 * frame);
 }

@@ -80,6 +80,7 @@ TEST(ExportModel, GateNoticeAndSummary)
     }
 
     Project p = projectWithChunks(2, 2);
+    p.chunks[1].end = 125.4;
     TranscriptSegment last;
     last.end = 125.4;
     p.transcript = {last};
@@ -89,6 +90,33 @@ TEST(ExportModel, GateNoticeAndSummary)
     EXPECT_EQ(s.destinationText, "Not chosen");
     EXPECT_FALSE(s.hasDestination);
     EXPECT_EQ(exportState(projectWithChunks(0, 0), false, {}).durationText, "0:00");
+}
+
+TEST(ExportModel, DurationIsTheLengthOfTheVideoTheClipsMake)
+{
+    struct Case {
+        const char* what;
+        std::vector<std::pair<double, double>> chunks;
+        double transcriptEnd;
+        const char* duration;
+    } cases[] = {
+        // The song runs on past the last passage; the video ends with it.
+        {"an intro and pauses", {{10, 12}, {14, 15.4}, {20, 64.6}}, 200, "1:05"},
+        {"the last passage ends before the transcript", {{0, 5.4}}, 6.2, "0:05"},
+        {"out of time order", {{30, 31}, {0, 2}}, 0, "0:02"},
+        {"a short last passage gets half a second", {{0, 59.7}, {59.7, 59.8}}, 0, "1:00"},
+        {"no chunks", {}, 125.4, "0:00"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Project p = projectWithChunks(static_cast<int>(c.chunks.size()), 0);
+        for (std::size_t i = 0; i < c.chunks.size(); ++i)
+            std::tie(p.chunks[i].start, p.chunks[i].end) = c.chunks[i];
+        TranscriptSegment last;
+        last.end = c.transcriptEnd;
+        p.transcript = {last};
+        EXPECT_EQ(exportState(p, false, std::nullopt).durationText.toStdString(), c.duration);
+    }
 }
 
 TEST(ExportModel, AnyRunDisablesExportAndShowsItsProgress)
@@ -137,6 +165,7 @@ TEST(ExportModel, SettingsAreEditsOfTheProject)
     m.chooseDestination();
     ASSERT_TRUE(vl::testing::waitUntil([&] { return m.hasDestination(); }));
     EXPECT_EQ(m.destinationText(), "/home/me/Videos");
+    EXPECT_EQ(m.savedToText(), "/home/me/Videos/Night_Drive.mov") << "the summary names the file to be written";
 
     page.store->setLastError("Old failure.");
     m.reviewFrames();
@@ -150,6 +179,10 @@ TEST(ExportModel, ASuccessfulExportIsNamedAndRevealedOnceAFailureKeepsIt)
     Page page(Page::renderable(scratch, 3, 2));
     ExportModel& m = *page.model;
     EXPECT_FALSE(m.hasLastExport());
+    EXPECT_EQ(m.destinationText(), "Not chosen");
+    const QString target = QString::fromStdString(page.store->exportOutputPath().string());
+    EXPECT_TRUE(target.endsWith("/exports/Night_Drive.mp4")) << target.toStdString();
+    EXPECT_EQ(m.savedToText(), target);
 
     m.exportVideo();
     EXPECT_EQ(m.buttonText(), "Exporting…");
@@ -159,6 +192,7 @@ TEST(ExportModel, ASuccessfulExportIsNamedAndRevealedOnceAFailureKeepsIt)
     ASSERT_TRUE(m.hasLastExport());
     EXPECT_EQ(m.exportedText(), "Exported to Night_Drive.mp4");
     EXPECT_TRUE(fs::exists(m.lastExport().toStdString()));
+    EXPECT_EQ(m.savedToText(), m.lastExport()) << "no destination chosen: the summary names where the file went";
     EXPECT_EQ(page.desktop.revealed, QStringList{m.lastExport()}) << "shown in the file manager at once, once";
 
     m.revealLastExport();

@@ -100,6 +100,7 @@ TEST(PreviewTimelineModel, TimesOfTheSelectedChunkAndTheSong)
 {
     Project p = withTranscriptEnd(projectWithChunks(2, 1), 200);
     p.chunks[1].start = 75.5;
+    p.chunks[1].end = 200;
     const PreviewState s = previewState(p, p.chunks[1].id);
     EXPECT_EQ(s.shownChunkID.toStdString(), p.chunks[1].id.text());
     EXPECT_EQ(s.timeText, "1:15.50");
@@ -107,6 +108,64 @@ TEST(PreviewTimelineModel, TimesOfTheSelectedChunkAndTheSong)
     EXPECT_FALSE(s.shownHasFrame);
     EXPECT_EQ(s.shownText, "LINE 2");
     EXPECT_EQ(s.stage, PreviewState::Stage::still);
+}
+
+TEST(PreviewTimelineModel, TheClockAndLengthAreTheVideosAsTheClipsLayItOut)
+{
+    // A 10 s intro and a pause: the first clip starts the video, the last ends it.
+    Project p = withTranscriptEnd(projectWithChunks(3, 3), 240);
+    const double times[][2] = {{10, 12}, {12, 14}, {20, 95.4}};
+    for (std::size_t i = 0; i < 3; ++i) {
+        p.chunks[i].start = times[i][0];
+        p.chunks[i].end = times[i][1];
+    }
+    p.chunks[2].frame->motionClipPath = "/clips/missing.mov"; // no file: the still
+    EXPECT_EQ(previewState(p, std::nullopt).durationText, "1:35") << "the video's length, not the song's";
+    struct Case {
+        std::size_t chunk;
+        double played;
+        const char* clock;
+    } cases[] = {
+        {0, 0, "0:00.00"},  // the first clip covers the intro
+        {1, 0, "0:12.00"},
+        {2, 0, "0:20.00"},
+        {2, 3.25, "0:20.00"}, // a still does not play
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.chunk << " + " << c.played);
+        EXPECT_EQ(previewState(p, p.chunks[c.chunk].id, c.played).timeText.toStdString(), c.clock);
+    }
+}
+
+TEST(PreviewTimelineModel, TheClockFollowsThePlayingClip)
+{
+    Page page(projectWithChunks(3, 3));
+    const std::string a = page.clip("a.mov", 10);
+    const std::string b = page.clip("b.mov", 10);
+    page.store->editProject([&](Project& p) {
+        p.chunks[1].frame->motionClipPath = a;
+        p.chunks[2].frame->motionClipPath = b;
+    });
+    page.model->select(page.idOf(1));
+    ASSERT_TRUE(page.model->showsPlayer());
+    EXPECT_EQ(page.model->timeText(), "0:04.00");
+
+    QSignalSpy changes(page.model.get(), &ScreenModel::changed);
+    page.model->setPlaybackPosition(1500);
+    EXPECT_EQ(page.model->timeText(), "0:05.50");
+    EXPECT_EQ(changes.count(), 1);
+    page.model->setPlaybackPosition(2254);
+    EXPECT_EQ(page.model->timeText(), "0:06.25");
+
+    // Another clip starts at its beginning.
+    page.model->select(page.idOf(2));
+    EXPECT_EQ(page.model->playbackPosition(), 0);
+    EXPECT_EQ(page.model->timeText(), "0:08.00");
+    // A still shows where it sits, whatever a player reported last.
+    page.model->setPlaybackPosition(900);
+    page.model->select(page.idOf(0));
+    EXPECT_TRUE(page.model->showsStill());
+    EXPECT_EQ(page.model->timeText(), "0:00.00");
 }
 
 TEST(PreviewTimelineModel, OnlyAClipWithContentIsPlayed)
