@@ -34,6 +34,8 @@ struct InstallerContext {
 
     HttpClient* http = nullptr;
     Settings* sharedSuite = nullptr;
+    // The file behind sharedSuite, kept owner-only: it holds the user's name and e-mail.
+    std::filesystem::path sharedSuiteFile;
     // Empty: $VL_UPDATES_BASE_URL, else the maker's server.
     std::string updatesBaseUrl;
     std::chrono::seconds subscribeTimeout{60};

@@ -414,6 +414,17 @@ void InstallerModel::startInstallation()
 {
     if (isInstalling_ || finished_)
         return;
+    // Found out before anything is sent or copied, so that Try Again cannot repeat a run
+    // that is bound to stop at the copy.
+    if (const std::string missing = missingRights(); !missing.empty()) {
+        for (std::size_t i = 0; i < components_.size(); ++i) {
+            if (components_[i].id == "renderer")
+                setComponentState(InstallComponent::State::failed, static_cast<int>(i));
+        }
+        setFailure(QString::fromStdString(missing));
+        setStatusLine(QString::fromUtf8(kStoppedStatusLine));
+        return;
+    }
     setIsInstalling(true);
     setFailure({});
     const std::uint64_t run = ++runId_;
@@ -433,6 +444,9 @@ void InstallerModel::runComponent(int index)
 {
     runIndex_ = index;
     const InstallComponent component = components_[static_cast<std::size_t>(index)];
+    // Try Again goes on where the stopped run failed: what succeeded stays done.
+    if (component.state == InstallComponent::State::done)
+        return componentEnded(index);
     setComponentState(InstallComponent::State::running, index);
     if (const QString line = statusLineFor(component.id); !line.isEmpty())
         setStatusLine(line);
@@ -583,21 +597,42 @@ void InstallerModel::startProfileStep()
     const std::string email = email_.toStdString();
     const HttpRequest request = subscriptionRequest(updatesBaseUrl(context_.updatesBaseUrl), firstName, email,
                                                     context_.subscribeTimeout);
+    const auto profile = std::make_pair(trimmedFirstName(firstName), normalisedEmail(email));
+    // The server has this subscription already: asking again would only repeat it.
+    const bool subscribed = acceptedProfile_ == profile;
     HttpClient* http = context_.http;
-    runBlocking([this, http, request, firstName, email](std::stop_token stop) -> Apply {
-        if (!http)
-            throw InstallerError::step(kSubscriptionRejectedMessage);
-        subscribeForUpdates(*http, request, stop);
-        return [this, firstName, email] {
+    runBlocking([this, http, request, firstName, email, profile, subscribed](std::stop_token stop) -> Apply {
+        if (!subscribed) {
+            if (!http)
+                throw InstallerError::step(kSubscriptionRejectedMessage);
+            subscribeForUpdates(*http, request, stop);
+        }
+        return [this, firstName, email, profile] {
+            acceptedProfile_ = profile;
             // The folder as it is now: the user may have changed it while the request ran.
             const std::string folder = exportDestination_.toStdString();
-            if (context_.sharedSuite)
+            if (context_.sharedSuite) {
+                keepSettingsFilePrivate(context_.sharedSuiteFile);
                 saveProfile(*context_.sharedSuite, firstName, email, folder);
+            }
             setComponentDetail(folder.empty() ? "Updates enabled \u00b7 app-managed exports"
                                               : "Updates enabled \u00b7 custom exports folder",
                                "profile");
         };
     });
+}
+
+std::string InstallerModel::missingRights() const
+{
+    for (const auto& component : components_) {
+        if (component.id == "renderer" && component.state == InstallComponent::State::done)
+            return {};
+    }
+    if (copiedDetail_ || (context_.canWrite && context_.canWrite(context_.destination)) ||
+        isExecutableFile(context_.pkexecProgram))
+        return {};
+    return administratorRightsUnavailable("Installing into " + context_.destination.string() +
+                                          " needs administrator rights, and pkexec is not installed to ask for them");
 }
 
 void InstallerModel::startRendererStep()
@@ -607,22 +642,38 @@ void InstallerModel::startRendererStep()
         throw InstallerError::step("No application payload to install.");
     const fs::path destination = context_.destination;
     const fs::path target = installTarget(destination);
+    // A copy an earlier run made stays: only what failed after it (the menu entry) is done
+    // again, without another password prompt.
+    std::optional<std::string> copied;
+    if (copiedDetail_ && isExecutableFile(target / "bin" / "verseloom"))
+        copied = copiedDetail_;
     LogLine relay = relayLog();
-    runBlocking([this, payload = *payload, destination, target, relay](std::stop_token stop) -> Apply {
-        std::string detail = "Installed to " + destination.string();
-        bool copied = false;
-        if (context_.canWrite && context_.canWrite(destination)) {
-            try {
-                directInstall(payload, destination);
-                copied = true;
-            } catch (const std::exception& e) {
-                logLine("Installer", std::string("direct copy failed (") + e.what() + "); asking for administrator rights.");
-            }
-        }
+    runBlocking([this, payload = *payload, destination, target, relay, copied](std::stop_token stop) -> Apply {
+        std::string detail = copied.value_or("Installed to " + destination.string());
         if (!copied) {
-            relay("Waiting for administrator authorization\u2026");
-            privilegedInstall(context_.pkexecProgram, payload, destination, stop);
-            detail += " \u00b7 authenticated";
+            bool direct = false;
+            std::string directFailure;
+            if (context_.canWrite && context_.canWrite(destination)) {
+                try {
+                    directInstall(payload, destination);
+                    direct = true;
+                } catch (const std::exception& e) {
+                    directFailure = e.what();
+                    logLine("Installer",
+                            "direct copy failed (" + directFailure + "); asking for administrator rights.");
+                }
+            }
+            if (!direct) {
+                if (!directFailure.empty() && !isExecutableFile(context_.pkexecProgram))
+                    throw InstallerError::step(administratorRightsUnavailable(
+                        "Verseloom could not be copied into " + destination.string() + " (" + directFailure +
+                        "), and pkexec is not installed to ask for administrator rights"));
+                relay("Waiting for administrator authorization\u2026");
+                privilegedInstall(context_.pkexecProgram, payload, destination, stop);
+                detail += " \u00b7 authenticated";
+            }
+            QMetaObject::invokeMethod(
+                this, [this, detail] { copiedDetail_ = detail; }, Qt::QueuedConnection);
         }
         writeDesktopEntry(context_.applicationsFolder, target);
         return [this, detail] { setComponentDetail(detail, "renderer"); };

@@ -12,6 +12,7 @@
 #include <optional>
 #include <stop_token>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace vl::installer {
@@ -172,6 +173,10 @@ private:
     // Status lines from a step's worker; those that arrive after the step has ended drop.
     LogLine relayLog();
 
+    // The sentence that stops a run before it starts: the copy needs administrator rights
+    // and there is no pkexec to ask for them. Empty when the run can go ahead.
+    std::string missingRights() const;
+
     void verifyPackage();
     void startProfileStep();
     void startRendererStep();
@@ -201,6 +206,11 @@ private:
     QString whisperSummary_;
 
     bool detecting_ = false;
+    // What earlier runs of this installer achieved, so a retry does not do it again: the
+    // subscription the server accepted (trimmed name, normalised e-mail) and the detail
+    // of the copy that put the application in place.
+    std::optional<std::pair<std::string, std::string>> acceptedProfile_;
+    std::optional<std::string> copiedDetail_;
     // The run under way: which run (results of an earlier one are ignored), which
     // component, and how many components it started with.
     std::uint64_t runId_ = 0;

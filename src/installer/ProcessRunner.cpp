@@ -7,7 +7,12 @@
 #include <QString>
 #include <QTextBoundaryFinder>
 
+#include <cerrno>
+#include <deque>
+#include <system_error>
 #include <utility>
+
+#include <unistd.h>
 
 extern char** environ;
 
@@ -121,29 +126,54 @@ std::string cutToGraphemes(std::string_view text, std::size_t count)
     return decoded.left(end).toStdString();
 }
 
-std::string setupCommandFailed(int status, const fs::path& executable, const std::vector<std::string>& arguments)
+std::string setupCommandFailed(int status, const fs::path& executable, const std::vector<std::string>& arguments,
+                               const std::vector<std::string>& lastLines)
 {
     std::string command = executable.string();
     for (const auto& argument : arguments)
         command += " " + argument;
-    return "A setup command failed (exit " + std::to_string(status) + "): " + command;
+    std::string message = "A setup command failed (exit " + std::to_string(status) + "): " + command;
+    for (const auto& line : lastLines)
+        message += "\n" + line;
+    return message;
 }
 
 namespace ProcessRunner {
 
 void run(const fs::path& executable, const std::vector<std::string>& arguments, const LogLine& onLog,
-         std::stop_token stop)
+         std::stop_token stop, const fs::path& workingFolder)
 {
-    LineSplitter lines(onLog);
+    std::deque<std::string> lastLines;
+    LineSplitter lines([&onLog, &lastLines](const std::string& line) {
+        lastLines.push_back(line);
+        if (lastLines.size() > kFailureLines)
+            lastLines.pop_front();
+        if (onLog)
+            onLog(line);
+    });
     ChildProcessOptions options;
     options.environment = environmentForSetup();
     options.mergeStandardError = true;
     options.outputLimit = 0; // everything goes to the log
     options.onOutput = [&lines](std::string_view bytes) { lines.feed(bytes); };
-    const ChildProcessResult result = runChildProcess(executable, arguments, stop, options);
+
+    ChildProcessResult result;
+    if (workingFolder.empty()) {
+        result = runChildProcess(executable, arguments, stop, options);
+    } else {
+        // The spawn cannot change folders, so a shell enters the folder and becomes the
+        // command. A command that cannot start is reported as if we had started it.
+        if (::access(executable.c_str(), X_OK) != 0)
+            throw std::system_error(errno, std::generic_category(), "cannot start " + executable.string());
+        std::vector<std::string> wrapped = {"-c", "cd -- \"$1\" && shift && exec \"$@\"", "verseloom-setup",
+                                            workingFolder.string(), executable.string()};
+        wrapped.insert(wrapped.end(), arguments.begin(), arguments.end());
+        result = runChildProcess("/bin/sh", wrapped, stop, options);
+    }
     lines.finish();
     if (result.exitStatus != 0)
-        throw InstallerError::step(setupCommandFailed(result.exitStatus, executable, arguments));
+        throw InstallerError::step(setupCommandFailed(result.exitStatus, executable, arguments,
+                                                      {lastLines.begin(), lastLines.end()}));
 }
 
 std::string captureOutput(const fs::path& executable, const std::vector<std::string>& arguments,

@@ -37,20 +37,25 @@ private:
 // The first `count` grapheme clusters of UTF-8 text.
 std::string cutToGraphemes(std::string_view text, std::size_t count);
 
-// The failure of a setup command that exited with `status`.
+// The failure of a setup command that exited with `status`, followed by the last lines it
+// printed (one per line), which usually say why.
 std::string setupCommandFailed(int status, const std::filesystem::path& executable,
-                               const std::vector<std::string>& arguments);
+                               const std::vector<std::string>& arguments,
+                               const std::vector<std::string>& lastLines = {});
 
 // Child processes of the installer, started without a shell.
 namespace ProcessRunner {
 
+// How many of a failed command's last output lines its failure repeats.
+inline constexpr std::size_t kFailureLines = 3;
+
 // Runs a setup command to its end with standard error joined to standard output, handing
 // each output line to `onLog` (on the calling thread) as it arrives. The child gets our
-// environment with PIP_DISABLE_PIP_VERSION_CHECK and PYTHONUNBUFFERED set to "1". Throws
-// InstallerError on a non-zero exit, std::system_error when the child cannot start and
-// vl::Cancelled when stopped.
+// environment with PIP_DISABLE_PIP_VERSION_CHECK and PYTHONUNBUFFERED set to "1", and runs
+// in `workingFolder` when one is given (else in ours). Throws InstallerError on a non-zero
+// exit, std::system_error when the child cannot start and vl::Cancelled when stopped.
 void run(const std::filesystem::path& executable, const std::vector<std::string>& arguments, const LogLine& onLog,
-         std::stop_token stop = {});
+         std::stop_token stop = {}, const std::filesystem::path& workingFolder = {});
 
 // Runs a command to its end and returns its standard output, trimmed of white space and
 // line breaks; empty when it is not UTF-8. The exit status is not looked at. Throws only

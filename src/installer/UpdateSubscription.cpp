@@ -9,7 +9,13 @@
 
 #include <cstdlib>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace vl::installer {
+
+namespace fs = std::filesystem;
 
 bool profileIsValid(const std::string& firstName, const std::string& email)
 {
@@ -63,9 +69,37 @@ HttpRequest subscriptionRequest(const std::string& baseUrl, const std::string& f
 
 void subscribeForUpdates(HttpClient& http, const HttpRequest& request, std::stop_token stop)
 {
-    const HttpResponse response = http.perform(request, stop);
+    // The server may move the endpoint, as a web client would follow; only over https and
+    // to the host the request was meant for, a few hops at most.
+    const auto origin = url::parse(request.url);
+    const auto mayFollow = [&origin](std::string_view target) {
+        const auto parts = url::parse(target);
+        return origin && parts && text::asciiLower(parts->scheme) == "https" &&
+               text::asciiLower(parts->host) == text::asciiLower(origin->host);
+    };
+    const HttpResponse response = performFollowingRedirects(http, request, mayFollow, stop, kMaxRedirects);
     if (response.status < 200 || response.status > 299)
         throw InstallerError::step(kSubscriptionRejectedMessage);
+}
+
+void keepSettingsFilePrivate(const fs::path& file)
+{
+    if (file.empty())
+        return;
+    std::error_code error;
+    const fs::path folder = file.parent_path();
+    if (!fs::exists(folder, error)) {
+        fs::create_directories(folder, error);
+        fs::permissions(folder, fs::perms::owner_all, error);
+    }
+    // An empty file now, so the settings' atomic rewrite keeps its mode from here on.
+    const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd < 0)
+        return;
+    struct stat info{};
+    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && (info.st_mode & 077) != 0)
+        ::fchmod(fd, info.st_mode & 0700);
+    ::close(fd);
 }
 
 void saveProfile(Settings& suite, const std::string& firstName, const std::string& email,

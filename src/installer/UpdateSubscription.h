@@ -4,6 +4,7 @@
 #include "model/Settings.h"
 
 #include <chrono>
+#include <filesystem>
 #include <stop_token>
 #include <string>
 
@@ -35,9 +36,17 @@ std::string updatesBaseUrl(const std::string& configured);
 HttpRequest subscriptionRequest(const std::string& baseUrl, const std::string& firstName, const std::string& email,
                                 std::chrono::seconds timeout = std::chrono::seconds(60));
 
+// How many redirects the request follows, each over https to the same host.
+inline constexpr int kMaxRedirects = 5;
+
 // Sends the request: returns on a 2xx reply; throws InstallerError on any other reply and
-// passes the client's HttpError on when no reply came.
+// passes the client's HttpError on when no reply came. Redirects are followed as far as
+// kMaxRedirects when they lead over https to the request's own host.
 void subscribeForUpdates(HttpClient& http, const HttpRequest& request, std::stop_token stop = {});
+
+// The suite holds the user's name and e-mail: its file is made (or narrowed to) owner-only
+// before it is written, and a folder made for it is owner-only too. Nothing when empty.
+void keepSettingsFilePrivate(const std::filesystem::path& file);
 
 // Stores the accepted profile in the shared suite and writes it out for the application.
 void saveProfile(Settings& suite, const std::string& firstName, const std::string& email,

@@ -25,7 +25,12 @@ std::optional<fs::path> detectWhisper(const WhisperSetup& setup, std::stop_token
 {
     if (auto found = locateWhisper(setup.lookup))
         return found;
-    return whichWhisper(setup.lookup, stop);
+    // An empty PATH entry makes `which` answer "./whisper": a path that means something
+    // else in every folder, and one the application refuses to read back.
+    auto found = whichWhisper(setup.lookup, stop);
+    if (found && !found->is_absolute())
+        return std::nullopt;
+    return found;
 }
 
 std::optional<fs::path> findPython3(const WhisperSetup& setup, std::stop_token stop)
@@ -56,21 +61,35 @@ void install(const WhisperSetup& setup, const LogLine& onLog, std::stop_token st
         throw InstallerError::step(kMissingPythonMessage);
 
     const fs::path venv = folder / "venv";
-    onLog("Creating a local Python environment\u2026");
-    ProcessRunner::run(*python, {"-m", "venv", venv.string()}, onLog, stop);
+    // A runtime that already works is only upgraded and stays, whatever happens; one that
+    // this install is building goes again when the install fails or is stopped, so no
+    // half-built environment is left to take up the disk.
+    const bool hadRuntime = venvWhisperPath(setup).has_value();
+    try {
+        // Isolated (-I) and run from the runtime folder, so nothing in the folder the
+        // installer was started from is imported in place of the standard modules.
+        onLog("Creating a local Python environment\u2026");
+        ProcessRunner::run(*python, {"-I", "-m", "venv", venv.string()}, onLog, stop, folder);
 
-    const fs::path pip = venv / "bin" / "pip";
-    if (!isExecutableFile(pip))
-        throw InstallerError::step("The Python environment did not build correctly.");
+        const fs::path pip = venv / "bin" / "pip";
+        if (!isExecutableFile(pip))
+            throw InstallerError::step("The Python environment did not build correctly.");
 
-    onLog("Preparing package installer\u2026");
-    ProcessRunner::run(pip, {"install", "--upgrade", "pip", "wheel"}, onLog, stop);
+        onLog("Preparing package installer\u2026");
+        ProcessRunner::run(pip, {"install", "--upgrade", "pip", "wheel"}, onLog, stop, folder);
 
-    onLog("Downloading the Whisper runtime \u2014 this can take several minutes\u2026");
-    ProcessRunner::run(pip, {"install", "--upgrade", "openai-whisper"}, onLog, stop);
+        onLog("Downloading the Whisper runtime \u2014 this can take several minutes\u2026");
+        ProcessRunner::run(pip, {"install", "--upgrade", "openai-whisper"}, onLog, stop, folder);
 
-    if (!venvWhisperPath(setup))
-        throw InstallerError::step("Whisper finished installing but its CLI could not be located.");
+        if (!venvWhisperPath(setup))
+            throw InstallerError::step("Whisper finished installing but its CLI could not be located.");
+    } catch (...) {
+        if (!hadRuntime) {
+            std::error_code ignored;
+            fs::remove_all(venv, ignored);
+        }
+        throw;
+    }
     onLog("Whisper runtime installed.");
 }
 

@@ -32,14 +32,15 @@ std::optional<std::filesystem::path> venvWhisperPath(const WhisperSetup& setup);
 std::optional<std::filesystem::path> readResolvedRuntime(const WhisperSetup& setup);
 bool writeResolvedRuntime(const WhisperSetup& setup, const std::filesystem::path& whisper);
 
-// An existing Whisper command line on this machine: the fixed places, then `which`.
-// Waits on a child process; never call it on the main thread.
+// An existing Whisper command line on this machine: the fixed places, then `which`; only
+// an absolute path. Waits on a child process; never call it on the main thread.
 std::optional<std::filesystem::path> detectWhisper(const WhisperSetup& setup, std::stop_token stop = {});
 
 std::optional<std::filesystem::path> findPython3(const WhisperSetup& setup, std::stop_token stop = {});
 
 // Builds the private runtime: a venv in the runtime folder, then pip installs
-// openai-whisper into it. Step texts and every line the tools print go to `onLog`.
+// openai-whisper into it. Step texts and every line the tools print go to `onLog`. When
+// it fails or is stopped, a venv it was building (not one that already worked) is removed.
 // Throws InstallerError, the runner's errors, or std::filesystem::filesystem_error.
 void install(const WhisperSetup& setup, const LogLine& onLog, std::stop_token stop = {});
 

@@ -3,17 +3,24 @@
 
 #include "cloud/HttpClient.h"
 #include "design/Fonts.h"
+#include "installer/AppCopy.h"
 #include "installer/InstallerModel.h"
 #include "installer/view/InstallerShell.h"
 #include "pipeline/QtSettings.h"
 #include "support/Desktop.h"
 
+#include <QCommandLineOption>
+#include <QCommandLineParser>
 #include <QGuiApplication>
 #include <QMessageLogContext>
 #include <QQmlApplicationEngine>
 #include <QQuickWindow>
+#include <QSettings>
 #include <QTimer>
 #include <QtQml/qqmlextensionplugin.h>
+
+#include <cstdio>
+#include <filesystem>
 
 Q_IMPORT_QML_PLUGIN(Verseloom_DesignPlugin)
 Q_IMPORT_QML_PLUGIN(Verseloom_InstallerPlugin)
@@ -47,13 +54,35 @@ int main(int argc, char** argv)
     QGuiApplication::setOrganizationName(QStringLiteral("pro.quillmarsh.verseloom"));
     QGuiApplication::setApplicationDisplayName(QStringLiteral("Install Verseloom"));
 
+    // Where Verseloom goes: /opt, or a folder of the user's own when pkexec is not at hand.
+    QCommandLineParser parser;
+    parser.addHelpOption();
+    const QCommandLineOption destinationOption(
+        QStringLiteral("destination"), QStringLiteral("Install Verseloom into <folder>/verseloom instead of /opt."),
+        QStringLiteral("folder"));
+    parser.addOption(destinationOption);
+    parser.process(app);
+
     vl::design::registerBundledFonts();
 
     // The suite the application reads: subscriber name and e-mail, default export folder.
-    vl::QtSettings sharedSuite(QStringLiteral("pro.quillmarsh.verseloom"), QStringLiteral("shared"));
+    const QString organisation = QStringLiteral("pro.quillmarsh.verseloom");
+    vl::QtSettings sharedSuite(organisation, QStringLiteral("shared"));
     auto context = vl::installer::InstallerContext::forThisUser(QCoreApplication::applicationDirPath().toStdString());
     context.http = &vl::sharedHttpClient();
     context.sharedSuite = &sharedSuite;
+    context.sharedSuiteFile = QSettings(organisation, QStringLiteral("shared")).fileName().toStdString();
+    if (parser.isSet(destinationOption)) {
+        const std::filesystem::path folder =
+            std::filesystem::absolute(parser.value(destinationOption).toStdString()).lexically_normal();
+        context.destination = folder.has_filename() ? folder : folder.parent_path();
+        try {
+            vl::installer::installTarget(context.destination);
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "%s\n", e.what());
+            return 2;
+        }
+    }
 
     vl::installer::InstallerModel model(context);
     // The shell outlives the engine: bindings must never see its objects gone.

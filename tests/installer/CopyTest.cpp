@@ -121,16 +121,65 @@ TEST(AppCopy, thePrivilegedCopySwapsInANewTreeWithSettledModes)
     fs::permissions(payload / "open.txt", fs::perms::all);
     fs::create_directories(payload / "closed");
     fs::permissions(payload / "closed", fs::perms::owner_all);
+    writeScript(payload / "bin/set-id", "#!/bin/sh\n");
+    ASSERT_EQ(::chmod((payload / "bin/set-id").c_str(), 06755), 0);
     installOldVersion(box.target());
 
     ASSERT_EQ(failureOf([&] { privilegedInstall(box.pkexecThatRuns(), payload, box.destination); }), "");
     EXPECT_FALSE(fs::exists(box.target() / "old-only.txt")) << "the old tree goes once the new one is in";
     EXPECT_EQ(entriesOf(box.destination), std::vector<std::string>{"verseloom"});
+    // Modes are kept as the payload has them, never widened; only group and other write
+    // and the set-id bits go.
     EXPECT_EQ(modeOf(box.target()), 0755);
-    EXPECT_EQ(modeOf(box.target() / "closed"), 0755);
-    EXPECT_EQ(modeOf(box.target() / "private.txt"), 0644);
-    EXPECT_EQ(modeOf(box.target() / "bin/tool"), 0755);
+    EXPECT_EQ(modeOf(box.target() / "closed"), 0700);
+    EXPECT_EQ(modeOf(box.target() / "private.txt"), 0600);
+    EXPECT_EQ(modeOf(box.target() / "bin/tool"), 0700);
+    EXPECT_EQ(modeOf(box.target() / "bin/verseloom"), 0755);
     EXPECT_EQ(modeOf(box.target() / "open.txt"), 0755) << "no one but the owner may write";
+    EXPECT_EQ(modeOf(box.target() / "bin/set-id"), 0755) << "nothing runs as the installed files' owner";
+}
+
+TEST(AppCopy, aPayloadSwappedForALinkWhileThePromptIsUpIsRefused)
+{
+    const struct {
+        const char* what;
+        std::string swap; // run by the stand-in for pkexec before the script, with $1 the source
+    } cases[] = {
+        {"the payload itself", "mv \"$1\" \"$1.real\" && ln -s \"$2\" \"$1\""},
+        {"a folder on its way", "mv \"$(dirname \"$1\")\" \"$(dirname \"$1\").real\" && "
+                                "ln -s \"$(dirname \"$2\")\" \"$(dirname \"$1\")\""},
+    };
+    for (const auto& c : cases) {
+        Sandbox box;
+        const fs::path payload = box.makePayload();
+        installOldVersion(box.target());
+        // Someone else's private folder, which the user can point a link at but not read.
+        const fs::path secrets = box.root.path() / "private/verseloom";
+        writeScript(secrets / "bin/verseloom", "#!/bin/sh\n");
+        writeText(secrets / "key.pem", "private");
+        fs::permissions(secrets / "key.pem", fs::perms::owner_read | fs::perms::owner_write);
+        const fs::path pkexec = box.tools / "pkexec-swaps";
+        writeScript(pkexec, "#!/bin/sh\nswap() {\n" + c.swap + "\n}\nswap \"$7\" '" + secrets.string() +
+                                "' || exit 1\nexec \"$@\"\n");
+
+        const std::string error = failureOf([&] { privilegedInstall(pkexec, payload, box.destination); });
+        EXPECT_EQ(error, "The installer payload changed while waiting for authorization; Verseloom was not installed.")
+            << c.what;
+        EXPECT_FALSE(fs::exists(box.target() / "key.pem")) << c.what;
+        EXPECT_TRUE(fs::exists(box.target() / "old-only.txt")) << c.what;
+        EXPECT_EQ(entriesOf(box.destination), std::vector<std::string>{"verseloom"}) << c.what;
+        EXPECT_EQ(modeOf(secrets / "key.pem"), 0600) << c.what;
+    }
+
+    // A link the payload already was when the copy began is followed then, before the
+    // password is asked for: what is installed is what it pointed at.
+    Sandbox box;
+    const fs::path payload = box.makePayload();
+    const fs::path linked = box.root.path() / "payload-link";
+    fs::create_directory_symlink(payload, linked);
+    ASSERT_EQ(failureOf([&] { privilegedInstall(box.pkexecThatRuns(), linked, box.destination); }), "");
+    EXPECT_TRUE(isExecutableFile(box.target() / "bin/verseloom"));
+    EXPECT_FALSE(fs::is_symlink(box.target()));
 }
 
 TEST(AppCopy, thePrivilegedCopyGivesTheTreeToRoot)
@@ -166,6 +215,10 @@ TEST(AppCopy, aRefusedCancelledOrFailedPrivilegedCopyKeepsTheOldTree)
     } cases[] = {
         {"dismissed", 126, "", "", kCancelledMessage},
         {"not authorised", 127, "", "Error executing command as another user: Not authorized", kRefusedMessage},
+        {"no agent to ask", 127, "", "Error executing command as another user: No authentication agent found.",
+         "Administrator authorization failed \u2014 Verseloom was not installed. pkexec said: Error executing command "
+         "as another user: No authentication agent found."},
+        {"pkexec without words", 127, "", "", kAuthenticatedInstallFailed},
         {"another failure mentioning cancel", 1, "", "cp: cannot stat /srv/cancelled/x: No such file",
          "cp: cannot stat /srv/cancelled/x: No such file"},
         {"a failure without words", 4, "", "", kAuthenticatedInstallFailed},
@@ -198,6 +251,32 @@ TEST(AppCopy, aRefusedCancelledOrFailedPrivilegedCopyKeepsTheOldTree)
         EXPECT_EQ(test::readText(box.target() / "bin/verseloom"), "#!/bin/sh\necho old\n") << c.what;
         EXPECT_EQ(entriesOf(box.destination), std::vector<std::string>{"verseloom"}) << c.what << ": nothing left over";
     }
+}
+
+TEST(AppCopy, withoutPkexecTheFailureSaysHowToGetOn)
+{
+    Sandbox box;
+    const fs::path payload = box.makePayload();
+    const std::string error =
+        failureOf([&] { privilegedInstall(box.root.path() / "no/pkexec", payload, box.destination); });
+    EXPECT_EQ(error, "Installing into " + box.destination.string() +
+                         " needs administrator rights, and pkexec could not be started (No such file or directory): "
+                         "install the pkexec package (polkit) and try again, or run verseloom-installer "
+                         "--destination with a folder you own.");
+}
+
+TEST(AppCopy, aDirectCopyClearsWhatAKilledInstallerLeftHalfCopied)
+{
+    Sandbox box;
+    const fs::path payload = box.makePayload();
+    const std::string leftover = ".verseloom.0F8FAD5B-D9CB-469F-A165-70867728950E.new";
+    writeText(box.destination / leftover / "bin/verseloom", "half");
+    // Not ours to remove: other names, and another program's staging folder.
+    for (const std::string kept : {".verseloom.notes.new", ".other.0F8FAD5B-D9CB-469F-A165-70867728950E.new", "keep"})
+        writeText(box.destination / kept, "x");
+    directInstall(payload, box.destination);
+    EXPECT_EQ(entriesOf(box.destination), (std::vector<std::string>{".other.0F8FAD5B-D9CB-469F-A165-70867728950E.new",
+                                                                     ".verseloom.notes.new", "keep", "verseloom"}));
 }
 
 TEST(AppCopy, theScriptRefusesATargetThatIsNotItsLocationsVerseloom)

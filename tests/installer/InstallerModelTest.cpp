@@ -6,6 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
+#include <sys/stat.h>
+
 namespace vl::installer {
 namespace {
 
@@ -273,7 +277,7 @@ TEST(InstallationRun, aFailedDirectCopyFallsBackToThePrivilegedOne)
     EXPECT_EQ(h.detail("renderer"), "Installed to " + h.box.destination.string() + " \u00b7 authenticated");
 }
 
-TEST(InstallationRun, aDismissedPromptStopsAtTheRendererAndTryAgainStartsOver)
+TEST(InstallationRun, aDismissedPromptStopsAtTheRendererAndTryAgainGoesOnFromThere)
 {
     ModelHarness h;
     h.box.context.canWrite = [](const fs::path&) { return false; };
@@ -296,8 +300,125 @@ TEST(InstallationRun, aDismissedPromptStopsAtTheRendererAndTryAgainStartsOver)
     EXPECT_EQ(h.model->failure(), "");
     ASSERT_TRUE(h.waitForEnd());
     EXPECT_TRUE(h.model->finished()) << h.model->failure().toStdString();
-    EXPECT_EQ(h.server.requests().size(), 2u) << "Try Again starts from the first component";
+    EXPECT_EQ(h.server.requests().size(), 1u) << "an accepted subscription is not sent again";
     EXPECT_EQ(h.progress, (std::vector<double>{0.2, 0.4, 0.2, 0.4, 0.6, 0.8, 1.0}));
+}
+
+// A pkexec stand-in that runs the command as we are and counts how often it asked.
+fs::path countingPkexec(Sandbox& box)
+{
+    const fs::path pkexec = box.tools / "pkexec-counts";
+    test::writeScript(pkexec, "#!/bin/sh\necho asked >> '" + (box.tools / "pkexec-asked").string() + "'\nexec \"$@\"\n");
+    return pkexec;
+}
+
+int timesAsked(const Sandbox& box)
+{
+    const std::string asked = test::readText(box.tools / "pkexec-asked");
+    return static_cast<int>(std::count(asked.begin(), asked.end(), '\n'));
+}
+
+TEST(InstallationRun, withoutPkexecARunThatNeedsRightsStopsBeforeItStarts)
+{
+    ModelHarness h;
+    h.box.context.canWrite = [](const fs::path&) { return false; };
+    h.box.context.pkexecProgram = h.box.root.path() / "no/pkexec";
+    const std::string sentence = "Installing into " + h.box.destination.string() +
+                                 " needs administrator rights, and pkexec is not installed to ask for them: install "
+                                 "the pkexec package (polkit) and try again, or run verseloom-installer --destination "
+                                 "with a folder you own.";
+    h.install();
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        ASSERT_TRUE(h.waitForEnd());
+        EXPECT_FALSE(h.model->isInstalling());
+        EXPECT_EQ(h.model->failure().toStdString(), sentence) << attempt;
+        EXPECT_EQ(h.model->statusLine(), "Installation stopped.");
+        EXPECT_EQ(h.states(), (std::vector<std::string>{"verify:pending", "profile:pending", "renderer:failed",
+                                                        "depthflow:pending", "fonts:pending"}));
+        EXPECT_TRUE(h.server.requests().empty()) << attempt << ": nothing is sent for a run that cannot finish";
+        EXPECT_FALSE(fs::exists(h.box.target()));
+        h.model->startInstallation(); // Try Again, still without pkexec
+    }
+
+    // Once pkexec is there, Try Again installs.
+    h.box.context.pkexecProgram = countingPkexec(h.box);
+    h.model->startInstallation();
+    ASSERT_TRUE(h.waitForEnd());
+    EXPECT_TRUE(h.model->finished()) << h.model->failure().toStdString();
+    EXPECT_EQ(h.server.requests().size(), 1u);
+    EXPECT_EQ(timesAsked(h.box), 1);
+}
+
+TEST(InstallationRun, aFailedDirectCopyWithoutPkexecSaysWhy)
+{
+    ModelHarness h;
+    ASSERT_EQ(::mkfifo((h.box.payloadFolder / "verseloom/a-pipe").c_str(), 0644), 0);
+    h.box.context.pkexecProgram = h.box.root.path() / "no/pkexec";
+    h.install();
+    ASSERT_TRUE(h.waitForEnd());
+    const std::string failure = h.model->failure().toStdString();
+    EXPECT_TRUE(failure.starts_with("Verseloom could not be copied into " + h.box.destination.string() + " (")) << failure;
+    EXPECT_NE(failure.find("cannot copy"), std::string::npos) << "the copy's own reason: " << failure;
+    EXPECT_TRUE(failure.ends_with("), and pkexec is not installed to ask for administrator rights: install the pkexec "
+                                  "package (polkit) and try again, or run verseloom-installer --destination with a "
+                                  "folder you own."))
+        << failure;
+    EXPECT_EQ(h.states()[2], "renderer:failed");
+}
+
+TEST(InstallationRun, aRetryRepeatsOnlyWhatFailed)
+{
+    ModelHarness h;
+    h.box.context.canWrite = [](const fs::path&) { return false; };
+    h.box.context.pkexecProgram = countingPkexec(h.box);
+    // The menu entry cannot be written: a file stands where its folder goes.
+    test::writeText(h.box.context.applicationsFolder, "in the way");
+    h.install();
+    ASSERT_TRUE(h.waitForEnd());
+    EXPECT_TRUE(h.model->failure().startsWith("Verseloom was installed, but its applications menu entry could not be "
+                                              "written"))
+        << h.model->failure().toStdString();
+    EXPECT_EQ(h.states()[2], "renderer:failed");
+    EXPECT_TRUE(isExecutableFile(h.box.target() / "bin/verseloom"));
+    EXPECT_EQ(timesAsked(h.box), 1);
+
+    fs::remove(h.box.context.applicationsFolder);
+    h.model->startInstallation(); // Try Again
+    ASSERT_TRUE(h.waitForEnd());
+    EXPECT_TRUE(h.model->finished()) << h.model->failure().toStdString();
+    EXPECT_EQ(timesAsked(h.box), 1) << "the program in place is not copied again";
+    EXPECT_EQ(h.server.requests().size(), 1u);
+    EXPECT_EQ(h.detail("renderer"), "Installed to " + h.box.destination.string() + " \u00b7 authenticated");
+    EXPECT_TRUE(fs::exists(h.box.context.applicationsFolder / kDesktopEntryName));
+}
+
+TEST(InstallationRun, backAndInstallAgainSendsOnlyAChangedProfile)
+{
+    for (const bool changed : {false, true}) {
+        ModelHarness h;
+        h.box.context.canWrite = [](const fs::path&) { return false; };
+        h.box.context.pkexecProgram = h.box.pkexecThatExits(126);
+        h.install();
+        ASSERT_TRUE(h.waitForEnd());
+        ASSERT_EQ(h.server.requests().size(), 1u);
+
+        // Back to the parallax page and Install again, which rebuilds the list.
+        h.model->goBack();
+        if (changed)
+            h.model->setEmail(QStringLiteral("ann@example.net"));
+        else
+            h.model->setEmail(QStringLiteral(" ANN@example.org ")); // the same address once normalised
+        h.model->setExportDestination(QStringLiteral("/home/ann/Videos"));
+        h.box.context.pkexecProgram = h.box.pkexecThatRuns();
+        h.model->refreshComponents();
+        h.model->advance();
+        h.model->startInstallation();
+        ASSERT_TRUE(h.waitForEnd());
+        EXPECT_TRUE(h.model->finished()) << h.model->failure().toStdString();
+        EXPECT_EQ(h.server.requests().size(), changed ? 2u : 1u) << changed;
+        EXPECT_EQ(h.box.suite.string(kDefaultExportDestinationKey), "/home/ann/Videos") << "stored all the same";
+        EXPECT_EQ(h.detail("profile"), "Updates enabled \u00b7 custom exports folder");
+    }
 }
 
 TEST(InstallationRun, requiredStepsStopTheRunWithTheirSentence)
@@ -319,6 +440,13 @@ TEST(InstallationRun, requiredStepsStopTheRunWithTheirSentence)
              h.box.context.pkexecProgram = h.box.pkexecThatExits(127, "Not authorized");
          },
          "renderer", kRefusedMessage},
+        {"no authentication agent", [](ModelHarness& h) {
+             h.box.context.canWrite = [](const fs::path&) { return false; };
+             h.box.context.pkexecProgram =
+                 h.box.pkexecThatExits(127, "Error executing command as another user: No authentication agent found.");
+         },
+         "renderer", "Administrator authorization failed \u2014 Verseloom was not installed. pkexec said: Error "
+                     "executing command as another user: No authentication agent found."},
     };
     for (const auto& c : cases) {
         ModelHarness h;

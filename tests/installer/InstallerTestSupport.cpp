@@ -44,6 +44,17 @@ bool waitUntil(const std::function<bool()>& condition, int timeoutMs)
     return true;
 }
 
+WorkingFolder::WorkingFolder(const fs::path& folder) : previous_(fs::current_path())
+{
+    fs::current_path(folder);
+}
+
+WorkingFolder::~WorkingFolder()
+{
+    std::error_code ignored;
+    fs::current_path(previous_, ignored);
+}
+
 namespace {
 
 std::string shellQuoted(const std::string& text) { return "'" + text + "'"; }
@@ -81,6 +92,7 @@ fs::path Sandbox::fakePython(bool makePip, int exitStatus)
                              "printf '%s\\n' \"$*\" >> " + shellQuoted(tools / "pip-calls") + "\n"
                              "case \"$*\" in *openai-whisper*) ;; *) echo \"Requirement already satisfied: pip\"; exit 0;; esac\n"
                              "mode=$(cat " + shellQuoted(tools / "pip-mode") + ")\n"
+                             "if [ \"$mode\" = hang ]; then exec sleep 600; fi\n"
                              "if [ \"$mode\" = fail ]; then echo 'ERROR: No matching distribution found for openai-whisper' >&2; exit 1; fi\n"
                              "printf 'Collecting openai-whisper\\r\\n\\r\\n    Downloading openai_whisper-1.tar.gz\\r\\n'\n"
                              "printf '%0300d\\n' 0\n"
@@ -92,8 +104,10 @@ fs::path Sandbox::fakePython(bool makePip, int exitStatus)
                              "  chmod 755 \"$(dirname \"$0\")/whisper\"\n"
                              "fi\n");
     const fs::path python = tools / "python3";
+    // Only ever run isolated, as "python3 -I -m venv DIR".
     std::string body = "#!/bin/sh\n"
-                       "[ \"$1\" = -m ] && [ \"$2\" = venv ] || exit 2\n";
+                       "[ \"$1\" = -I ] && [ \"$2\" = -m ] && [ \"$3\" = venv ] || exit 2\n"
+                       "shift\n";
     if (exitStatus != 0)
         body += "echo 'The virtual environment was not created successfully because ensurepip is not available.'\n"
                 "exit " + std::to_string(exitStatus) + "\n";
@@ -107,7 +121,8 @@ fs::path Sandbox::fakePython(bool makePip, int exitStatus)
 
 void Sandbox::setPipMode(PipMode mode)
 {
-    writeText(tools / "pip-mode", mode == PipMode::succeed ? "succeed" : mode == PipMode::fail ? "fail" : "none");
+    const char* names[] = {"succeed", "fail", "none", "hang"};
+    writeText(tools / "pip-mode", names[static_cast<int>(mode)]);
 }
 
 std::vector<std::string> Sandbox::pipCalls() const

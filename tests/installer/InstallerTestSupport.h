@@ -25,8 +25,21 @@ std::string readText(const fs::path& path);
 // Spins the event loop until `condition` holds; false after `timeoutMs`.
 bool waitUntil(const std::function<bool()>& condition, int timeoutMs = 30000);
 
-// What the fake pip does when asked to install openai-whisper.
-enum class PipMode { succeed, fail, noWhisper };
+// The test process works from `folder` while this lives, as the installer may be started
+// from any folder; the previous folder comes back at the end.
+class WorkingFolder {
+public:
+    explicit WorkingFolder(const fs::path& folder);
+    ~WorkingFolder();
+    WorkingFolder(const WorkingFolder&) = delete;
+    WorkingFolder& operator=(const WorkingFolder&) = delete;
+
+private:
+    fs::path previous_;
+};
+
+// What the fake pip does when asked to install openai-whisper (hang: waits until stopped).
+enum class PipMode { succeed, fail, noWhisper, hang };
 
 struct Sandbox {
     files::TemporaryDirectory root{"installer-test"};

@@ -60,16 +60,30 @@ TEST(ProcessRunner, aFailingCommandNamesItsStatusAndCommandLine)
 {
     Sandbox box;
     const auto tool = box.tools / "fails";
-    writeScript(tool, "#!/bin/sh\necho 'about to fail'\nexit 1\n");
+    const std::string disk = "ERROR: Could not install packages due to an OSError: [Errno 28] No space left on device";
     const struct {
+        std::string script;
         std::vector<std::string> arguments;
         std::string message;
+        std::vector<std::string> lines;
     } cases[] = {
-        {{}, "A setup command failed (exit 1): " + tool.string()},
-        {{"install", "--upgrade", "openai whisper"},
-         "A setup command failed (exit 1): " + tool.string() + " install --upgrade openai whisper"},
+        {"echo 'about to fail'\nexit 1\n", {}, "A setup command failed (exit 1): " + tool.string() + "\nabout to fail",
+         {"about to fail"}},
+        {"echo 'about to fail'\nexit 1\n",
+         {"install", "--upgrade", "openai whisper"},
+         "A setup command failed (exit 1): " + tool.string() + " install --upgrade openai whisper\nabout to fail",
+         {"about to fail"}},
+        {"exit 3\n", {"quiet"}, "A setup command failed (exit 3): " + tool.string() + " quiet", {}},
+        // The disk fills up: the command's own last words say so, after its command line.
+        {"printf 'Collecting openai-whisper\\n  Downloading torch.whl\\n\\nInstalling collected packages\\n'\n"
+         "echo '" + disk + "' >&2\nexit 1\n",
+         {"install"},
+         "A setup command failed (exit 1): " + tool.string() + " install\nDownloading torch.whl\n"
+         "Installing collected packages\n" + disk,
+         {"Collecting openai-whisper", "Downloading torch.whl", "Installing collected packages", disk}},
     };
     for (const auto& c : cases) {
+        writeScript(tool, "#!/bin/sh\n" + c.script);
         std::vector<std::string> lines;
         try {
             ProcessRunner::run(tool, c.arguments, [&lines](const std::string& line) { lines.push_back(line); });
@@ -77,8 +91,30 @@ TEST(ProcessRunner, aFailingCommandNamesItsStatusAndCommandLine)
         } catch (const InstallerError& e) {
             EXPECT_EQ(e.what(), c.message);
         }
-        EXPECT_EQ(lines, std::vector<std::string>{"about to fail"}) << "output before the failure still arrives";
+        EXPECT_EQ(lines, c.lines) << "output before the failure still arrives";
     }
+}
+
+TEST(ProcessRunner, runsInTheWorkingFolderItIsGiven)
+{
+    Sandbox box;
+    const fs::path folder = box.root.path() / "work folder";
+    fs::create_directories(folder);
+    std::vector<std::string> lines;
+    ProcessRunner::run("/bin/sh", {"-c", "pwd -P; echo \"$0|$1\"", "name", "one argument"},
+                       [&lines](const std::string& line) { lines.push_back(line); }, {}, folder);
+    EXPECT_EQ(lines, (std::vector<std::string>{fs::canonical(folder).string(), "name|one argument"}));
+
+    // A failure names the command as given, and a program that is not there is still the
+    // launch error.
+    writeScript(box.tools / "fails", "#!/bin/sh\nexit 4\n");
+    try {
+        ProcessRunner::run(box.tools / "fails", {"a"}, {}, {}, folder);
+        ADD_FAILURE() << "a failing command returned";
+    } catch (const InstallerError& e) {
+        EXPECT_EQ(std::string(e.what()), "A setup command failed (exit 4): " + (box.tools / "fails").string() + " a");
+    }
+    EXPECT_THROW(ProcessRunner::run(box.root.path() / "no-such-tool", {}, {}, {}, folder), std::system_error);
 }
 
 TEST(ProcessRunner, aMissingProgramIsTheLaunchErrorNotAnExitStatus)

@@ -5,7 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <QSettings>
+
 #include <cstdlib>
+#include <functional>
+
+#include <sys/stat.h>
 
 namespace vl::installer {
 namespace {
@@ -74,6 +79,128 @@ TEST(UpdateSubscription, anyTwoHundredIsAcceptedAndNothingElseStoresAnything)
         EXPECT_EQ(h.box.suite.string(kSubscriberEmailKey), "earlier@example.org") << c.what << ": nothing stored";
         EXPECT_FALSE(fs::exists(h.box.target())) << c.what << ": stopped before the copy";
     }
+}
+
+// Answers each request with the next scripted status and Location, and keeps what it was asked.
+class ScriptedHttp : public HttpClient {
+public:
+    struct Answer {
+        long status;
+        std::string location;
+    };
+    explicit ScriptedHttp(std::vector<Answer> answers) : answers_(std::move(answers)) {}
+
+    HttpResponse perform(const HttpRequest& request, std::stop_token) override
+    {
+        requests.push_back(request);
+        const Answer answer = next_ < answers_.size() ? answers_[next_++] : Answer{500, ""};
+        HttpResponse response;
+        response.status = answer.status;
+        if (!answer.location.empty())
+            response.headers = {{"location", answer.location}};
+        return response;
+    }
+
+    std::vector<HttpRequest> requests;
+
+private:
+    std::vector<Answer> answers_;
+    std::size_t next_ = 0;
+};
+
+TEST(UpdateSubscription, followsAFewRedirectsOverHttpsToTheSameHost)
+{
+    const std::string base = "https://updates.example.org";
+    const struct {
+        const char* what;
+        std::vector<ScriptedHttp::Answer> answers;
+        bool accepted;
+        std::vector<std::string> asked; // the addresses requested, in order
+    } cases[] = {
+        {"moved for good, same host", {{308, base + "/v2/subscribe"}, {201, ""}}, true,
+         {base + "/api/updates/subscribe", base + "/v2/subscribe"}},
+        {"a path on the same host", {{307, "/api/v2/updates/subscribe"}, {200, ""}}, true,
+         {base + "/api/updates/subscribe", base + "/api/v2/updates/subscribe"}},
+        {"the host in other letters", {{301, "https://UPDATES.example.org/new"}, {204, ""}}, true,
+         {base + "/api/updates/subscribe", "https://UPDATES.example.org/new"}},
+        {"down to http", {{302, "http://updates.example.org/api/updates/subscribe"}}, false,
+         {base + "/api/updates/subscribe"}},
+        {"to another host", {{307, "https://collector.example.net/subscribe"}}, false,
+         {base + "/api/updates/subscribe"}},
+        {"round and round", std::vector<ScriptedHttp::Answer>(10, {307, base + "/again"}), false,
+         {base + "/api/updates/subscribe", base + "/again", base + "/again", base + "/again", base + "/again",
+          base + "/again"}},
+    };
+    for (const auto& c : cases) {
+        ScriptedHttp http(c.answers);
+        const HttpRequest request = subscriptionRequest(base, "Ann", "ann@example.org");
+        std::string failure;
+        try {
+            subscribeForUpdates(http, request);
+        } catch (const std::exception& e) {
+            failure = e.what();
+        }
+        EXPECT_EQ(failure, c.accepted ? "" : kSubscriptionRejectedMessage) << c.what;
+        std::vector<std::string> asked;
+        for (const auto& sent : http.requests)
+            asked.push_back(sent.url);
+        EXPECT_EQ(asked, c.asked) << c.what;
+        if (http.requests.size() > 1 && http.requests[1].method == "POST") {
+            EXPECT_EQ(http.requests[1].body, request.body) << c.what << ": 307 and 308 send the profile again";
+        }
+    }
+}
+
+TEST(UpdateSubscription, theSharedSuiteFileIsTheUsersAlone)
+{
+    const struct {
+        const char* what;
+        std::function<void(const fs::path& file)> arrange;
+    } cases[] = {
+        {"a first install", [](const fs::path&) {}},
+        {"written open by an earlier installer", [](const fs::path& file) {
+             test::writeText(file, "[General]\nsubscriberEmail=earlier@example.org\nkeep=1\n");
+             fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
+                                       fs::perms::others_read);
+         }},
+    };
+    for (const auto& c : cases) {
+        test::Sandbox box;
+        const fs::path folder = box.root.path() / "config/pro.quillmarsh.verseloom";
+        const fs::path file = folder / "shared.conf";
+        c.arrange(file);
+        const bool folderWasThere = fs::exists(folder);
+        keepSettingsFilePrivate(file);
+        {
+            QSettings suite(QString::fromStdString(file.string()), QSettings::IniFormat);
+            suite.setValue(kSubscriberEmailKey, "ann@example.org");
+            suite.sync();
+            ASSERT_EQ(suite.status(), QSettings::NoError) << c.what;
+        }
+        struct stat info{};
+        ASSERT_EQ(::stat(file.c_str(), &info), 0) << c.what;
+        EXPECT_EQ(info.st_mode & 07777, 0600u) << c.what;
+        if (!folderWasThere) {
+            ASSERT_EQ(::stat(folder.c_str(), &info), 0);
+            EXPECT_EQ(info.st_mode & 07777, 0700u) << c.what;
+        }
+        QSettings reread(QString::fromStdString(file.string()), QSettings::IniFormat);
+        EXPECT_EQ(reread.value(kSubscriberEmailKey).toString(), "ann@example.org") << c.what;
+        if (folderWasThere) {
+            EXPECT_EQ(reread.value("keep").toString(), "1") << c.what << ": what was there stays";
+        }
+    }
+
+    // The run itself keeps it so before it saves the profile.
+    ModelHarness h;
+    h.box.context.sharedSuiteFile = h.box.root.path() / "config/shared.conf";
+    h.make();
+    h.install();
+    ASSERT_TRUE(h.waitForEnd());
+    ASSERT_TRUE(h.model->finished()) << h.model->failure().toStdString();
+    struct stat info{};
+    ASSERT_EQ(::stat(h.box.context.sharedSuiteFile.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0600u);
 }
 
 TEST(UpdateSubscription, theBaseAddressComesFromTheContextTheEnvironmentOrOurs)

@@ -5,7 +5,13 @@
 
 #include <gtest/gtest.h>
 
+#include "model/Cancellation.h"
+
 #include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <stop_token>
+#include <thread>
 
 namespace vl::installer {
 namespace {
@@ -69,7 +75,8 @@ TEST(WhisperRuntime, buildsAVenvAndInstallsWhisperReportingEachLine)
 TEST(WhisperRuntime, eachFailureEndsTheInstallWithItsSentence)
 {
     const auto pipFailure = [](const fs::path& venv) {
-        return "A setup command failed (exit 1): " + (venv / "bin/pip").string() + " install --upgrade openai-whisper";
+        return "A setup command failed (exit 1): " + (venv / "bin/pip").string() +
+               " install --upgrade openai-whisper\nERROR: No matching distribution found for openai-whisper";
     };
     const struct {
         const char* what;
@@ -79,7 +86,8 @@ TEST(WhisperRuntime, eachFailureEndsTheInstallWithItsSentence)
         {"no python3 anywhere", [](Sandbox&) {}, [](const fs::path&, const fs::path&) { return std::string(kMissingPythonMessage); }},
         {"venv fails", [](Sandbox& box) { box.fakePython(true, 1); },
          [](const fs::path& venv, const fs::path& python) {
-             return "A setup command failed (exit 1): " + python.string() + " -m venv " + venv.string();
+             return "A setup command failed (exit 1): " + python.string() + " -I -m venv " + venv.string() +
+                    "\nThe virtual environment was not created successfully because ensurepip is not available.";
          }},
         {"venv without pip", [](Sandbox& box) { box.fakePython(false); },
          [](const fs::path&, const fs::path&) { return std::string("The Python environment did not build correctly."); }},
@@ -96,8 +104,67 @@ TEST(WhisperRuntime, eachFailureEndsTheInstallWithItsSentence)
         const fs::path folder = WhisperRuntime::runtimeFolder(box.context.whisper);
         EXPECT_EQ(installFailure(box), c.message(folder / "venv", box.tools / "python3")) << c.what;
         EXPECT_TRUE(fs::is_directory(folder)) << c.what << ": the folder is made first";
+        EXPECT_FALSE(fs::exists(folder / "venv")) << c.what << ": no half-built environment is left";
     }
     EXPECT_NE(std::string(kMissingPythonMessage).find("python3-venv"), std::string::npos);
+}
+
+TEST(WhisperRuntime, aStoppedOrFailedUpgradeKeepsAWorkingRuntimeAndDropsAHalfBuiltOne)
+{
+    for (const bool working : {false, true}) {
+        Sandbox box;
+        box.fakePython();
+        const fs::path venv = WhisperRuntime::runtimeFolder(box.context.whisper) / "venv";
+        if (working) {
+            ASSERT_EQ(installFailure(box), "");
+        }
+
+        // Failed: the download ends with an error.
+        box.setPipMode(PipMode::fail);
+        EXPECT_NE(installFailure(box), "");
+        EXPECT_EQ(WhisperRuntime::venvWhisperPath(box.context.whisper).has_value(), working) << working;
+        EXPECT_EQ(fs::exists(venv), working) << working;
+
+        // Stopped: the installer goes away while pip downloads.
+        box.setPipMode(PipMode::hang);
+        std::stop_source stop;
+        std::atomic<bool> ended = false;
+        std::thread stopper([&] {
+            // Until pip has started the download, however long that takes.
+            while (!ended && box.pipCalls().size() < (working ? 6u : 4u))
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            stop.request_stop();
+        });
+        EXPECT_THROW(WhisperRuntime::install(box.context.whisper, [](const std::string&) {}, stop.get_token()),
+                     Cancelled);
+        ended = true;
+        stopper.join();
+        EXPECT_EQ(WhisperRuntime::venvWhisperPath(box.context.whisper).has_value(), working) << working;
+        EXPECT_EQ(fs::exists(venv), working) << working;
+    }
+}
+
+TEST(WhisperRuntime, pythonRunsIsolatedFromTheFolderTheInstallerWasStartedIn)
+{
+    const fs::path systemPython = "/usr/bin/python3";
+    if (!isExecutableFile(systemPython))
+        GTEST_SKIP() << "needs the system's python3";
+    Sandbox box;
+    // The folder the installer is started from holds a venv.py of its own.
+    const fs::path startedIn = box.root.path() / "downloads";
+    writeText(startedIn / "venv.py", "open('HIJACKED', 'w').write('x')\nraise SystemExit(3)\n");
+    // The real python3, told not to fetch pip, and noting where it runs.
+    const fs::path python = box.tools / "python3";
+    writeScript(python, "#!/bin/sh\npwd -P > " + (box.tools / "ran-in").string() + "\nexec " + systemPython.string() +
+                            " \"$@\" --without-pip\n");
+    box.context.whisper.pythonCandidates = {python};
+
+    test::WorkingFolder from(startedIn);
+    EXPECT_EQ(installFailure(box), "The Python environment did not build correctly.")
+        << "the standard venv module built an environment (without pip, as asked)";
+    EXPECT_FALSE(fs::exists(startedIn / "HIJACKED"));
+    EXPECT_EQ(test::readText(box.tools / "ran-in"),
+              fs::canonical(WhisperRuntime::runtimeFolder(box.context.whisper)).string() + "\n");
 }
 
 TEST(WhisperRuntime, findsPython3AtItsPlacesThenThroughWhich)
@@ -184,6 +251,20 @@ TEST(WhisperRuntime, detectionFindsWhatTheApplicationsLookupFinds)
         if (!c.present.empty() && c.present.front() == "@") {
             EXPECT_EQ(detected, box.context.whisper.lookup.fixedCandidates.front());
         }
+    }
+}
+
+TEST(WhisperRuntime, aRelativeAnswerOfWhichIsNoWhisper)
+{
+    Sandbox box;
+    // An empty PATH entry: `which` answers with the whisper of the folder we run in.
+    const fs::path folder = box.root.path() / "somewhere";
+    writeScript(folder / "whisper", "#!/bin/sh\n");
+    test::WorkingFolder from(folder);
+    for (const char* answer : {"./whisper", "whisper"}) {
+        box.setWhichAnswer(answer);
+        EXPECT_EQ(WhisperRuntime::detectWhisper(box.context.whisper), std::nullopt) << answer;
+        EXPECT_TRUE(box.whichRan()) << answer;
     }
 }
 

@@ -4,11 +4,14 @@
 #include "installer/AppCopy.h"
 #include "installer/view/InstallerShell.h"
 
+#include <QFont>
+#include <QGuiApplication>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QQmlApplicationEngine>
 #include <QQuickItem>
 #include <QQuickWindow>
+#include <QScreen>
 #include <QTest>
 #include <QtQml/qqmlextensionplugin.h>
 
@@ -186,6 +189,73 @@ TEST(InstallerWindow, aDismissedPromptShowsItsFailureWithBackAndTryAgain)
     EXPECT_TRUE(w.warnings.isEmpty()) << w.warnings.join('\n').toStdString();
 }
 
+// The pixel size a Text item's font is drawn at here (a point size is turned into pixels at
+// the screen's logical resolution, in whole dots per inch).
+double drawnPixelSize(QQuickItem* text)
+{
+    const QFont font = text->property("font").value<QFont>();
+    if (font.pixelSize() > 0)
+        return font.pixelSize();
+    return font.pointSizeF() * qRound(QGuiApplication::primaryScreen()->logicalDotsPerInchY()) / 72.0;
+}
+
+TEST(InstallerWindow, theSidebarChipsSitInTwoRowsAndTheSmallTextsAreTwelveAndAHalf)
+{
+    WindowHarness w;
+    w.open();
+    ASSERT_NE(w.window, nullptr);
+    w.model->advance(); // the licence page
+    w.settle("02-license-sidebar");
+
+    QQuickItem* sidebar = w.item("sidebar");
+    ASSERT_NE(sidebar, nullptr);
+    std::vector<QRectF> chips;
+    for (int i = 0; i < 5; ++i) {
+        QQuickItem* chip = w.item(("capabilityChip" + std::to_string(i)).c_str());
+        ASSERT_NE(chip, nullptr) << i;
+        chips.push_back(chip->mapRectToItem(sidebar, QRectF(0, 0, chip->width(), chip->height())));
+        EXPECT_GE(chips.back().left(), 0) << i << ": inside the sidebar";
+        EXPECT_LE(chips.back().right(), sidebar->width()) << i << ": inside the sidebar";
+    }
+    // Three in the first row, two in the second, left to right.
+    EXPECT_EQ(chips[1].top(), chips[0].top());
+    EXPECT_EQ(chips[2].top(), chips[0].top());
+    EXPECT_EQ(chips[4].top(), chips[3].top());
+    EXPECT_GT(chips[3].top(), chips[0].bottom());
+    EXPECT_LT(chips[0].right(), chips[1].left());
+    EXPECT_LT(chips[1].right(), chips[2].left());
+    EXPECT_LT(chips[3].right(), chips[4].left());
+    QQuickItem* shortChip = w.item("capabilityChip1");
+    EXPECT_EQ(shortChip->width(), shortChip->implicitWidth()) << "a chip with room keeps its whole word";
+
+    EXPECT_DOUBLE_EQ(drawnPixelSize(w.findItem(w.item("stepRow4"), "title")), 12.5);
+    EXPECT_DOUBLE_EQ(drawnPixelSize(w.item("documentText")), 12.5);
+    EXPECT_TRUE(w.warnings.isEmpty()) << w.warnings.join('\n').toStdString();
+}
+
+TEST(InstallerWindow, aFailedWhisperBuildShowsWhyOnItsCard)
+{
+    WindowHarness w;
+    w.box.fakePython();
+    w.box.setPipMode(test::PipMode::fail);
+    w.model->pickWhisperChoice(InstallerModel::WhisperChoice::install);
+    w.open();
+    ASSERT_NE(w.window, nullptr);
+    while (w.model->step() != Step::parallax)
+        w.model->advance();
+    w.shell->controller().install();
+    ASSERT_TRUE(w.waitForEnd());
+    ASSERT_EQ(w.states().back(), "whisper:skipped");
+    // Shown on the last page the run reached before it moved on.
+    w.model->goBack();
+    w.settle("10-whisper-skipped");
+    QQuickItem* detail = w.findItem(w.item("componentCard5"), "detail");
+    ASSERT_NE(detail, nullptr);
+    EXPECT_TRUE(detail->property("text").toString().endsWith("ERROR: No matching distribution found for openai-whisper"));
+    EXPECT_GE(detail->property("lineCount").toInt(), 2) << "the command's own last words are shown";
+    EXPECT_TRUE(w.warnings.isEmpty()) << w.warnings.join('\n').toStdString();
+}
+
 TEST(Program, startsOffscreenShowsItsWindowAndQuits)
 {
     test::Sandbox box;
@@ -205,6 +275,33 @@ TEST(Program, startsOffscreenShowsItsWindowAndQuits)
     EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(program.exitCode(), 0) << errors.toStdString();
     EXPECT_FALSE(errors.contains(".qml:")) << errors.toStdString();
+}
+
+TEST(Program, takesADestinationOfTheUsersOwn)
+{
+    test::Sandbox box;
+    const struct {
+        QString destination;
+        int exitCode;
+    } cases[] = {
+        {QString::fromStdString((box.root.path() / "apps").string()), 0},
+        {QStringLiteral("/"), 2},
+    };
+    for (const auto& c : cases) {
+        QProcessEnvironment env = vl::test::smokeEnvironment(box.root.path());
+        env.insert("HOME", QString::fromStdString(box.home.string()));
+        env.insert("PATH", "/nonexistent");
+        QProcess program;
+        program.setProcessEnvironment(env);
+        program.start(QStringLiteral(VL_INSTALLER_BINARY), {QStringLiteral("--destination"), c.destination});
+        ASSERT_TRUE(program.waitForStarted(10000));
+        ASSERT_TRUE(program.waitForFinished(120000)) << c.destination.toStdString();
+        const QString errors = QString::fromLocal8Bit(program.readAllStandardError());
+        EXPECT_EQ(program.exitCode(), c.exitCode) << c.destination.toStdString() << errors.toStdString();
+        if (c.exitCode != 0) {
+            EXPECT_TRUE(errors.contains("the location must be an absolute folder other than /")) << errors.toStdString();
+        }
+    }
 }
 
 } // namespace

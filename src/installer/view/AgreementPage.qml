@@ -2,6 +2,7 @@ import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
 import Verseloom.Design
+import Verseloom.Installer
 
 // A document in a scrolling box, shown exactly as written, and the checkbox that must be
 // ticked before Continue opens.
@@ -43,7 +44,7 @@ ColumnLayout {
                 text: page.document
                 textFormat: Text.PlainText
                 wrapMode: Text.Wrap
-                font.pixelSize: 13
+                font.pointSize: TextSize.points(12.5)
                 color: Theme.faded(Theme.cream, 0.82)
             }
         }

@@ -3,8 +3,8 @@ import QtQuick.Layouts
 import Verseloom.Design
 
 // One install component on the installation page: its marker in the state's colour (a
-// spinner while it runs), title, one-line detail, and "Optional" for a component whose
-// failure does not stop the run.
+// spinner while it runs), title, one-line detail (a few lines for the reason a passed-over
+// component failed), and "Optional" for a component whose failure does not stop the run.
 Rectangle {
     id: card
 
@@ -78,7 +78,10 @@ Rectangle {
                 Layout.fillWidth: true
                 visible: text !== ""
                 text: card.component.detail || ""
-                maximumLineCount: 1
+                // A passed-over component's detail is why it failed, often with the last
+                // lines its command printed: those get room to be read.
+                wrapMode: Text.Wrap
+                maximumLineCount: card.componentState === "skipped" ? 4 : 1
                 elide: Text.ElideRight
                 font.pixelSize: 11
                 color: Theme.muted

@@ -10,7 +10,7 @@ ColumnLayout {
     spacing: 18
 
     PageSentence {
-        text: "Verseloom always installs in /opt. Your generated videos use the separate save location selected later in this setup."
+        text: "Verseloom always installs in " + page.model.destination + ". Your generated videos use the separate save location selected later in this setup."
     }
 
     Panel {
@@ -63,7 +63,7 @@ ColumnLayout {
 
         Text {
             Layout.fillWidth: true
-            text: "The system may request administrator authorization when the installer copies the app into /opt. This does not change your generation save folder."
+            text: "The system may request administrator authorization when the installer copies the app into " + page.model.destination + ". This does not change your generation save folder."
             wrapMode: Text.Wrap
             font.pixelSize: 12
             color: Theme.muted

@@ -73,23 +73,31 @@ Item {
                     }
                 }
 
-                // The chips wrap to the sidebar's width; they may reach a little into its
-                // padding, so the longest of them fits on one line.
+                // Two rows of chips, three and two. They may reach a little into the
+                // sidebar's padding, so fewer words are cut.
                 Item {
                     Layout.fillWidth: true
                     implicitHeight: chips.implicitHeight
 
-                    Flow {
+                    Column {
                         id: chips
+                        objectName: "capabilityChips"
                         x: -6
                         width: parent.width + 12
                         spacing: 7
 
-                        CapabilityChip { icon: "macwindow"; text: "Debian 12+" }
-                        CapabilityChip { icon: "cpu"; text: "64-bit" }
-                        CapabilityChip { icon: "icloud.slash"; text: "No Cloud Upload" }
-                        CapabilityChip { icon: "bolt.shield"; text: "100% Local Rendering" }
-                        CapabilityChip { icon: "lock.shield"; text: "Your Data Stays on This Computer" }
+                        ChipRow {
+                            width: chips.width
+                            chips: [["macwindow", "Debian 12+"], ["cpu", "64-bit"],
+                                    ["icloud.slash", "No Cloud Upload"]]
+                        }
+
+                        ChipRow {
+                            width: chips.width
+                            firstIndex: 3
+                            chips: [["bolt.shield", "100% Local Rendering"],
+                                    ["lock.shield", "Your Data Stays on This Computer"]]
+                        }
                     }
                 }
             }

@@ -1,6 +1,7 @@
 import QtQuick
 import QtQuick.Layouts
 import Verseloom.Design
+import Verseloom.Installer
 
 // One page in the sidebar's list: its symbol (a check once done) and short title. The
 // current page wins over done: ink on the amber-to-lime gradient with an amber glow.
@@ -66,7 +67,7 @@ Rectangle {
             Layout.fillWidth: true
             text: row.title
             elide: Text.ElideRight
-            font.pixelSize: 13
+            font.pointSize: TextSize.points(12.5)
             font.weight: row.isActive ? Font.Bold : Font.Medium
             color: row.isActive ? row.ink : Theme.faded(Theme.cream, 0.9)
         }
