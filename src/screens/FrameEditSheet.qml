@@ -105,8 +105,8 @@ Sheet {
                     clip: true
                     placeholderText: "e.g. make the sky sunset orange, fix the sign spelling"
                     font.pixelSize: 13
-                    text: sheet.sheetModel.text
-                    onTextChanged: if (sheet.sheetModel.text !== text) sheet.sheetModel.text = text
+                    EditableText.value: sheet.sheetModel.text
+                    EditableText.onEdited: text => sheet.sheetModel.text = text
                     // Return sends, as a field's submit does; Shift or Alt with Return
                     // starts a new line.
                     function submit(event) {
