@@ -206,7 +206,7 @@ ColumnLayout {
                         Item { Layout.fillWidth: true }
                         SecondaryButton {
                             objectName: "referenceButton"
-                            text: card.model.referenceImagePaths.length === 0 ? "Add reference…" : "Replace reference…"
+                            text: card.model.referenceButtonText
                             enabled: !card.model.isProcessing
                             onClicked: card.castModel.chooseReference(card.model.characterID)
                         }

@@ -124,8 +124,8 @@ Panel {
                 spacing: 8
                 StatusChip {
                     objectName: "frameChip"
-                    text: card.model.hasFrame ? "Generated" : "Not generated"
-                    intent: card.model.hasFrame ? Intent.Good : Intent.Neutral
+                    text: card.model.frameChipText
+                    intent: card.model.frameChipIntent
                 }
                 StatusChip {
                     objectName: "characterChip"
@@ -147,7 +147,7 @@ Panel {
         SecondaryButton {
             objectName: "generateButton"
             Layout.alignment: Qt.AlignTop
-            text: card.model.hasFrame ? "Regenerate" : "Generate"
+            text: card.model.generateText
             symbol: "sparkles"
             enabled: !card.busy
             onClicked: card.generateRequested(card.model.chunkID)

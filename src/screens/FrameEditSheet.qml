@@ -107,17 +107,8 @@ Sheet {
                     font.pixelSize: 13
                     EditableText.value: sheet.sheetModel.text
                     EditableText.onEdited: text => sheet.sheetModel.text = text
-                    // Return sends, as a field's submit does; Shift or Alt with Return
-                    // starts a new line.
-                    function submit(event) {
-                        if (event.modifiers & (Qt.ShiftModifier | Qt.AltModifier)) {
-                            event.accepted = false;
-                            return;
-                        }
-                        sheet.sheetModel.send();
-                    }
-                    Keys.onReturnPressed: event => submit(event)
-                    Keys.onEnterPressed: event => submit(event)
+                    Keys.onReturnPressed: event => event.accepted = sheet.sheetModel.returnPressed(event.modifiers)
+                    Keys.onEnterPressed: event => event.accepted = sheet.sheetModel.returnPressed(event.modifiers)
 
                     Text {
                         id: hintMeasure
