@@ -290,7 +290,7 @@ ChunkListModel::ChunkListModel(ProjectStore* store, QObject* parent)
                        {"chunkID", "index", "chunkNumber", "start", "end", "lyricExcerpt", "renderedText", "surface",
                         "primaryCharacterInFrame", "elementIdsUsed", "imagePrompt", "videoPrompt", "characterID",
                         "hasFrame", "frameImagePath", "canUndo", "canRedo", "frameRemoteURL", "frameEditRequest",
-                        "undoCount", "redoCount", "motionClipPath"},
+                        "undoCount", "redoCount", "motionClipPath", "frameChipText", "frameChipIntent", "generateText"},
                        parent)
 {
     sync();
@@ -343,7 +343,11 @@ ProjectListModel::Row ChunkListModel::rowOf(const StoryboardChunk& c)
              c.frame ? optionalText(c.frame->editRequest) : QVariant(QString()),
              QVariant::fromValue<qlonglong>(static_cast<qlonglong>(c.undoStack.size())),
              QVariant::fromValue<qlonglong>(static_cast<qlonglong>(c.redoStack.size())),
-             c.frame ? optionalText(c.frame->motionClipPath) : QVariant(QString())}};
+             c.frame ? optionalText(c.frame->motionClipPath) : QVariant(QString()),
+             // The storyboard card's chip and button.
+             c.frame ? QStringLiteral("Generated") : QStringLiteral("Not generated"),
+             static_cast<int>(c.frame ? design::Intent::Good : design::Intent::Neutral),
+             c.frame ? QStringLiteral("Regenerate") : QStringLiteral("Generate")}};
 }
 
 bool ChunkListModel::write(Project& project, const QString& id, int field, const QVariant& value) const
@@ -369,7 +373,7 @@ CharacterListModel::CharacterListModel(ProjectStore* store, QObject* parent)
     : ProjectListModel(store,
                        {"characterID", "name", "notes", "referenceImagePaths", "processedImageURL",
                         "processedImagePath", "isPrimary", "statusText", "statusIntent", "thumbnailSource",
-                        "isProcessing", "activeChipText"},
+                        "isProcessing", "activeChipText", "referenceButtonText"},
                        parent)
 {
     connect(store, &ProjectStore::processingCharacterIDsChanged, this, &ProjectListModel::sync);
@@ -398,7 +402,9 @@ std::vector<ProjectListModel::Row> CharacterListModel::rowsNow() const
                          optionalText(c.processedImageURL), optionalText(c.processedImagePath), isPrimary,
                          status.text, static_cast<int>(status.intent),
                          thumbnail ? QUrl::fromLocalFile(text(*thumbnail)).toString() : QString(), isProcessing,
-                         isPrimary ? activeChip : QString()}});
+                         isPrimary ? activeChip : QString(),
+                         c.referenceImagePaths.empty() ? QStringLiteral("Add reference\u2026")
+                                                       : QStringLiteral("Replace reference\u2026")}});
     }
     return rows;
 }

@@ -1,5 +1,6 @@
 #include "pipeline/ProjectStore.h"
 
+#include "media/PictureFile.h"
 #include "model/MediaLibrary.h"
 #include "pipeline/LocalFilePath.h"
 #include "pipeline/PictureDownload.h"
@@ -102,13 +103,22 @@ void ProjectStore::processCharacterById(const QString& id)
         processCharacter(*uuid);
 }
 
-void ProjectStore::addCharacterReference(const QString& id, const QString& pathOrURL)
+bool ProjectStore::addCharacterReference(const QString& id, const QString& pathOrURL)
 {
     const auto uuid = Uuid::parse(id.toStdString());
     if (!uuid || pathOrURL.isEmpty() || !project_.character(*uuid))
-        return;
+        return false;
     const std::string path = localFilePath(pathOrURL).string();
+    // Known by its header before it is kept: a file processing would refuse must not
+    // become the reference the card, the sidebar and planning count on.
+    try {
+        PictureFile::read(path);
+    } catch (const ImageError& e) {
+        setLastError(std::string(e.what()));
+        return false;
+    }
     editProject([&](Project& p) { p.character(*uuid)->referenceImagePaths.push_back(path); });
+    return true;
 }
 
 QStringList ProjectStore::processingCharacterIDsList() const

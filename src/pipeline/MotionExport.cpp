@@ -22,6 +22,7 @@ using FrameSequence = std::vector<ProjectStore::FrameSequenceEntry>;
 
 struct PlannedClip {
     Uuid chunkID;
+    std::optional<Uuid> frameID; // the frame the clip is made from; none for a borrowed picture
     fs::path image;
     fs::path clip;
     ClipMotion motion;
@@ -62,7 +63,8 @@ std::vector<PlannedClip> planClips(const FrameSequence& sequence, PixelSize size
         const auto& [chunk, image] = sequence[i];
         ClipMotion motion = drawClipMotion(size, secondsForFrames(frames[i]), random, previous);
         previous = motion;
-        planned.push_back({chunk.id, fs::path(image), clipsFolder / (chunk.id.text() + ".mov"), motion});
+        const std::optional<Uuid> frameID = chunk.frame ? std::optional<Uuid>(chunk.frame->id) : std::nullopt;
+        planned.push_back({chunk.id, frameID, fs::path(image), clipsFolder / (chunk.id.text() + ".mov"), motion});
     }
     return planned;
 }
@@ -131,17 +133,42 @@ QString ProjectStore::lastExportPathText() const
     return lastExportPath_ ? QString::fromStdString(lastExportPath_->string()) : QString();
 }
 
-// Records a written clip on its chunk's frame, on the main thread, if the chunk
-// (and its project) are still there; a frameless or removed chunk keeps only the file.
-static void recordClipPath(ProjectStore& store, const Uuid& projectID, const Uuid& chunkID, const fs::path& clip)
+// Records a written clip, on the main thread, on the frame it was made from, wherever
+// that frame is in its chunk's history now (an undo may have moved it meanwhile). A
+// chunk has one clip file: every other frame of the chunk that named it has lost its
+// clip, so a frame brought back by undo counts as not rendered rather than showing
+// the newer frame's motion. A removed chunk keeps only the file.
+static void recordClipPath(ProjectStore& store, const Uuid& projectID, const Uuid& chunkID,
+                           const std::optional<Uuid>& frameID, const fs::path& clip)
 {
-    store.workers().post([&store, projectID, chunkID, clip] {
+    store.workers().post([&store, projectID, chunkID, frameID, clip] {
         if (store.project().id != projectID)
             return;
         const StoryboardChunk* chunk = store.project().chunk(chunkID);
-        if (!chunk || !chunk->frame)
+        if (!chunk)
             return;
-        store.editProject([&](Project& p) { p.chunk(chunkID)->frame->motionClipPath = clip.string(); });
+        const std::string path = clip.string();
+        const auto touched = [&](const GeneratedFrame& f) { return f.id == frameID || f.motionClipPath == path; };
+        const bool anyTouched = (chunk->frame && touched(*chunk->frame))
+            || std::any_of(chunk->undoStack.begin(), chunk->undoStack.end(), touched)
+            || std::any_of(chunk->redoStack.begin(), chunk->redoStack.end(), touched);
+        if (!anyTouched)
+            return;
+        store.editProject([&](Project& p) {
+            StoryboardChunk& c = *p.chunk(chunkID);
+            const auto record = [&](GeneratedFrame& f) {
+                if (f.id == frameID)
+                    f.motionClipPath = path;
+                else if (f.motionClipPath == path)
+                    f.motionClipPath.reset();
+            };
+            if (c.frame)
+                record(*c.frame);
+            for (GeneratedFrame& f : c.undoStack)
+                record(f);
+            for (GeneratedFrame& f : c.redoStack)
+                record(f);
+        });
     });
 }
 
@@ -172,7 +199,7 @@ void ProjectStore::renderMotion()
             renderer->render(
                 c.image, c.motion, c.clip, [&r, done, n](double p) { r.progress((p + done) / n); }, r.stop());
             recordSource(manifest, c.chunkID, source);
-            recordClipPath(*this, projectID, c.chunkID, c.clip);
+            recordClipPath(*this, projectID, c.chunkID, c.frameID, c.clip);
         }
         return [this] { editProject([](Project& p) { p.updatedAt = currentDate(); }); };
     });
@@ -217,7 +244,7 @@ void ProjectStore::exportVideo(std::function<void(const fs::path&)> onExported)
             }
             renderer->render(c.image, c.motion, c.clip, {}, r.stop());
             recordSource(manifest, c.chunkID, source);
-            recordClipPath(*this, projectID, c.chunkID, c.clip);
+            recordClipPath(*this, projectID, c.chunkID, c.frameID, c.clip);
             list.push_back(c.clip);
         }
         fs::path written;

@@ -358,8 +358,10 @@ public:
     Q_INVOKABLE void deleteCharacterById(const QString& id);
     Q_INVOKABLE void processCharacterById(const QString& id);
     // Appends a chosen picture to a character's references (the newest is the one
-    // processed); like the screen's own field edits, it leaves updatedAt alone.
-    Q_INVOKABLE void addCharacterReference(const QString& id, const QString& pathOrURL);
+    // processed); like the screen's own field edits, it leaves updatedAt alone. A file
+    // that is not a picture we take in changes nothing: its sentence goes to the
+    // banner and the answer is false.
+    Q_INVOKABLE bool addCharacterReference(const QString& id, const QString& pathOrURL);
     QStringList processingCharacterIDsList() const;
     Q_INVOKABLE void importPlanFromClipboardFromMenu() { importPlanFromClipboard(); }
     Q_INVOKABLE void importPlanFromFileAt(const QString& path) { importPlanFromFile(path.toStdString()); }

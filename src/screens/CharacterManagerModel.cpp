@@ -17,11 +17,6 @@ CharacterManagerModel::CharacterManagerModel(ScreenServices& services, QObject* 
     setServices(&services);
 }
 
-QString CharacterManagerModel::imageNameFilter()
-{
-    return QStringLiteral("Images (*.png *.jpg *.jpeg *.webp *.gif *.bmp *.tif *.tiff *.heic)");
-}
-
 bool CharacterManagerModel::refresh()
 {
     State next;
@@ -99,14 +94,15 @@ void CharacterManagerModel::chooseReference(const QString& characterID)
         return;
     support::FileRequest request;
     request.title = QStringLiteral("Choose a reference image");
-    request.nameFilters = {imageNameFilter()};
+    request.nameFilters = {support::pictureNameFilter()};
     // The answer may come after this screen is gone: it holds on to the store only.
     services()->filePicker().pick(request, [store = QPointer<ProjectStore>(store()), characterID](const QString& path) {
         if (!store || path.isEmpty())
             return;
-        // Both do nothing for a character deleted while the dialog was open.
-        store->addCharacterReference(characterID, path);
-        store->processCharacterById(characterID);
+        // Nothing for a character deleted while the dialog was open, nor for a file
+        // that is no picture we take in (the banner says why).
+        if (store->addCharacterReference(characterID, path))
+            store->processCharacterById(characterID);
     });
 }
 

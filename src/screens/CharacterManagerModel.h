@@ -25,9 +25,6 @@ public:
     explicit CharacterManagerModel(QObject* parent = nullptr);
     explicit CharacterManagerModel(ScreenServices& services, QObject* parent = nullptr);
 
-    // The open dialog's filter for reference pictures.
-    static QString imageNameFilter();
-
     QString conceptPrompt() const { return state_.conceptPrompt; }
     void setConceptPrompt(const QString& text);
     QString newName() const { return newName_; }

@@ -36,8 +36,8 @@ ColumnLayout {
                 Layout.maximumHeight: 3 * 17 + topPadding + bottomPadding
                 placeholderText: "e.g. 80s neon, moody, mirrorball light-play"
                 font.pixelSize: 13
-                text: cast.conceptPrompt
-                onTextChanged: if (text !== cast.conceptPrompt) cast.conceptPrompt = text
+                EditableText.value: cast.conceptPrompt
+                EditableText.onEdited: text => cast.conceptPrompt = text
                 clip: true
             }
             Text {
@@ -56,8 +56,8 @@ ColumnLayout {
                 objectName: "newNameField"
                 Layout.fillWidth: true
                 placeholderText: "New character name"
-                text: cast.newName
-                onTextEdited: cast.newName = text
+                EditableText.value: cast.newName
+                EditableText.onEdited: text => cast.newName = text
             }
             PrimaryButton {
                 objectName: "addButton"
@@ -160,8 +160,8 @@ ColumnLayout {
                             Layout.fillWidth: true
                             placeholderText: "Name"
                             placeholderTextColor: Theme.muted
-                            text: card.model.name
-                            onTextEdited: card.model.name = text
+                            EditableText.value: card.model.name
+                            EditableText.onEdited: text => card.model.name = text
                             font.pixelSize: 15
                             font.bold: true
                             color: Theme.cream
@@ -192,8 +192,8 @@ ColumnLayout {
                             Layout.fillWidth: true
                             placeholderText: "e.g. platinum hair, magenta sunglasses, floral blazer"
                             font.pixelSize: 12
-                            text: card.model.notes
-                            onTextEdited: card.model.notes = text
+                            EditableText.value: card.model.notes
+                            EditableText.onEdited: text => card.model.notes = text
                         }
                     }
 
@@ -206,7 +206,7 @@ ColumnLayout {
                         Item { Layout.fillWidth: true }
                         SecondaryButton {
                             objectName: "referenceButton"
-                            text: card.model.referenceImagePaths.length === 0 ? "Add reference…" : "Replace reference…"
+                            text: card.model.referenceButtonText
                             enabled: !card.model.isProcessing
                             onClicked: card.castModel.chooseReference(card.model.characterID)
                         }

@@ -67,8 +67,8 @@ Panel {
                     Layout.fillWidth: true
                     placeholderText: "Text on the frame"
                     placeholderTextColor: Theme.muted
-                    text: card.model.renderedText
-                    onTextEdited: card.model.renderedText = text
+                    EditableText.value: card.model.renderedText
+                    EditableText.onEdited: text => card.model.renderedText = text
                     font.pixelSize: 15
                     font.bold: true
                     color: Theme.cream
@@ -104,8 +104,8 @@ Panel {
                         readonly property real lineHeight: fontMetrics.lineSpacing
                         placeholderText: "Frame prompt"
                         placeholderTextColor: Theme.muted
-                        text: card.model.imagePrompt
-                        onTextChanged: if (text !== card.model.imagePrompt) card.model.imagePrompt = text
+                        EditableText.value: card.model.imagePrompt
+                        EditableText.onEdited: text => card.model.imagePrompt = text
                         wrapMode: TextEdit.Wrap
                         font.pixelSize: 12
                         color: Theme.cream
@@ -124,8 +124,8 @@ Panel {
                 spacing: 8
                 StatusChip {
                     objectName: "frameChip"
-                    text: card.model.hasFrame ? "Generated" : "Not generated"
-                    intent: card.model.hasFrame ? Intent.Good : Intent.Neutral
+                    text: card.model.frameChipText
+                    intent: card.model.frameChipIntent
                 }
                 StatusChip {
                     objectName: "characterChip"
@@ -147,7 +147,7 @@ Panel {
         SecondaryButton {
             objectName: "generateButton"
             Layout.alignment: Qt.AlignTop
-            text: card.model.hasFrame ? "Regenerate" : "Generate"
+            text: card.model.generateText
             symbol: "sparkles"
             enabled: !card.busy
             onClicked: card.generateRequested(card.model.chunkID)

@@ -35,10 +35,14 @@ ExportState exportState(const Project& project, bool busy, std::optional<double>
     const long long framed = static_cast<long long>(project.framedCount());
     if (total == 0 || framed <= 0) {
         s.gate = ExportState::Gate::locked;
+        s.gateSymbol = QStringLiteral("lock.fill");
+        s.gateText = QStringLiteral("Export unlocks once at least one frame exists.");
     } else if (framed != total) {
         s.gate = ExportState::Gate::partial;
         s.noticeText = QStringLiteral("Exporting with %1/%2 frames — missing frames use rotating instrumental clips.")
                            .arg(QString::number(framed), QString::number(total));
+        s.gateSymbol = QStringLiteral("info.circle.fill");
+        s.gateText = s.noticeText;
     }
     const ExportSettings& settings = project.exportSettings;
     s.resolutionIndex = indexIn(kAllExportResolutions, settings.resolution);

@@ -16,6 +16,8 @@ struct ExportState {
 
     Gate gate = Gate::none;
     QString noticeText; // the partial-frames notice
+    QString gateSymbol; // the gate's or the notice's icon; empty with neither
+    QString gateText;   // the gate's or the notice's sentence
     int resolutionIndex = 0;
     int containerIndex = 0;
     bool includeOriginalAudio = true;
@@ -47,6 +49,8 @@ class ExportModel : public ScreenModel {
     Q_PROPERTY(bool showsGate READ showsGate NOTIFY changed)
     Q_PROPERTY(bool showsNotice READ showsNotice NOTIFY changed)
     Q_PROPERTY(QString noticeText READ noticeText NOTIFY changed)
+    Q_PROPERTY(QString gateSymbol READ gateSymbol NOTIFY changed)
+    Q_PROPERTY(QString gateText READ gateText NOTIFY changed)
     Q_PROPERTY(QStringList resolutionOptions READ resolutionOptions CONSTANT)
     Q_PROPERTY(QStringList containerOptions READ containerOptions CONSTANT)
     Q_PROPERTY(int resolutionIndex READ resolutionIndex WRITE setResolutionIndex NOTIFY changed)
@@ -75,6 +79,8 @@ public:
     bool showsGate() const { return state_.gate == ExportState::Gate::locked; }
     bool showsNotice() const { return state_.gate == ExportState::Gate::partial; }
     QString noticeText() const { return state_.noticeText; }
+    QString gateSymbol() const { return state_.gateSymbol; }
+    QString gateText() const { return state_.gateText; }
     static QStringList resolutionOptions();
     static QStringList containerOptions();
     int resolutionIndex() const { return state_.resolutionIndex; }

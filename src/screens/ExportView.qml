@@ -33,14 +33,14 @@ ColumnLayout {
             spacing: 10
 
             Icon {
-                name: exporter.showsGate ? "lock.fill" : "info.circle.fill"
+                name: exporter.gateSymbol
                 color: Theme.amber
                 size: 14
             }
             Text {
                 objectName: "gateText"
                 Layout.fillWidth: true
-                text: exporter.showsGate ? "Export unlocks once at least one frame exists." : exporter.noticeText
+                text: exporter.gateText
                 wrapMode: Text.Wrap
                 font.pixelSize: 12
                 color: Theme.muted

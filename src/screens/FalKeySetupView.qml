@@ -140,8 +140,8 @@ Rectangle {
                             Layout.fillWidth: true
                             echoMode: TextInput.Password
                             placeholderText: view.controller.manualPlaceholder
-                            text: view.controller.manualKey
-                            onTextEdited: view.controller.manualKey = text
+                            EditableText.value: view.controller.manualKey
+                            EditableText.onEdited: text => view.controller.manualKey = text
                             // Return does nothing: only the button verifies.
                         }
                         PrimaryButton {

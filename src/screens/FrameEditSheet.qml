@@ -105,19 +105,10 @@ Sheet {
                     clip: true
                     placeholderText: "e.g. make the sky sunset orange, fix the sign spelling"
                     font.pixelSize: 13
-                    text: sheet.sheetModel.text
-                    onTextChanged: if (sheet.sheetModel.text !== text) sheet.sheetModel.text = text
-                    // Return sends, as a field's submit does; Shift or Alt with Return
-                    // starts a new line.
-                    function submit(event) {
-                        if (event.modifiers & (Qt.ShiftModifier | Qt.AltModifier)) {
-                            event.accepted = false;
-                            return;
-                        }
-                        sheet.sheetModel.send();
-                    }
-                    Keys.onReturnPressed: event => submit(event)
-                    Keys.onEnterPressed: event => submit(event)
+                    EditableText.value: sheet.sheetModel.text
+                    EditableText.onEdited: text => sheet.sheetModel.text = text
+                    Keys.onReturnPressed: event => event.accepted = sheet.sheetModel.returnPressed(event.modifiers)
+                    Keys.onEnterPressed: event => event.accepted = sheet.sheetModel.returnPressed(event.modifiers)
 
                     Text {
                         id: hintMeasure

@@ -51,6 +51,14 @@ QString FrameEditSheetModel::versionText() const
     return c ? versionLabel(c->undoStack.size(), c->redoStack.size()) : QString();
 }
 
+bool FrameEditSheetModel::returnPressed(int modifiers)
+{
+    if (modifiers & (Qt::ShiftModifier | Qt::AltModifier))
+        return false;
+    send();
+    return true;
+}
+
 void FrameEditSheetModel::send()
 {
     const auto id = chunkUuid();

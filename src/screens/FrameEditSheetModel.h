@@ -31,6 +31,10 @@ public:
     QString versionText() const;
 
     Q_INVOKABLE void send();
+    // Return in the instruction field: plain Return (or Enter) sends, as a field's
+    // submit does, and is taken; with Shift or Alt it is left to the field, which
+    // starts a new line. `modifiers` are the key event's Qt::KeyboardModifiers.
+    Q_INVOKABLE bool returnPressed(int modifiers);
     Q_INVOKABLE void undo();
     Q_INVOKABLE void redo();
 

@@ -82,8 +82,8 @@ Sheet {
                         color: Theme.cream
                         selectionColor: Theme.faded(Theme.lime, 0.45)
                         selectedTextColor: Theme.cream
-                        text: sheet.sheetModel.text
-                        onTextChanged: if (sheet.sheetModel.text !== text) sheet.sheetModel.text = text
+                        EditableText.value: sheet.sheetModel.text
+                        EditableText.onEdited: text => sheet.sheetModel.text = text
                     }
                 }
             }

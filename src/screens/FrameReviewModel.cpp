@@ -106,7 +106,7 @@ void FrameReviewModel::importImage(const QString& chunkID)
     request.mode = support::FileRequest::Mode::OpenFile;
     request.title = QStringLiteral("Choose an image to use for this frame.");
     request.acceptLabel = QStringLiteral("Import image");
-    request.nameFilters = {QStringLiteral("Images (*.png *.jpg *.jpeg *.webp *.heic *.gif *.bmp *.tif *.tiff)")};
+    request.nameFilters = {support::pictureNameFilter()};
     // The answer may come after this page is gone; the store alone is needed then.
     services()->filePicker().pick(request, [store = QPointer<ProjectStore>(store()), chunkID](const QString& path) {
         if (store && !path.isEmpty())

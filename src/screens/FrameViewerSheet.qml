@@ -20,7 +20,7 @@ Sheet {
         onCloseRequested: sheet.close()
     }
 
-    title: sheetModel.kickerText !== "" ? sheetModel.kickerText : "Frame"
+    title: sheetModel.windowTitle
 
     // A title-bar dot: a 12 px circle with a faint dark rim, the whole circle the target.
     component Dot: Rectangle {

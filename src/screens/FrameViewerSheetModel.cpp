@@ -23,6 +23,12 @@ QString FrameViewerSheetModel::kickerText() const
     return c ? QStringLiteral("Frame %1").arg(c->chunkNumber) : QString();
 }
 
+QString FrameViewerSheetModel::windowTitle() const
+{
+    const QString kicker = kickerText();
+    return kicker.isEmpty() ? QStringLiteral("Frame") : kicker;
+}
+
 QString FrameViewerSheetModel::planQuestion() const
 {
     if (!store())

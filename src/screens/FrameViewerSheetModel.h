@@ -11,6 +11,7 @@ class FrameViewerSheetModel : public ChunkSheetModel {
     Q_OBJECT
     QML_ELEMENT
     Q_PROPERTY(QString kickerText READ kickerText NOTIFY stateChanged)
+    Q_PROPERTY(QString windowTitle READ windowTitle NOTIFY stateChanged)
     Q_PROPERTY(bool canEdit READ canEdit NOTIFY stateChanged)
     Q_PROPERTY(bool canRegenerateImage READ canRegenerateImage NOTIFY stateChanged)
     Q_PROPERTY(bool canRegeneratePlan READ canRegeneratePlan NOTIFY stateChanged)
@@ -20,6 +21,8 @@ public:
     explicit FrameViewerSheetModel(QObject* parent = nullptr);
 
     QString kickerText() const;
+    // The sheet window's title: the kicker, or "Frame" once the chunk is gone.
+    QString windowTitle() const;
     // The edit workflow starts from the frame's address at the vendor.
     bool canEdit() const { return !remoteURL().isEmpty(); }
     bool canRegenerateImage() const { return chunkExists() && !busy(); }

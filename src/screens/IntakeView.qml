@@ -180,8 +180,8 @@ Item {
                         objectName: "titleField"
                         Layout.fillWidth: true
                         placeholderText: "Track title"
-                        text: intake.title
-                        onTextEdited: intake.title = text
+                        EditableText.value: intake.title
+                        EditableText.onEdited: text => intake.title = text
                     }
                 }
                 ColumnLayout {
@@ -191,8 +191,8 @@ Item {
                         objectName: "artistField"
                         Layout.fillWidth: true
                         placeholderText: "Artist"
-                        text: intake.artist
-                        onTextEdited: intake.artist = text
+                        EditableText.value: intake.artist
+                        EditableText.onEdited: text => intake.artist = text
                     }
                 }
                 ColumnLayout {
@@ -290,8 +290,8 @@ Item {
                             selectionColor: Theme.faded(Theme.lime, 0.45)
                             selectedTextColor: Theme.cream
                             background: null
-                            text: intake.lyrics
-                            onTextChanged: if (text !== intake.lyrics) intake.lyrics = text
+                            EditableText.value: intake.lyrics
+                            EditableText.onEdited: text => intake.lyrics = text
                         }
                     }
                 }

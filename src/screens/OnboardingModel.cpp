@@ -54,6 +54,14 @@ void OnboardingModel::next()
         setPage(page_ + 1);
 }
 
+void OnboardingModel::advance()
+{
+    if (isLastPage())
+        emit finished();
+    else
+        next();
+}
+
 void OnboardingModel::back()
 {
     if (page_ > 0)

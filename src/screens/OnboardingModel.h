@@ -45,6 +45,8 @@ public:
     // A new showing: the first page, and the installer's export folder copied in.
     Q_INVOKABLE void start();
     Q_INVOKABLE void next();
+    // The forward button: the next page, or on the last one `finished`.
+    Q_INVOKABLE void advance();
     Q_INVOKABLE void back();
     // The key sheet went away: the flag follows the keyring.
     Q_INVOKABLE void keySheetClosed();
@@ -55,6 +57,8 @@ public:
 
 signals:
     void pageChanged();
+    // "Start Creating" on the last page: the guide is done.
+    void finished();
     void hasKeyChanged();
 
 private:

@@ -16,6 +16,12 @@ Item {
 
     signal keySetupRequested()
 
+    // The model says when the guide is done; the controller records it.
+    Connections {
+        target: view.model
+        function onFinished() { view.onboarding.complete() }
+    }
+
     implicitWidth: 880
     implicitHeight: 700
 
@@ -102,7 +108,7 @@ Item {
                 PrimaryButton {
                     objectName: "nextButton"
                     text: view.model.nextText
-                    onClicked: view.model.isLastPage ? view.onboarding.complete() : view.model.next()
+                    onClicked: view.model.advance()
                 }
             }
         }

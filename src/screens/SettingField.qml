@@ -4,7 +4,7 @@ import Verseloom.Design
 
 // One advanced setting: its kicker over a text field. The field shows `value`, reports
 // every edit, and reports the text to commit when editing finishes (Return or leaving
-// the field); afterwards it shows whatever `value` has become.
+// the field); a value the commit changes is shown.
 ColumnLayout {
     id: setting
 
@@ -24,11 +24,8 @@ ColumnLayout {
         objectName: "field"
         Layout.fillWidth: true
         placeholderText: setting.placeholder
-        text: setting.value
-        onTextEdited: setting.edited(text)
-        onEditingFinished: {
-            setting.committed(text);
-            text = Qt.binding(() => setting.value);
-        }
+        EditableText.value: setting.value
+        EditableText.onEdited: text => setting.edited(text)
+        onEditingFinished: setting.committed(text)
     }
 }

@@ -19,6 +19,7 @@ class StoryboardModel : public ScreenModel {
     Q_PROPERTY(bool hasChunks READ hasChunks NOTIFY changed)
     Q_PROPERTY(bool hasUsableCharacter READ hasUsableCharacter NOTIFY changed)
     Q_PROPERTY(bool canPlan READ canPlan NOTIFY changed)
+    Q_PROPERTY(QString emptyTitle READ emptyTitle NOTIFY changed)
     Q_PROPERTY(QVariantList swatches READ swatches NOTIFY changed)
     Q_PROPERTY(bool showsElements READ showsElements NOTIFY changed)
     Q_PROPERTY(QString elementsTitle READ elementsTitle NOTIFY changed)
@@ -46,6 +47,11 @@ public:
     bool hasUsableCharacter() const { return state_.usableCharacter; }
     // A usable character and a transcript: what planning needs from the project.
     bool canPlan() const { return state_.usableCharacter && state_.hasTranscript; }
+    // The title of the form without chunks: what to do first.
+    QString emptyTitle() const
+    {
+        return state_.usableCharacter ? QStringLiteral("No storyboard yet") : QStringLiteral("Set up a character first");
+    }
     QVariantList swatches() const;
     bool showsElements() const { return state_.elements > 0; }
     QString elementsTitle() const;

@@ -52,7 +52,7 @@ ColumnLayout {
             Text {
                 objectName: "emptyTitle"
                 Layout.alignment: Qt.AlignHCenter
-                text: storyboard.hasUsableCharacter ? "No storyboard yet" : "Set up a character first"
+                text: storyboard.emptyTitle
                 font.pixelSize: 15
                 font.bold: true
                 color: Theme.cream

@@ -99,8 +99,8 @@ ColumnLayout {
             objectName: "input"
             Layout.fillWidth: true
             placeholderText: field.placeholder
-            text: field.value
-            onTextEdited: field.edited(text)
+            EditableText.value: field.value
+            EditableText.onEdited: text => field.edited(text)
         }
     }
 }

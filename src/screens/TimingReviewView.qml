@@ -127,8 +127,8 @@ ColumnLayout {
                 Layout.fillWidth: true
                 placeholderText: "Lyric"
                 placeholderTextColor: Theme.muted
-                text: row.model.text
-                onTextEdited: row.model.text = text
+                EditableText.value: row.model.text
+                EditableText.onEdited: text => row.model.text = text
                 font.pixelSize: 13
                 color: Theme.cream
                 selectionColor: Theme.faded(Theme.lime, 0.45)

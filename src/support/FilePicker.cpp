@@ -6,6 +6,11 @@
 
 namespace vl::support {
 
+QString pictureNameFilter()
+{
+    return QStringLiteral("Images (*.png *.jpg *.jpeg *.webp)");
+}
+
 namespace {
 
 // Carries one answer from a dialog's accepted/rejected signals, then removes the dialog.

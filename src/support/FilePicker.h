@@ -23,6 +23,10 @@ struct FileRequest {
     QString startFolder;      // local folder; empty: the dialog's own choice
 };
 
+// The open dialog's filter for pictures: only the formats the program takes in (PNG,
+// JPEG, WebP; see model/ImageHeader.h).
+QString pictureNameFilter();
+
 // Asks the user for a file or a folder. The answer comes later, on the main thread: the
 // chosen local path, or an empty string when the user cancelled. Screens get one injected,
 // so tests answer for the user.

@@ -1,6 +1,7 @@
 #include "AppFixtures.h"
 
 #include "app/ProjectListModel.h"
+#include "design/Intent.h"
 
 #include <QSignalSpy>
 
@@ -280,4 +281,42 @@ TEST(ProjectListModel, ANewFrameOnOneChunkOfManyTouchesOnlyItsRow)
     EXPECT_EQ(changed[1][0].value<QModelIndex>().row(), 120);
     EXPECT_EQ(chunks.get(120, "frameImagePath").toString(), "/frames/120.png");
     EXPECT_EQ(reset.count(), 0);
+}
+
+TEST(ProjectListModel, CardTextsComeWithTheRowAndFollowTheRecord)
+{
+    StoreHarness h;
+    Project p = projectWithChunks(2, 1);
+    CharacterReference none, one, two;
+    one.referenceImagePaths = {"/refs/a.png"};
+    two.referenceImagePaths = {"/refs/a.png", "/refs/b.png"};
+    p.characters = {none, one, two};
+    auto store = h.make(p);
+    ChunkListModel chunks(store.get());
+    CharacterListModel characters(store.get());
+
+    const struct {
+        int row;
+        const char* chip;
+        int intent;
+        const char* button;
+    } chunkRows[] = {
+        {0, "Generated", static_cast<int>(design::Intent::Good), "Regenerate"},
+        {1, "Not generated", static_cast<int>(design::Intent::Neutral), "Generate"},
+    };
+    for (const auto& r : chunkRows) {
+        EXPECT_EQ(chunks.get(r.row, "frameChipText").toString(), r.chip) << r.row;
+        EXPECT_EQ(chunks.get(r.row, "frameChipIntent").toInt(), r.intent) << r.row;
+        EXPECT_EQ(chunks.get(r.row, "generateText").toString(), r.button) << r.row;
+    }
+    const char* referenceButtons[] = {"Add reference\u2026", "Replace reference\u2026", "Replace reference\u2026"};
+    for (int row = 0; row < 3; ++row)
+        EXPECT_EQ(characters.get(row, "referenceButtonText").toString(), referenceButtons[row]) << row;
+
+    // A frame arriving turns the chunk's chip and button; a first reference the character's.
+    store->updateChunk(store->project().chunks[1].id, [](StoryboardChunk& c) { c.setFrame(GeneratedFrame{}); });
+    EXPECT_EQ(chunks.get(1, "frameChipText").toString(), "Generated");
+    EXPECT_EQ(chunks.get(1, "generateText").toString(), "Regenerate");
+    store->editProject([](Project& project) { project.characters[0].referenceImagePaths = {"/refs/c.png"}; });
+    EXPECT_EQ(characters.get(0, "referenceButtonText").toString(), "Replace reference\u2026");
 }

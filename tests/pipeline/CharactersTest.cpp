@@ -1,5 +1,7 @@
 #include "StoreHarness.h"
 
+#include "fakes/PictureBytes.h"
+
 #include "model/Files.h"
 #include "model/MediaLibrary.h"
 
@@ -189,9 +191,55 @@ TEST_F(Characters, ReferencesFromTheScreenAppendWithoutStamping)
     const Uuid id = character("Ada", {});
     store->editProject([](Project& p) { p.updatedAt = Date{}; });
     const QString idText = QString::fromStdString(id.text());
-    store->addCharacterReference(idText, QUrl::fromLocalFile("/pictures/one.png").toString());
-    store->addCharacterReference(idText, "/pictures/two.png");
-    store->addCharacterReference(QString::fromStdString(Uuid::random().text()), "/pictures/lost.png");
-    EXPECT_EQ(find(id)->referenceImagePaths, (std::vector<std::string>{"/pictures/one.png", "/pictures/two.png"}));
+    const std::string one = picture("one.png");
+    const std::string two = picture("two.png");
+    EXPECT_TRUE(store->addCharacterReference(idText, QUrl::fromLocalFile(QString::fromStdString(one)).toString()));
+    EXPECT_TRUE(store->addCharacterReference(idText, QString::fromStdString(two)));
+    EXPECT_FALSE(store->addCharacterReference(QString::fromStdString(Uuid::random().text()),
+                                              QString::fromStdString(picture("lost.png"))));
+    EXPECT_EQ(find(id)->referenceImagePaths, (std::vector<std::string>{one, two}));
     EXPECT_EQ(store->project().updatedAt, Date{});
+}
+
+TEST_F(Characters, OnlyPicturesWeTakeInBecomeReferences)
+{
+    struct Case {
+        const char* file;
+        std::string bytes;
+        const char* refusal; // empty: taken in
+    };
+    const Case cases[] = {
+        {"ada.png", fakes::FakeVendor::pngBytes(), ""},
+        {"ada.jpg", kJpegHeader, ""},
+        {"ada.webp", kWebpHeader, ""},
+        {"ada.gif", "GIF89a\x01\x00\x01\x00\x80\x00\x00", "The picture \u201cada.gif\u201d is not a PNG, JPEG or WebP picture."},
+        {"ada.bmp", "BM" + std::string(52, '\0'), "The picture \u201cada.bmp\u201d is not a PNG, JPEG or WebP picture."},
+        {"ada.tiff", std::string("II*\0\x08\0\0\0", 8), "The picture \u201cada.tiff\u201d is not a PNG, JPEG or WebP picture."},
+        {"ada.heic", std::string("\0\0\0\x18" "ftypheic\0\0\0\0", 16), "The picture \u201cada.heic\u201d is not a PNG, JPEG or WebP picture."},
+        {"huge.png", pngClaiming(20000, 20000), "The picture \u201chuge.png\u201d is too large"},
+    };
+    for (const Case& c : cases) {
+        store = h.make(ProjectStore::defaultNewProject());
+        const Uuid id = character("Ada", {picture("first.png")});
+        const auto path = h.folder.path() / c.file;
+        std::ofstream(path, std::ios::binary) << c.bytes;
+        const Project before = store->project();
+
+        const bool taken = store->addCharacterReference(QString::fromStdString(id.text()),
+                                                        QString::fromStdString(path.string()));
+        if (std::string(c.refusal).empty()) {
+            EXPECT_TRUE(taken) << c.file;
+            EXPECT_EQ(find(id)->referenceImagePaths.back(), path.string()) << c.file;
+            EXPECT_FALSE(store->lastError()) << c.file;
+        } else {
+            EXPECT_FALSE(taken) << c.file;
+            EXPECT_TRUE(store->project() == before) << c.file << ": a refused file changes nothing";
+            ASSERT_TRUE(store->lastError()) << c.file;
+            EXPECT_EQ(store->lastError()->rfind(c.refusal, 0), 0u) << *store->lastError();
+        }
+    }
+    // A file that is not there is refused the same way.
+    EXPECT_FALSE(store->addCharacterReference(QString::fromStdString(store->project().characters[0].id.text()),
+                                              QString::fromStdString((h.folder.path() / "gone.png").string())));
+    EXPECT_TRUE(store->lastError());
 }

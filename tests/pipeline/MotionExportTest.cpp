@@ -326,6 +326,50 @@ TEST_F(MotionExport, RenderMotionMakesOneClipPerChunkAndRecordsItOnFramedChunks)
     EXPECT_GT(store->project().updatedAt, before);
 }
 
+TEST_F(MotionExport, AClipBelongsToTheFrameItWasMadeFrom)
+{
+    open(project({{1.0, 30, "a"}}));
+    const std::string clip = clipOf(0).string();
+    const auto chunk = [&] { return store->project().chunks[0]; };
+    const auto clipOfCurrent = [&] { return chunk().frame->motionClipPath; };
+    store->renderMotion();
+    settle();
+    const Uuid first = chunk().frame->id;
+    ASSERT_EQ(clipOfCurrent(), clip);
+
+    // A newer frame. Until its clip is made the file still holds the first frame's.
+    store->editProject([&](Project& p) {
+        GeneratedFrame f;
+        f.localPath = writePicture(h.folder.path() / "newer.png", 200);
+        p.chunks[0].setFrame(f);
+    });
+    const Uuid newer = chunk().frame->id;
+    store->undoFrameEdit(chunk().id);
+    EXPECT_EQ(clipOfCurrent(), clip) << "the first frame's clip is still on disk";
+    store->redoFrameEdit(chunk().id);
+
+    // The newer frame's clip overwrites the file: the first frame has none any more.
+    store->renderMotion();
+    settle();
+    EXPECT_EQ(clipOfCurrent(), clip);
+    store->undoFrameEdit(chunk().id);
+    EXPECT_EQ(chunk().frame->id, first);
+    EXPECT_FALSE(clipOfCurrent()) << "after an undo the clip is stale: not rendered, not played";
+    store->redoFrameEdit(chunk().id);
+    EXPECT_EQ(clipOfCurrent(), clip);
+
+    // An undo while the clip renders: the clip is the frame's it was made from.
+    store->editProject([](Project& p) { p.chunks[0].frame->motionClipPath.reset(); });
+    store->renderMotion(); // made from the newer frame
+    store->undoFrameEdit(chunk().id);
+    settle();
+    EXPECT_EQ(chunk().frame->id, first);
+    EXPECT_FALSE(clipOfCurrent());
+    ASSERT_EQ(chunk().redoStack.size(), 1u);
+    EXPECT_EQ(chunk().redoStack[0].id, newer);
+    EXPECT_EQ(chunk().redoStack[0].motionClipPath, clip);
+}
+
 TEST_F(MotionExport, AnAbsurdEndTimeStopsAtTheSongsLength)
 {
     Project p = project({{1.0, 30, "one"}, {1e7, 60, "two"}});

@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <thread>
 
 using namespace vl;
@@ -133,6 +134,35 @@ TEST(Characters, AChosenReferenceIsAppendedAndProcessedWhileTheCardShowsIt)
     ASSERT_TRUE(StoreHarness::waitForIdle(*s.store));
     EXPECT_FALSE(field(rows, 0, "isProcessing").toBool());
     EXPECT_EQ(field(rows, 0, "statusText").toString(), "Character ready");
+}
+
+TEST(Characters, ARefusedReferenceIsNeitherKeptNorProcessed)
+{
+    ScreenHarness s;
+    Project p = ProjectStore::defaultNewProject();
+    CharacterReference mara;
+    mara.name = "Mara";
+    p.characters = {mara};
+    p.primaryCharacterID = mara.id;
+    s.store->setProject(p);
+    app::CharacterListModel rows(s.store.get());
+    CharacterManagerModel cast(*s.services);
+
+    const auto gif = s.h.folder.path() / "mara.gif";
+    std::ofstream(gif, std::ios::binary) << "GIF89a";
+    s.picker.answers = {QString::fromStdString(gif.string())};
+    cast.chooseReference(QString::fromStdString(mara.id.text()));
+    ASSERT_TRUE(waitUntil([&] { return s.store->lastError().has_value(); }));
+
+    EXPECT_EQ(*s.store->lastError(), "The picture \u201cmara.gif\u201d is not a PNG, JPEG or WebP picture.");
+    EXPECT_TRUE(s.store->project().characters[0].referenceImagePaths.empty());
+    EXPECT_EQ(field(rows, 0, "statusText").toString(), "No reference image");
+    EXPECT_FALSE(cast.showsStoryboardButton());
+    EXPECT_TRUE(s.store->processingCharacterIDs().empty());
+    EXPECT_FALSE(s.store->runningTask()) << "nothing was sent to processing";
+    EXPECT_EQ(s.h.vendor.requestCount(), 0u);
+    // The dialog offers only what would be taken in.
+    EXPECT_EQ(s.picker.requests.at(0).nameFilters, QStringList{"Images (*.png *.jpg *.jpeg *.webp)"});
 }
 
 TEST(Characters, TheStoryboardButtonNavigatesOrPlansRendersAndNavigates)

@@ -61,12 +61,15 @@ TEST(ExportModel, GateNoticeAndSummary)
         ExportState::Gate gate;
         const char* notice;
         bool canExport;
+        const char* gateSymbol;
+        const char* gateText;
     } cases[] = {
-        {0, 0, ExportState::Gate::locked, "", false},
-        {5, 0, ExportState::Gate::locked, "", false},
+        {0, 0, ExportState::Gate::locked, "", false, "lock.fill", "Export unlocks once at least one frame exists."},
+        {5, 0, ExportState::Gate::locked, "", false, "lock.fill", "Export unlocks once at least one frame exists."},
         {5, 3, ExportState::Gate::partial,
-         "Exporting with 3/5 frames — missing frames use rotating instrumental clips.", true},
-        {5, 5, ExportState::Gate::none, "", true},
+         "Exporting with 3/5 frames — missing frames use rotating instrumental clips.", true, "info.circle.fill",
+         "Exporting with 3/5 frames — missing frames use rotating instrumental clips."},
+        {5, 5, ExportState::Gate::none, "", true, "", ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(::testing::Message() << c.framed << "/" << c.total);
@@ -74,6 +77,8 @@ TEST(ExportModel, GateNoticeAndSummary)
         EXPECT_EQ(s.gate, c.gate);
         EXPECT_EQ(s.noticeText.toStdString(), c.notice);
         EXPECT_EQ(s.canExport, c.canExport);
+        EXPECT_EQ(s.gateSymbol.toStdString(), c.gateSymbol);
+        EXPECT_EQ(s.gateText.toStdString(), c.gateText);
         EXPECT_EQ(s.chunksText, QString::number(c.total));
         EXPECT_EQ(s.acceptedText, QString::number(c.framed));
         EXPECT_EQ(s.buttonText, "Export lyric video");

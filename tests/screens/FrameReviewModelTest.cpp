@@ -172,6 +172,8 @@ TEST(FrameReviewModel, ImportAsksForAnImageAndMakesItTheChunksFrame)
     ASSERT_EQ(asked.nameFilters.size(), 1);
     EXPECT_TRUE(asked.nameFilters[0].contains("*.png"));
     EXPECT_TRUE(asked.nameFilters[0].contains("*.jpg"));
+    for (const char* refused : {"gif", "bmp", "tif", "heic"})
+        EXPECT_FALSE(asked.nameFilters[0].contains(refused)) << refused << " would only be refused";
     EXPECT_FALSE(page.store->project().chunk(second)->frame);
 
     // Chosen: a copy in the frames folder becomes the frame, the former one kept for undo.

@@ -106,6 +106,60 @@ TEST_F(FrameSheets, SendingNeedsTextOtherThanSpacesAndAnIdleStore)
     EXPECT_TRUE(h.vendor.requests(fakes::Route::submit).empty()) << "nothing was sent while busy";
 }
 
+TEST_F(FrameSheets, ReturnSendsAndShiftOrAltReturnIsLeftToTheField)
+{
+    struct Case {
+        const char* name;
+        Qt::KeyboardModifiers modifiers;
+        bool taken; // sent, and no new line for the field
+    };
+    const Case cases[] = {
+        {"plain Return", Qt::NoModifier, true},
+        {"keypad Enter", Qt::KeypadModifier, true},
+        {"Ctrl+Return", Qt::ControlModifier, true},
+        {"Shift+Return", Qt::ShiftModifier, false},
+        {"Alt+Return", Qt::AltModifier, false},
+        {"Ctrl+Shift+Return", Qt::ControlModifier | Qt::ShiftModifier, false},
+    };
+    for (const auto& c : cases) {
+        auto m = model<FrameEditSheetModel>(generated);
+        m->setText("make the sky orange");
+        const auto before = h.vendor.requests(fakes::Route::submit).size();
+        EXPECT_EQ(m->returnPressed(static_cast<int>(c.modifiers)), c.taken) << c.name;
+        ASSERT_TRUE(StoreHarness::waitForIdle(*store)) << c.name;
+        EXPECT_EQ(h.vendor.requests(fakes::Route::submit).size(), before + (c.taken ? 1 : 0)) << c.name;
+        EXPECT_EQ(m->text().isEmpty(), c.taken) << c.name << ": a sent instruction clears the field";
+    }
+    // Nothing to send: Return is still taken, so it never adds a line, and sends nothing.
+    auto m = model<FrameEditSheetModel>(generated);
+    m->setText("   ");
+    const auto before = h.vendor.requests(fakes::Route::submit).size();
+    EXPECT_TRUE(m->returnPressed(Qt::NoModifier));
+    EXPECT_EQ(h.vendor.requests(fakes::Route::submit).size(), before);
+}
+
+TEST_F(FrameSheets, TheViewerIsTitledByItsFrameOrPlainlyOnceTheChunkIsGone)
+{
+    struct Case {
+        const char* name;
+        Uuid chunk;
+        const char* title;
+    };
+    const Case cases[] = {
+        {"its own number, not its place", generated, "Frame 7"},
+        {"a chunk without a frame", unframed, "Frame 3"},
+        {"no such chunk", Uuid::random(), "Frame"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(model<FrameViewerSheetModel>(c.chunk)->windowTitle(), c.title) << c.name;
+
+    auto viewer = model<FrameViewerSheetModel>(generated);
+    QSignalSpy changed(viewer.get(), &FrameViewerSheetModel::stateChanged);
+    store->editProject([&](Project& p) { p.chunks.erase(p.chunks.begin()); });
+    EXPECT_EQ(viewer->windowTitle(), "Frame");
+    EXPECT_GE(changed.count(), 1);
+}
+
 TEST_F(FrameSheets, TheVersionLabelCountsTheShownFrameAndWhatCanBeRedone)
 {
     struct Case {

@@ -5,6 +5,8 @@
 #include "screens/OnboardingController.h"
 #include "screens/OnboardingModel.h"
 
+#include <QSignalSpy>
+
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -89,6 +91,23 @@ TEST(Onboarding, PagesMoveWithBackAndNext)
     EXPECT_EQ(g.model->page(), 1);
     g.model->start();
     EXPECT_EQ(g.model->page(), 0) << "every showing starts on the first page";
+}
+
+TEST(Onboarding, TheForwardButtonMovesOnAndFinishesOnlyOnTheLastPage)
+{
+    Guide g;
+    QSignalSpy finished(g.model.get(), &OnboardingModel::finished);
+    const struct {
+        int from, to;
+        int finishedAfter;
+    } steps[] = {{0, 1, 0}, {1, 2, 0}, {2, 2, 1}, {2, 2, 2}};
+    g.model->start();
+    for (const auto& s : steps) {
+        ASSERT_EQ(g.model->page(), s.from);
+        g.model->advance();
+        EXPECT_EQ(g.model->page(), s.to) << "from page " << s.from;
+        EXPECT_EQ(finished.count(), s.finishedAfter) << "from page " << s.from;
+    }
 }
 
 TEST(Onboarding, TheInstallersExportFolderFillsOnlyAnEmptyOne)

@@ -22,12 +22,13 @@ TEST(Storyboard, PlanningNeedsAUsableCharacterAndATranscript)
         const char* name;
         bool character, processed, reference, transcript;
         bool usable, canPlan;
+        const char* emptyTitle;
     } cases[] = {
-        {"no character", false, false, false, true, false, false},
-        {"a character without a picture", true, false, false, true, false, false},
-        {"processed, no reference paths", true, true, false, true, true, true},
-        {"a reference only", true, false, true, true, true, true},
-        {"usable, no transcript", true, true, false, false, true, false},
+        {"no character", false, false, false, true, false, false, "Set up a character first"},
+        {"a character without a picture", true, false, false, true, false, false, "Set up a character first"},
+        {"processed, no reference paths", true, true, false, true, true, true, "No storyboard yet"},
+        {"a reference only", true, false, true, true, true, true, "No storyboard yet"},
+        {"usable, no transcript", true, true, false, false, true, false, "No storyboard yet"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -47,6 +48,7 @@ TEST(Storyboard, PlanningNeedsAUsableCharacterAndATranscript)
         EXPECT_FALSE(storyboard.hasChunks());
         EXPECT_EQ(storyboard.hasUsableCharacter(), c.usable);
         EXPECT_EQ(storyboard.canPlan(), c.canPlan);
+        EXPECT_EQ(storyboard.emptyTitle(), c.emptyTitle);
     }
 }
 

@@ -185,6 +185,81 @@ Item {
             compare(area.background.height, area.height)
         }
 
+        // A control bound through EditableText, recording what it reports as edits.
+        Component {
+            id: editableComponent
+            Item {
+                property alias area: area
+                property alias field: field
+                property string stored
+                property var areaEdits: []
+                property var fieldEdits: []
+                ChromeTextArea {
+                    id: area
+                    width: 240
+                    EditableText.value: parent.stored
+                    EditableText.onEdited: text => parent.areaEdits.push(text)
+                }
+                ChromeTextField {
+                    id: field
+                    y: 200
+                    width: 240
+                    EditableText.value: parent.stored
+                    EditableText.onEdited: text => parent.fieldEdits.push(text)
+                }
+            }
+        }
+
+        // Texts a text area gives back changed from what it was shown.
+        function test_showingAValueIsNoEdit_data() {
+            return [
+                { tag: "CR LF", text: "one\r\ntwo" },
+                { tag: "lone CR", text: "one\rtwo" },
+                { tag: "line separator", text: "one\u2028two" },
+                { tag: "paragraph separator", text: "one\u2029two" },
+                { tag: "no-break space", text: "one\u00a0two" },
+                { tag: "plain", text: "one two" },
+            ]
+        }
+
+        function test_showingAValueIsNoEdit(data) {
+            const holder = createTemporaryObject(editableComponent, root, { stored: data.text })
+            holder.area.forceActiveFocus() // focus alone is not a keystroke either
+            compare(holder.area.EditableText.value, data.text)
+            holder.stored = "first " + data.text
+            holder.field.forceActiveFocus()
+            holder.stored = data.text
+            wait(50)
+            compare(holder.areaEdits, [])
+            compare(holder.fieldEdits, [])
+            compare(holder.stored, data.text)
+        }
+
+        function test_aKeystrokeIsOneEditAndItsEchoKeepsTheCursor() {
+            const holder = createTemporaryObject(editableComponent, root, { stored: "one\r\ntwo" })
+            for (const control of [holder.area, holder.field]) {
+                holder.stored = "one\r\ntwo"
+                control.forceActiveFocus()
+                control.cursorPosition = 1
+                keyClick(Qt.Key_X)
+                const edits = control === holder.area ? holder.areaEdits : holder.fieldEdits
+                compare(edits.length, 1)
+                verify(edits[0].startsWith("oxne"), edits[0])
+                holder.stored = edits[0] // what the model stores comes back
+                compare(control.cursorPosition, 2, "the echo left the cursor alone")
+                compare(edits.length, 1, "the echo is no edit")
+            }
+        }
+
+        function test_aNewValueReplacesTheShownText() {
+            const holder = createTemporaryObject(editableComponent, root, { stored: "old" })
+            holder.area.forceActiveFocus()
+            holder.stored = "new"
+            compare(holder.area.text, "new")
+            compare(holder.field.text, "new")
+            compare(holder.areaEdits, [])
+        }
+
         function test_headerKeepsTitleCaseAndWrapsTheSubtitle() {
             const holder = createTemporaryObject(headerComponent, root)
             const header = holder.header

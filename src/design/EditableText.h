@@ -1,0 +1,63 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QtQml/qqmlregistration.h>
+
+namespace vl::design {
+
+// How a text control shows a stored value and hands back only what the user typed.
+// Showing is not editing: a text area normalises what it is given (CR LF and CR
+// become LF, U+2028 and U+2029 line breaks, a no-break space a plain one), so a
+// field that compared its text with the value and wrote back the difference would
+// rewrite data nobody touched. `edited` fires only for a change the control makes
+// while it has the keyboard focus and is not being given the value.
+//
+//   TextArea {
+//       EditableText.value: model.imagePrompt
+//       EditableText.onEdited: text => model.imagePrompt = text
+//   }
+//
+// The control's own `text` must not be bound: the value is what the field shows.
+class EditableTextAttached final : public QObject {
+    Q_OBJECT
+    QML_ANONYMOUS
+    Q_PROPERTY(QString value READ value WRITE setValue NOTIFY valueChanged)
+
+public:
+    explicit EditableTextAttached(QObject* control);
+
+    QString value() const { return value_; }
+    // A new value is shown unless the control already holds exactly that text, so
+    // the echo of the user's own edit leaves the cursor where it is. The same value
+    // again shows nothing: the control may hold it normalised.
+    void setValue(const QString& value);
+
+signals:
+    void valueChanged();
+    void edited(const QString& text);
+
+private slots:
+    void controlTextChanged();
+
+private:
+    QString controlText() const;
+    bool controlHasFocus() const;
+
+    QPointer<QObject> control_;
+    QString value_;
+    bool showing_ = false;
+};
+
+class EditableText : public QObject {
+    Q_OBJECT
+    QML_ELEMENT
+    QML_UNCREATABLE("EditableText is an attached property of text controls.")
+    QML_ATTACHED(EditableTextAttached)
+
+public:
+    static EditableTextAttached* qmlAttachedProperties(QObject* control) { return new EditableTextAttached(control); }
+};
+
+} // namespace vl::design
