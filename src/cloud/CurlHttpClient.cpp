@@ -220,9 +220,12 @@ HttpResponse CurlHttpClient::perform(const HttpRequest& request, std::stop_token
         throw HttpError(HttpError::Kind::tooLarge,
                         "The answer from " + request.url + " is larger than "
                             + std::to_string(request.maxResponseBytes >> 20) + " MiB.");
-    if (result == CURLE_OPERATION_TIMEDOUT)
-        throw HttpError(HttpError::Kind::timedOut,
-                        timeoutMessage(request, h, std::chrono::steady_clock::now() - started >= deadline));
+    if (result == CURLE_OPERATION_TIMEDOUT) {
+        // curl counts whole milliseconds and ends a request at its deadline a fraction
+        // of one before our clock gets there; the other limits are whole seconds.
+        const bool pastDeadline = std::chrono::steady_clock::now() - started + std::chrono::milliseconds(10) >= deadline;
+        throw HttpError(HttpError::Kind::timedOut, timeoutMessage(request, h, pastDeadline));
+    }
     if (result != CURLE_OK) {
         const std::string detail = errorText[0] ? std::string(errorText) : std::string(curl_easy_strerror(result));
         throw HttpError(HttpError::Kind::transport, "Network error: " + detail);

@@ -2,6 +2,7 @@
 
 #include "cloud/FalKeyStore.h"
 #include "cloud/MemorySecretStore.h"
+#include "fakes/VendorReplies.h"
 #include "model/Text.h"
 
 namespace vl::testing {
@@ -165,8 +166,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         VerifyCase{"Accepted", std::nullopt, std::nullopt},
         VerifyCase{"AcceptedWithoutBody", Reply::text("", 204), std::nullopt},
-        VerifyCase{"Rejected401", Reply::json({{"detail", "no"}}, 401), FalCredentialError::invalidKey()},
-        VerifyCase{"Rejected403", Reply::json({{"detail", "no"}}, 403), FalCredentialError::invalidKey()},
+        VerifyCase{"Rejected401", fakes::replies::refusal(401), FalCredentialError::invalidKey()},
+        VerifyCase{"Rejected403", fakes::replies::refusal(403), FalCredentialError::invalidKey()},
         VerifyCase{"ServerErrorKeeps240Characters", Reply::text(kLongBody, 500),
                    FalCredentialError::validationFailed(500, text::cutToCharacters(kLongBody, 240))},
         VerifyCase{"NonUtf8BodyIsEmpty", Reply::text("\xff\xfe", 429), FalCredentialError::validationFailed(429, "")}),

@@ -1,6 +1,7 @@
 #include "CloudTestSupport.h"
 
 #include "cloud/Workflows.h"
+#include "fakes/VendorReplies.h"
 #include "model/Json.h"
 #include "model/Text.h"
 
@@ -152,8 +153,8 @@ INSTANTIATE_TEST_SUITE_P(
                    {"IN_PROGRESS", "COMPLETED"},
                    std::nullopt,
                    {"kept"}},
-        StatusCase{"Unauthorized401", {Reply::json({{"detail", "no"}}, 401)}, FalError::unauthorized(), {}},
-        StatusCase{"Unauthorized403", {Reply::json({{"detail", "no"}}, 403)}, FalError::unauthorized(), {}},
+        StatusCase{"Unauthorized401", {fakes::replies::refusal(401)}, FalError::unauthorized(), {}},
+        StatusCase{"Unauthorized403", {fakes::replies::refusal(403)}, FalError::unauthorized(), {}},
         StatusCase{"ServerErrorKeepsFirst500Characters",
                    {Reply::text(kLongBody, 500)},
                    FalError::http(500, text::cutToCharacters(kLongBody, 500)),
@@ -269,7 +270,7 @@ INSTANTIATE_TEST_SUITE_P(
                    FalError::malformedResponse(), 1},
         SubmitCase{"AnswerThatIsAList", kGoodKey, "workflows/x/y", kEmpty, Reply::json(Json::array()),
                    FalError::malformedResponse(), 1},
-        SubmitCase{"Rejected", kGoodKey, "workflows/x/y", kEmpty, Reply::json({{"detail", "bad key"}}, 401),
+        SubmitCase{"Rejected", kGoodKey, "workflows/x/y", kEmpty, fakes::replies::refusal(401, "bad key"),
                    FalError::unauthorized(), 1},
         SubmitCase{"ServerError", kGoodKey, "workflows/x/y", kEmpty, Reply::text("overloaded", 503),
                    FalError::http(503, "overloaded"), 1}),

@@ -3,6 +3,7 @@
 #include "cloud/Workflows.h"
 #include "model/Files.h"
 #include "fakes/PictureBytes.h"
+#include "fakes/VendorReplies.h"
 #include "model/ImageHeader.h"
 #include "model/Json.h"
 
@@ -156,7 +157,7 @@ INSTANTIATE_TEST_SUITE_P(
                    },
                    FalError::malformedResponse()},
         UploadCase{"TokenRefused", Route::storageToken,
-                   [](const FakeVendor&) { return Reply::json({{"detail", "no"}}, 403); }, FalError::unauthorized()},
+                   [](const FakeVendor&) { return fakes::replies::refusal(403); }, FalError::unauthorized()},
         UploadCase{"EmptyAccessURL", Route::fileUpload,
                    [](const FakeVendor&) { return Reply::json({{"access_url", ""}}); },
                    FalError::malformedResponse()},

@@ -1,5 +1,7 @@
 #include "fakes/FakeVendor.h"
 
+#include "fakes/VendorReplies.h"
+
 #include <httplib.h>
 
 #include <sys/socket.h>
@@ -273,12 +275,12 @@ Reply FakeVendor::answer(Route route, const httplib::Request& request, const std
         jobs_[id] = std::move(job);
         lastRequestID_ = id;
         const std::string base = queueAddressBase_.value_or(base_) + vendorPath + "/requests/" + id;
-        return Reply::json({{"request_id", id}, {"status_url", base + "/status"}, {"response_url", base}});
+        return replies::submitted(id, base);
     }
     case Route::status: {
         auto it = jobs_.find(jobID);
         if (it == jobs_.end())
-            return Reply::json({{"detail", "Request not found"}}, 404);
+            return replies::refusal(404, "Request not found");
         if (it->second.held || std::chrono::steady_clock::now() < it->second.readyAt)
             return status("IN_PROGRESS");
         Reply reply = it->second.statuses.front();
@@ -289,25 +291,25 @@ Reply FakeVendor::answer(Route route, const httplib::Request& request, const std
     case Route::result: {
         auto it = jobs_.find(jobID);
         if (it == jobs_.end())
-            return Reply::json({{"detail", "Request not found"}}, 404);
+            return replies::refusal(404, "Request not found");
         if (it->second.result)
             return *it->second.result;
-        return Reply::json({{"images", {{{"url", defaultImageURL()}, {"content_type", "image/png"}}}}});
+        return replies::imageResult(defaultImageURL());
     }
     case Route::storageToken:
-        return Reply::json({{"token", "storage-token-1"}, {"token_type", "Bearer"}, {"base_url", url("/cdn")}});
+        return replies::storageToken("storage-token-1", url("/cdn"));
     case Route::fileUpload:
-        return Reply::json({{"access_url", url("/media/uploads/" + request.get_header_value("X-Fal-File-Name"))}});
+        return replies::storedFile(url("/media/uploads/" + request.get_header_value("X-Fal-File-Name")));
     case Route::relayUpload:
-        return Reply::json({{"url", url("/media/relay/" + request.get_header_value("x-file-name"))}});
+        return replies::relayStoredFile(url("/media/relay/" + request.get_header_value("x-file-name")));
     case Route::verifyKey:
-        return Reply::json({{"models", nlohmann::json::array()}});
+        return replies::keyAccepted();
     case Route::file:
         return files_.at(request.path);
     case Route::unknown:
         break;
     }
-    return Reply::json({{"detail", "Not found"}}, 404);
+    return replies::refusal(404, "Not found");
 }
 
 bool FakeVendor::sleepUnlessStopping(std::chrono::milliseconds duration)

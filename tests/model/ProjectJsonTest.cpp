@@ -1,5 +1,6 @@
 #include "ModelFixtures.h"
 
+#include "model/Files.h"
 #include "model/ProjectJson.h"
 
 #include <gtest/gtest.h>
@@ -70,6 +71,17 @@ TEST(ProjectJson, FileTextMatchesTheTreeDump)
     }
     const Project full = fixtures::fullProject();
     EXPECT_EQ(readProject(json::parse(toIndentedJsonText(full))), full);
+}
+
+TEST(ProjectJson, ASavedDocumentWritesBackByteForByte)
+{
+    // A project.json as saving writes it, with every record, optional present and
+    // absent, escapes, extreme numbers and empty lists: reading it and writing it
+    // again must give the same bytes, or every saved project changes at its next save.
+    const std::string saved = files::readAll(VL_FIXTURES_DIR "/model/rich-project.json");
+    const Project p = readProject(json::parse(saved));
+    EXPECT_EQ(toIndentedJsonText(p), saved);
+    EXPECT_EQ(json::dump(toJson(p), 2), saved);
 }
 
 TEST(ProjectJson, AbsentOptionalsAreLeftOutNeverNull)

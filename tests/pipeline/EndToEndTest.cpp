@@ -5,6 +5,8 @@
 #include "ClipFixtures.h"
 #include "StoreHarness.h"
 
+#include "fakes/VendorReplies.h"
+
 #include "model/MediaLibrary.h"
 
 #include <gtest/gtest.h>
@@ -63,12 +65,8 @@ constexpr double kSongSeconds = 4.0;
 
 fakes::Reply transcriptAnswer()
 {
-    const char* lines[] = {"light the paper lanterns", "let them drift away", "over the black water",
-                           "till the morning day"};
-    nlohmann::json lyrics = nlohmann::json::array();
-    for (int i = 0; i < 4; ++i)
-        lyrics.push_back({{"text", lines[i]}, {"startTime", i * 1.0}, {"endTime", i + 1.0}});
-    return fakes::Reply::json({{"output", {{"lyrics", lyrics}}}});
+    return fakes::replies::timedTranscript(
+        {"light the paper lanterns", "let them drift away", "over the black water", "till the morning day"});
 }
 
 // The planner's storyboard as it often comes: prose and a fence around the JSON.
@@ -91,8 +89,8 @@ fakes::Reply plannerAnswer()
           {{"chunkNumber", 4}, {"startTime", 3.0}, {"endTime", 4.0}, {"lyricExcerpt", "till the morning day"},
            {"renderedText", "TILL THE MORNING DAY"}, {"primaryCharacterInFrame", true},
            {"elementIdsUsed", nlohmann::json::array()}}}}};
-    return fakes::Reply::json(
-        {{"output", "Here is the storyboard you asked for:\n```json\n" + plan.dump(2) + "\n```\nEnjoy the video!"}});
+    return fakes::replies::workflowOutput("Here is the storyboard you asked for:\n```json\n" + plan.dump(2)
+                                          + "\n```\nEnjoy the video!");
 }
 
 fakes::Reply failedJob() { return fakes::FakeVendor::status("FAILED"); }

@@ -1,5 +1,6 @@
 #include "StoreHarness.h"
 
+#include "fakes/VendorReplies.h"
 #include "model/PipelineError.h"
 
 #include <gtest/gtest.h>
@@ -17,9 +18,9 @@ namespace {
 constexpr const char* kPlanWorkflow = "workflows/brindlecove/lyric-video-planner-character";
 
 // A planner answer with the storyboard one level down, as the workflow wraps it.
-nlohmann::json plannerAnswer(const nlohmann::json& frames)
+fakes::Reply plannerAnswer(const nlohmann::json& frames)
 {
-    return {{"output", {{"frames", frames}, {"motif", "paper boats"}, {"ideogramStylePreset", "JAZZY"}}}};
+    return fakes::replies::workflowOutput({{"frames", frames}, {"motif", "paper boats"}, {"ideogramStylePreset", "JAZZY"}});
 }
 
 struct Planning : ::testing::Test {
@@ -48,7 +49,7 @@ struct Planning : ::testing::Test {
 
 TEST_F(Planning, SendsTheTimedTranscriptLengthGuidanceAndCharacter)
 {
-    h.vendor.scriptNextJob({{}, fakes::Reply::json(plannerAnswer({{{"chunkNumber", 1}, {"renderedText", "HI"}}})), false});
+    h.vendor.scriptNextJob({{}, plannerAnswer({{{"chunkNumber", 1}, {"renderedText", "HI"}}}), false});
     store->setSelectedStage(PipelineStage::storyboard);
     planAndWait();
 
@@ -114,7 +115,7 @@ TEST_F(Planning, AnAnswerWithoutChunksLeavesTheStoryboardAlone)
 {
     store->editProject([](Project& p) { p.chunks = {plannedChunk(1)}; });
     const auto before = store->project();
-    h.vendor.scriptNextJob({{}, fakes::Reply::json({{"output", "no storyboard today"}}), false});
+    h.vendor.scriptNextJob({{}, fakes::replies::workflowOutput("no storyboard today"), false});
     planAndWait();
     EXPECT_EQ(store->lastError(),
               std::optional<std::string>("The planner returned no frames. Check the transcript and try again."));

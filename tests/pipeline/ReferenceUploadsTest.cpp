@@ -2,6 +2,7 @@
 
 #include "cloud/FalError.h"
 #include "fakes/PictureBytes.h"
+#include "fakes/VendorReplies.h"
 #include "model/Cancellation.h"
 #include "model/ImageHeader.h"
 
@@ -60,7 +61,7 @@ TEST_F(ReferenceUploads, OverlappingRequestsShareOneUpload)
 {
     const auto client = store->makeFalClient();
     const std::string path = picture("shared.png");
-    auto slow = fakes::Reply::json({{"access_url", h.vendor.url("/media/uploads/shared.jpg")}});
+    auto slow = fakes::replies::storedFile(h.vendor.url("/media/uploads/shared.jpg"));
     slow.delay = std::chrono::milliseconds(200);
     h.vendor.inject(fakes::Route::fileUpload, slow);
     std::vector<std::future<std::string>> requests;
@@ -134,7 +135,7 @@ TEST_F(ReferenceUploads, CharacterAddresses)
 TEST_F(ReferenceUploads, AWaiterWhoseSharedUploadWasStoppedUploadsItself)
 {
     const std::string path = picture("stopped.png");
-    auto slow = fakes::Reply::json({{"access_url", h.vendor.url("/media/uploads/stopped.jpg")}});
+    auto slow = fakes::replies::storedFile(h.vendor.url("/media/uploads/stopped.jpg"));
     slow.delay = std::chrono::milliseconds(3000);
     h.vendor.inject(fakes::Route::fileUpload, slow);
     const auto client = store->makeFalClient();

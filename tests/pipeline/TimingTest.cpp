@@ -2,6 +2,7 @@
 #include "StoreHarness.h"
 
 #include "cloud/FalError.h"
+#include "fakes/VendorReplies.h"
 #include "media/transcription/SystemTranscriber.h"
 #include "media/transcription/TranscriptionError.h"
 #include "model/PipelineError.h"
@@ -31,13 +32,7 @@ const std::string kUnparseable =
 // The vendor's timed transcript for the given lines, one second each.
 fakes::Reply cloudTranscript(const std::vector<std::string>& texts)
 {
-    nlohmann::json lyrics = nlohmann::json::array();
-    double t = 0;
-    for (const auto& text : texts) {
-        lyrics.push_back({{"text", text}, {"startTime", t}, {"endTime", t + 1}});
-        t += 1;
-    }
-    return fakes::Reply::json({{"output", {{"lyrics", lyrics}, {"transcript", "whole text"}}}});
+    return fakes::replies::timedTranscript(texts, "whole text");
 }
 
 std::vector<std::string> texts(const std::vector<TranscriptSegment>& segments)
@@ -152,7 +147,7 @@ TEST_F(Timing, CloudFirstThenTheLocalEngine)
         v.scriptNextJob({{fakes::FakeVendor::status("COMPLETED")}, cloudTranscript({"first line", " ", "second line"})});
     };
     const auto uploadRefused = [](fakes::FakeVendor& v) {
-        v.inject(fakes::Route::fileUpload, fakes::Reply::json({{"detail", "no"}}, 500));
+        v.inject(fakes::Route::fileUpload, fakes::replies::refusal(500));
     };
     const std::string missingKey = kFallbackPrefix + FalError::missingAPIKey().what() + kFallbackSuffix;
     const std::vector<Case> cases = {

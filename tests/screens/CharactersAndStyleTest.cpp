@@ -3,6 +3,7 @@
 #include "app/AppFixtures.h"
 #include "app/ProjectListModel.h"
 #include "design/Intent.h"
+#include "fakes/VendorReplies.h"
 #include "screens/CharacterManagerModel.h"
 #include "screens/StyleGuidanceModel.h"
 
@@ -200,7 +201,7 @@ TEST(Characters, TheStoryboardButtonNavigatesOrPlansRendersAndNavigates)
         p.plan.reset();
         ScreenHarness s(p);
         s.store->setSelectedStage(PipelineStage::characters);
-        s.h.vendor.inject(fakes::Route::submit, fakes::Reply::json({{"detail", "no"}}, 500));
+        s.h.vendor.inject(fakes::Route::submit, fakes::replies::refusal(500));
         CharacterManagerModel cast(*s.services);
         cast.goToStoryboard();
         ASSERT_TRUE(StoreHarness::waitForIdle(*s.store));

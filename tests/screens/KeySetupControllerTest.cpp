@@ -2,6 +2,7 @@
 #include "cloud/FalKeyStore.h"
 #include "cloud/MemorySecretStore.h"
 #include "fakes/FakeDesktop.h"
+#include "fakes/VendorReplies.h"
 #include "pipeline/StoreHarness.h"
 #include "screens/KeySetupController.h"
 
@@ -136,7 +137,7 @@ TEST(KeySetup, ACopyMadeDuringACheckIsTakenUpRightAfterIt)
     KeySheet s;
     // The first check answers slowly, so the second copy lands while it runs.
     s.h.vendor.inject(fakes::Route::verifyKey, [] {
-        auto r = fakes::Reply::json({{"models", nlohmann::json::array()}});
+        auto r = fakes::replies::keyAccepted();
         r.delay = std::chrono::milliseconds(400);
         return r;
     }());
@@ -160,7 +161,7 @@ TEST(KeySetup, ACopyMadeDuringACheckIsTakenUpRightAfterIt)
 TEST(KeySetup, ARefusedKeyShowsWhyAndIsNotRetriedUntilTheClipboardChanges)
 {
     KeySheet s;
-    s.h.vendor.inject(fakes::Route::verifyKey, fakes::Reply::json({{"detail", "No"}}, 401), 1);
+    s.h.vendor.inject(fakes::Route::verifyKey, fakes::replies::refusal(401, "No"), 1);
     s.controller->open();
     s.copy(kTestKey);
     s.controller->tick();
@@ -251,7 +252,7 @@ TEST(KeySetup, AnUnreachableVendorSaysTheCheckIsUnavailable)
 TEST(KeySetup, ACheckOutlivingTheSheetStillSavesAndTeardownWaitsForIt)
 {
     KeySheet s;
-    auto slow = fakes::Reply::json({{"models", nlohmann::json::array()}});
+    auto slow = fakes::replies::keyAccepted();
     slow.delay = std::chrono::milliseconds(300);
     s.h.vendor.inject(fakes::Route::verifyKey, slow);
     s.controller->open();
@@ -264,7 +265,7 @@ TEST(KeySetup, ACheckOutlivingTheSheetStillSavesAndTeardownWaitsForIt)
     EXPECT_EQ(s.savedKey(), std::string(kTestKey));
 
     // Destroyed while a check runs: it is stopped and joined, nothing lands afterwards.
-    auto held = fakes::Reply::json({{"models", nlohmann::json::array()}});
+    auto held = fakes::replies::keyAccepted();
     held.delay = std::chrono::milliseconds(2000);
     s.h.vendor.inject(fakes::Route::verifyKey, held);
     s.store->setHasFalAPIKey(false);
@@ -277,7 +278,7 @@ TEST(KeySetup, ACheckOutlivingTheSheetStillSavesAndTeardownWaitsForIt)
 TEST(KeySetup, ReopeningStartsAfresh)
 {
     KeySheet s;
-    s.h.vendor.inject(fakes::Route::verifyKey, fakes::Reply::json({{"detail", "No"}}, 403), 1);
+    s.h.vendor.inject(fakes::Route::verifyKey, fakes::replies::refusal(403, "No"), 1);
     s.controller->open();
     s.controller->setCurrentURL(QUrl("https://fal.ai/dashboard/keys"));
     s.controller->verifyAndSave(kTestKey);
@@ -331,7 +332,7 @@ TEST(KeySetup, TheKeyNeverReachesALogOrAFile)
         s.copy(std::string(" ") + kTestKey);
         s.controller->tick();
         ASSERT_TRUE(s.settle());
-        s.h.vendor.inject(fakes::Route::verifyKey, fakes::Reply::json({{"detail", "No"}}, 401));
+        s.h.vendor.inject(fakes::Route::verifyKey, fakes::replies::refusal(401, "No"));
         s.controller->setManualKey(kOtherKey);
         s.controller->verifyManualKey();
         ASSERT_TRUE(s.settle());

@@ -4,6 +4,7 @@
 #include "app/ProjectListModel.h"
 #include "app/WorkspaceModel.h"
 #include "design/Palette.h"
+#include "fakes/VendorReplies.h"
 #include "screens/StoryboardModel.h"
 
 #include <QSignalSpy>
@@ -60,7 +61,7 @@ TEST(Storyboard, AFailedPlanRendersNothingAndASuccessfulOneRendersTheElements)
     {
         ScreenHarness s(p);
         s.store->setSelectedStage(PipelineStage::storyboard);
-        s.h.vendor.inject(fakes::Route::submit, fakes::Reply::json({{"detail", "busy"}}, 500));
+        s.h.vendor.inject(fakes::Route::submit, fakes::replies::refusal(500, "busy"));
         StoryboardModel storyboard(*s.services);
         storyboard.plan();
         ASSERT_TRUE(StoreHarness::waitForIdle(*s.store));
@@ -70,12 +71,11 @@ TEST(Storyboard, AFailedPlanRendersNothingAndASuccessfulOneRendersTheElements)
     }
     {
         ScreenHarness s(p);
-        const nlohmann::json answer = {
-            {"output",
-             {{"frames", {{{"chunkNumber", 1}, {"renderedText", "HI"}, {"elementIdsUsed", {"boat"}}}}},
-              {"elementIds", {{{"id", "boat"}, {"type", "prop"}, {"continuityDescription", "a paper boat"}}}},
-              {"colorScheme", {"#ff3366", "#00ffaa"}}}}};
-        s.h.vendor.scriptNextJob({{}, fakes::Reply::json(answer), false});
+        const nlohmann::json plan = {
+            {"frames", {{{"chunkNumber", 1}, {"renderedText", "HI"}, {"elementIdsUsed", {"boat"}}}}},
+            {"elementIds", {{{"id", "boat"}, {"type", "prop"}, {"continuityDescription", "a paper boat"}}}},
+            {"colorScheme", {"#ff3366", "#00ffaa"}}};
+        s.h.vendor.scriptNextJob({{}, fakes::replies::workflowOutput(plan), false});
         StoryboardModel storyboard(*s.services);
         storyboard.plan();
         ASSERT_TRUE(waitUntil([&] { return s.h.vendor.requests(fakes::Route::submit).size() >= 2; }));
