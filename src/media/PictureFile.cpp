@@ -54,11 +54,15 @@ cv::Mat PictureFile::decode(int flags) const
     return image;
 }
 
+void PictureFile::verifyDecodes() const
+{
+    // The stored layout is enough to know every pixel decodes.
+    decode(cv::IMREAD_UNCHANGED | cv::IMREAD_IGNORE_ORIENTATION);
+}
+
 void verifyPictureFile(const std::filesystem::path& path, std::string subject)
 {
-    const PictureFile picture = PictureFile::read(path, std::move(subject));
-    // The stored layout is enough to know every pixel decodes.
-    picture.decode(cv::IMREAD_UNCHANGED | cv::IMREAD_IGNORE_ORIENTATION);
+    PictureFile::read(path, std::move(subject)).verifyDecodes();
 }
 
 } // namespace vl

@@ -25,6 +25,10 @@ struct PictureFile {
     // Decodes with cv::imdecode flags; throws ImageError::damaged when the
     // pixels cannot be decoded.
     cv::Mat decode(int flags) const;
+
+    // Decodes every pixel as stored, so a damaged or truncated picture is refused
+    // before it is kept; throws ImageError::damaged.
+    void verifyDecodes() const;
 };
 
 // Reads and fully decodes a picture file, so a damaged one is refused before it
