@@ -2,10 +2,13 @@
 
 #include <opencv2/imgcodecs.hpp>
 
+#include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <cstring>
 #include <fstream>
 #include <system_error>
+#include <utility>
 
 namespace vl {
 
@@ -52,6 +55,20 @@ cv::Mat PictureFile::decode(int flags) const
     if (image.empty() || image.dims != 2)
         throw ImageError::damaged(subject);
     return image;
+}
+
+cv::Mat PictureFile::decodeReduced(int flags, double minLongSide) const
+{
+    if (header.format == ImageFormat::jpeg && flags >= 0) {
+        // libjpeg scales while it decodes, so a picture of 100 megapixels never
+        // needs its full size in memory.
+        const double longSide = std::max(header.width, header.height);
+        for (const auto& [factor, reduced] : {std::pair{8, cv::IMREAD_REDUCED_COLOR_8},
+                                              {4, cv::IMREAD_REDUCED_COLOR_4}, {2, cv::IMREAD_REDUCED_COLOR_2}})
+            if (std::ceil(longSide / factor) >= minLongSide)
+                return decode(flags | reduced);
+    }
+    return decode(flags);
 }
 
 void PictureFile::verifyDecodes() const

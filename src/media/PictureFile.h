@@ -26,6 +26,12 @@ struct PictureFile {
     // pixels cannot be decoded.
     cv::Mat decode(int flags) const;
 
+    // Decodes with IMREAD_COLOR flags (orientation applied unless the flags say
+    // IMREAD_IGNORE_ORIENTATION) at a size reduced where the format allows it: a
+    // JPEG at 1/2, 1/4 or 1/8, as small as keeps its longer side at least
+    // `minLongSide` pixels. Other formats decode whole; the caller scales the rest.
+    cv::Mat decodeReduced(int flags, double minLongSide) const;
+
     // Decodes every pixel as stored, so a damaged or truncated picture is refused
     // before it is kept; throws ImageError::damaged.
     void verifyDecodes() const;
