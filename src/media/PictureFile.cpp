@@ -43,6 +43,17 @@ PictureFile PictureFile::read(const std::filesystem::path& path, std::string sub
     return picture;
 }
 
+PictureFile PictureFile::fromBytes(std::string bytes, std::string subject)
+{
+    PictureFile picture;
+    picture.subject = std::move(subject);
+    if (bytes.size() > kMaxFileBytes)
+        throw ImageError::unreadable(picture.subject, "it is larger than 512 MB");
+    picture.bytes = std::move(bytes);
+    picture.header = checkedImageHeader(picture.bytes, picture.subject);
+    return picture;
+}
+
 cv::Mat PictureFile::decode(int flags) const
 {
     cv::Mat image;

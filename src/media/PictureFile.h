@@ -21,6 +21,8 @@ struct PictureFile {
     // Throws ImageError: unreadable, notAnImage, damaged (header), tooLarge.
     // Errors name the picture by `subject`, by default its file name.
     static PictureFile read(const std::filesystem::path& path, std::string subject = {});
+    // The same for bytes already in memory (a picture fetched from an address).
+    static PictureFile fromBytes(std::string bytes, std::string subject);
 
     // Decodes with cv::imdecode flags; throws ImageError::damaged when the
     // pixels cannot be decoded.
