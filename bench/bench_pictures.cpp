@@ -1,6 +1,7 @@
 // The upload downscale of a large picture with transparency (the costliest path:
 // 8-bit alpha blend and orientation), against OpenCV decoding the same file
-// alone in the same run, and the memory the process needed at its peak.
+// alone in the same run, and the memory the process needed at its peak; then a
+// JPEG at the pixel limit against decoding it whole.
 
 #include "media/ImageDownscale.h"
 #include "model/Files.h"
@@ -64,5 +65,21 @@ int main()
     std::printf("BENCH pictures.decode_8k_alpha_s %.3f s\n", decode);
     std::printf("BENCH pictures.downscale_vs_decode %.2f ratio\n", ours / decode);
     std::printf("BENCH pictures.downscale_peak_mib %.0f MiB\n", std::max(peak, before));
+
+    // A photo right at the 100-megapixel limit: decoded at a reduced size, against
+    // decoding it whole.
+    const auto photo = folder.path() / "limit.jpg";
+    {
+        cv::Mat picture(10000, 10000, CV_8UC3, cv::Scalar(40, 90, 200));
+        cv::randu(picture(cv::Rect(2000, 2000, 4000, 4000)), cv::Scalar::all(0), cv::Scalar::all(255));
+        if (!cv::imwrite(photo.string(), picture)) {
+            std::fprintf(stderr, "could not write the test photo\n");
+            return 1;
+        }
+    }
+    const double photoOurs = bestSeconds(3, [&] { vl::ImageDownscale::jpegData(photo, 1024, 0.82); });
+    const double photoDecode = bestSeconds(3, [&] { cv::imread(photo.string(), cv::IMREAD_COLOR); });
+    std::printf("BENCH pictures.downscale_jpeg_100mp_s %.3f s\n", photoOurs);
+    std::printf("BENCH pictures.downscale_jpeg_100mp_vs_decode %.2f ratio\n", photoOurs / photoDecode);
     return 0;
 }

@@ -1,6 +1,8 @@
 #include "media/AudioMetadata.h"
 
 #include "media/FFmpegSupport.h"
+#include "media/SongFileCheck.h"
+#include "model/Log.h"
 #include "model/Text.h"
 
 #include <taglib/aifffile.h>
@@ -324,6 +326,25 @@ std::optional<std::string> trimmedOrAbsent(const std::optional<std::string>& val
     return t;
 }
 
+// `value` cut to at most `limit` bytes, never inside a UTF-8 character; with
+// `wholeLines`, after the last line that fits whole when there is one.
+std::optional<std::string> capped(std::optional<std::string> value, std::size_t limit, bool wholeLines,
+                                  std::string_view what)
+{
+    if (!value || value->size() <= limit)
+        return value;
+    std::size_t cut = limit;
+    while (cut > 0 && (static_cast<unsigned char>((*value)[cut]) & 0xC0) == 0x80)
+        --cut;
+    if (wholeLines)
+        if (const auto lineEnd = value->rfind('\n', limit); lineEnd != std::string::npos && lineEnd > 0)
+            cut = lineEnd;
+    logLine("Song tags", "The " + std::string(what) + " of " + std::to_string(value->size()) + " bytes was cut to "
+                             + std::to_string(cut) + " bytes.");
+    value->resize(cut);
+    return trimmedOrAbsent(value);
+}
+
 } // namespace
 
 std::string cleanLyricsText(std::string_view input)
@@ -389,6 +410,11 @@ std::vector<MetadataFormat> readTagFormats(const std::filesystem::path& file)
     std::error_code ec;
     if (!std::filesystem::is_regular_file(file, ec))
         return {};
+    // TagLib trusts the sizes and counts a tag claims; an absurd one is not read.
+    if (const auto check = checkSongFile(file); !check.tagsReadable()) {
+        logLine("Song tags", "Not reading the tags of \u201c" + file.filename().string() + "\u201d: " + check.note + ".");
+        return {};
+    }
     quietTagLib();
     TagLib::FileRef ref(file.c_str(), false);
     if (ref.isNull() || !ref.file()->isValid())
@@ -403,7 +429,8 @@ double audioDuration(const std::filesystem::path& file)
     if (!input)
         return 0;
     const int index = ffmpeg::firstAudioStream(*input);
-    if (index < 0)
+    // Packets nothing here can decode are no song either.
+    if (index < 0 || !avcodec_find_decoder(input->streams[index]->codecpar->codec_id))
         return 0;
     // The length is where the stream's packets end, not what a header claims: an
     // MP3's Xing frame count can make a few hundred bytes "last" ten years.
@@ -451,9 +478,9 @@ AudioMetadata AudioMetadata::fromTags(const std::vector<MetadataItem>& common,
         if (!m.artist)
             m.artist = firstValue(format.items, metadata::kArtist);
     }
-    m.title = trimmedOrAbsent(m.title);
-    m.artist = trimmedOrAbsent(m.artist);
-    m.lyrics = trimmedOrAbsent(m.lyrics);
+    m.title = capped(trimmedOrAbsent(m.title), kMaxTagTextBytes, false, "title");
+    m.artist = capped(trimmedOrAbsent(m.artist), kMaxTagTextBytes, false, "artist");
+    m.lyrics = capped(trimmedOrAbsent(m.lyrics), kMaxLyricsBytes, true, "lyrics");
     return m;
 }
 

@@ -22,6 +22,12 @@ struct MetadataFormat {
     std::vector<MetadataItem> items;
 };
 
+// Longest title or artist, and longest lyrics, taken from a song's tags; longer ones
+// are cut (with a line in the log). The project keeps them and every autosave
+// writes them again, so a tag of megabytes would make each save that large.
+inline constexpr std::size_t kMaxTagTextBytes = 1'000;
+inline constexpr std::size_t kMaxLyricsBytes = 100'000;
+
 namespace metadata {
 inline constexpr std::string_view kID3UnsynchronizedLyric = "id3/USLT";
 inline constexpr std::string_view kITunesLyrics = "itsk/\u00a9lyr";
@@ -43,12 +49,15 @@ struct AudioMetadata {
 
     // The search itself, over tags already read: `common` is every item with a
     // common key, `formats` the tag blocks in the order the file holds them.
+    // Texts over their limit are cut: lyrics after their last whole line that
+    // fits, the others after their last whole character.
     static AudioMetadata fromTags(const std::vector<MetadataItem>& common, const std::vector<MetadataFormat>& formats,
                                   double duration);
 };
 
 // The tag blocks of a file as TagLib reads them, in search order; empty when the
-// file is not one TagLib knows.
+// file is not one TagLib knows, or when checkSongFile finds its header claims more
+// than it holds or its tag absurd.
 std::vector<MetadataFormat> readTagFormats(const std::filesystem::path& file);
 
 // Every item of the given formats that has a common key, in order.
@@ -60,7 +69,7 @@ std::vector<MetadataItem> commonItems(const std::vector<MetadataFormat>& formats
 std::optional<std::string> findLyrics(const std::vector<MetadataItem>& items);
 
 // Seconds of audio in the file, from where its packets end (not from a header's
-// claim); 0 when there is no audio stream or no packet of it.
+// claim); 0 when there is no audio stream, no decoder for it or no packet of it.
 double audioDuration(const std::filesystem::path& file);
 
 // Drops bracketed tags ("[Chorus]", "[01:23]") within a line, squeezes runs of

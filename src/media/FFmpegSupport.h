@@ -13,6 +13,8 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
+#include <chrono>
+#include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -66,9 +68,18 @@ std::string errorText(int code);
 // name with a colon in it from being taken for a protocol.
 std::string fileUrl(const std::filesystem::path& file);
 
+// Bounds of the probe that opens an input: the bytes and the media time it may read
+// to find the streams, and the wall time it may take (a hostile header can keep a
+// demuxer busy long after a real file has been probed).
+inline constexpr std::int64_t kProbeBytes = 5'000'000;
+inline constexpr std::int64_t kProbeDuration = 5 * AV_TIME_BASE;
+inline constexpr std::chrono::seconds kProbeTimeLimit{30};
+
 // Opens a local file for demuxing and reads its stream information. Only the
 // file protocol is allowed, so a playlist inside a song file cannot reach the
-// network. Returns null and sets `error` when FFmpeg refuses the file.
+// network. The file's header is checked first (checkSongFile): one that claims
+// more than it holds is refused, and an absurd leading tag is skipped. Returns
+// null and sets `error` when FFmpeg refuses the file.
 InputPtr openInput(const std::filesystem::path& file, int& error);
 
 // Index of the first audio stream in stream order, or -1.

@@ -84,51 +84,81 @@ cv::Mat toEightBit(const cv::Mat& image)
     return out;
 }
 
-// Colour pixels of `bgra` laid over a white background by their alpha, in integers:
+// Colour pixels of `bgra` laid over a white background by their alpha, in place
+// (a second picture of that size is what a large one cannot afford), in integers:
 // round((c·a + 255·(255 − a)) / 255), what the same blend in floating point gives.
-cv::Mat overWhite(const cv::Mat& bgra)
+void blendOverWhite(cv::Mat& bgra)
 {
-    cv::Mat out(bgra.size(), CV_8UC3);
     for (int row = 0; row < bgra.rows; ++row) {
-        const auto* in = bgra.ptr<cv::Vec4b>(row);
-        auto* put = out.ptr<cv::Vec3b>(row);
+        auto* line = bgra.ptr<cv::Vec4b>(row);
         for (int col = 0; col < bgra.cols; ++col) {
-            const unsigned a = in[col][3];
+            const unsigned a = line[col][3];
             for (int k = 0; k < 3; ++k)
-                put[col][k] = static_cast<unsigned char>((in[col][k] * a + 255u * (255u - a) + 127u) / 255u);
+                line[col][k] = static_cast<unsigned char>((line[col][k] * a + 255u * (255u - a) + 127u) / 255u);
         }
     }
+}
+
+// The size that fits `size` within `maxPixels` on its longer side, never larger:
+// truncated like the size in points, but a 1 x 5000 strip still keeps a pixel across.
+cv::Size boundedSize(cv::Size size, double maxPixels)
+{
+    const double scale = std::min(maxPixels / std::max(size.width, size.height), 1.0);
+    return {std::max(1, static_cast<int>(scale * size.width)), std::max(1, static_cast<int>(scale * size.height))};
+}
+
+cv::Mat shrunk(const cv::Mat& image, cv::Size target)
+{
+    if (image.size() == target)
+        return image;
+    cv::Mat out;
+    cv::resize(image, out, target, 0, 0, cv::INTER_AREA);
     return out;
 }
 
-// The picture as 8-bit BGR, turned by its orientation tag and laid over white.
-// OpenCV turns a picture by its tag only when it drops alpha; for pictures with
-// alpha the turn is found by matching the stored colours against OpenCV's
-// turned reading, then applied to colours and alpha together.
-cv::Mat readOriented(const PictureFile& picture)
+// The picture as 8-bit BGR (or grey), turned by its orientation tag, laid over
+// white and with its longer side at most `maxPixels`. A JPEG is decoded at a
+// reduced size. OpenCV turns a picture by its tag only when it drops alpha; for
+// pictures with alpha the turn is found by matching the stored colours against
+// OpenCV's turned reading, and applied after the blend and the shrink.
+cv::Mat readOriented(const PictureFile& picture, double maxPixels)
 {
-    if (!picture.header.mayHaveAlpha)
-        return toEightBit(picture.decode(cv::IMREAD_COLOR));
-    const cv::Mat raw = picture.decode(cv::IMREAD_UNCHANGED);
-    if (raw.channels() != 4 && raw.channels() != 2)
-        return toEightBit(picture.decode(cv::IMREAD_COLOR));
-
-    const cv::Mat eight = toEightBit(raw);
+    if (!picture.header.mayHaveAlpha) {
+        const cv::Mat image = toEightBit(picture.decodeReduced(cv::IMREAD_COLOR, maxPixels));
+        // The target comes from the full size, so a reduced decode gives the same
+        // pixel count; the decoder may have turned the picture a quarter.
+        cv::Size full(static_cast<int>(picture.header.width), static_cast<int>(picture.header.height));
+        if (image.cols != image.rows && (image.cols > image.rows) != (full.width > full.height))
+            full = cv::Size(full.height, full.width);
+        return shrunk(image, boundedSize(full, maxPixels));
+    }
+    cv::Mat eight = toEightBit(picture.decode(cv::IMREAD_UNCHANGED));
+    if (eight.channels() != 4 && eight.channels() != 2) {
+        eight.release();
+        const cv::Mat image = toEightBit(picture.decode(cv::IMREAD_COLOR));
+        return shrunk(image, boundedSize(image.size(), maxPixels));
+    }
     cv::Mat bgra;
     if (eight.channels() == 2) {
         std::vector<cv::Mat> greyAndAlpha;
         cv::split(eight, greyAndAlpha);
+        eight.release();
         cv::cvtColor(greyAndAlpha[0], bgra, cv::COLOR_GRAY2BGRA);
         cv::insertChannel(greyAndAlpha[1], bgra, 3);
     } else {
-        bgra = eight;
+        bgra = std::move(eight);
     }
-    // Without an Exif block there is no tag to turn by.
-    if (!picture.header.hasExif)
-        return overWhite(bgra);
-    const auto way = matchingTurn(bgra, picture.decode(cv::IMREAD_COLOR));
-    // No exact match (e.g. 16-bit rounding): keep it as stored.
-    return overWhite(way ? oriented(bgra, *way) : bgra);
+    // Without an Exif block there is no tag to turn by. No exact match (e.g. 16-bit
+    // rounding): keep it as stored.
+    const int way = picture.header.hasExif ? matchingTurn(bgra, picture.decode(cv::IMREAD_COLOR)).value_or(0) : 0;
+    blendOverWhite(bgra);
+    // Shrunk before it is turned: a quarter turn swaps the sides of the target.
+    const cv::Size target = boundedSize(way >= 4 ? cv::Size(bgra.rows, bgra.cols) : bgra.size(), maxPixels);
+    const cv::Mat small = shrunk(bgra, way >= 4 ? cv::Size(target.height, target.width) : target);
+    bgra.release();
+    cv::Mat bgr;
+    cv::cvtColor(small, bgr, cv::COLOR_BGRA2BGR);
+    return oriented(bgr, way);
 }
 
 } // namespace
@@ -139,17 +169,8 @@ std::string ImageDownscale::jpegData(const std::filesystem::path& path, double m
         throw std::invalid_argument("downscale limits must be finite, the size limit positive");
     const PictureFile picture = PictureFile::read(path);
     try {
-        cv::Mat image = readOriented(picture);
+        cv::Mat image = readOriented(picture, maxPixels);
         if (image.channels() == 1) cv::cvtColor(image, image, cv::COLOR_GRAY2BGR);
-
-        const double w = image.cols;
-        const double h = image.rows;
-        const double scale = std::min(maxPixels / std::max(w, h), 1.0);
-        // Truncated like the size in points, but a 1 x 5000 strip still keeps a pixel across.
-        const int targetW = std::max(1, static_cast<int>(scale * w));
-        const int targetH = std::max(1, static_cast<int>(scale * h));
-        if (targetW != image.cols || targetH != image.rows)
-            cv::resize(image, image, cv::Size(targetW, targetH), 0, 0, cv::INTER_AREA);
 
         const int jpegQuality = static_cast<int>(std::lround(std::clamp(quality, 0.0, 1.0) * 100.0));
         std::vector<unsigned char> bytes;

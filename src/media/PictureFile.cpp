@@ -2,10 +2,13 @@
 
 #include <opencv2/imgcodecs.hpp>
 
+#include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <cstring>
 #include <fstream>
 #include <system_error>
+#include <utility>
 
 namespace vl {
 
@@ -40,6 +43,17 @@ PictureFile PictureFile::read(const std::filesystem::path& path, std::string sub
     return picture;
 }
 
+PictureFile PictureFile::fromBytes(std::string bytes, std::string subject)
+{
+    PictureFile picture;
+    picture.subject = std::move(subject);
+    if (bytes.size() > kMaxFileBytes)
+        throw ImageError::unreadable(picture.subject, "it is larger than 512 MB");
+    picture.bytes = std::move(bytes);
+    picture.header = checkedImageHeader(picture.bytes, picture.subject);
+    return picture;
+}
+
 cv::Mat PictureFile::decode(int flags) const
 {
     cv::Mat image;
@@ -54,11 +68,29 @@ cv::Mat PictureFile::decode(int flags) const
     return image;
 }
 
+cv::Mat PictureFile::decodeReduced(int flags, double minLongSide) const
+{
+    if (header.format == ImageFormat::jpeg && flags >= 0) {
+        // libjpeg scales while it decodes, so a picture of 100 megapixels never
+        // needs its full size in memory.
+        const double longSide = std::max(header.width, header.height);
+        for (const auto& [factor, reduced] : {std::pair{8, cv::IMREAD_REDUCED_COLOR_8},
+                                              {4, cv::IMREAD_REDUCED_COLOR_4}, {2, cv::IMREAD_REDUCED_COLOR_2}})
+            if (std::ceil(longSide / factor) >= minLongSide)
+                return decode(flags | reduced);
+    }
+    return decode(flags);
+}
+
+void PictureFile::verifyDecodes() const
+{
+    // The stored layout is enough to know every pixel decodes.
+    decode(cv::IMREAD_UNCHANGED | cv::IMREAD_IGNORE_ORIENTATION);
+}
+
 void verifyPictureFile(const std::filesystem::path& path, std::string subject)
 {
-    const PictureFile picture = PictureFile::read(path, std::move(subject));
-    // The stored layout is enough to know every pixel decodes.
-    picture.decode(cv::IMREAD_UNCHANGED | cv::IMREAD_IGNORE_ORIENTATION);
+    PictureFile::read(path, std::move(subject)).verifyDecodes();
 }
 
 } // namespace vl

@@ -12,6 +12,7 @@ std::string_view PipelineError::message(Code code) noexcept
     case noChunks: return "The planner returned no frames. Check the transcript and try again.";
     case noReferenceImage: return "This frame has no reference image yet. Render the storyboard elements first.";
     case notReviewed: return "Every frame must pass the readability review before export.";
+    case unreadableSong: return "That file is not a readable song. Choose an audio file such as MP3, M4A, WAV or FLAC.";
     }
     return "The pipeline failed.";
 }

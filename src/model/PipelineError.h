@@ -9,7 +9,7 @@ namespace vl {
 // sentence the workspace shows; the cases carry no values.
 class PipelineError : public std::exception {
 public:
-    enum class Code { missingAudio, emptyLyrics, missingCharacter, noChunks, noReferenceImage, notReviewed };
+    enum class Code { missingAudio, emptyLyrics, missingCharacter, noChunks, noReferenceImage, notReviewed, unreadableSong };
     using enum Code;
 
     explicit PipelineError(Code code) noexcept : code_(code) {}

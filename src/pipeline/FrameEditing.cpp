@@ -136,30 +136,41 @@ void ProjectStore::importFrameImage(const std::string& path, const Uuid& chunkID
         extension = "png";
     const auto folder = framesFolder(project_.id);
     const auto destination = folder / (chunkID.text() + "_" + frame.id.text() + "." + extension);
-    // Read once and known by its header to be a picture we can use, then written
-    // atomically, so the frames folder never holds half a picture.
-    PictureFile picture;
-    try {
-        picture = PictureFile::read(path);
-    } catch (const ImageError& e) {
-        setLastError("Could not import that image: " + std::string(e.what()));
-        return;
-    }
-    try {
-        std::filesystem::create_directories(folder);
-        if (std::filesystem::exists(destination))
-            std::filesystem::remove(destination);
-        files::writeAtomically(destination, picture.bytes);
-    } catch (const std::filesystem::filesystem_error& e) {
-        setLastError("Could not import that image: " + e.code().message() + ".");
-        return;
-    }
-
-    frame.localPath = destination.string();
-    frame.prompt = "Imported image";
-    frame.createdAt = currentDate();
-    updateChunk(chunkID, [&](StoryboardChunk& c) { c.setFrame(std::move(frame)); });
-    setLastError(std::nullopt);
+    const Uuid projectID = project_.id;
+    // Read once, known by its header and decoded whole on a worker (a picture of
+    // many megapixels takes seconds), then written atomically, so the frames folder
+    // never holds half a picture or one that motion could not read.
+    workers_.start(
+        Workers::Pool::quick,
+        [this, path, folder, destination, chunkID, frame = std::move(frame)](std::stop_token) mutable -> ApplyFn {
+            std::string failure;
+            try {
+                const PictureFile picture = PictureFile::read(path);
+                picture.verifyDecodes();
+                std::filesystem::create_directories(folder);
+                if (std::filesystem::exists(destination))
+                    std::filesystem::remove(destination);
+                files::writeAtomically(destination, picture.bytes);
+            } catch (const ImageError& e) {
+                failure = e.what();
+            } catch (const std::filesystem::filesystem_error& e) {
+                failure = e.code().message() + ".";
+            }
+            if (!failure.empty())
+                return [this, failure] { setLastError("Could not import that image: " + failure); };
+            return [this, chunkID, destination, frame = std::move(frame)]() mutable {
+                frame.localPath = destination.string();
+                frame.prompt = "Imported image";
+                frame.createdAt = currentDate();
+                updateChunk(chunkID, [&](StoryboardChunk& c) { c.setFrame(std::move(frame)); });
+                setLastError(std::nullopt);
+            };
+        },
+        [this, projectID](JobOutcome outcome) {
+            // Another project opened meanwhile: the picture belongs to the one it was chosen for.
+            if (project_.id == projectID && outcome.apply)
+                outcome.apply();
+        });
 }
 
 // ---- QML-facing adaptors ---------------------------------------------------------

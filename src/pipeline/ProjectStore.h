@@ -296,7 +296,9 @@ public:
     void updateChunk(const Uuid& chunkID, const std::function<void(StoryboardChunk&)>& change);
     // Drops the storyboard, characters and transcript and goes back to the start.
     void regeneratePlan();
-    // Copies a picture the user chose into the frames folder as the chunk's frame.
+    // Copies a picture the user chose into the frames folder as the chunk's frame,
+    // once a worker has read and decoded it whole; a picture that cannot be used
+    // becomes the banner.
     void importFrameImage(const std::string& path, const Uuid& chunkID);
 
     // ---- Motion and export --------------------------------------------------

@@ -48,8 +48,13 @@ void ProjectStore::importAudio(const std::filesystem::path& file)
             try {
                 tags = AudioMetadata::load(file);
             } catch (const std::exception&) {
-                // A file we cannot read is still the song the user chose.
+                tags = {};
             }
+            // No sound that can be read (not audio, empty, a folder, a header that
+            // claims what the file does not hold): say so now and keep the project,
+            // rather than time and export a song that is not there.
+            if (!(tags.duration > 0))
+                return [this] { setLastError(std::string(PipelineError::message(PipelineError::unreadableSong))); };
             return [this, file, tags = std::move(tags)] {
                 editProject([&](Project& p) {
                     p.audioPath = file.string();

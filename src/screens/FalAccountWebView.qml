@@ -20,11 +20,25 @@ WebEngineView {
 
     Component.onCompleted: url = startUrl
 
+    // A page that has not loaded within this time is stopped; the view keeps what it
+    // shows then, as for any failed load.
+    readonly property int loadTimeLimit: 60000
+
     onUrlChanged: urlReported(url)
     onLoadingChanged: loadingInfo => {
+        if (loadingInfo.status === WebEngineView.LoadStartedStatus)
+            loadDeadline.restart();
+        else
+            loadDeadline.stop();
         if (loadingInfo.status === WebEngineView.LoadSucceededStatus
                 || loadingInfo.status === WebEngineView.LoadFailedStatus)
             urlReported(url);
+    }
+
+    Timer {
+        id: loadDeadline
+        interval: webView.loadTimeLimit
+        onTriggered: webView.stop()
     }
     // Never a second window: the page opens here instead. A request without a real
     // address (an empty window.open()) changes nothing.

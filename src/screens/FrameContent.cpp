@@ -1,8 +1,82 @@
 #include "screens/FrameContent.h"
 
-#include <QImageReader>
+#include "media/PictureFile.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <opencv2/imgcodecs.hpp>
+#include <opencv2/imgproc.hpp>
 
 namespace vl::screens {
+
+namespace {
+
+QImage decodeFitted(const PictureFile& picture, const QSize& box)
+{
+    const QSize full(static_cast<int>(picture.header.width), static_cast<int>(picture.header.height));
+    QSize target = full;
+    if (box.isValid() && !box.isEmpty() && (full.width() > box.width() || full.height() > box.height()))
+        target = full.scaled(box, Qt::KeepAspectRatio).expandedTo(QSize(1, 1));
+    try {
+        cv::Mat image = picture.header.mayHaveAlpha
+                            ? picture.decode(cv::IMREAD_UNCHANGED)
+                            : picture.decodeReduced(cv::IMREAD_COLOR | cv::IMREAD_IGNORE_ORIENTATION,
+                                                    std::max(target.width(), target.height()));
+        if (image.depth() == CV_16U)
+            image.convertTo(image, CV_8U, 1.0 / 257.0);
+        else if (image.depth() != CV_8U)
+            return {};
+        cv::Mat bgra;
+        switch (image.channels()) {
+        case 1: cv::cvtColor(image, bgra, cv::COLOR_GRAY2BGRA); break;
+        case 2: {
+            std::vector<cv::Mat> greyAndAlpha;
+            cv::split(image, greyAndAlpha);
+            cv::cvtColor(greyAndAlpha[0], bgra, cv::COLOR_GRAY2BGRA);
+            cv::insertChannel(greyAndAlpha[1], bgra, 3);
+            break;
+        }
+        case 3: cv::cvtColor(image, bgra, cv::COLOR_BGR2BGRA); break;
+        case 4: bgra = image; break;
+        default: return {};
+        }
+        image.release();
+        if (bgra.cols != target.width() || bgra.rows != target.height())
+            cv::resize(bgra, bgra, cv::Size(target.width(), target.height()), 0, 0, cv::INTER_AREA);
+        // BGRA bytes are what ARGB32 holds on a little-endian machine.
+        return QImage(bgra.data, bgra.cols, bgra.rows, static_cast<qsizetype>(bgra.step), QImage::Format_ARGB32)
+            .copy();
+    } catch (const ImageError&) {
+        return {};
+    } catch (const cv::Exception&) {
+        return {};
+    } catch (const std::bad_alloc&) {
+        return {};
+    }
+}
+
+} // namespace
+
+QImage readPicture(const QString& path, const QSize& box)
+{
+    if (path.isEmpty())
+        return {};
+    try {
+        return decodeFitted(PictureFile::read(path.toStdString()), box);
+    } catch (const ImageError&) {
+        return {};
+    }
+}
+
+QImage readPicture(const QByteArray& bytes, const QSize& box)
+{
+    try {
+        return decodeFitted(PictureFile::fromBytes(bytes.toStdString(), "The fetched picture"), box);
+    } catch (const ImageError&) {
+        return {};
+    }
+}
 
 FrameContent frameContent(bool hasFrame, bool localReadable, const QString& remoteURL)
 {
@@ -24,10 +98,14 @@ bool isFetchableAddress(const QString& address)
 
 bool isReadableImage(const QString& path)
 {
-    if (path.isEmpty())
+    // Only a regular file: opening a pipe would wait for a writer.
+    if (path.isEmpty() || !QFileInfo(path).isFile())
         return false;
-    QImageReader reader(path);
-    return reader.canRead();
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly) || !file.isReadable())
+        return false;
+    const QByteArray start = file.read(16);
+    return imageFormatOf(std::string_view(start.constData(), static_cast<std::size_t>(start.size()))).has_value();
 }
 
 FrameImage::Content FrameImage::content(bool hasFrame, const QString& localPath, bool localFailed,

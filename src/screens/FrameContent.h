@@ -1,6 +1,9 @@
 #pragma once
 
+#include <QByteArray>
+#include <QImage>
 #include <QObject>
+#include <QSize>
 #include <QString>
 #include <QUrl>
 #include <QtQml/qqmlregistration.h>
@@ -18,8 +21,18 @@ FrameContent frameContent(bool hasFrame, bool localReadable, const QString& remo
 // An absolute http or https address with a host.
 bool isFetchableAddress(const QString& address);
 
-// Whether the file is there and its header names an image format we can decode.
+// Whether the file is there and starts like a PNG, JPEG or WebP picture (its first
+// bytes only: cheap enough for the main thread; the decode decides the rest).
 bool isReadableImage(const QString& path);
+
+// The one way the screens decode a picture: through PictureFile (PNG, JPEG or WebP
+// within the pixel limit, so a header-only bomb is refused before any pixel is
+// decoded), as stored (no orientation turn, as motion reads it), fitted within `box`
+// when larger (its own size when `box` is empty; a JPEG decoded at a reduced size).
+// Null when the picture cannot be used. Blocking: call it off the main thread for
+// anything but a small picture.
+QImage readPicture(const QString& path, const QSize& box);
+QImage readPicture(const QByteArray& bytes, const QSize& box);
 
 // The same decisions for FrameImageView: `FrameImage.content(...)`.
 class FrameImage : public QObject {

@@ -4,7 +4,6 @@
 
 #include <QBuffer>
 #include <QCoreApplication>
-#include <QImageReader>
 #include <QLinearGradient>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
@@ -18,13 +17,24 @@ namespace vl::screens {
 
 namespace {
 
-// Reads a picture scaled to fit `box` (its own size when `box` is empty); null on failure.
-QImage readScaled(QImageReader& reader, const QSize& box)
+// Runs `decode` on a worker and hands its picture to `finished` back on the main
+// thread, unless the item is gone by then.
+template <typename Decode, typename Finished>
+void decodeOffThread(QPointer<FramePicture> self, Decode decode, Finished finished)
 {
-    const QSize full = reader.size();
-    if (box.isValid() && !box.isEmpty() && full.isValid() && (full.width() > box.width() || full.height() > box.height()))
-        reader.setScaledSize(full.scaled(box, Qt::KeepAspectRatio));
-    return reader.read();
+    QThreadPool::globalInstance()->start([self, decode = std::move(decode), finished = std::move(finished)] {
+        QImage image = decode();
+        QCoreApplication* app = QCoreApplication::instance();
+        if (!app)
+            return; // the program is ending
+        QMetaObject::invokeMethod(
+            app,
+            [self, finished, image = std::move(image)]() mutable {
+                if (self)
+                    finished(*self, std::move(image));
+            },
+            Qt::QueuedConnection);
+    });
 }
 
 } // namespace
@@ -105,11 +115,8 @@ void FramePicture::geometryChange(const QRectF& newGeometry, const QRectF& oldGe
     if (!image_.isNull() && (want.width() > decodedFor_.width() * 1.25 || want.height() > decodedFor_.height() * 1.25)) {
         if (content_ == FrameImage::Local)
             loadLocal();
-        else if (content_ == FrameImage::Remote && !remoteBytes_.isEmpty()) {
-            image_ = decode(remoteBytes_);
-            decodedFor_ = want;
-            emit stateChanged();
-        }
+        else if (content_ == FrameImage::Remote && !remoteBytes_.isEmpty())
+            decodeRemote();
     }
     update();
 }
@@ -157,36 +164,15 @@ QSize FramePicture::decodeSize() const
     return QSize(qCeil(width() * dpr), qCeil(height() * dpr));
 }
 
-QImage FramePicture::decode(const QByteArray& bytes) const
-{
-    QBuffer buffer;
-    buffer.setData(bytes);
-    buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer);
-    return readScaled(reader, decodeSize());
-}
-
 void FramePicture::loadLocal()
 {
     const quint64 generation = generation_;
     const QString path = localPath_;
     const QSize box = decodeSize();
     decodedFor_ = box;
-    QPointer<FramePicture> self(this);
-    QThreadPool::globalInstance()->start([self, generation, path, box] {
-        QImageReader reader(path);
-        QImage image = readScaled(reader, box);
-        QCoreApplication* app = QCoreApplication::instance();
-        if (!app)
-            return; // the program is ending
-        QMetaObject::invokeMethod(
-            app,
-            [self, generation, image = std::move(image)]() mutable {
-                if (self)
-                    self->localFinished(generation, std::move(image));
-            },
-            Qt::QueuedConnection);
-    });
+    decodeOffThread(
+        this, [path, box] { return readPicture(path, box); },
+        [generation](FramePicture& self, QImage image) { self.localFinished(generation, std::move(image)); });
 }
 
 void FramePicture::localFinished(quint64 generation, QImage image)
@@ -214,9 +200,16 @@ void FramePicture::loadRemote()
     QNetworkRequest request{QUrl(remoteURL_)};
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
+    request.setTransferTimeout(static_cast<int>(kRemoteTimeLimit.count()));
     QNetworkReply* reply = network_->get(request);
     reply_ = reply;
     const quint64 generation = generation_;
+    // A body larger than any picture we take is cut off as soon as it says so or
+    // shows it, not held in memory.
+    connect(reply, &QNetworkReply::downloadProgress, this, [reply](qint64 received, qint64 total) {
+        if (received > kMaxRemoteBytes || total > kMaxRemoteBytes)
+            reply->abort();
+    });
     connect(reply, &QNetworkReply::finished, this, [this, generation, reply] { remoteFinished(generation, reply); });
 }
 
@@ -226,12 +219,37 @@ void FramePicture::remoteFinished(quint64 generation, QNetworkReply* reply)
     if (generation != generation_)
         return;
     reply_ = nullptr;
-    remoteDone_ = true;
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    if (reply->error() == QNetworkReply::NoError && status >= 200 && status < 300) {
-        remoteBytes_ = reply->readAll();
-        image_ = decode(remoteBytes_);
-        decodedFor_ = decodeSize();
+    if (reply->error() == QNetworkReply::NoError && status >= 200 && status < 300)
+        remoteBytes_ = reply->read(kMaxRemoteBytes + 1);
+    if (remoteBytes_.isEmpty() || remoteBytes_.size() > kMaxRemoteBytes) {
+        remoteBytes_.clear();
+        remoteDone_ = true;
+        emit stateChanged();
+        update();
+        return;
+    }
+    decodeRemote();
+}
+
+void FramePicture::decodeRemote()
+{
+    const quint64 generation = generation_;
+    const QByteArray bytes = remoteBytes_;
+    const QSize box = decodeSize();
+    decodeOffThread(
+        this, [bytes, box] { return readPicture(bytes, box); },
+        [generation, box](FramePicture& self, QImage image) { self.remoteDecoded(generation, box, std::move(image)); });
+}
+
+void FramePicture::remoteDecoded(quint64 generation, const QSize& box, QImage image)
+{
+    if (generation != generation_ || content_ != FrameImage::Remote)
+        return;
+    remoteDone_ = true;
+    if (!image.isNull()) {
+        image_ = std::move(image);
+        decodedFor_ = box;
     }
     emit stateChanged();
     update();

@@ -3,6 +3,7 @@
 #include "screens/FrameContent.h"
 
 #include <QByteArray>
+#include <chrono>
 #include <QImage>
 #include <QPointer>
 #include <QQuickPaintedItem>
@@ -15,8 +16,9 @@ namespace vl::screens {
 
 // The painted part of FrameImageView: black base, the picture fitted with its aspect
 // ratio kept (or the placeholder gradient), and the outline, all clipped to rounded corners
-// (radius 8 unless set). It loads the picture itself, decoded at the size shown: the file on a
-// worker, else the address over the network. A failure is no error to anyone: the
+// (radius 8 unless set). It loads the picture itself, decoded on a worker at the size shown
+// through the one picture reader (readPicture): the file, else the address over the network.
+// A failure is no error to anyone: the
 // placeholder shows, and nothing is logged.
 class FramePicture : public QQuickPaintedItem {
     Q_OBJECT
@@ -33,6 +35,11 @@ class FramePicture : public QQuickPaintedItem {
     Q_PROPERTY(QSize imageSize READ imageSize NOTIFY stateChanged)
 
 public:
+    // A fetch that has not finished by then shows the placeholder, and so does a
+    // body larger than any picture the program takes.
+    static constexpr std::chrono::milliseconds kRemoteTimeLimit{60'000};
+    static constexpr qint64 kMaxRemoteBytes = qint64(64) << 20;
+
     explicit FramePicture(QQuickItem* parent = nullptr);
     ~FramePicture() override;
 
@@ -73,8 +80,9 @@ private:
     void loadRemote();
     void localFinished(quint64 generation, QImage image);
     void remoteFinished(quint64 generation, QNetworkReply* reply);
+    void decodeRemote();
+    void remoteDecoded(quint64 generation, const QSize& box, QImage image);
     QSize decodeSize() const;
-    QImage decode(const QByteArray& bytes) const;
     void abortRemote();
 
     bool hasFrame_ = false;

@@ -1,8 +1,11 @@
 #include "screens/FrameViewerSheetModel.h"
 
+#include "screens/FrameContent.h"
 #include "screens/Lightbox.h"
 
+#include <QGuiApplication>
 #include <QImage>
+#include <QScreen>
 
 namespace vl::screens {
 
@@ -51,7 +54,11 @@ bool FrameViewerSheetModel::showFullScreen()
     const auto* c = chunk();
     if (!c || !c->frame)
         return false;
-    const QImage image(QString::fromStdString(c->frame->localPath));
+    // Decoded no larger than the screen it fills, through the one picture reader.
+    QSize box;
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        box = screen->size() * screen->devicePixelRatio();
+    const QImage image = readPicture(QString::fromStdString(c->frame->localPath), box);
     if (image.isNull())
         return false;
     Lightbox::present(image);

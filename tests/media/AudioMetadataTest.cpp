@@ -1,6 +1,7 @@
 #include "MediaFixtures.h"
 
 #include "media/AudioMetadata.h"
+#include "media/SongFileCheck.h"
 
 #include <gtest/gtest.h>
 
@@ -341,4 +342,165 @@ TEST(AudioMetadataLoad, ATruncatedSongStillReadsItsTagsAndAShorterLength)
     EXPECT_EQ(m.lyrics, Text("cut words"));
     EXPECT_GT(m.duration, 0.0);
     EXPECT_LE(m.duration, full);
+}
+
+// ---- Hostile headers and oversized tags ------------------------------------------------
+
+namespace {
+
+std::string fileBytes(const fs::path& file)
+{
+    std::ifstream in(file, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+std::string le32(std::uint32_t v)
+{
+    return {static_cast<char>(v & 0xFF), static_cast<char>(v >> 8 & 0xFF), static_cast<char>(v >> 16 & 0xFF),
+            static_cast<char>(v >> 24 & 0xFF)};
+}
+
+std::string be32(std::uint32_t v) { return {static_cast<char>(v >> 24), static_cast<char>(v >> 16 & 0xFF),
+                                            static_cast<char>(v >> 8 & 0xFF), static_cast<char>(v & 0xFF)}; }
+
+std::string syncsafe32(std::uint32_t v)
+{
+    return {static_cast<char>(v >> 21 & 0x7F), static_cast<char>(v >> 14 & 0x7F), static_cast<char>(v >> 7 & 0x7F),
+            static_cast<char>(v & 0x7F)};
+}
+
+// An ID3v2.3 tag of the given frames (id, body), optionally claiming another size.
+std::string id3Tag(const std::vector<std::pair<std::string, std::string>>& frames,
+                   std::optional<std::uint32_t> claimedSize = std::nullopt)
+{
+    std::string body;
+    for (const auto& [id, data] : frames)
+        body += id + be32(static_cast<std::uint32_t>(data.size())) + std::string(2, '\0') + data;
+    return "ID3\x03" + std::string(2, '\0') + syncsafe32(claimedSize.value_or(static_cast<std::uint32_t>(body.size())))
+           + body;
+}
+
+std::pair<std::string, std::string> textFrame(const std::string& id, const std::string& text)
+{
+    return {id, "\x03" + text};
+}
+
+// `count` frames, the first the title "Busy Title", the rest distinct TXXX fields.
+std::vector<std::pair<std::string, std::string>> busyFrames(std::size_t count)
+{
+    std::vector<std::pair<std::string, std::string>> frames = {textFrame("TIT2", "Busy Title")};
+    for (std::size_t i = 1; i < count; ++i)
+        frames.push_back(textFrame("TXXX", "k" + std::to_string(i) + std::string(1, '\0') + "v"));
+    return frames;
+}
+
+// A RIFF chunk, padded to an even length.
+std::string riffChunk(const std::string& id, const std::string& data, std::optional<std::uint32_t> claimed = {})
+{
+    return id + le32(claimed.value_or(static_cast<std::uint32_t>(data.size()))) + data
+           + (data.size() % 2 ? std::string(1, '\0') : std::string());
+}
+
+} // namespace
+
+TEST(SongFileCheck, HeadersThatClaimWhatTheFileCannotHoldAreNotParsed)
+{
+    const auto wav = test::tone("hostile-base.wav", 0.5, 8000, 1, {"-map_metadata", "-1"});
+    const auto mp3 = test::tone("hostile-base.mp3", 0.5, 44100, 1, {"-map_metadata", "-1"});
+    ASSERT_FALSE(wav.empty());
+    ASSERT_FALSE(mp3.empty());
+    const std::string wavBytes = fileBytes(wav);
+    const std::string mp3Bytes = fileBytes(mp3);
+    // Appends a chunk to the WAV and keeps its RIFF size right.
+    const auto wavWith = [&](const std::string& chunk) {
+        std::string bytes = wavBytes + chunk;
+        bytes.replace(4, 4, le32(static_cast<std::uint32_t>(bytes.size() - 8)));
+        return bytes;
+    };
+    const std::string infoItem = riffChunk("INAM", std::string("Song\0", 5));
+
+    struct Case {
+        const char* name;
+        std::string bytes;
+        bool refused;
+        bool tagsSkipped;
+        std::optional<std::string> title; // what the tags give when the file is read
+    };
+    const std::vector<Case> cases = {
+        {"list-claims-a-gigabyte.wav", wavWith("LIST" + le32(990'000'000) + "INFO" + infoItem), true, false, nullopt},
+        {"list-item-claims-a-gigabyte.wav",
+         wavWith(riffChunk("LIST", "INFO" + std::string("INAM") + le32(989'000'000) + "Song")), true, false, nullopt},
+        {"id3-chunk-too-busy.wav", wavWith(riffChunk("id3 ", id3Tag(busyFrames(kMaxSongTagFrames + 1)))), true,
+         false, nullopt},
+        {"sound-cut-short.wav", wavBytes.substr(0, wavBytes.size() / 2), false, false, nullopt},
+        {"listed.wav", fileBytes(test::tone("listed.wav", 0.5, 8000, 1, {"-metadata", "title=Song"})), false, false,
+         "Song"},
+        {"tag-claims-past-the-end.mp3", id3Tag({textFrame("TIT2", "Claimed")}, 50'000'000) + mp3Bytes, true, false,
+         nullopt},
+        {"too-many-frames.mp3", id3Tag(busyFrames(kMaxSongTagFrames + 1)) + mp3Bytes, false, true, nullopt},
+        {"frames-at-the-limit.mp3", id3Tag(busyFrames(kMaxSongTagFrames)) + mp3Bytes, false, false, "Busy Title"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto file = test::bytesFile(c.name, c.bytes);
+        const SongFileCheck check = checkSongFile(file);
+        EXPECT_EQ(check.refused, c.refused) << check.note;
+        EXPECT_EQ(check.skipTagBytes > 0, c.tagsSkipped) << check.note;
+        EXPECT_EQ(check.note.empty(), !c.refused && !c.tagsSkipped) << check.note;
+
+        const auto m = AudioMetadata::load(file);
+        EXPECT_EQ(m.title, c.title);
+        if (c.refused)
+            EXPECT_EQ(m.duration, 0.0) << "a refused file has no length";
+        else
+            EXPECT_GT(m.duration, 0.1) << "the sound after a skipped tag is still read";
+    }
+}
+
+TEST(SongFileCheck, AnUnsynchronisedTagIsCountedAsItsParsersSeeIt)
+{
+    // Unsynchronisation puts a 00 after every FF, so a frame whose size holds FF is
+    // longer on disk than it says; the count must follow the restored bytes.
+    std::vector<std::pair<std::string, std::string>> frames = busyFrames(kMaxSongTagFrames + 1);
+    frames.insert(frames.begin(), {"PRIV", std::string(0xFF, '\xff')});
+    std::string tag = id3Tag(frames);
+    std::string body;
+    for (std::size_t i = 10; i < tag.size(); ++i) {
+        body += tag[i];
+        if (static_cast<unsigned char>(tag[i]) == 0xFF)
+            body += '\0';
+    }
+    tag = "ID3\x03" + std::string(1, '\0') + "\x80" + syncsafe32(static_cast<std::uint32_t>(body.size())) + body;
+    const auto file = test::bytesFile("unsynchronised.mp3", tag + fileBytes(test::tone("unsync-base.mp3", 0.5)));
+    EXPECT_GT(checkSongFile(file).skipTagBytes, 0u);
+}
+
+TEST(AudioMetadataFromTags, OverlongTextsAreCutWithoutBreakingACharacterOrALine)
+{
+    std::string longTitle;
+    while (longTitle.size() < 1'000'000)
+        longTitle += "\u00e9"; // two bytes each
+    longTitle = "x" + longTitle; // so the limit falls inside a character
+    std::string longLyrics;
+    for (int i = 0; longLyrics.size() < 2'000'000; ++i)
+        longLyrics += "line number " + std::to_string(i) + " of the endless song\n";
+    const std::vector<MetadataFormat> formats = {
+        {"id3", {item("id3/TIT2", longTitle, "title"), item("id3/TPE1", "Band", "artist"), item(kUslt, longLyrics)}}};
+
+    ::testing::internal::CaptureStderr();
+    const auto m = AudioMetadata::fromTags(commonItems(formats), formats, 1);
+    const std::string log = ::testing::internal::GetCapturedStderr();
+
+    ASSERT_TRUE(m.title && m.lyrics);
+    EXPECT_LE(m.title->size(), kMaxTagTextBytes);
+    EXPECT_GT(m.title->size(), kMaxTagTextBytes - 2);
+    EXPECT_EQ(*m.title, longTitle.substr(0, m.title->size())) << "not a prefix, or cut inside a character";
+    EXPECT_EQ(m.title->size() % 2, 1u) << "cut inside a character";
+    EXPECT_EQ(m.artist, Text("Band"));
+    EXPECT_LE(m.lyrics->size(), kMaxLyricsBytes);
+    EXPECT_GT(m.lyrics->size(), kMaxLyricsBytes - 100);
+    EXPECT_EQ(*m.lyrics, longLyrics.substr(0, m.lyrics->size()));
+    EXPECT_EQ(longLyrics[m.lyrics->size()], '\n') << "the last line was cut";
+    EXPECT_NE(log.find("[Song tags] The title of"), std::string::npos) << log;
+    EXPECT_NE(log.find("[Song tags] The lyrics of"), std::string::npos) << log;
 }

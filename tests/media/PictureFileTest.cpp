@@ -109,6 +109,25 @@ TEST_F(PictureFileTest, OnlyWholePicturesOfTheThreeFormatsAreTakenIn)
         EXPECT_EQ(refusal([&] { verifyPictureFile(c.path); }), c.kind) << c.path.filename();
 }
 
+TEST_F(PictureFileTest, OnlyAJpegIsDecodedReducedAndNeverBelowTheSizeAsked)
+{
+    const cv::Mat image(1000, 2000, CV_8UC3, cv::Scalar(10, 20, 30));
+    const fs::path jpeg = write("wide.jpg", encoded(".jpg", image));
+    const fs::path png = write("wide.png", encoded(".png", image));
+    struct Case {
+        fs::path file;
+        double minLongSide;
+        cv::Size decoded;
+    };
+    const Case cases[] = {
+        {jpeg, 200, {250, 125}}, {jpeg, 250, {250, 125}}, {jpeg, 251, {500, 250}}, {jpeg, 600, {1000, 500}},
+        {jpeg, 1001, {2000, 1000}}, {png, 200, {2000, 1000}},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(PictureFile::read(c.file).decodeReduced(cv::IMREAD_COLOR, c.minLongSide).size(), c.decoded)
+            << c.file.filename() << " at " << c.minLongSide;
+}
+
 TEST_F(PictureFileTest, FrameImagesNeverReachAnotherDecoder)
 {
     // Through cv::imread this file aborts the whole process.

@@ -116,6 +116,7 @@ TEST_F(FrameEditing, ImportedPicturesBecomeTheFrame)
         const GeneratedFrame previous = *chunk().frame;
         store->setLastError("old");
         store->importFrameImageAt(QString::fromStdString(picture(c.file)), QString::fromStdString(chunkID.text()));
+        ASSERT_TRUE(StoreHarness::waitForIdle(*store));
         EXPECT_FALSE(store->lastError()) << c.name;
         const GeneratedFrame& frame = *chunk().frame;
         EXPECT_EQ(frame.prompt, "Imported image") << c.name;
@@ -135,6 +136,7 @@ TEST_F(FrameEditing, ImportedPicturesBecomeTheFrame)
 
     const auto frameBefore = chunk().frame;
     store->importFrameImage((h.folder.path() / "missing.png").string(), chunkID);
+    ASSERT_TRUE(StoreHarness::waitForIdle(*store));
     ASSERT_TRUE(store->lastError());
     EXPECT_TRUE(store->lastError()->starts_with("Could not import that image: ")) << *store->lastError();
     EXPECT_EQ(chunk().frame, frameBefore);
@@ -142,6 +144,7 @@ TEST_F(FrameEditing, ImportedPicturesBecomeTheFrame)
     const auto count = store->project().chunks.size();
     store->setLastError(std::nullopt);
     store->importFrameImage(picture("stray.png"), Uuid::random());
+    ASSERT_TRUE(StoreHarness::waitForIdle(*store));
     EXPECT_FALSE(store->lastError());
     EXPECT_EQ(store->project().chunks.size(), count);
 }
@@ -156,11 +159,16 @@ TEST_F(FrameEditing, APictureThatCannotBeUsedIsRefusedAtImport)
         {"just some text", "is not a PNG, JPEG or WebP picture."},
         {vl::testing::dicomAbort(), "is not a PNG, JPEG or WebP picture."},
         {vl::testing::pngClaiming(20000, 20000), "is too large (20000 \u00d7 20000 pixels); pictures may have at most 100 megapixels."},
+        // Known by their headers, but their pixels never decode.
+        {png.substr(0, png.size() - 20), "is damaged or incomplete."},
+        {vl::testing::pngClaiming(9000, 9000), "is damaged or incomplete."},
     };
     for (const auto& [bytes, reason] : cases) {
         const auto file = h.folder.path() / "chosen.png";
         std::ofstream(file, std::ios::binary | std::ios::trunc) << bytes;
+        store->setLastError(std::nullopt);
         store->importFrameImage(file.string(), chunkID);
+        ASSERT_TRUE(StoreHarness::waitForIdle(*store));
         ASSERT_TRUE(store->lastError());
         EXPECT_EQ(*store->lastError(), "Could not import that image: The picture \u201cchosen.png\u201d " + reason)
             << *store->lastError();

@@ -100,7 +100,6 @@ TEST_F(Timing, ImportTakesTheTagsAndClearsWhatBelongedToTheOldSong)
          std::nullopt},
         {"lyrics of only section labels are none", "labels.m4a", {"lyrics=[Intro]\n[Outro]"}, "Typed title",
          "Typed artist", "", std::nullopt},
-        {"not audio at all", "noise.m4a", {}, "Typed title", "Typed artist", "", std::nullopt},
     };
     engine = std::make_shared<FakeTranscriber>("Fake Engine", false); // timing ends without writing
     for (const auto& c : cases) {
@@ -127,6 +126,45 @@ TEST_F(Timing, ImportTakesTheTagsAndClearsWhatBelongedToTheOldSong)
         EXPECT_GT(p.updatedAt, before.updatedAt) << c.name;
         EXPECT_FALSE(store->lastError()) << c.name;
         EXPECT_FALSE(store->timingInProgress()) << c.name;
+    }
+}
+
+TEST_F(Timing, AFileThatIsNoReadableSongIsRefusedAndTheProjectKept)
+{
+    Project before = ProjectStore::defaultNewProject();
+    before.title = "Typed title";
+    before.audioPath = "/music/old.mp3";
+    before.rawLyrics = "typed words";
+    before.lyricsSource = LyricsSource::manual;
+    before.transcript = {{Uuid::random(), "old", 0, 1}};
+    before.chunks = {StoryboardChunk{}};
+
+    const auto folder = h.folder.path();
+    const auto write = [&](const std::string& name, const std::string& bytes) {
+        std::ofstream(folder / name, std::ios::binary) << bytes;
+        return folder / name;
+    };
+    // A real song whose header then claims a LIST chunk of a gigabyte.
+    const auto claiming = h.song("claiming.wav", 0.5);
+    ASSERT_FALSE(claiming.empty());
+    std::ofstream(claiming, std::ios::binary | std::ios::app) << std::string("LIST\x80\xf0\x01\x3bINFO", 12);
+    std::filesystem::create_directory(folder / "folder.mp3");
+
+    const std::filesystem::path files[] = {
+        write("noise.m4a", "not a song"), write("empty.mp3", ""), folder / "folder.mp3", folder / "missing.mp3",
+        claiming,
+    };
+    engine = std::make_shared<FakeTranscriber>("Fake Engine", false);
+    for (const auto& file : files) {
+        SCOPED_TRACE(file.filename().string());
+        makeStore(before);
+        store->setLastError("an old banner");
+        const Project kept = store->project();
+        importAndSettle(file);
+        EXPECT_EQ(store->project(), kept);
+        EXPECT_EQ(store->lastError(), std::string(PipelineError::message(PipelineError::unreadableSong)));
+        EXPECT_FALSE(store->timingInProgress());
+        EXPECT_TRUE(engine->calls().empty()) << "a file that is no song was sent to timing";
     }
 }
 

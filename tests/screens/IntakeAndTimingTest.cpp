@@ -130,20 +130,25 @@ TEST(Intake, AnEditOfTheLyricsIsOneChangeThatDropsTheTiming)
 
 TEST(Intake, TheDialogAndADropImportOnlyLocalAudioFiles)
 {
+    // The store takes only files that hold sound, so the ones meant to be imported are real.
+    StoreHarness songs;
+    for (const char* name : {"one.mp3", "SONG.MP3", "a.aif", "b.aac", "c.mp4", "chosen.flac"})
+        ASSERT_FALSE(songs.song(name, 0.2).empty()) << name;
+    const auto path = [&](const char* name) { return QString::fromStdString((songs.folder.path() / name).string()); };
+    const auto url = [&](const char* name) { return QUrl::fromLocalFile(path(name)); };
     const struct {
         QList<QUrl> urls;
         bool accepted;
         QString imported; // empty: nothing is imported
     } cases[] = {
-        {{QUrl::fromLocalFile("/m/one.mp3"), QUrl::fromLocalFile("/m/two.mp3"), QUrl::fromLocalFile("/m/three.wav")},
-         true, "/m/one.mp3"},
-        {{QUrl::fromLocalFile("/m/SONG.MP3")}, true, "/m/SONG.MP3"},
-        {{QUrl::fromLocalFile("/m/a.aif")}, true, "/m/a.aif"},
-        {{QUrl::fromLocalFile("/m/b.aac")}, true, "/m/b.aac"},
-        {{QUrl::fromLocalFile("/m/c.mp4")}, true, "/m/c.mp4"},
-        {{QUrl::fromLocalFile("/m/d.ogg")}, true, {}},
+        {{url("one.mp3"), url("two.mp3"), url("three.wav")}, true, path("one.mp3")},
+        {{url("SONG.MP3")}, true, path("SONG.MP3")},
+        {{url("a.aif")}, true, path("a.aif")},
+        {{url("b.aac")}, true, path("b.aac")},
+        {{url("c.mp4")}, true, path("c.mp4")},
+        {{url("d.ogg")}, true, {}},
         {{QUrl("http://example.com/e.mp3")}, true, {}},
-        {{QUrl::fromLocalFile("/m/f.ogg"), QUrl::fromLocalFile("/m/g.mp3")}, true, {}},
+        {{url("f.ogg"), url("g.mp3")}, true, {}},
         {{}, false, {}},
     };
     for (const auto& c : cases) {
@@ -159,10 +164,10 @@ TEST(Intake, TheDialogAndADropImportOnlyLocalAudioFiles)
 
     ScreenHarness s;
     IntakeModel intake(*s.services);
-    s.picker.answers = {QString(), "/m/chosen.flac"};
+    s.picker.answers = {QString(), path("chosen.flac")};
     intake.chooseFile(); // cancelled
     intake.chooseFile();
-    ASSERT_TRUE(waitUntil([&] { return s.store->project().audioPath == "/m/chosen.flac"; }));
+    ASSERT_TRUE(waitUntil([&] { return s.store->project().audioPath == path("chosen.flac").toStdString(); }));
     ASSERT_EQ(s.picker.requests.size(), 2u);
     EXPECT_EQ(s.picker.requests[0].nameFilters,
               QStringList{"Audio (*.mp3 *.m4a *.wav *.aiff *.aif *.aac *.flac *.mp4)"});

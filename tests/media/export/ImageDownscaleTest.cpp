@@ -118,6 +118,42 @@ TEST_F(ImageDownscaleTest, LongerSideIsBoundedAndNothingIsEnlarged)
     }
 }
 
+TEST_F(ImageDownscaleTest, AJpegDecodedAtReducedSizeGivesTheSameSizeAndPicture)
+{
+    // Sizes where 1/2, 1/4 and 1/8 decoding apply, with truncation and odd sides.
+    struct Case {
+        int width, height;
+        double maxPixels;
+        int expectedWidth, expectedHeight;
+    };
+    const Case cases[] = {
+        {4000, 3000, 1024, 1024, 768}, {3001, 1001, 1024, 1024, 341}, {2000, 1000, 240, 240, 120},
+        {999, 1003, 120, 119, 120},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.width) + "x" + std::to_string(c.height));
+        cv::Mat image(c.height, c.width, CV_8UC3, cv::Scalar::all(255));
+        image(cv::Rect(0, 0, c.width / 2, c.height)).setTo(cv::Scalar(200, 40, 10)); // left half blue
+        std::vector<unsigned char> bytes;
+        ASSERT_TRUE(cv::imencode(".jpg", image, bytes));
+        const fs::path file = dir.path() / "big.jpg";
+        std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                                     static_cast<std::streamsize>(bytes.size()));
+        const cv::Mat out = decode(ImageDownscale::jpegData(file, c.maxPixels, 0.9));
+        ASSERT_EQ(out.size(), cv::Size(c.expectedWidth, c.expectedHeight));
+        EXPECT_GT(out.at<cv::Vec3b>(out.rows / 2, out.cols / 8)[0], 160);
+        EXPECT_GT(out.at<cv::Vec3b>(out.rows / 2, out.cols * 7 / 8)[2], 220);
+    }
+
+    // Turned by its tag after a reduced decode: 800 x 400 stands 400 wide, black on top.
+    cv::Mat wide(400, 800, CV_8UC3, cv::Scalar::all(255));
+    wide(cv::Rect(0, 0, 400, 400)).setTo(cv::Scalar::all(0));
+    const cv::Mat out = decode(ImageDownscale::jpegData(writeTurnedJpeg(dir.path() / "turned-big.jpg", wide), 100, 0.9));
+    ASSERT_EQ(out.size(), cv::Size(50, 100));
+    EXPECT_LT(out.at<cv::Vec3b>(20, 25)[0], 40);
+    EXPECT_GT(out.at<cv::Vec3b>(80, 25)[0], 215);
+}
+
 TEST_F(ImageDownscaleTest, UnusableInputIsRefusedWithItsReason)
 {
     const fs::path image = writePng(dir.path() / "ok.png", cv::Mat(20, 20, CV_8UC3, cv::Scalar::all(128)));

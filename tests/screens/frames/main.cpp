@@ -1,5 +1,6 @@
 #include "app/AppFixtures.h"
 #include "design/Fonts.h"
+#include "fakes/PictureBytes.h"
 
 #include <QQmlContext>
 #include <QQmlEngine>
@@ -9,6 +10,7 @@
 #include <QtQuickTest>
 
 #include <atomic>
+#include <fstream>
 
 Q_IMPORT_QML_PLUGIN(Verseloom_DesignPlugin)
 Q_IMPORT_QML_PLUGIN(Verseloom_SupportPlugin)
@@ -50,6 +52,25 @@ public:
         const std::string path = "/media/missing-" + std::to_string(++served_) + ".png";
         h.vendor.serveFile(path, fakes::Reply::text("not found", 404));
         return QString::fromStdString(h.vendor.url(path));
+    }
+    // A picture at the vendor larger than any the program fetches: a whole PNG with
+    // a private chunk that makes it 65 MB.
+    Q_INVOKABLE QString oversizedPicture()
+    {
+        const std::string png = fakes::FakeVendor::pngBytes();
+        const std::string iend = png.substr(png.size() - 12);
+        const std::string bytes = png.substr(0, png.size() - 12)
+                                  + vl::testing::pngChunk("zzZz", std::string(std::size_t(65) << 20, '\0')) + iend;
+        const std::string path = "/media/oversized-" + std::to_string(++served_) + ".png";
+        h.vendor.serveFile(path, fakes::Reply::text(bytes, 200, "image/png"));
+        return QString::fromStdString(h.vendor.url(path));
+    }
+    // A few bytes of PNG claiming 30000 x 30000 pixels (900 megapixels).
+    Q_INVOKABLE QString bombFile() const
+    {
+        const auto path = h.folder.path() / "bomb.png";
+        std::ofstream(path, std::ios::binary) << vl::testing::pngClaiming(30000, 30000);
+        return QString::fromStdString(path.string());
     }
     Q_INVOKABLE QString localPicture() const { return QString::fromStdString(h.picture("local.png")); }
     Q_INVOKABLE QString goneFile() const { return QString::fromStdString((h.folder.path() / "gone.png").string()); }

@@ -46,6 +46,24 @@ TestCase {
         compare(find(view, "fallbackText").text, "NEON LIGHTS");
     }
 
+    function test_aPictureOverThePixelLimitIsNeverDecoded() {
+        // Decoding 900 megapixels to fit the view would take most of a minute.
+        const view = createTemporaryObject(viewComponent, test, {
+            hasFrame: true, localPath: harness.bombFile(), remoteURL: "", accepted: true });
+        tryVerify(() => view.content === FrameImage.Placeholder, 10000);
+        verify(!view.showsImage);
+        verify(view.showsPlaceholder);
+    }
+
+    function test_aFetchedBodyOverTheSizeCapShowsThePlaceholder() {
+        const url = harness.oversizedPicture();
+        const view = createTemporaryObject(viewComponent, test, {
+            hasFrame: true, localPath: harness.goneFile(), remoteURL: url, accepted: true });
+        tryVerify(() => !view.loading, 60000);
+        verify(!view.showsImage, "a picture larger than the cap was taken");
+        verify(view.showsPlaceholder);
+    }
+
     function test_aReadableFileIsNeverFetched() {
         const url = harness.slowPicture(0);
         const view = createTemporaryObject(viewComponent, test, {
