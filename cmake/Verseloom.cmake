@@ -40,3 +40,38 @@ function(vl_add_test folder)
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST
     PROPERTIES ENVIRONMENT "${ARG_ENV}" TIMEOUT 600)
 endfunction()
+
+# vl_add_qml_module(<target> URI <uri> [QML_FILES <more .qml...>] [LINK <targets...>]
+#                   [IMPORTS <QML module targets...>] [QT <Qt modules beyond Gui, Qml, Quick...>])
+# One static QML module from the current folder: its .cpp/.h files (a main.cpp is the
+# program's, not the module's) and its .qml files, plus QML_FILES from subfolders. Files
+# that need QML properties (singleton, internal type) get them before this call.
+# Static so tests can import it: consumers link <target> and <target>plugin, and IMPORTS
+# does that for the modules this one uses. Files sit at qrc:/<URI as a path>/, where the
+# programs load Main.qml and tests import with `-import qrc:/`.
+function(vl_add_qml_module target)
+  cmake_parse_arguments(ARG "" "URI" "QML_FILES;LINK;IMPORTS;QT" ${ARGN})
+  file(GLOB sources CONFIGURE_DEPENDS
+       ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
+  list(FILTER sources EXCLUDE REGEX "/main\\.cpp$")
+  file(GLOB qml CONFIGURE_DEPENDS RELATIVE ${CMAKE_CURRENT_SOURCE_DIR}
+       ${CMAKE_CURRENT_SOURCE_DIR}/*.qml)
+
+  qt_add_library(${target} STATIC)
+  qt_add_qml_module(${target}
+    URI ${ARG_URI}
+    VERSION 1.0
+    RESOURCE_PREFIX /
+    QML_FILES ${qml} ${ARG_QML_FILES}
+    SOURCES ${sources})
+
+  target_include_directories(${target} PUBLIC ${CMAKE_SOURCE_DIR}/src)
+  # Our warnings for our sources only; the QML compiler's generated C++ is not ours to fix.
+  set_source_files_properties(${sources} PROPERTIES COMPILE_OPTIONS "${VL_WARNINGS}")
+  set(imports)
+  foreach(module IN LISTS ARG_IMPORTS)
+    list(APPEND imports ${module} ${module}plugin)
+  endforeach()
+  list(TRANSFORM ARG_QT PREPEND Qt6::)
+  target_link_libraries(${target} PUBLIC ${ARG_LINK} ${imports} Qt6::Gui Qt6::Qml Qt6::Quick ${ARG_QT})
+endfunction()
