@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <string>
+
 using namespace vl;
 using vl::testing::HeldOperation;
 using vl::testing::PageWindow;
@@ -232,14 +235,72 @@ TEST(FramesPage, OnlyTheCardsInViewAreBuilt)
     EXPECT_GE(builtCards(), 2);
     EXPECT_LT(builtCards(), 12);
     // Scrolled to the end, the last card is there and reads its own chunk.
-    QQuickItem* area = w.item("stageArea");
-    area->setProperty("contentY", area->property("contentHeight").toDouble() - area->height());
+    PageWindow::scrollToEnd(PageWindow::scrollerOf(cards));
     w.settle("frames-scrolled");
     QQuickItem* last = nullptr;
     QMetaObject::invokeMethod(cards, "itemAtIndex", Q_RETURN_ARG(QQuickItem*, last), Q_ARG(int, 199));
     ASSERT_NE(last, nullptr);
     EXPECT_EQ(PageWindow::findItem(last, "cardTitle")->property("text").toString(), "Frame 200");
     EXPECT_NO_QML_WARNINGS(w);
+}
+
+// The page scrolled far down, then the chunks become fewer: the new cards show where
+// the page now is, and from its top.
+TEST(FramesPage, AShorterProjectOrPlanShowsItsCardsFromAScrolledPage)
+{
+    struct Case {
+        const char* name;
+        std::function<void(PageWindow&)> shorten;
+    };
+    const Case cases[] = {
+        {"File > Open Project with fewer chunks",
+         [](PageWindow& w) {
+             const Project shorter = projectWithChunks(12, 12, "Short");
+             ASSERT_TRUE(w.store->saveQuietly(shorter));
+             w.store->openProject(shorter.id);
+         }},
+        {"a plan import with fewer chunks",
+         [](PageWindow& w) {
+             std::string plan = R"({"frames": [)";
+             for (int i = 1; i <= 12; ++i)
+                 plan += (i > 1 ? "," : "") + std::string(R"({"chunkNumber": )") + std::to_string(i) + "}";
+             w.store->applyPlanText(plan + "]}");
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        PageWindow w(projectWithChunks(40, 40));
+        w.select(PipelineStage::frames);
+        QQuickItem* cards = w.item("frameCards");
+        ASSERT_NE(cards, nullptr);
+        const auto cardAt = [&](int row) {
+            QQuickItem* card = nullptr;
+            QMetaObject::invokeMethod(cards, "itemAtIndex", Q_RETURN_ARG(QQuickItem*, card), Q_ARG(int, row));
+            return card;
+        };
+        const auto anyCardShown = [&] {
+            for (int row = 0; row < cards->property("count").toInt(); ++row)
+                if (w.shownInStage(cardAt(row)))
+                    return true;
+            return false;
+        };
+        PageWindow::scrollToEnd(PageWindow::scrollerOf(cards));
+        w.settle();
+        ASSERT_TRUE(w.shownInStage(cardAt(39))) << "scrolled to the last of 40 cards";
+
+        c.shorten(w);
+        ASSERT_FALSE(w.store->lastError()) << *w.store->lastError();
+        w.settle("frames-shortened");
+        ASSERT_EQ(cards->property("count").toInt(), 12);
+        EXPECT_TRUE(vl::testing::waitUntil(anyCardShown)) << "some of the 12 cards are on screen";
+
+        PageWindow::scrollToTop(PageWindow::scrollerOf(cards));
+        w.settle("frames-shortened-top");
+        EXPECT_TRUE(vl::testing::waitUntil([&] { return w.shownInStage(cardAt(0)); }));
+        ASSERT_NE(cardAt(0), nullptr);
+        EXPECT_EQ(PageWindow::findItem(cardAt(0), "cardTitle")->property("text").toString(), "Frame 1");
+        EXPECT_NO_QML_WARNINGS(w);
+    }
 }
 
 TEST(PreviewPage, StageStripAndFooterInEachState)
