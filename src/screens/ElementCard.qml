@@ -7,6 +7,7 @@ import Verseloom.Design
 // its id and its continuity description. Rows come from `projectElements`.
 ColumnLayout {
     id: card
+    objectName: "elementCard"
 
     property string elementID
     property string continuityDescription
