@@ -15,6 +15,10 @@ ColumnLayout {
     property bool isRemoteImage
     property string placeholderSymbol: "cube"
 
+    // A local file that does not load as a picture shows the placeholder; only a remote
+    // picture on its way (or one that did not come) shows the spinner.
+    readonly property bool showsPlaceholder: imageSource === "" || (!isRemoteImage && picture.status === Image.Error)
+
     spacing: 6
 
     Item {
@@ -44,14 +48,14 @@ ColumnLayout {
             anchors.centerIn: parent
             width: 20
             height: 20
-            visible: card.imageSource !== "" && picture.status !== Image.Ready
+            visible: !card.showsPlaceholder && picture.status !== Image.Ready
             running: visible
         }
         Column {
             objectName: "placeholder"
             anchors.centerIn: parent
             spacing: 4
-            visible: card.imageSource === ""
+            visible: card.showsPlaceholder
             Icon {
                 objectName: "placeholderIcon"
                 anchors.horizontalCenter: parent.horizontalCenter

@@ -14,6 +14,7 @@ Item {
     Component { id: charactersView; CharacterManagerView { width: root.width } }
     Component { id: styleView; StyleGuidanceView { width: root.width } }
     Component { id: storyboardView; StoryboardView { width: root.width } }
+    Component { id: elementCard; ElementCard { width: 150 } }
 
     // Types one character at `position` of a field and checks that the field, its
     // delegate and the cursor survive the change the keystroke causes.
@@ -253,6 +254,27 @@ Item {
             mouseClick(findChild(view, "generateAllButton"))
             compare(fixtures.stage, 4)
             fixtures.waitIdle()
+        }
+
+        // What the picture box of an element card settles on for each kind of source.
+        function test_elementCardPictureBox_data() {
+            return [
+                { tag: "no picture yet", source: "", remote: false, placeholder: true },
+                { tag: "a local file that is no picture", source: Qt.resolvedUrl("tst_screens.qml"),
+                  remote: false, placeholder: true },
+                { tag: "a remote picture that does not come keeps its spinner",
+                  source: "http://127.0.0.1:9/missing.png", remote: true, placeholder: false },
+            ]
+        }
+
+        function test_elementCardPictureBox(data) {
+            const card = createTemporaryObject(elementCard, root,
+                                               { imageSource: data.source, isRemoteImage: data.remote })
+            const image = findChild(card, "elementImage")
+            tryVerify(() => image.status !== Image.Loading, 10000, "the load ended")
+            compare(findChild(card, "placeholder").visible, data.placeholder)
+            compare(findChild(card, "imageSpinner").visible, !data.placeholder)
+            verify(!image.visible)
         }
 
         function test_typingIntoAChunkKeepsTheCard() {
