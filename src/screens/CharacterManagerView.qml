@@ -29,16 +29,14 @@ ColumnLayout {
         ColumnLayout {
             spacing: 8
             Kicker { text: "Concept guidance (optional)" }
-            ChromeTextArea {
-                objectName: "conceptField"
+            ScrollingTextArea {
+                area.objectName: "conceptField"
                 Layout.fillWidth: true
-                // One to three lines, then it scrolls.
-                Layout.maximumHeight: 3 * 17 + topPadding + bottomPadding
+                maximumLines: 3
                 placeholderText: "e.g. 80s neon, moody, mirrorball light-play"
                 font.pixelSize: 13
                 text: cast.conceptPrompt
                 onTextChanged: if (text !== cast.conceptPrompt) cast.conceptPrompt = text
-                clip: true
             }
             Text {
                 text: "Sent to the planner as style guidance to steer the art direction."

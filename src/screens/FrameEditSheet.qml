@@ -18,7 +18,12 @@ Sheet {
     }
 
     title: "Edit frame"
-    onVisibleChanged: if (visible) instruction.forceActiveFocus()
+    onVisibleChanged: {
+        if (visible) {
+            sheetModel.begin();
+            instruction.area.forceActiveFocus();
+        }
+    }
 
     Item {
         implicitWidth: 460
@@ -65,25 +70,28 @@ Sheet {
                 fallbackText: sheet.sheetModel.renderedText
                 accepted: sheet.sheetModel.hasFrame
 
+                // The whole request, on as many lines as it takes.
                 Rectangle {
                     objectName: "lastEditTag"
                     visible: sheet.sheetModel.lastEditText !== ""
                     anchors.left: parent.left
                     anchors.bottom: parent.bottom
                     anchors.margins: 8
-                    width: Math.min(tag.implicitWidth + 12, parent.width - 16)
-                    height: tag.implicitHeight + 12
+                    width: Math.min(tag.implicitWidth, parent.width - 16 - 12) + 12
+                    height: tag.height + 12
                     radius: 6
                     color: Qt.rgba(0, 0, 0, 0.5)
                     Text {
                         id: tag
-                        anchors.fill: parent
-                        anchors.margins: 6
+                        objectName: "lastEditText"
+                        x: 6
+                        y: 6
+                        width: parent.width - 12
                         text: sheet.sheetModel.lastEditText
                         font.pixelSize: 10
                         font.weight: Font.DemiBold
                         color: Theme.cream
-                        elide: Text.ElideRight
+                        wrapMode: Text.Wrap
                     }
                 }
             }
@@ -93,40 +101,19 @@ Sheet {
                 Layout.fillWidth: true
                 spacing: 10
 
-                ChromeTextArea {
+                // One line to three, then it scrolls; Return sends, as a field's submit
+                // does, and Shift or Alt with Return starts a new line.
+                ScrollingTextArea {
                     id: instruction
-                    objectName: "instructionField"
+                    area.objectName: "instructionField"
                     Layout.fillWidth: true
-                    // One line to three, then it scrolls; tall enough for the whole hint while empty.
-                    Layout.maximumHeight: 3 * font.pixelSize * 1.35 + topPadding + bottomPadding
-                    Layout.preferredHeight: Math.min(Layout.maximumHeight,
-                                                     Math.max(implicitHeight, length === 0
-                                                              ? hintMeasure.implicitHeight + topPadding + bottomPadding : 0))
-                    clip: true
+                    maximumLines: 3
+                    submitsOnReturn: true
                     placeholderText: "e.g. make the sky sunset orange, fix the sign spelling"
                     font.pixelSize: 13
                     text: sheet.sheetModel.text
                     onTextChanged: if (sheet.sheetModel.text !== text) sheet.sheetModel.text = text
-                    // Return sends, as a field's submit does; Shift or Alt with Return
-                    // starts a new line.
-                    function submit(event) {
-                        if (event.modifiers & (Qt.ShiftModifier | Qt.AltModifier)) {
-                            event.accepted = false;
-                            return;
-                        }
-                        sheet.sheetModel.send();
-                    }
-                    Keys.onReturnPressed: event => submit(event)
-                    Keys.onEnterPressed: event => submit(event)
-
-                    Text {
-                        id: hintMeasure
-                        visible: false
-                        width: instruction.width - instruction.leftPadding - instruction.rightPadding
-                        text: instruction.placeholderText
-                        font: instruction.font
-                        wrapMode: Text.Wrap
-                    }
+                    onSubmitted: sheet.sheetModel.send()
                 }
 
                 PrimaryButton {

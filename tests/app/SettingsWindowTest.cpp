@@ -150,6 +150,17 @@ TEST(SettingsWindow, TheKeySheetShowsTheVendorPageAndConnects)
     ASSERT_TRUE(waitUntil([&] { return !keys.isValidating(); }));
     ShellHarness::settle(sheet, "key-failed");
     EXPECT_EQ(ShellHarness::text(sheet, "footerText").toStdString(), FalCredentialError::invalidKey().what());
+    // However long a sentence, the footer shows all of it, over as many lines as it takes.
+    QQuickItem* footer = ShellHarness::find(sheet, "footerText");
+    const QString sentence = QString::fromUtf8(FalCredentialError::invalidKey().what());
+    const int sheetWidth = sheet->width();
+    footer->setProperty("text", QStringList{sentence, sentence, sentence}.join(' '));
+    ShellHarness::settle(sheet, "key-long-error");
+    EXPECT_FALSE(footer->property("truncated").toBool());
+    EXPECT_GT(footer->property("lineCount").toInt(), 1);
+    EXPECT_EQ(sheet->width(), sheetWidth) << "the sheet keeps its width";
+    EXPECT_LE(footer->mapToScene(QPointF(footer->width(), footer->height())).x(), sheet->width());
+    EXPECT_LE(footer->mapToScene(QPointF(footer->width(), footer->height())).y(), sheet->height());
 
     ShellHarness::tap(sheet, ShellHarness::find(sheet, "verifyButton"));
     ASSERT_TRUE(waitUntil([&] { return !keys.isValidating(); }));

@@ -165,6 +165,33 @@ Item {
             verify(!findChild(view, "storyboardButton").visible)
         }
 
+        // Past three lines the concept field stops growing and scrolls, caret in view.
+        function test_conceptFieldScrollsPastThreeLines() {
+            fixtures.load("cast")
+            const view = createTemporaryObject(charactersView, root)
+            const field = findChild(view, "conceptField")
+            field.forceActiveFocus()
+            field.text = ""
+            for (let line = 1; line <= 6; ++line) {
+                if (line > 1)
+                    keyClick(Qt.Key_Return)
+                for (const c of "line" + line)
+                    keyClick(c)
+            }
+            compare(field.text.split("\n").length, 6)
+            waitForRendering(view)
+            let box = field
+            while (box && !box.clip)
+                box = box.parent
+            verify(box, "something clips the field")
+            const lines = field.contentHeight / field.lineCount
+            verify(box.height <= 3 * lines + 18 + 2, "three lines at most: " + box.height)
+            verify(box.height >= 2 * lines + 18, "grown past one line: " + box.height)
+            const caret = field.mapToItem(box, field.cursorRectangle)
+            verify(caret.y >= -1 && caret.y + caret.height <= box.height + 1,
+                   "the caret is in view: " + caret.y + " in " + box.height)
+        }
+
         function test_typingANameKeepsTheCard() {
             fixtures.load("cast")
             const view = createTemporaryObject(charactersView, root)
