@@ -239,15 +239,14 @@ ColumnLayout {
             visible: picture.status !== Image.Ready
             Icon { anchors.centerIn: parent; name: "person.fill"; size: 22; color: Theme.muted }
         }
-        Image {
+        RoundedPicture {
             id: picture
             objectName: "thumbnail"
             anchors.fill: parent
+            radius: 8
             source: thumb.source
             cache: false
-            fillMode: Image.PreserveAspectCrop
             sourceSize: Qt.size(144, 144)
-            asynchronous: true
         }
         Rectangle {
             anchors.fill: parent

@@ -32,15 +32,14 @@ ColumnLayout {
             radius: 8
             color: Theme.surface
         }
-        Image {
+        RoundedPicture {
             id: picture
             objectName: "elementImage"
             anchors.fill: parent
+            radius: 8
             visible: card.imageSource !== "" && status === Image.Ready
             source: card.imageSource
             cache: card.isRemoteImage // a local file is read again each time it is shown
-            asynchronous: true
-            fillMode: Image.PreserveAspectCrop
         }
         // A remote picture on its way, or one that did not come.
         BusyIndicator {

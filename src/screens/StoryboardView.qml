@@ -31,8 +31,6 @@ ColumnLayout {
             anchors.top: parent.top
             anchors.topMargin: 2
             anchors.right: parent.right
-            // The bars lean out by up to 23 degrees; keep the fan inside the header.
-            anchors.rightMargin: 24
             visible: storyboard.swatches.length > 0
             swatches: storyboard.swatches
         }
