@@ -39,7 +39,8 @@ AppShell::AppShell(ProjectStore& store, ShellContext context)
     keys.watchInterval = context.keyWatchInterval;
     HttpClient* http = keys.http;
     keySetup_ = std::make_unique<screens::KeySetupController>(&store, std::move(keys));
-    settings_ = std::make_unique<screens::SettingsModel>(&store, &secrets, keySetup_.get());
+    settings_ = std::make_unique<screens::SettingsModel>(&store, &secrets, keySetup_.get(),
+                                                         context.engineLookInterval);
 
     Settings& defaults = *store.context().settings;
     Settings* shared = context.sharedSuite ? context.sharedSuite : &defaults;

@@ -46,6 +46,7 @@ struct ShellContext {
     support::FilePicker* filePicker = nullptr;  // Qt Quick's dialogs in the shell's engine
     QUrl keysURL;                               // the vendor's keys page
     std::chrono::milliseconds keyWatchInterval{400};
+    std::chrono::milliseconds engineLookInterval{2000}; // the settings window's engine row
     Settings* sharedSuite = nullptr;            // the installer's suite; none: the store's defaults
     std::string supportBaseURL;                 // the maker's server
     std::chrono::milliseconds supportPollInterval{2000};

@@ -91,6 +91,13 @@ ApplicationWindow {
                 shortcut: "Ctrl+,"
                 onTriggered: window.showSettings()
             }
+            MenuSeparator {}
+            Action {
+                objectName: "quitAction"
+                text: "Quit"
+                shortcut: "Ctrl+Q"
+                onTriggered: window.quit()
+            }
         }
         AppMenu {
             objectName: "importMenu"
@@ -120,6 +127,13 @@ ApplicationWindow {
 
     WorkspaceView {
         anchors.fill: parent
+    }
+
+    // Quitting saves as closing the window does, and goes only when the window went.
+    function quit() {
+        window.close();
+        if (!window.visible)
+            Qt.quit();
     }
 
     function showSettings() {

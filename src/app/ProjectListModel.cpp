@@ -1,10 +1,10 @@
 #include "app/ProjectListModel.h"
 
 #include "design/Intent.h"
+#include "screens/FrameContent.h"
 
 #include <QHash>
 #include <algorithm>
-#include <QFileInfo>
 #include <QSet>
 #include <QStringList>
 #include <QUrl>
@@ -443,10 +443,10 @@ std::vector<ProjectListModel::Row> ElementListModel::rowsNow() const
     if (!plan)
         return rows;
     for (const PlanElement& e : plan->elements) {
-        // A local copy that can be read wins; an address is loaded only over http(s).
+        // A local copy that reads as a picture wins; an address is loaded only over http(s).
         QString source;
         bool remote = false;
-        if (e.imageLocalPath && !e.imageLocalPath->empty() && QFileInfo(text(*e.imageLocalPath)).isReadable()) {
+        if (e.imageLocalPath && !e.imageLocalPath->empty() && screens::isReadableImage(text(*e.imageLocalPath))) {
             source = QUrl::fromLocalFile(text(*e.imageLocalPath)).toString();
         } else if (e.isRendered()) {
             source = text(*e.imageRemoteURL);

@@ -20,7 +20,7 @@ Window {
     readonly property var projectStore: store
     color: Theme.night
 
-    onVisibleChanged: if (visible) settingsModel.refresh()
+    onVisibleChanged: settingsModel.watching = visible
     // Leaving the window ends any edit, so a typed setting is committed, not dropped.
     onClosing: settingsView.forceActiveFocus()
 

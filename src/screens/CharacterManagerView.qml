@@ -29,16 +29,14 @@ ColumnLayout {
         ColumnLayout {
             spacing: 8
             Kicker { text: "Concept guidance (optional)" }
-            ChromeTextArea {
-                objectName: "conceptField"
+            ScrollingTextArea {
+                area.objectName: "conceptField"
                 Layout.fillWidth: true
-                // One to three lines, then it scrolls.
-                Layout.maximumHeight: 3 * 17 + topPadding + bottomPadding
+                maximumLines: 3
                 placeholderText: "e.g. 80s neon, moody, mirrorball light-play"
                 font.pixelSize: 13
-                EditableText.value: cast.conceptPrompt
-                EditableText.onEdited: text => cast.conceptPrompt = text
-                clip: true
+                value: cast.conceptPrompt
+                onEdited: text => cast.conceptPrompt = text
             }
             Text {
                 text: "Sent to the planner as style guidance to steer the art direction."
@@ -241,15 +239,14 @@ ColumnLayout {
             visible: picture.status !== Image.Ready
             Icon { anchors.centerIn: parent; name: "person.fill"; size: 22; color: Theme.muted }
         }
-        Image {
+        RoundedPicture {
             id: picture
             objectName: "thumbnail"
             anchors.fill: parent
+            radius: 8
             source: thumb.source
             cache: false
-            fillMode: Image.PreserveAspectCrop
             sourceSize: Qt.size(144, 144)
-            asynchronous: true
         }
         Rectangle {
             anchors.fill: parent

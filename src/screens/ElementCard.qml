@@ -7,12 +7,17 @@ import Verseloom.Design
 // its id and its continuity description. Rows come from `projectElements`.
 ColumnLayout {
     id: card
+    objectName: "elementCard"
 
     property string elementID
     property string continuityDescription
     property string imageSource       // local file or http(s) address; empty: placeholder
     property bool isRemoteImage
     property string placeholderSymbol: "cube"
+
+    // A local file that does not load as a picture shows the placeholder; only a remote
+    // picture on its way (or one that did not come) shows the spinner.
+    readonly property bool showsPlaceholder: imageSource === "" || (!isRemoteImage && picture.status === Image.Error)
 
     spacing: 6
 
@@ -27,15 +32,14 @@ ColumnLayout {
             radius: 8
             color: Theme.surface
         }
-        Image {
+        RoundedPicture {
             id: picture
             objectName: "elementImage"
             anchors.fill: parent
+            radius: 8
             visible: card.imageSource !== "" && status === Image.Ready
             source: card.imageSource
             cache: card.isRemoteImage // a local file is read again each time it is shown
-            asynchronous: true
-            fillMode: Image.PreserveAspectCrop
         }
         // A remote picture on its way, or one that did not come.
         BusyIndicator {
@@ -43,14 +47,14 @@ ColumnLayout {
             anchors.centerIn: parent
             width: 20
             height: 20
-            visible: card.imageSource !== "" && picture.status !== Image.Ready
+            visible: !card.showsPlaceholder && picture.status !== Image.Ready
             running: visible
         }
         Column {
             objectName: "placeholder"
             anchors.centerIn: parent
             spacing: 4
-            visible: card.imageSource === ""
+            visible: card.showsPlaceholder
             Icon {
                 objectName: "placeholderIcon"
                 anchors.horizontalCenter: parent.horizontalCenter

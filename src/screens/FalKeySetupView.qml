@@ -203,8 +203,11 @@ Rectangle {
             Text {
                 objectName: "footerText"
                 Layout.fillWidth: true
+                // The room left in the row, whatever the sentence: it wraps, and never
+                // widens the sheet.
+                Layout.preferredWidth: 0
                 text: view.controller.footerText
-                elide: Text.ElideRight
+                wrapMode: Text.Wrap
                 font.pixelSize: 11
                 font.weight: Font.DemiBold
                 color: view.controller.hasError ? Theme.coral : Theme.muted

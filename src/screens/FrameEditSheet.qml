@@ -18,7 +18,12 @@ Sheet {
     }
 
     title: "Edit frame"
-    onVisibleChanged: if (visible) instruction.forceActiveFocus()
+    onVisibleChanged: {
+        if (visible) {
+            sheetModel.begin();
+            instruction.area.forceActiveFocus();
+        }
+    }
 
     Item {
         implicitWidth: 460
@@ -65,25 +70,28 @@ Sheet {
                 fallbackText: sheet.sheetModel.renderedText
                 accepted: sheet.sheetModel.hasFrame
 
+                // The whole request, on as many lines as it takes.
                 Rectangle {
                     objectName: "lastEditTag"
                     visible: sheet.sheetModel.lastEditText !== ""
                     anchors.left: parent.left
                     anchors.bottom: parent.bottom
                     anchors.margins: 8
-                    width: Math.min(tag.implicitWidth + 12, parent.width - 16)
-                    height: tag.implicitHeight + 12
+                    width: Math.min(tag.implicitWidth, parent.width - 16 - 12) + 12
+                    height: tag.height + 12
                     radius: 6
                     color: Qt.rgba(0, 0, 0, 0.5)
                     Text {
                         id: tag
-                        anchors.fill: parent
-                        anchors.margins: 6
+                        objectName: "lastEditText"
+                        x: 6
+                        y: 6
+                        width: parent.width - 12
                         text: sheet.sheetModel.lastEditText
                         font.pixelSize: 10
                         font.weight: Font.DemiBold
                         color: Theme.cream
-                        elide: Text.ElideRight
+                        wrapMode: Text.Wrap
                     }
                 }
             }
@@ -93,31 +101,17 @@ Sheet {
                 Layout.fillWidth: true
                 spacing: 10
 
-                ChromeTextArea {
+                // One line to three, then it scrolls; the model decides what Return does.
+                ScrollingTextArea {
                     id: instruction
-                    objectName: "instructionField"
+                    area.objectName: "instructionField"
                     Layout.fillWidth: true
-                    // One line to three, then it scrolls; tall enough for the whole hint while empty.
-                    Layout.maximumHeight: 3 * font.pixelSize * 1.35 + topPadding + bottomPadding
-                    Layout.preferredHeight: Math.min(Layout.maximumHeight,
-                                                     Math.max(implicitHeight, length === 0
-                                                              ? hintMeasure.implicitHeight + topPadding + bottomPadding : 0))
-                    clip: true
+                    maximumLines: 3
                     placeholderText: "e.g. make the sky sunset orange, fix the sign spelling"
                     font.pixelSize: 13
-                    EditableText.value: sheet.sheetModel.text
-                    EditableText.onEdited: text => sheet.sheetModel.text = text
-                    Keys.onReturnPressed: event => event.accepted = sheet.sheetModel.returnPressed(event.modifiers)
-                    Keys.onEnterPressed: event => event.accepted = sheet.sheetModel.returnPressed(event.modifiers)
-
-                    Text {
-                        id: hintMeasure
-                        visible: false
-                        width: instruction.width - instruction.leftPadding - instruction.rightPadding
-                        text: instruction.placeholderText
-                        font: instruction.font
-                        wrapMode: Text.Wrap
-                    }
+                    value: sheet.sheetModel.text
+                    onEdited: text => sheet.sheetModel.text = text
+                    returnHandler: modifiers => sheet.sheetModel.returnPressed(modifiers)
                 }
 
                 PrimaryButton {

@@ -59,15 +59,21 @@ bool FrameEditSheetModel::returnPressed(int modifiers)
     return true;
 }
 
+void FrameEditSheetModel::begin()
+{
+    ++showing_;
+    setText(QString());
+}
+
 void FrameEditSheetModel::send()
 {
     const auto id = chunkUuid();
     if (!canSend() || !id)
         return;
     QPointer<FrameEditSheetModel> self(this);
-    store()->editFrame(*id, text_.toStdString(), [self] {
-        // The sheet may have closed while the edit ran.
-        if (self && self->store() && !self->store()->lastError())
+    store()->editFrame(*id, text_.toStdString(), [self, showing = showing_] {
+        // The sheet may have closed, or been shown again, while the edit ran.
+        if (self && self->showing_ == showing && self->store() && !self->store()->lastError())
             self->setText(QString());
     });
 }

@@ -10,7 +10,8 @@ QString versionLabel(std::size_t undoCount, std::size_t redoCount);
 
 // The frame edit sheet: the instruction being typed, whether it can be sent, the
 // version steps and the edit's progress. Sending passes the text as typed to the
-// store, which trims it; the field is cleared only when the edit left no error.
+// store, which trims it; the field is cleared only when the edit left no error. The
+// text lives as long as one showing of the sheet.
 class FrameEditSheetModel : public ChunkSheetModel {
     Q_OBJECT
     QML_ELEMENT
@@ -30,6 +31,9 @@ public:
     bool canRedo() const;
     QString versionText() const;
 
+    // The sheet is shown again: the instruction starts empty, whatever an earlier
+    // showing left in it, and an edit sent from an earlier showing no longer clears it.
+    Q_INVOKABLE void begin();
     Q_INVOKABLE void send();
     // Return in the instruction field: plain Return (or Enter) sends, as a field's
     // submit does, and is taken; with Shift or Alt it is left to the field, which
@@ -44,6 +48,7 @@ signals:
 
 private:
     QString text_;
+    int showing_ = 0;
 };
 
 } // namespace vl::screens

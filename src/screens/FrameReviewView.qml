@@ -1,131 +1,135 @@
 import QtQuick
+import QtQuick.Controls
 import QtQuick.Layouts
 import Verseloom.Design
 import Verseloom.Screens
 
 // The frames stage: one card per chunk with its generated still, and the way on to
-// motion. Cards are built only where the workspace's scroll area shows them, so a
-// storyboard of hundreds of chunks opens as fast as a short one.
-ColumnLayout {
+// motion. The page is a list that scrolls itself and builds only the cards in view,
+// so a storyboard of hundreds of chunks opens as fast as a short one, and a shorter
+// list of chunks (another project, a new plan) is laid out afresh by the list itself.
+ListView {
     id: framesPage
+    objectName: "frameCards"
 
-    // The scroll area that shows this page; without one every card is built.
+    // The workspace's scroll area that holds this page: the page takes its visible
+    // height and lets it scroll nothing else.
     property Flickable viewport: null
+    // The stage area's padding around a page; cards are drawn into it as they scroll.
+    readonly property real stagePadding: 24
 
+    implicitHeight: viewport ? Math.max(0, viewport.height - 2 * stagePadding) : 0
     spacing: 20
+    boundsBehavior: Flickable.StopAtBounds
+    displayMarginBeginning: stagePadding
+    displayMarginEnd: stagePadding
+    model: projectChunks
+
+    // At the stage area's edge, where its own bar would be.
+    ScrollBar.vertical: ScrollBar {
+        parent: framesPage.viewport ?? framesPage
+        x: parent.width - width
+        y: 0
+        height: parent.height
+    }
 
     FrameReviewModel {
         id: frames
         services: screenServices
     }
 
-    SurfaceHeader {
-        Layout.fillWidth: true
-        kicker: "Step 4 · Frames"
-        title: "The frames."
-        subtitle: "Every generated frame is in the sequence. Open one to view it, or edit and regenerate anything you want to change."
-    }
-
-    Panel {
-        objectName: "framesEmpty"
-        Layout.fillWidth: true
-        visible: !frames.hasChunks
-        padding: 16
+    header: Item {
+        width: framesPage.width
+        height: top.implicitHeight + (frames.hasChunks ? framesPage.spacing : 0)
 
         ColumnLayout {
-            spacing: 12
-
-            Item { implicitHeight: 8 }
-            Icon {
-                Layout.alignment: Qt.AlignHCenter
-                name: "photo.on.rectangle.angled"
-                color: Theme.amber
-                size: 30
-            }
-            Text {
-                Layout.alignment: Qt.AlignHCenter
-                text: "No planned frames yet"
-                font.pixelSize: 15
-                font.bold: true
-                color: Theme.cream
-            }
-            SecondaryButton {
-                objectName: "goToStoryboardButton"
-                Layout.alignment: Qt.AlignHCenter
-                text: "Go to storyboard"
-                onClicked: frames.goToStoryboard()
-            }
-            Item { implicitHeight: 8 }
-        }
-    }
-
-    RowLayout {
-        Layout.fillWidth: true
-        visible: frames.hasChunks
-
-        Text {
-            objectName: "framesCount"
-            Layout.fillWidth: true
-            text: frames.countText
-            font.pixelSize: 11
-            color: Theme.muted
-        }
-        PrimaryButton {
-            objectName: "generateMissingButton"
-            text: "Generate missing"
-            symbol: "sparkles"
-            styleEnabled: frames.generateMissingLook
-            enabled: frames.canGenerateMissing
-            onClicked: frames.generateMissing()
-        }
-    }
-
-    // The cards' full height holds their place in the page; the list inside covers
-    // only the part of it in view and moves with the scroll.
-    Item {
-        id: listArea
-        objectName: "cardArea"
-        Layout.fillWidth: true
-        visible: frames.hasChunks
-        readonly property int cardHeight: 252
-        implicitHeight: Math.max(0, cards.count * (cardHeight + cards.spacing) - cards.spacing)
-
-        // Where the list starts in the scroll area's content.
-        readonly property real topInViewport: framesPage.viewport
-            ? listArea.mapToItem(framesPage.viewport.contentItem, 0, 0).y + 0 * (listArea.y + framesPage.y)
-            : 0
-        readonly property real shownTop: framesPage.viewport
-            ? Math.max(0, Math.min(framesPage.viewport.contentY - topInViewport, height - cards.height))
-            : 0
-
-        ListView {
-            id: cards
-            objectName: "frameCards"
-            width: listArea.width
-            y: listArea.shownTop
-            height: framesPage.viewport ? Math.min(listArea.height, framesPage.viewport.height) : listArea.height
-            contentY: listArea.shownTop
-            interactive: false
+            id: top
+            width: parent.width
             spacing: 20
-            cacheBuffer: 0
-            model: projectChunks
 
-            delegate: FrameReviewCard {
-                id: card
-                width: cards.width
-                page: frames
-                onViewRequested: framesPage.openSheet(viewerSheet, chunkID)
-                onEditRequested: framesPage.openSheet(editSheet, chunkID)
+            SurfaceHeader {
+                Layout.fillWidth: true
+                kicker: "Step 4 · Frames"
+                title: "The frames."
+                subtitle: "Every generated frame is in the sequence. Open one to view it, or edit and regenerate anything you want to change."
+            }
+
+            Panel {
+                objectName: "framesEmpty"
+                Layout.fillWidth: true
+                visible: !frames.hasChunks
+                padding: 16
+
+                ColumnLayout {
+                    spacing: 12
+
+                    Item { implicitHeight: 8 }
+                    Icon {
+                        Layout.alignment: Qt.AlignHCenter
+                        name: "photo.on.rectangle.angled"
+                        color: Theme.amber
+                        size: 30
+                    }
+                    Text {
+                        Layout.alignment: Qt.AlignHCenter
+                        text: "No planned frames yet"
+                        font.pixelSize: 15
+                        font.bold: true
+                        color: Theme.cream
+                    }
+                    SecondaryButton {
+                        objectName: "goToStoryboardButton"
+                        Layout.alignment: Qt.AlignHCenter
+                        text: "Go to storyboard"
+                        onClicked: frames.goToStoryboard()
+                    }
+                    Item { implicitHeight: 8 }
+                }
+            }
+
+            RowLayout {
+                Layout.fillWidth: true
+                visible: frames.hasChunks
+
+                Text {
+                    objectName: "framesCount"
+                    Layout.fillWidth: true
+                    text: frames.countText
+                    font.pixelSize: 11
+                    color: Theme.muted
+                }
+                PrimaryButton {
+                    objectName: "generateMissingButton"
+                    text: "Generate missing"
+                    symbol: "sparkles"
+                    styleEnabled: frames.generateMissingLook
+                    enabled: frames.canGenerateMissing
+                    onClicked: frames.generateMissing()
+                }
             }
         }
     }
 
-    PrimaryButton {
-        objectName: "setUpMotionButton"
-        visible: frames.showsMotionButton
-        text: frames.motionButtonText
-        symbol: "cube.transparent"
-        onClicked: frames.goToMotion()
+    delegate: FrameReviewCard {
+        width: framesPage.width
+        page: frames
+        onViewRequested: framesPage.openSheet(viewerSheet, chunkID)
+        onEditRequested: framesPage.openSheet(editSheet, chunkID)
+    }
+
+    footer: Item {
+        width: framesPage.width
+        height: motionButton.visible ? framesPage.spacing + motionButton.implicitHeight : 0
+
+        PrimaryButton {
+            id: motionButton
+            objectName: "setUpMotionButton"
+            y: framesPage.spacing
+            visible: frames.showsMotionButton
+            text: frames.motionButtonText
+            symbol: "cube.transparent"
+            onClicked: frames.goToMotion()
+        }
     }
 
     // A card's sheets, made when asked for and gone when closed; they find their chunk

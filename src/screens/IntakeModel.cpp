@@ -1,6 +1,7 @@
 #include "screens/IntakeModel.h"
 
 #include "design/Intent.h"
+#include "media/transcription/Transcriber.h"
 #include "model/Text.h"
 
 #include <QFileInfo>
@@ -75,9 +76,25 @@ long long IntakeModel::lyricLineCount(std::string_view lyrics)
     return count;
 }
 
+QString IntakeModel::heroExplainer(const std::string& engineName)
+{
+    QString text = QStringLiteral("Verseloom reads the file's tags to fill in the title and artist, and pulls the "
+                                  "lyrics straight from the file");
+    // The transcription engines' own names for Whisper and for no engine at all.
+    if (engineName == "Local Whisper")
+        return text + QStringLiteral(" \u2014 or transcribes them with Whisper.");
+    if (!engineName.empty() && engineName != "None")
+        return text + QStringLiteral(" \u2014 or transcribes them with ") + QString::fromStdString(engineName) + '.';
+    return text + '.';
+}
+
 bool IntakeModel::refresh()
 {
     State next;
+    std::string engine;
+    if (const ProjectStore* s = store(); s && s->services().transcriber)
+        engine = s->services().transcriber->name();
+    next.heroExplainer = heroExplainer(engine);
     if (const ProjectStore* s = store()) {
         const Project& p = s->project();
         next.showsHero = p.audioPath.empty();

@@ -17,6 +17,7 @@ class IntakeModel : public ScreenModel {
     Q_OBJECT
     QML_ELEMENT
     Q_PROPERTY(bool showsHero READ showsHero NOTIFY changed)
+    Q_PROPERTY(QString heroExplainer READ heroExplainer NOTIFY changed)
     Q_PROPERTY(QString title READ title WRITE setTitle NOTIFY changed)
     Q_PROPERTY(QString artist READ artist WRITE setArtist NOTIFY changed)
     Q_PROPERTY(QString audioFileName READ audioFileName NOTIFY changed)
@@ -44,6 +45,10 @@ public:
     static long long lyricLineCount(std::string_view lyrics);
 
     bool showsHero() const { return state_.showsHero; }
+    // What the hero says happens to a song, naming the speech engine that would
+    // transcribe it (none named when there is none).
+    QString heroExplainer() const { return state_.heroExplainer; }
+    static QString heroExplainer(const std::string& engineName);
     QString title() const { return state_.title; }
     void setTitle(const QString& title);
     QString artist() const { return state_.artist; }
@@ -81,6 +86,7 @@ protected:
 private:
     struct State {
         bool showsHero = true;
+        QString heroExplainer;
         QString title;
         QString artist;
         QString audioFileName;

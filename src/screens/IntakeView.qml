@@ -65,7 +65,8 @@ Item {
         Text {
             Layout.maximumWidth: 430
             Layout.fillWidth: true
-            text: "Verseloom reads the file's tags to fill in the title and artist, and pulls the lyrics straight from the file — or transcribes them with Whisper."
+            objectName: "heroExplainer"
+            text: intake.heroExplainer
             wrapMode: Text.Wrap
             font.pixelSize: 14
             color: Qt.rgba(229 / 255, 217 / 255, 188 / 255, 1)

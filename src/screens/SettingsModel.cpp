@@ -22,9 +22,11 @@ QString domain()
 } // namespace
 
 SettingsModel::SettingsModel(ProjectStore* store, SecretStore* secrets, KeySetupController* keySetup,
-                             QObject* parent)
+                             std::chrono::milliseconds engineLookInterval, QObject* parent)
     : QObject(parent), store_(store), secrets_(secrets)
 {
+    engineLook_.setInterval(engineLookInterval);
+    connect(&engineLook_, &QTimer::timeout, this, &SettingsModel::refresh);
     if (store_)
         connect(store_, &ProjectStore::hasFalAPIKeyChanged, this, &SettingsModel::hasKeyChanged);
     if (keySetup)
@@ -63,6 +65,19 @@ void SettingsModel::refresh()
         return;
     engineName_ = name;
     emit engineChanged();
+}
+
+void SettingsModel::setWatching(bool watching)
+{
+    if (watching == this->watching())
+        return;
+    if (watching) {
+        refresh();
+        engineLook_.start();
+    } else {
+        engineLook_.stop();
+    }
+    emit watchingChanged();
 }
 
 QString SettingsModel::engineSymbol() const

@@ -6,8 +6,10 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QTimer>
 #include <QtQml/qqmlregistration.h>
 
+#include <chrono>
 #include <optional>
 
 namespace vl::screens {
@@ -36,10 +38,13 @@ class SettingsModel final : public QObject {
     Q_PROPERTY(QString credentialError READ credentialError NOTIFY credentialErrorChanged)
     Q_PROPERTY(bool hasCredentialError READ hasCredentialError NOTIFY credentialErrorChanged)
     Q_PROPERTY(QString versionText READ versionText CONSTANT)
+    Q_PROPERTY(bool watching READ watching WRITE setWatching NOTIFY watchingChanged)
 
 public:
     // `keySetup` (optional): a key it saves clears an earlier removal error.
+    // `engineLookInterval`: how often the engine is looked up again while watching.
     SettingsModel(ProjectStore* store, SecretStore* secrets, KeySetupController* keySetup = nullptr,
+                  std::chrono::milliseconds engineLookInterval = std::chrono::seconds(2),
                   QObject* parent = nullptr);
 
     // The version as the build gives it, or "Development" when it gives none.
@@ -61,8 +66,12 @@ public:
     bool hasCredentialError() const { return credentialError_.has_value(); }
     QString versionText() const;
 
-    // Looks the transcription engine up again (whenever the window is shown).
+    // Looks the transcription engine up again.
     Q_INVOKABLE void refresh();
+    // While the window is shown the engine is looked up now and then, so a Whisper
+    // installed or removed meanwhile shows without reopening it.
+    bool watching() const { return engineLook_.isActive(); }
+    void setWatching(bool watching);
     // Removes the stored key, without asking; a keyring failure becomes the message.
     Q_INVOKABLE void removeKey();
     // The key sheet went away: the flag follows the keyring.
@@ -72,6 +81,7 @@ signals:
     void engineChanged();
     void hasKeyChanged();
     void credentialErrorChanged();
+    void watchingChanged();
 
 private:
     void setCredentialError(std::optional<QString> message);
@@ -81,6 +91,7 @@ private:
     SecretStore* secrets_;
     QString engineName_;
     std::optional<QString> credentialError_;
+    QTimer engineLook_;
 };
 
 } // namespace vl::screens

@@ -31,8 +31,6 @@ ColumnLayout {
             anchors.top: parent.top
             anchors.topMargin: 2
             anchors.right: parent.right
-            // The bars lean out by up to 23 degrees; keep the fan inside the header.
-            anchors.rightMargin: 24
             visible: storyboard.swatches.length > 0
             swatches: storyboard.swatches
         }
@@ -86,6 +84,7 @@ ColumnLayout {
 
     // ---- With chunks -----------------------------------------------------------------
     Panel {
+        id: elementsPanel
         objectName: "elementsPanel"
         Layout.fillWidth: true
         visible: storyboard.hasChunks && storyboard.showsElements
@@ -108,26 +107,32 @@ ColumnLayout {
                     onClicked: storyboard.renderElements()
                 }
             }
-            GridLayout {
-                id: elementGrid
-                objectName: "elementGrid"
+            // As many columns of at least 150 as the panel has room for, sharing its
+            // width. The room comes from the panel, and the grid asks the layout for no
+            // width of its own, so a change of columns never feeds back into it.
+            Item {
                 Layout.fillWidth: true
-                // As many columns of at least 150 as fit.
-                columns: Math.max(1, Math.floor((width + columnSpacing) / (150 + columnSpacing)))
-                columnSpacing: 12
-                rowSpacing: 12
-                Repeater {
-                    model: projectElements
-                    delegate: ElementCard {
-                        required property var model
-                        Layout.fillWidth: true
-                        Layout.preferredWidth: 150
-                        Layout.alignment: Qt.AlignTop
-                        elementID: model.elementID
-                        continuityDescription: model.continuityDescription
-                        imageSource: model.imageSource
-                        isRemoteImage: model.isRemoteImage
-                        placeholderSymbol: model.placeholderSymbol
+                implicitHeight: elementGrid.height
+
+                Grid {
+                    id: elementGrid
+                    objectName: "elementGrid"
+                    readonly property real offered: elementsPanel.availableWidth
+                    readonly property real cellWidth: (offered - (columns - 1) * columnSpacing) / columns
+                    columns: Math.max(1, Math.floor((offered + columnSpacing) / (150 + columnSpacing)))
+                    columnSpacing: 12
+                    rowSpacing: 12
+                    Repeater {
+                        model: projectElements
+                        delegate: ElementCard {
+                            required property var model
+                            width: elementGrid.cellWidth
+                            elementID: model.elementID
+                            continuityDescription: model.continuityDescription
+                            imageSource: model.imageSource
+                            isRemoteImage: model.isRemoteImage
+                            placeholderSymbol: model.placeholderSymbol
+                        }
                     }
                 }
             }

@@ -30,12 +30,12 @@ Item {
             height: 46
             transform: Rotation { origin.x: 7.5; origin.y: 46; angle: swatch.angle }
 
-            // Shadow: black at 0.3, one down (drawn without shader effects).
-            Rectangle {
-                x: 0; y: 1
-                width: parent.width; height: parent.height
-                radius: 3
+            // Shadow: black at 0.3, blurred by 2, one down.
+            SoftShadow {
                 color: Qt.rgba(0, 0, 0, 0.3)
+                cornerRadius: 3
+                blur: 2
+                offsetY: 1
             }
             Rectangle {
                 anchors.fill: parent

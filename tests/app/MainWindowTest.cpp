@@ -271,6 +271,44 @@ TEST(MainWindow, ClosingWithEditsThatCannotBeSavedKeepsTheWindowOnce)
     std::filesystem::remove_all(file);
 }
 
+// Ctrl+Q saves like closing the window: an edit just made is written and the program
+// quits; when it cannot be written, the window stays, the banner says why, and the
+// program goes on.
+TEST(MainWindow, QuitSavesLikeClosingTheWindow)
+{
+    for (const bool writable : {true, false}) {
+        SCOPED_TRACE(writable ? "the project can be saved" : "the project cannot be saved");
+        WindowHarness w(projectWithChunks(2, 0, "Before"));
+        ASSERT_NE(w.window, nullptr);
+        int quits = 0;
+        QObject::connect(w.engine.get(), &QQmlEngine::quit, [&] { ++quits; });
+        w.store->flushAutosave();
+        const auto file = MediaLibrary(w.store->project().id, w.h.projectsRoot()).projectFile();
+        if (!writable) {
+            // A folder where the document goes: no save can land, even for root.
+            std::filesystem::remove(file);
+            std::filesystem::create_directories(file / "in the way");
+        }
+        w.store->editProject([](Project& p) { p.title = "Quit right after this"; });
+
+        w.window->requestActivate();
+        QTest::keyClick(w.window, Qt::Key_Q, Qt::ControlModifier);
+        w.settle();
+        EXPECT_EQ(w.window->isVisible(), !writable);
+        EXPECT_EQ(quits, writable ? 1 : 0);
+        if (writable) {
+            const auto saved = ProjectLibrary(w.h.projectsRoot(), w.h.settings).loadProject(w.store->project().id);
+            ASSERT_TRUE(saved);
+            EXPECT_EQ(saved->title, "Quit right after this");
+        } else {
+            ASSERT_TRUE(w.store->lastError());
+            EXPECT_TRUE(w.store->lastError()->starts_with("Couldn't save the project")) << *w.store->lastError();
+            std::filesystem::remove_all(file);
+        }
+        EXPECT_TRUE(w.warnings.isEmpty()) << w.warnings.join('\n').toStdString();
+    }
+}
+
 TEST(Program, ImportPlanFromClipboardReadsTheDesktopsClipboard)
 {
     files::TemporaryDirectory home("app-clipboard");
@@ -332,7 +370,8 @@ TEST(MainWindow, MenuRowsShowTheirKeysAndDisabledRowsLookDisabled)
               (Rows{{"New Project", "Ctrl+N"},
                     {"Open Project", "Ctrl+O"},
                     {"Reset Project…", "Ctrl+Shift+R"},
-                    {"Settings…", "Ctrl+,"}}));
+                    {"Settings…", "Ctrl+,"},
+                    {"Quit", "Ctrl+Q"}}));
     QMetaObject::invokeMethod(openMenu, "open");
     w.settle("menu-open-project");
     QQuickItem* inert = nullptr;

@@ -19,6 +19,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <limits>
 #include <memory>
 
 namespace vl::testing {
@@ -77,7 +78,7 @@ struct PageWindow {
         const QPointF centre = target->mapToScene(QPointF(target->width() / 2, target->height() / 2));
         QTest::mouseClick(window, Qt::LeftButton, {}, centre.toPoint());
     }
-    // Scrolls the stage area so the item is in view, then taps it.
+    // Scrolls what the user scrolls to reach the item so it is in view, then taps it.
     void tapInStage(const char* name)
     {
         QQuickItem* target = item(name);
@@ -87,12 +88,43 @@ struct PageWindow {
     void tapInStage(QQuickItem* target)
     {
         ASSERT_NE(target, nullptr);
-        QQuickItem* area = item("stageArea");
+        QQuickItem* area = scrollerOf(target);
+        ASSERT_NE(area, nullptr);
         const QPointF inContent = target->mapToItem(area->property("contentItem").value<QQuickItem*>(), QPointF());
-        const double maxY = std::max(0.0, area->property("contentHeight").toDouble() - area->height());
-        area->setProperty("contentY", std::clamp(inContent.y() - area->height() / 2, 0.0, maxY));
+        scrollTo(area, inContent.y() - area->height() / 2);
         spin(50);
         tap(target);
+    }
+
+    // The nearest scroll area around the item that the user can scroll (a page that
+    // scrolls itself, or the stage area).
+    static QQuickItem* scrollerOf(QQuickItem* inside)
+    {
+        for (QQuickItem* up = inside; up; up = up->parentItem())
+            if (up->inherits("QQuickFlickable") && up->property("interactive").toBool())
+                return up;
+        return nullptr;
+    }
+    // Moves a scroll area's content to `y`, kept inside the range a user can scroll.
+    static void scrollTo(QQuickItem* area, double y)
+    {
+        const double top = area->property("originY").toDouble() - area->property("topMargin").toDouble();
+        const double end = area->property("originY").toDouble() + area->property("contentHeight").toDouble()
+            + area->property("bottomMargin").toDouble() - area->height();
+        area->setProperty("contentY", std::clamp(y, top, std::max(top, end)));
+    }
+    static void scrollToEnd(QQuickItem* area) { scrollTo(area, std::numeric_limits<double>::max()); }
+    static void scrollToTop(QQuickItem* area) { scrollTo(area, std::numeric_limits<double>::lowest()); }
+
+    // Whether some of the item is on screen inside the stage area.
+    bool shownInStage(QQuickItem* target) const
+    {
+        if (!target || !target->isVisible())
+            return false;
+        QQuickItem* area = item("stageArea");
+        const QRectF shown = area->mapRectToScene(QRectF(0, 0, area->width(), area->height()));
+        const QRectF placed = target->mapRectToScene(QRectF(0, 0, target->width(), target->height()));
+        return target->width() > 0 && target->height() > 0 && shown.intersects(placed);
     }
 
     void select(PipelineStage stage)

@@ -2,8 +2,13 @@
 // they start, driven through their controls. No QML warning is allowed anywhere.
 
 #include "PageWindow.h"
+#include "screens/ScreenFixtures.h"
 
 #include <gtest/gtest.h>
+
+#include <functional>
+#include <set>
+#include <string>
 
 using namespace vl;
 using vl::testing::HeldOperation;
@@ -234,14 +239,170 @@ TEST(FramesPage, OnlyTheCardsInViewAreBuilt)
     EXPECT_GE(builtCards(), 2);
     EXPECT_LT(builtCards(), 12);
     // Scrolled to the end, the last card is there and reads its own chunk.
-    QQuickItem* area = w.item("stageArea");
-    area->setProperty("contentY", area->property("contentHeight").toDouble() - area->height());
+    PageWindow::scrollToEnd(PageWindow::scrollerOf(cards));
     w.settle("frames-scrolled");
     QQuickItem* last = nullptr;
     QMetaObject::invokeMethod(cards, "itemAtIndex", Q_RETURN_ARG(QQuickItem*, last), Q_ARG(int, 199));
     ASSERT_NE(last, nullptr);
     EXPECT_EQ(PageWindow::findItem(last, "cardTitle")->property("text").toString(), "Frame 200");
     EXPECT_NO_QML_WARNINGS(w);
+}
+
+// The page scrolled far down, then the chunks become fewer: the new cards show where
+// the page now is, and from its top.
+TEST(FramesPage, AShorterProjectOrPlanShowsItsCardsFromAScrolledPage)
+{
+    struct Case {
+        const char* name;
+        std::function<void(PageWindow&)> shorten;
+    };
+    const Case cases[] = {
+        {"File > Open Project with fewer chunks",
+         [](PageWindow& w) {
+             const Project shorter = projectWithChunks(12, 12, "Short");
+             ASSERT_TRUE(w.store->saveQuietly(shorter));
+             w.store->openProject(shorter.id);
+         }},
+        {"a plan import with fewer chunks",
+         [](PageWindow& w) {
+             std::string plan = R"({"frames": [)";
+             for (int i = 1; i <= 12; ++i)
+                 plan += (i > 1 ? "," : "") + std::string(R"({"chunkNumber": )") + std::to_string(i) + "}";
+             w.store->applyPlanText(plan + "]}");
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        PageWindow w(projectWithChunks(40, 40));
+        w.select(PipelineStage::frames);
+        QQuickItem* cards = w.item("frameCards");
+        ASSERT_NE(cards, nullptr);
+        const auto cardAt = [&](int row) {
+            QQuickItem* card = nullptr;
+            QMetaObject::invokeMethod(cards, "itemAtIndex", Q_RETURN_ARG(QQuickItem*, card), Q_ARG(int, row));
+            return card;
+        };
+        const auto anyCardShown = [&] {
+            for (int row = 0; row < cards->property("count").toInt(); ++row)
+                if (w.shownInStage(cardAt(row)))
+                    return true;
+            return false;
+        };
+        PageWindow::scrollToEnd(PageWindow::scrollerOf(cards));
+        w.settle();
+        ASSERT_TRUE(w.shownInStage(cardAt(39))) << "scrolled to the last of 40 cards";
+
+        c.shorten(w);
+        ASSERT_FALSE(w.store->lastError()) << *w.store->lastError();
+        w.settle("frames-shortened");
+        ASSERT_EQ(cards->property("count").toInt(), 12);
+        EXPECT_TRUE(vl::testing::waitUntil(anyCardShown)) << "some of the 12 cards are on screen";
+
+        PageWindow::scrollToTop(PageWindow::scrollerOf(cards));
+        w.settle("frames-shortened-top");
+        EXPECT_TRUE(vl::testing::waitUntil([&] { return w.shownInStage(cardAt(0)); }));
+        ASSERT_NE(cardAt(0), nullptr);
+        EXPECT_EQ(PageWindow::findItem(cardAt(0), "cardTitle")->property("text").toString(), "Frame 1");
+        EXPECT_NO_QML_WARNINGS(w);
+    }
+}
+
+namespace {
+
+// The storyboard's element grid as laid out: how many columns its cards stand in, the
+// narrowest card, and the width the grid was given.
+struct GridShape {
+    int columns = 0;
+    int cards = 0;
+    double narrowest = 0;
+    double width = 0;
+};
+
+GridShape elementGrid(const PageWindow& w)
+{
+    GridShape shape;
+    QQuickItem* grid = w.item("elementGrid");
+    if (!grid)
+        return shape;
+    std::set<long> columns;
+    for (QQuickItem* card : grid->childItems()) {
+        if (card->objectName() != QLatin1String("elementCard") || !card->isVisible())
+            continue;
+        columns.insert(std::lround(card->x()));
+        shape.narrowest = shape.cards++ == 0 ? card->width() : std::min(shape.narrowest, card->width());
+    }
+    shape.columns = static_cast<int>(columns.size());
+    shape.width = grid->width();
+    return shape;
+}
+
+// Columns of at least 150 with 12 between them: as many as the width holds.
+int fittingColumns(double width)
+{
+    return std::max(1, static_cast<int>((width + 12) / (150 + 12)));
+}
+
+Project sixteenElements(Project planned)
+{
+    for (int i = 1; i <= 16; ++i)
+        planned.plan->elements.push_back(vl::testing::element("element" + std::to_string(i)));
+    return planned;
+}
+
+} // namespace
+
+// However wide the window, and whether the plan was there when the page opened or came
+// while it was shown, the grid stands its elements in as many columns as fit.
+TEST(StoryboardPage, TheElementGridFillsAsManyColumnsAsTheWidthHolds)
+{
+    const int widths[] = {1000, 1440, 2400};
+    const auto expectFits = [](PageWindow& w, int windowWidth) {
+        SCOPED_TRACE("window " + std::to_string(windowWidth) + " wide");
+        w.window->resize(windowWidth, 800);
+        EXPECT_TRUE(vl::testing::waitUntil([&] { return w.window->width() >= std::min(windowWidth, 1040); }));
+        w.settle(("storyboard-" + std::to_string(windowWidth)).c_str());
+        QQuickItem* panel = w.item("elementsPanel");
+        ASSERT_NE(panel, nullptr);
+        const GridShape grid = elementGrid(w);
+        EXPECT_EQ(grid.cards, 16);
+        EXPECT_NEAR(grid.width, panel->property("availableWidth").toDouble(), 1) << "the grid spans its panel";
+        EXPECT_EQ(grid.columns, std::min(16, fittingColumns(grid.width))) << "grid " << grid.width << " wide";
+        EXPECT_GE(grid.narrowest, 150);
+    };
+
+    {
+        SCOPED_TRACE("planned before the page opened");
+        PageWindow w(sixteenElements(vl::testing::plannedProject(2, {}, {})));
+        w.select(PipelineStage::storyboard);
+        for (int width : widths)
+            expectFits(w, width);
+        // Away and back, at another width.
+        w.select(PipelineStage::frames);
+        w.window->resize(1440, 800);
+        w.select(PipelineStage::storyboard);
+        expectFits(w, 1440);
+        EXPECT_NO_QML_WARNINGS(w);
+    }
+    {
+        SCOPED_TRACE("planned while the page was shown");
+        Project unplanned = vl::testing::plannedProject(2, {}, {});
+        unplanned.plan.reset();
+        unplanned.chunks.clear();
+        PageWindow w(unplanned);
+        w.select(PipelineStage::storyboard);
+        w.window->resize(2400, 800);
+        w.settle();
+        ASSERT_NE(w.item("planButton"), nullptr) << "the empty form first";
+        // What a finished plan leaves, without leaving the page.
+        const Project planned = sixteenElements(vl::testing::plannedProject(2, {}, {}));
+        w.store->editProject([&](Project& p) {
+            p.plan = planned.plan;
+            p.chunks = planned.chunks;
+        });
+        for (int width : {2400, 1000, 1440})
+            expectFits(w, width);
+        EXPECT_NO_QML_WARNINGS(w);
+    }
 }
 
 TEST(PreviewPage, StageStripAndFooterInEachState)

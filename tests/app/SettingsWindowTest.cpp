@@ -5,6 +5,7 @@
 #include "cloud/FalKeyStore.h"
 #include "cloud/MemorySecretStore.h"
 #include "fakes/FakeDesktop.h"
+#include "pipeline/FakeTranscriber.h"
 
 #include <QQmlApplicationEngine>
 #include <QQuickItem>
@@ -53,6 +54,27 @@ TEST(SettingsWindow, ShowsTheEngineTheKeyAndTheVersion)
     ShellHarness::settle(w);
     EXPECT_FALSE(s.store->hasFalAPIKey());
     EXPECT_FALSE(ShellHarness::find(w, "credentialError")->isVisible());
+    EXPECT_TRUE(s.warnings.isEmpty()) << s.warnings.join('\n').toStdString();
+}
+
+// An engine installed or removed while the window is open shows in its row.
+TEST(SettingsWindow, TheEngineRowFollowsTheEngineWhileTheWindowIsOpen)
+{
+    auto engine = std::make_shared<vl::testing::FakeTranscriber>("On-device Speech");
+    PipelineServices engines;
+    engines.transcriber = engine;
+    ShellHarness s(true, engines);
+    ASSERT_NE(s.window, nullptr);
+    QQuickWindow* w = s.openSettings();
+    ASSERT_NE(w, nullptr);
+    EXPECT_EQ(ShellHarness::text(w, "engineName"), "On-device Speech");
+
+    engine->setName("Local Whisper");
+    EXPECT_TRUE(waitUntil([&] { return ShellHarness::text(w, "engineName") == "Local Whisper"; }));
+    EXPECT_EQ(ShellHarness::text(w, "engineChip"), "Ready");
+    engine->setName("None");
+    EXPECT_TRUE(waitUntil([&] { return ShellHarness::text(w, "engineChip") == "Unavailable"; }));
+    ShellHarness::settle(w, "settings-no-engine");
     EXPECT_TRUE(s.warnings.isEmpty()) << s.warnings.join('\n').toStdString();
 }
 
@@ -150,6 +172,17 @@ TEST(SettingsWindow, TheKeySheetShowsTheVendorPageAndConnects)
     ASSERT_TRUE(waitUntil([&] { return !keys.isValidating(); }));
     ShellHarness::settle(sheet, "key-failed");
     EXPECT_EQ(ShellHarness::text(sheet, "footerText").toStdString(), FalCredentialError::invalidKey().what());
+    // However long a sentence, the footer shows all of it, over as many lines as it takes.
+    QQuickItem* footer = ShellHarness::find(sheet, "footerText");
+    const QString sentence = QString::fromUtf8(FalCredentialError::invalidKey().what());
+    const int sheetWidth = sheet->width();
+    footer->setProperty("text", QStringList{sentence, sentence, sentence}.join(' '));
+    ShellHarness::settle(sheet, "key-long-error");
+    EXPECT_FALSE(footer->property("truncated").toBool());
+    EXPECT_GT(footer->property("lineCount").toInt(), 1);
+    EXPECT_EQ(sheet->width(), sheetWidth) << "the sheet keeps its width";
+    EXPECT_LE(footer->mapToScene(QPointF(footer->width(), footer->height())).x(), sheet->width());
+    EXPECT_LE(footer->mapToScene(QPointF(footer->width(), footer->height())).y(), sheet->height());
 
     ShellHarness::tap(sheet, ShellHarness::find(sheet, "verifyButton"));
     ASSERT_TRUE(waitUntil([&] { return !keys.isValidating(); }));

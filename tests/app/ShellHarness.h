@@ -37,19 +37,21 @@ else { document.cookie = 'vlsession=1; max-age=3600; path=/'; }
 // pages on loopback, and a watch the test ticks by hand.
 struct ShellHarness {
     // `onboarded`: the first-run guide was finished in an earlier run.
-    explicit ShellHarness(bool onboarded = true)
+    // `engines`: the store's services (no transcriber unless given).
+    explicit ShellHarness(bool onboarded = true, PipelineServices engines = {})
     {
         if (onboarded)
             h.settings.setInteger("sharewareOnboardingVersion", 2);
         for (const char* path : {"/dashboard/keys", "/dashboard/keys/again", "/account/billing"})
             h.vendor.serveFile(path, fakes::Reply::text(kKeysPage, 200, "text/html"));
-        store = h.make(ProjectStore::sampleProject());
+        store = h.make(ProjectStore::sampleProject(), std::move(engines));
         ShellContext c;
         c.secrets = &secrets;
         c.clipboard = &clipboard;
         c.desktop = &desktop;
         c.keysURL = QUrl(QString::fromStdString(h.vendor.url("/dashboard/keys")));
         c.keyWatchInterval = std::chrono::milliseconds(0);
+        c.engineLookInterval = std::chrono::milliseconds(10);
         c.sharedSuite = &shared;
         c.supportBaseURL = maker.baseURL();
         c.supportPollInterval = std::chrono::milliseconds(10);

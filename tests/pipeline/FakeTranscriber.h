@@ -25,7 +25,17 @@ public:
     {
     }
 
-    std::string name() const override { return name_; }
+    std::string name() const override
+    {
+        std::lock_guard lock(mutex_);
+        return name_;
+    }
+    // The engine changes under a running program (Whisper installed or removed).
+    void setName(std::string name)
+    {
+        std::lock_guard lock(mutex_);
+        name_ = std::move(name);
+    }
     bool isAvailable() const override { return available_; }
 
     TranscriptionResult transcribe(const std::filesystem::path& audioFile, const TranscriptionProgress&,

@@ -237,6 +237,21 @@ TEST_F(FrameSheets, ASheetClosedWhileItsEditRunsIsLeftAlone)
     EXPECT_EQ(chunk(generated).frame->editRequest, std::optional<std::string>("brighter"));
 }
 
+TEST_F(FrameSheets, ANewShowingStartsEmptyAndAnEarlierShowingsEditLeavesItAlone)
+{
+    h.vendor.setJobDuration(std::chrono::milliseconds(300));
+    auto m = model<FrameEditSheetModel>(generated);
+    m->setText("brighter");
+    m->send();
+    ASSERT_TRUE(store->isBusy());
+    m->begin(); // closed and shown again while the edit runs
+    EXPECT_EQ(m->text().toStdString(), "");
+    m->setText("darker");
+    ASSERT_TRUE(StoreHarness::waitForIdle(*store));
+    EXPECT_EQ(chunk(generated).frame->editRequest, std::optional<std::string>("brighter"));
+    EXPECT_EQ(m->text().toStdString(), "darker") << "the earlier edit's success clears nothing of this showing";
+}
+
 TEST_F(FrameSheets, TheMeterShowsOnlyWhileARunHasPublishedAFraction)
 {
     auto m = model<FrameEditSheetModel>(generated);

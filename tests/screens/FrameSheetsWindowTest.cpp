@@ -3,6 +3,7 @@
 #include "screens/FrameContent.h"
 #include "screens/Lightbox.h"
 
+#include <QFontMetricsF>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QQmlApplicationEngine>
@@ -229,6 +230,76 @@ TEST(FrameSheetsWindow, TheMenuOpensTheEditAndPromptSheetsOverTheViewer)
         SheetHarness::settle();
         EXPECT_FALSE(viewer->isVisible());
     }
+    EXPECT_TRUE(w.warnings.isEmpty()) << w.warnings.join('\n').toStdString();
+}
+
+namespace {
+
+// The nearest item that clips, from the item up: what the user sees of it.
+QQuickItem* shownBox(QQuickItem* item)
+{
+    for (QQuickItem* up = item; up; up = up->parentItem())
+        if (up->clip())
+            return up;
+    return nullptr;
+}
+
+QRectF sceneRect(QQuickItem* item)
+{
+    return item->mapRectToScene(QRectF(0, 0, item->width(), item->height()));
+}
+
+} // namespace
+
+// Long texts in the edit sheet stay readable: the last edit's request wraps inside the
+// picture, a long instruction scrolls with its caret in view, and an instruction left
+// behind with the close button is gone the next time the sheet opens.
+TEST(FrameSheetsWindow, TheEditSheetsTextsShowWholeAndLastOneShowing)
+{
+    SheetHarness w;
+    ASSERT_NE(w.window, nullptr);
+    const std::string request = "make the sky a deep sunset orange, put the harbour lights in the water, "
+                                "and fix the spelling on the sign by the pier";
+    w.store->updateChunk(*Uuid::parse(w.ids[3].toStdString()), [&](StoryboardChunk& c) { c.frame->editRequest = request; });
+    QQuickWindow* viewer = w.open("FrameViewerSheet.qml", w.ids[3]);
+    ASSERT_NE(viewer, nullptr);
+    SheetHarness::pick(viewer, "editItem");
+    QQuickWindow* edit = SheetHarness::childSheet(viewer, "editSheet");
+    ASSERT_NE(edit, nullptr);
+    ASSERT_TRUE(vl::testing::waitUntil([&] { return edit->isVisible(); }));
+    SheetHarness::settle(edit, "edit-long-request");
+
+    QQuickItem* tag = SheetHarness::item(edit, "lastEditText");
+    ASSERT_NE(tag, nullptr);
+    EXPECT_FALSE(tag->property("truncated").toBool());
+    EXPECT_GT(tag->property("lineCount").toInt(), 1) << "the request wraps";
+    EXPECT_TRUE(sceneRect(SheetHarness::item(edit, "frameImage")).contains(sceneRect(tag))) << "inside the picture";
+
+    QQuickItem* field = SheetHarness::item(edit, "instructionField");
+    ASSERT_NE(field, nullptr);
+    ASSERT_TRUE(vl::testing::waitUntil([&] { return field->hasActiveFocus(); }));
+    for (int line = 1; line <= 6; ++line) {
+        if (line > 1)
+            QTest::keyClick(edit, Qt::Key_Return, Qt::ShiftModifier);
+        for (const char c : "line " + std::to_string(line))
+            QTest::keyClick(edit, c);
+    }
+    SheetHarness::settle(edit, "edit-long-instruction");
+    ASSERT_EQ(field->property("text").toString().count('\n'), 5) << "Shift+Return starts a line and sends nothing";
+    const double line = QFontMetricsF(field->property("font").value<QFont>()).lineSpacing();
+    QQuickItem* box = shownBox(field);
+    ASSERT_NE(box, nullptr);
+    EXPECT_LE(box->height(), 3 * line + 18 + 2) << "three lines at most";
+    EXPECT_GE(box->height(), 2 * line + 18) << "grown past one line";
+    const QRectF caret = field->mapRectToScene(field->property("cursorRectangle").toRectF());
+    EXPECT_TRUE(sceneRect(box).adjusted(-1, -1, 1, 1).contains(caret)) << "the caret is in view";
+
+    SheetHarness::tap(edit, SheetHarness::item(edit, "closeButton"));
+    ASSERT_TRUE(vl::testing::waitUntil([&] { return !edit->isVisible(); }));
+    SheetHarness::pick(viewer, "editItem");
+    ASSERT_TRUE(vl::testing::waitUntil([&] { return edit->isVisible(); }));
+    SheetHarness::settle(edit);
+    EXPECT_EQ(field->property("text").toString().toStdString(), "") << "the abandoned instruction is gone";
     EXPECT_TRUE(w.warnings.isEmpty()) << w.warnings.join('\n').toStdString();
 }
 

@@ -3,6 +3,7 @@
 #include "app/ProjectListModel.h"
 #include "app/AppFixtures.h"
 #include "design/Intent.h"
+#include "pipeline/FakeTranscriber.h"
 #include "screens/IntakeModel.h"
 #include "screens/TimingReviewModel.h"
 
@@ -73,6 +74,31 @@ TEST(Intake, HeroOnlyWithoutAudioAndTheLyricsAreaFollowsLyricsAndTiming)
     op.release();
     ASSERT_TRUE(StoreHarness::waitForIdle(*s.store));
     EXPECT_TRUE(intake.canAlignTiming());
+}
+
+// The hero names the engine that would transcribe a song without lyrics.
+TEST(Intake, TheHeroNamesTheEngineThatWouldTranscribe)
+{
+    const std::string facts =
+        "Verseloom reads the file's tags to fill in the title and artist, and pulls the lyrics straight from the file";
+    const struct {
+        std::optional<std::string> engine; // none: no transcriber at all
+        std::string explainer;
+    } cases[] = {
+        {"Local Whisper", facts + " \u2014 or transcribes them with Whisper."},
+        {"On-device Speech", facts + " \u2014 or transcribes them with On-device Speech."},
+        {"None", facts + "."},
+        {std::nullopt, facts + "."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.engine.value_or("no transcriber"));
+        PipelineServices engines;
+        if (c.engine)
+            engines.transcriber = std::make_shared<FakeTranscriber>(*c.engine);
+        ScreenHarness s(ProjectStore::defaultNewProject(), engines);
+        IntakeModel intake(*s.services);
+        EXPECT_EQ(intake.heroExplainer().toStdString(), c.explainer);
+    }
 }
 
 TEST(Intake, LyricsSourceChips)

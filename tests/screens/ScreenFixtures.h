@@ -13,10 +13,10 @@
 namespace vl::testing {
 
 struct ScreenHarness {
-    explicit ScreenHarness(std::optional<Project> project = std::nullopt)
+    explicit ScreenHarness(std::optional<Project> project = std::nullopt, PipelineServices engines = {})
     {
         h.storedKey = kTestKey;
-        store = h.make(std::move(project));
+        store = h.make(std::move(project), std::move(engines));
         services = std::make_unique<screens::ScreenServices>(*store, picker, desktop);
     }
 

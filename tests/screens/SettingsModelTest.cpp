@@ -72,6 +72,29 @@ TEST(SettingsModel, TheEngineRowFollowsTheEnginesName)
     }
 }
 
+TEST(SettingsModel, WhileWatchingTheEngineIsLookedUpAgain)
+{
+    auto engine = std::make_shared<vl::testing::FakeTranscriber>("On-device Speech");
+    PipelineServices engines;
+    engines.transcriber = engine;
+    StoreHarness h;
+    auto store = h.make(ProjectStore::sampleProject(), engines);
+    MemorySecretStore secrets;
+    SettingsModel model(store.get(), &secrets, nullptr, std::chrono::milliseconds(10));
+    EXPECT_FALSE(model.watching());
+
+    engine->setName("Local Whisper");
+    model.setWatching(true);
+    EXPECT_EQ(model.engineName().toStdString(), "Local Whisper") << "looked up at once when the window shows";
+    engine->setName("None");
+    EXPECT_TRUE(vl::testing::waitUntil([&] { return model.engineName() == "None"; })) << "and again while it shows";
+
+    model.setWatching(false);
+    EXPECT_FALSE(model.watching());
+    model.refresh();
+    EXPECT_EQ(model.engineName().toStdString(), "None");
+}
+
 TEST(SettingsModel, TheKeyPanelFollowsTheStoresFlag)
 {
     SettingsPage s;

@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <fstream>
 
 using namespace vl;
 using namespace vl::screens;
@@ -177,12 +178,17 @@ TEST(ElementCards, ALocalFileThenAnHttpAddressThenThePlaceholder)
 {
     ScreenHarness s;
     const std::string local = s.h.picture("boat.png");
+    // A file that is there and readable, but no picture.
+    const std::string notAPicture = (s.h.folder.path() / "notes.png").string();
+    std::ofstream(notAPicture) << "not a picture";
     Project p = plannedProject(1,
                                {element("boat", "prop", "https://cdn.example/boat.png", local),
                                 element("pier", "place", "https://cdn.example/pier.png", "/missing/pier.png"),
                                 element("Pier", "Place", "ftp://cdn.example/p.png"),
                                 element("yard", "place", "file:///etc/passwd"),
-                                element("lamp", "prop")},
+                                element("lamp", "prop"),
+                                element("kite", "prop", "https://cdn.example/kite.png", notAPicture),
+                                element("mast", "prop", std::nullopt, notAPicture)},
                                {});
     s.store->setProject(p);
     app::ElementListModel rows(s.store.get());
@@ -197,9 +203,11 @@ TEST(ElementCards, ALocalFileThenAnHttpAddressThenThePlaceholder)
         {"", false, "cube", false},
         {"", false, "map", false},
         {"", false, "cube", false},
+        {"https://cdn.example/kite.png", true, "cube", true},
+        {"", false, "cube", false},
     };
-    ASSERT_EQ(rows.rowCount(), 5);
-    for (int row = 0; row < 5; ++row) {
+    ASSERT_EQ(rows.rowCount(), 7);
+    for (int row = 0; row < 7; ++row) {
         SCOPED_TRACE(row);
         EXPECT_EQ(rows.get(row, "imageSource").toString(), expected[row].source);
         EXPECT_EQ(rows.get(row, "isRemoteImage").toBool(), expected[row].remote);

@@ -14,6 +14,7 @@ Item {
     Component { id: charactersView; CharacterManagerView { width: root.width } }
     Component { id: styleView; StyleGuidanceView { width: root.width } }
     Component { id: storyboardView; StoryboardView { width: root.width } }
+    Component { id: elementCard; ElementCard { width: 150 } }
 
     // Types one character at `position` of a field and checks that the field, its
     // delegate and the cursor survive the change the keystroke causes.
@@ -164,6 +165,33 @@ Item {
             verify(!findChild(view, "storyboardButton").visible)
         }
 
+        // Past three lines the concept field stops growing and scrolls, caret in view.
+        function test_conceptFieldScrollsPastThreeLines() {
+            fixtures.load("cast")
+            const view = createTemporaryObject(charactersView, root)
+            const field = findChild(view, "conceptField")
+            field.forceActiveFocus()
+            field.text = ""
+            for (let line = 1; line <= 6; ++line) {
+                if (line > 1)
+                    keyClick(Qt.Key_Return)
+                for (const c of "line" + line)
+                    keyClick(c)
+            }
+            compare(field.text.split("\n").length, 6)
+            waitForRendering(view)
+            let box = field
+            while (box && !box.clip)
+                box = box.parent
+            verify(box, "something clips the field")
+            const lines = field.contentHeight / field.lineCount
+            verify(box.height <= 3 * lines + 18 + 2, "three lines at most: " + box.height)
+            verify(box.height >= 2 * lines + 18, "grown past one line: " + box.height)
+            const caret = field.mapToItem(box, field.cursorRectangle)
+            verify(caret.y >= -1 && caret.y + caret.height <= box.height + 1,
+                   "the caret is in view: " + caret.y + " in " + box.height)
+        }
+
         function test_typingANameKeepsTheCard() {
             fixtures.load("cast")
             const view = createTemporaryObject(charactersView, root)
@@ -253,6 +281,27 @@ Item {
             mouseClick(findChild(view, "generateAllButton"))
             compare(fixtures.stage, 4)
             fixtures.waitIdle()
+        }
+
+        // What the picture box of an element card settles on for each kind of source.
+        function test_elementCardPictureBox_data() {
+            return [
+                { tag: "no picture yet", source: "", remote: false, placeholder: true },
+                { tag: "a local file that is no picture", source: Qt.resolvedUrl("tst_screens.qml"),
+                  remote: false, placeholder: true },
+                { tag: "a remote picture that does not come keeps its spinner",
+                  source: "http://127.0.0.1:9/missing.png", remote: true, placeholder: false },
+            ]
+        }
+
+        function test_elementCardPictureBox(data) {
+            const card = createTemporaryObject(elementCard, root,
+                                               { imageSource: data.source, isRemoteImage: data.remote })
+            const image = findChild(card, "elementImage")
+            tryVerify(() => image.status !== Image.Loading, 10000, "the load ended")
+            compare(findChild(card, "placeholder").visible, data.placeholder)
+            compare(findChild(card, "imageSpinner").visible, !data.placeholder)
+            verify(!image.visible)
         }
 
         function test_typingIntoAChunkKeepsTheCard() {
