@@ -220,9 +220,15 @@ HttpResponse CurlHttpClient::perform(const HttpRequest& request, std::stop_token
         throw HttpError(HttpError::Kind::tooLarge,
                         "The answer from " + request.url + " is larger than "
                             + std::to_string(request.maxResponseBytes >> 20) + " MiB.");
-    if (result == CURLE_OPERATION_TIMEDOUT)
-        throw HttpError(HttpError::Kind::timedOut,
-                        timeoutMessage(request, h, std::chrono::steady_clock::now() - started >= deadline));
+    if (result == CURLE_OPERATION_TIMEDOUT) {
+        // A deadline no longer than the stall window always ends the request first.
+        // Otherwise the time taken tells, allowing for libcurl's timers firing a little
+        // before ours has seen their span pass.
+        constexpr auto kTimerSlack = std::chrono::milliseconds(250);
+        const auto elapsed = std::chrono::steady_clock::now() - started;
+        const bool pastDeadline = deadline <= std::chrono::seconds(timeout) || elapsed + kTimerSlack >= deadline;
+        throw HttpError(HttpError::Kind::timedOut, timeoutMessage(request, h, pastDeadline));
+    }
     if (result != CURLE_OK) {
         const std::string detail = errorText[0] ? std::string(errorText) : std::string(curl_easy_strerror(result));
         throw HttpError(HttpError::Kind::transport, "Network error: " + detail);
