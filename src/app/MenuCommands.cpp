@@ -11,6 +11,11 @@ std::vector<OpenProjectEntry> openProjectEntries(const std::vector<ProjectRef>& 
     std::vector<OpenProjectEntry> entries;
     entries.reserve(savedProjects.size());
     for (const ProjectRef& ref : savedProjects) {
+        if (ref.damage) {
+            // Still offered: choosing it says why it cannot open.
+            entries.push_back({"Damaged project " + ref.id.text().substr(0, 8) + " \u2014 " + *ref.damage, ref.id});
+            continue;
+        }
         entries.push_back({ref.title + " \u2014 " + std::to_string(ref.framed) + "/" + std::to_string(ref.total) +
                                " frames",
                            ref.id});

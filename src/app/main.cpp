@@ -4,15 +4,18 @@
 #include "app/AppShell.h"
 #include "app/DialogTour.h"
 #include "app/ProgramContext.h"
+#include "app/SingleInstance.h"
 #include "design/Fonts.h"
 #include "pipeline/PipelineServices.h"
 #include "pipeline/ProjectStore.h"
 #include "pipeline/QtSettings.h"
+#include "model/Log.h"
 
 #include <QGuiApplication>
 #include <QMessageLogContext>
 #include <QQmlApplicationEngine>
 #include <QQuickWindow>
+#include <QStandardPaths>
 #include <QTimer>
 #include <QtQml/qqmlextensionplugin.h>
 #include <QtWebEngineQuick/qtwebenginequickglobal.h>
@@ -36,6 +39,10 @@ extern "C" const char* __asan_default_options()
 #endif
 
 namespace {
+
+// How long a second start waits for the running copy to answer: it may itself be
+// starting up on a loaded machine.
+constexpr int kHandOnWaitMs = 60000;
 
 // Smoke runs (VL_QUIT_AFTER_FIRST_FRAME set) quit once the window has drawn and every
 // dialog it declares has been opened and cancelled, and fail when the QML warned about
@@ -102,6 +109,22 @@ int main(int argc, char** argv)
     QGuiApplication::setOrganizationName(QStringLiteral("pro.quillmarsh.verseloom"));
     QGuiApplication::setApplicationDisplayName(QStringLiteral("Verseloom"));
 
+    // One copy per user: a second start hands its arguments to the running one, which
+    // comes forward, and goes before it opens any project.
+    vl::app::SingleInstance instance(QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation));
+    switch (instance.start(QCoreApplication::arguments().mid(1), kHandOnWaitMs)) {
+    case vl::app::SingleInstance::Role::first:
+        break;
+    case vl::app::SingleInstance::Role::handedOn:
+        return 0;
+    case vl::app::SingleInstance::Role::noAnswer:
+        std::fprintf(stderr, "Verseloom is already running but does not answer; not starting a second copy.\n");
+        return 1;
+    case vl::app::SingleInstance::Role::unguarded:
+        vl::logLine("Instance", "the runtime folder cannot hold the instance lock; running without it");
+        break;
+    }
+
     vl::design::registerBundledFonts();
 
     vl::QtSettings settings(QGuiApplication::organizationName(), QGuiApplication::applicationName());
@@ -125,6 +148,14 @@ int main(int argc, char** argv)
     QQuickWindow* window = shell.load(engine);
     if (window == nullptr)
         return 1;
+    QObject::connect(&instance, &vl::app::SingleInstance::activationRequested, window,
+                     [window](const QStringList& arguments) {
+                         vl::logLine("Instance", "a second start came here (" + std::to_string(arguments.size())
+                                                     + " arguments)");
+                         window->show();
+                         window->raise();
+                         window->requestActivate();
+                     });
 
     if (smokeRun) {
         QObject::connect(window, &QQuickWindow::frameSwapped, &app, [window] {

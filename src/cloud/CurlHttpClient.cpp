@@ -221,9 +221,12 @@ HttpResponse CurlHttpClient::perform(const HttpRequest& request, std::stop_token
                         "The answer from " + request.url + " is larger than "
                             + std::to_string(request.maxResponseBytes >> 20) + " MiB.");
     if (result == CURLE_OPERATION_TIMEDOUT) {
-        // curl counts whole milliseconds and ends a request at its deadline a fraction
-        // of one before our clock gets there; the other limits are whole seconds.
-        const bool pastDeadline = std::chrono::steady_clock::now() - started + std::chrono::milliseconds(10) >= deadline;
+        // A deadline no longer than the stall window always ends the request first.
+        // Otherwise the time taken tells, allowing for libcurl's timers firing a little
+        // before ours has seen their span pass.
+        constexpr auto kTimerSlack = std::chrono::milliseconds(250);
+        const auto elapsed = std::chrono::steady_clock::now() - started;
+        const bool pastDeadline = deadline <= std::chrono::seconds(timeout) || elapsed + kTimerSlack >= deadline;
         throw HttpError(HttpError::Kind::timedOut, timeoutMessage(request, h, pastDeadline));
     }
     if (result != CURLE_OK) {

@@ -2,10 +2,13 @@
 
 #include "model/Uuid.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <fstream>
 #include <sstream>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace vl::files {
@@ -63,9 +66,97 @@ std::string readAll(const fs::path& path)
     return std::move(out).str();
 }
 
+std::string megabytesText(std::uintmax_t bytes)
+{
+    return std::to_string(bytes >> 20) + " MB";
+}
+
+namespace {
+
+[[noreturn]] void refuseUnreadable(int error)
+{
+    throw FileRefused(FileRefused::Reason::unreadable, std::strerror(error));
+}
+
+// Refuses what is not a plain file small enough, from its status.
+void checkKind(const struct stat& status, std::uintmax_t maxBytes)
+{
+    if (S_ISDIR(status.st_mode))
+        throw FileRefused(FileRefused::Reason::folder, "it is a folder");
+    if (!S_ISREG(status.st_mode))
+        throw FileRefused(FileRefused::Reason::notPlainFile, "it is not a plain file");
+    if (static_cast<std::uintmax_t>(status.st_size) > maxBytes)
+        throw FileRefused(FileRefused::Reason::tooLarge, "it is larger than " + megabytesText(maxBytes));
+}
+
+} // namespace
+
+std::string readRegularFile(const fs::path& path, std::uintmax_t maxBytes)
+{
+    // Look before opening: opening a device may already do something.
+    struct stat status {};
+    if (::stat(path.c_str(), &status) != 0)
+        refuseUnreadable(errno);
+    checkKind(status, maxBytes);
+    // O_NONBLOCK: should a FIFO have taken the name since, the open returns at once.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0)
+        refuseUnreadable(errno);
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
+    if (::fstat(fd, &status) != 0)
+        refuseUnreadable(errno);
+    checkKind(status, maxBytes);
+
+    std::string bytes;
+    bytes.resize(static_cast<std::size_t>(status.st_size));
+    std::size_t filled = 0;
+    for (;;) {
+        if (filled == bytes.size()) {
+            if (bytes.size() > maxBytes)
+                throw FileRefused(FileRefused::Reason::tooLarge, "it is larger than " + megabytesText(maxBytes));
+            // It may have grown since fstat: look for more, one byte past the cap at most.
+            bytes.resize(std::min<std::uintmax_t>(bytes.size() + 65536, maxBytes + 1));
+        }
+        const ssize_t n = ::read(fd, bytes.data() + filled, bytes.size() - filled);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            refuseUnreadable(errno);
+        }
+        if (n == 0)
+            break;
+        filled += static_cast<std::size_t>(n);
+    }
+    bytes.resize(filled);
+    if (bytes.size() > maxBytes)
+        throw FileRefused(FileRefused::Reason::tooLarge, "it is larger than " + megabytesText(maxBytes));
+    return bytes;
+}
+
 fs::path temporarySibling(const fs::path& path, std::string_view extension)
 {
     return path.parent_path() / ("." + path.filename().string() + "." + Uuid::random().text() + std::string(extension));
+}
+
+bool isTemporarySiblingName(std::string_view name)
+{
+    std::string_view stem;
+    for (std::string_view extension : {std::string_view(".tmp"), std::string_view(".part")}) {
+        if (name.ends_with(extension)) {
+            stem = name.substr(0, name.size() - extension.size());
+            break;
+        }
+    }
+    // ".<name>.<36-character UUID>", with a name of at least one character.
+    constexpr std::size_t kUuidLength = 36;
+    if (stem.size() < 1 + 1 + 1 + kUuidLength || stem.front() != '.')
+        return false;
+    const std::string_view id = stem.substr(stem.size() - kUuidLength);
+    return stem[stem.size() - kUuidLength - 1] == '.' && Uuid::parse(id).has_value()
+           && id == Uuid::parse(id)->text();
 }
 
 fs::path temporaryPath(std::string_view prefix, std::string_view extension)

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 
@@ -16,8 +18,33 @@ void writeAtomically(const std::filesystem::path& path, std::string_view bytes);
 // folder stays on one file system).
 std::filesystem::path temporarySibling(const std::filesystem::path& path, std::string_view extension = ".tmp");
 
+// Whether a file name is one temporarySibling makes with ".tmp" or ".part": what a
+// write that never finished leaves behind. A user's own names never match.
+bool isTemporarySiblingName(std::string_view fileName);
+
 // Reads a whole file; throws std::filesystem::filesystem_error when it cannot.
 std::string readAll(const std::filesystem::path& path);
+
+// Why readRegularFile refused a path. what() is a phrase that completes "Could not
+// read that file: " ("it is a folder", "it is larger than 8 MB", the system's words).
+class FileRefused : public std::runtime_error {
+public:
+    enum class Reason { folder, notPlainFile, tooLarge, unreadable };
+    FileRefused(Reason reason, const std::string& phrase) : std::runtime_error(phrase), reason_(reason) {}
+    Reason reason() const { return reason_; }
+
+private:
+    Reason reason_;
+};
+
+// Reads a plain file of at most `maxBytes`. Anything else (a folder, a FIFO, a device,
+// a socket) is refused before a byte is read, and the file is opened without blocking,
+// so a pipe swapped in under the name cannot hang the caller; a file that grows past
+// the cap while being read is refused too. Throws FileRefused.
+std::string readRegularFile(const std::filesystem::path& path, std::uintmax_t maxBytes);
+
+// "8 MB": a byte cap in words, in whole mebibytes.
+std::string megabytesText(std::uintmax_t bytes);
 
 // A fresh, unused path in the system temporary folder: "vl-<prefix>-<random><extension>".
 std::filesystem::path temporaryPath(std::string_view prefix, std::string_view extension = {});

@@ -20,6 +20,11 @@ const char* MediaLibraryError::what() const noexcept
     return "The project library failed.";
 }
 
+ProjectTooLarge::ProjectTooLarge()
+    : std::runtime_error("it is larger than " + files::megabytesText(kMaxProjectFileBytes))
+{
+}
+
 fs::path defaultProjectsRoot()
 {
     fs::path base;
@@ -56,6 +61,49 @@ Project decodeProjectDocument(std::string_view bytes, std::optional<Uuid> folder
     return readProject(json::parse(bytes), folderID);
 }
 
+namespace {
+
+void resolvePath(std::string& path, const fs::path& folder)
+{
+    if (!path.empty() && fs::path(path).is_relative())
+        path = (folder / path).lexically_normal().string();
+}
+
+void resolvePath(std::optional<std::string>& path, const fs::path& folder)
+{
+    if (path)
+        resolvePath(*path, folder);
+}
+
+void resolveFrame(GeneratedFrame& frame, const fs::path& folder)
+{
+    resolvePath(frame.localPath, folder);
+    resolvePath(frame.motionClipPath, folder);
+}
+
+} // namespace
+
+void resolvePathsAgainst(Project& project, const fs::path& folder)
+{
+    resolvePath(project.audioPath, folder);
+    if (project.plan)
+        for (PlanElement& element : project.plan->elements)
+            resolvePath(element.imageLocalPath, folder);
+    for (StoryboardChunk& chunk : project.chunks) {
+        if (chunk.frame)
+            resolveFrame(*chunk.frame, folder);
+        for (GeneratedFrame& frame : chunk.undoStack)
+            resolveFrame(frame, folder);
+        for (GeneratedFrame& frame : chunk.redoStack)
+            resolveFrame(frame, folder);
+    }
+    for (CharacterReference& character : project.characters) {
+        for (std::string& path : character.referenceImagePaths)
+            resolvePath(path, folder);
+        resolvePath(character.processedImagePath, folder);
+    }
+}
+
 ProjectLibrary::ProjectLibrary(fs::path projectsRoot, Settings& settings)
     : projectsRoot_(std::move(projectsRoot)), settings_(settings)
 {
@@ -63,30 +111,92 @@ ProjectLibrary::ProjectLibrary(fs::path projectsRoot, Settings& settings)
 
 void ProjectLibrary::save(const Project& project) const
 {
-    const MediaLibrary folder = library(project.id);
+    writeDocument(project.id, encodeProjectDocument(project));
+    rememberLast(project.id);
+}
+
+void ProjectLibrary::writeDocument(const Uuid& projectID, std::string_view bytes) const
+{
+    // A document the library would refuse to read back is not written at all.
+    if (bytes.size() > kMaxProjectFileBytes)
+        throw ProjectTooLarge();
+    const MediaLibrary folder = library(projectID);
     folder.ensureFolders();
-    const std::string bytes = encodeProjectDocument(project);
     files::writeAtomically(folder.projectFile(), bytes);
-    settings_.setString(kLastProjectIDKey, project.id.text());
+}
+
+void ProjectLibrary::rememberLast(const Uuid& projectID) const
+{
+    settings_.setString(kLastProjectIDKey, projectID.text());
+}
+
+ProjectReading ProjectLibrary::readProject(const Uuid& projectID) const
+{
+    const fs::path file = library(projectID).projectFile();
+    std::string bytes;
+    try {
+        // Only a plain file under the cap: a FIFO or a device under that name would
+        // block or never end, a huge one would stall the start.
+        bytes = files::readRegularFile(file, kMaxProjectFileBytes);
+    } catch (const files::FileRefused& refused) {
+        std::error_code error;
+        if (refused.reason() == files::FileRefused::Reason::unreadable && !fs::exists(fs::symlink_status(file, error)))
+            return {}; // no document: not a project
+        switch (refused.reason()) {
+        case files::FileRefused::Reason::tooLarge:
+            return {std::nullopt, "its file is larger than " + files::megabytesText(kMaxProjectFileBytes)};
+        case files::FileRefused::Reason::folder:
+        case files::FileRefused::Reason::notPlainFile:
+            return {std::nullopt, "its file is not a plain file"};
+        case files::FileRefused::Reason::unreadable:
+            break;
+        }
+        return {std::nullopt, std::string("its file cannot be read (") + refused.what() + ")"};
+    }
+    try {
+        Project project = decodeProjectDocument(bytes, projectID);
+        // The folder names the project. A folder copied under another id is a project
+        // of its own: listed once under its folder, opened from it, saved into it.
+        project.id = projectID;
+        resolvePathsAgainst(project, library(projectID).root());
+        return {std::move(project), std::nullopt};
+    } catch (const std::exception&) {
+        // Nothing is repaired: the file stays as it is for the user to rescue.
+        return {std::nullopt, "its file is damaged"};
+    }
 }
 
 std::optional<Project> ProjectLibrary::loadProject(const Uuid& projectID) const
 {
-    const fs::path file = library(projectID).projectFile();
-    std::error_code error;
-    // Only a plain file: a FIFO or a device under that name would block or never end.
-    if (!fs::is_regular_file(file, error))
-        return std::nullopt;
-    try {
-        Project project = decodeProjectDocument(files::readAll(file), projectID);
-        // The folder names the project. A folder copied under another id is a project
-        // of its own: listed once under its folder, opened from it, saved into it.
-        project.id = projectID;
-        return project;
-    } catch (const std::exception&) {
-        // Damaged or foreign documents are simply not projects; nothing is repaired.
-        return std::nullopt;
+    return readProject(projectID).project;
+}
+
+int ProjectLibrary::removeLeftoverTemporaries(const Uuid& projectID, fs::file_time_type before) const
+{
+    const MediaLibrary folder = library(projectID);
+    std::vector<fs::path> folders{folder.root()};
+    for (std::string_view name : MediaLibrary::kSubfolders)
+        folders.push_back(folder.root() / name);
+    int removed = 0;
+    for (const fs::path& where : folders) {
+        std::error_code error;
+        fs::directory_iterator it(where, error);
+        for (; !error && it != fs::directory_iterator(); it.increment(error)) {
+            const fs::path& path = it->path();
+            if (!files::isTemporarySiblingName(path.filename().string()))
+                continue;
+            std::error_code statusError;
+            // Never follows a link: only our own plain files go.
+            if (!fs::is_regular_file(fs::symlink_status(path, statusError)))
+                continue;
+            const auto changed = fs::last_write_time(path, statusError);
+            if (statusError || changed >= before)
+                continue;
+            if (fs::remove(path, statusError))
+                ++removed;
+        }
     }
+    return removed;
 }
 
 std::optional<Project> ProjectLibrary::loadLastProject() const
@@ -122,6 +232,34 @@ std::vector<Project> ProjectLibrary::listProjects() const
     std::stable_sort(projects.begin(), projects.end(),
                      [](const Project& a, const Project& b) { return a.updatedAt > b.updatedAt; });
     return projects;
+}
+
+std::vector<ProjectEntry> ProjectLibrary::listEntries() const
+{
+    std::vector<ProjectEntry> readable;
+    std::vector<ProjectEntry> damaged;
+    std::error_code error;
+    fs::directory_iterator it(projectsRoot_, error);
+    if (error)
+        return readable;
+    std::set<Uuid> seen;
+    for (; it != fs::directory_iterator(); it.increment(error)) {
+        if (error)
+            break;
+        const auto id = Uuid::parse(it->path().filename().string());
+        if (!id || !seen.insert(*id).second)
+            continue;
+        ProjectReading reading = readProject(*id);
+        if (reading.project)
+            readable.push_back({*id, std::move(reading.project), {}});
+        else if (reading.damage)
+            damaged.push_back({*id, std::nullopt, std::move(*reading.damage)});
+    }
+    std::stable_sort(readable.begin(), readable.end(), [](const ProjectEntry& a, const ProjectEntry& b) {
+        return a.project->updatedAt > b.project->updatedAt;
+    });
+    readable.insert(readable.end(), std::make_move_iterator(damaged.begin()), std::make_move_iterator(damaged.end()));
+    return readable;
 }
 
 } // namespace vl

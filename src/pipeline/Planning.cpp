@@ -1,8 +1,11 @@
 #include "pipeline/ProjectStore.h"
 
+#include "media/AudioMetadata.h"
 #include "model/Files.h"
 #include "model/Json.h"
+#include "model/Log.h"
 #include "model/PipelineError.h"
+#include "model/PlanLimits.h"
 #include "model/PlanParser.h"
 #include "model/Text.h"
 
@@ -24,6 +27,47 @@ std::string oneDecimal(double value)
     if (error != std::errc())
         return "0.0";
     return std::string(buffer, end);
+}
+
+// The song's length for checking a plan's times, read from the file itself; nothing
+// when there is no song or it cannot be read. Runs on workers.
+std::optional<double> knownSongSeconds(const std::string& audioPath)
+{
+    if (audioPath.empty())
+        return std::nullopt;
+    try {
+        const double seconds = audioDuration(audioPath);
+        return seconds > 0 ? std::optional<double>(seconds) : std::nullopt;
+    } catch (const std::exception& e) {
+        logLine("Planning", std::string("song length unknown: ") + e.what());
+        return std::nullopt;
+    }
+}
+
+// An imported plan refused; what() is the banner's sentence.
+struct PlanImportRefused : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+// Reads pasted text or opened bytes into a checked plan; throws PlanImportRefused,
+// PlanLimitError or PipelineError, each with the banner's sentence. Runs on workers.
+PlanParser::Parsed readImportedPlan(std::string_view bytes, bool isText, std::optional<double> songSeconds)
+{
+    if (bytes.size() > kMaxPlanBytes)
+        throw PlanLimitError("That plan is larger than " + files::megabytesText(kMaxPlanBytes) + ".");
+    if (isText && !text::isValidUtf8(bytes))
+        throw PlanImportRefused("The text could not be read.");
+    json::Json top;
+    try {
+        top = json::parse(bytes);
+    } catch (const std::exception& e) {
+        throw PlanImportRefused(std::string("Could not read that plan JSON: ") + e.what() + ".");
+    }
+    if (!top.is_object())
+        throw PlanImportRefused("That isn't a JSON object.");
+    PlanParser::Parsed parsed = PlanParser::parse(top);
+    checkPlanLimits(parsed, songSeconds);
+    return parsed;
 }
 
 } // namespace
@@ -91,7 +135,7 @@ void ProjectStore::planStoryboard(std::function<void()> done)
     const std::string styleGuidance =
         project_.conceptPrompt.empty() ? project_.style.continuityNotes : project_.conceptPrompt;
     auto work = [this, transcript = project_.transcript, character, styleGuidance, artist = project_.artist,
-                 duration = project_.duration(),
+                 duration = project_.duration(), audioPath = project_.audioPath,
                  workflow = services_.config.planWorkflow](RunReporter& reporter) -> ApplyFn {
         if (transcript.empty())
             throw PipelineError(PipelineError::emptyLyrics);
@@ -111,6 +155,7 @@ void ProjectStore::planStoryboard(std::function<void()> done)
             reporter.stop());
         const auto result = client.fetchResult(submitted.responseURL, reporter.stop());
         auto parsed = PlanParser::parse(result);
+        checkPlanLimits(parsed, knownSongSeconds(audioPath));
 
         return [this, parsed = std::move(parsed)]() mutable {
             // Merged with the chunks as they are now, not as they were at the start.
@@ -126,38 +171,43 @@ void ProjectStore::planStoryboard(std::function<void()> done)
 
 void ProjectStore::applyPlanText(std::string_view text)
 {
-    if (!text::isValidUtf8(text)) {
-        setLastError("The text could not be read.");
-        return;
-    }
-    applyPlan(text);
+    importPlan([text = std::string(text)]() mutable { return std::move(text); }, true);
 }
 
 void ProjectStore::applyPlan(std::string_view bytes)
 {
-    PlanParser::Parsed parsed;
-    try {
-        const json::Json top = json::parse(bytes);
-        if (!top.is_object()) {
-            setLastError("That isn't a JSON object.");
-            return;
-        }
-        parsed = PlanParser::parse(top);
-    } catch (const PipelineError& e) {
-        setLastError(std::string(e.what()));
-        return;
-    } catch (const std::exception& e) {
-        setLastError(std::string("Could not read that plan JSON: ") + e.what() + ".");
-        return;
-    }
-    editProject([&](Project& p) {
-        p.chunks = mergeChunks(p.chunks, std::move(parsed.chunks));
-        p.plan = std::move(parsed.plan);
-        p.planImported = true;
-        p.updatedAt = currentDate();
-    });
-    setLastError(std::nullopt);
-    setSelectedStage(PipelineStage::frames);
+    importPlan([bytes = std::string(bytes)]() mutable { return std::move(bytes); }, false);
+}
+
+void ProjectStore::importPlan(std::function<std::string()> readBytes, bool isText)
+{
+    // Reading, parsing and checking run on a worker; only the merge runs here. When
+    // imports overlap, the one started last wins.
+    const long long import = ++latestPlanImport_;
+    const Uuid projectID = project_.id;
+    workers_.start(
+        Workers::Pool::quick,
+        [this, readBytes = std::move(readBytes), isText, audioPath = project_.audioPath](std::stop_token) -> ApplyFn {
+            auto parsed = readImportedPlan(readBytes(), isText, knownSongSeconds(audioPath));
+            return [this, parsed = std::move(parsed)]() mutable {
+                editProject([&](Project& p) {
+                    p.chunks = mergeChunks(p.chunks, std::move(parsed.chunks));
+                    p.plan = std::move(parsed.plan);
+                    p.planImported = true;
+                    p.updatedAt = currentDate();
+                });
+                setLastError(std::nullopt);
+                setSelectedStage(PipelineStage::frames);
+            };
+        },
+        [this, import, projectID](JobOutcome outcome) {
+            if (import != latestPlanImport_ || project_.id != projectID)
+                return;
+            if (outcome.error)
+                setLastError(messageFor(outcome.error));
+            else if (outcome.apply)
+                outcome.apply();
+        });
 }
 
 void ProjectStore::importPlanFromClipboard()
@@ -174,17 +224,15 @@ void ProjectStore::importPlanFromFile(const std::string& path)
 {
     if (path.empty())
         return; // the picker was cancelled
-    std::string bytes;
-    try {
-        bytes = files::readAll(path);
-    } catch (const std::filesystem::filesystem_error& e) {
-        setLastError("Could not read that file: " + e.code().message() + ".");
-        return;
-    } catch (const std::exception& e) {
-        setLastError(std::string("Could not read that file: ") + e.what());
-        return;
-    }
-    applyPlan(bytes);
+    importPlan([path] {
+        try {
+            // A plain file under the plan cap only: a FIFO, a device or a folder is
+            // refused before a byte is read, so nothing can block or run for ever.
+            return files::readRegularFile(path, kMaxPlanBytes);
+        } catch (const files::FileRefused& refused) {
+            throw PlanImportRefused(std::string("Could not read that file: ") + refused.what() + ".");
+        }
+    }, false);
 }
 
 } // namespace vl

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace vl {
 
@@ -66,20 +67,33 @@ ProjectStore::ProjectStore(std::optional<Project> project, PipelineServices serv
     : QObject(parent)
     , services_(std::move(services))
     , context_(std::move(context))
+    , ownWriter_(context_.writer ? nullptr : std::make_unique<ProjectWriter>())
+    , writer_(context_.writer ? context_.writer : ownWriter_.get())
     , workers_(this)
 {
     Q_ASSERT(context_.settings);
     const ProjectLibrary library = this->library();
 
     // The project: the one given, else the last one saved, else the sample.
+    std::optional<std::string> lastProjectDamage;
     if (project) {
         project_ = std::move(*project);
-    } else if (auto last = library.loadLastProject()) {
-        project_ = std::move(*last);
-        savePending_ = false; // its file holds it already
     } else {
-        project_ = sampleProject();
+        ProjectReading last;
+        if (const auto text = context_.settings->string(kLastProjectIDKey))
+            if (const auto id = Uuid::parse(*text))
+                last = library.readProject(*id);
+        if (last.project) {
+            project_ = std::move(*last.project);
+            savePending_ = false; // its file holds it already
+        } else {
+            // A damaged last project stays as it is and stays listed; the sample
+            // opens under an id of its own, so nothing ever writes over it.
+            lastProjectDamage = std::move(last.damage);
+            project_ = sampleProject();
+        }
     }
+    library.removeLeftoverTemporaries(project_.id, startedAt_);
 
     Settings& settings = *context_.settings;
     generationModel_ = settings.string(kGenerationModelKey).value_or(services_.config.generationModel);
@@ -97,12 +111,17 @@ ProjectStore::ProjectStore(std::optional<Project> project, PipelineServices serv
     autosaveTimer_.start();
 
     refreshSavedProjects();
+    if (lastProjectDamage)
+        setLastError("Could not open your last project \u2014 " + *lastProjectDamage
+                     + ". It stays in File \u25B8 Open Project, untouched.");
 }
 
 ProjectStore::~ProjectStore()
 {
     workers_.shutdown();
     flushAutosave();
+    // Nothing may reach this object from the writer thread once it is gone.
+    writer_->waitIdle();
 }
 
 Project ProjectStore::defaultNewProject()
@@ -154,7 +173,7 @@ std::filesystem::path ProjectStore::projectFolder(const Uuid& projectID) const
 bool ProjectStore::saveQuietly(const Project& project)
 {
     try {
-        library().save(project);
+        writeAndWait(project);
         return true;
     } catch (const std::exception& e) {
         logLine("Autosave", std::string("saving failed: ") + e.what());
@@ -162,31 +181,101 @@ bool ProjectStore::saveQuietly(const Project& project)
     }
 }
 
+void ProjectStore::rememberWritten(long long ticket, const Uuid& projectID)
+{
+    // Writes end in the order they were handed over, but their reports may come
+    // late: an older one must not take the "last project" back.
+    if (ticket <= rememberedTicket_)
+        return;
+    rememberedTicket_ = ticket;
+    library().rememberLast(projectID);
+}
+
 void ProjectStore::autosave()
 {
+    if (saveInFlight_) {
+        autosaveAgain_ = true; // written as soon as the current write ends
+        return;
+    }
+    const long long ticket = nextSaveTicket_++;
+    // Copied here, encoded and written on the writer thread: typing never waits on it.
+    auto write = [library = library(), project = project_] {
+        library.writeDocument(project.id, encodeProjectDocument(project));
+    };
+    auto then = [this, ticket] {
+        QMetaObject::invokeMethod(this, [this, ticket] { autosaveFinished(ticket); }, Qt::QueuedConnection);
+    };
+    saveInFlight_ = SaveInFlight{ticket, project_.id, editCount_, writer_->submit(std::move(write), std::move(then))};
+}
+
+void ProjectStore::autosaveFinished(long long ticket)
+{
+    if (!saveInFlight_ || saveInFlight_->ticket != ticket)
+        return; // a synchronous save has taken it in already
+    const SaveInFlight save = std::move(*saveInFlight_);
+    saveInFlight_.reset();
     try {
-        library().save(project_);
-        savePending_ = false;
+        save.done.get();
+        rememberWritten(save.ticket, save.projectID);
+        if (save.projectID == project_.id && save.edit == editCount_)
+            savePending_ = false;
         emit projectSaved();
     } catch (const std::exception& e) {
         // A lost save is lost work: say so. The save stays pending: the next change,
         // a switch or quitting tries again.
-        setLastError("Couldn't save the project: " + saveFailureReason(e) + ".");
+        if (save.projectID == project_.id)
+            setLastError("Couldn't save the project: " + saveFailureReason(e) + ".");
     }
+    if (std::exchange(autosaveAgain_, false))
+        autosave();
+}
+
+void ProjectStore::settleAutosave()
+{
+    autosaveAgain_ = false; // the caller writes the project as it is now
+    if (!saveInFlight_)
+        return;
+    const SaveInFlight save = std::move(*saveInFlight_);
+    saveInFlight_.reset();
+    try {
+        save.done.get();
+        rememberWritten(save.ticket, save.projectID);
+        if (save.projectID == project_.id && save.edit == editCount_)
+            savePending_ = false;
+    } catch (const std::exception&) {
+        // The caller's own save tries again and reports.
+    }
+}
+
+void ProjectStore::writeAndWait(const Project& project)
+{
+    settleAutosave();
+    const long long ticket = nextSaveTicket_++;
+    const std::string bytes = encodeProjectDocument(project);
+    const ProjectLibrary library = this->library();
+    writer_->submit([&library, &bytes, id = project.id] { library.writeDocument(id, bytes); }).get();
+    rememberWritten(ticket, project.id);
 }
 
 void ProjectStore::flushAutosave()
 {
+    settleAutosave();
     if (autosaveTimer_.isActive() || savePending_) {
         autosaveTimer_.stop();
-        autosave();
+        try {
+            writeAndWait(project_);
+            savePending_ = false;
+            emit projectSaved();
+        } catch (const std::exception& e) {
+            setLastError("Couldn't save the project: " + saveFailureReason(e) + ".");
+        }
     }
 }
 
 bool ProjectStore::saveBeforeSwitch()
 {
     try {
-        library().save(project_);
+        writeAndWait(project_);
         savePending_ = false;
         return true;
     } catch (const std::exception& e) {
@@ -205,7 +294,7 @@ bool ProjectStore::saveBeforeQuitting()
 {
     autosaveTimer_.stop();
     try {
-        library().save(project_);
+        writeAndWait(project_);
         savePending_ = false;
         return true;
     } catch (const std::exception& e) {
@@ -494,18 +583,19 @@ void ProjectStore::openProject(const Uuid& id)
 {
     if (id == project_.id)
         return;
-    std::optional<Project> loaded;
+    ProjectReading loaded;
     try {
-        loaded = library().loadProject(id);
+        loaded = library().readProject(id);
     } catch (const std::exception&) {
     }
-    if (!loaded) {
-        setLastError("Could not open that project \u2014 its file may be missing.");
+    if (!loaded.project) {
+        setLastError("Could not open that project \u2014 " + loaded.damage.value_or("its file may be missing") + ".");
         return;
     }
     if (!saveBeforeSwitch())
         return;
-    setProject(std::move(*loaded));
+    library().removeLeftoverTemporaries(id, startedAt_);
+    setProject(std::move(*loaded.project));
     if (saveQuietly(project_))
         savePending_ = false;
     setSelectedStage(PipelineStage::frames);
@@ -516,9 +606,15 @@ void ProjectStore::openProject(const Uuid& id)
 void ProjectStore::refreshSavedProjects()
 {
     std::vector<ProjectRef> refs;
-    for (const Project& p : library().listProjects())
+    for (const ProjectEntry& entry : library().listEntries()) {
+        if (!entry.project) {
+            refs.push_back({entry.id, "Untitled", 0, 0, Date{}, entry.damage});
+            continue;
+        }
+        const Project& p = *entry.project;
         refs.push_back({p.id, p.title.empty() ? "Untitled" : p.title, static_cast<long long>(p.framedCount()),
-                        static_cast<long long>(p.chunks.size()), p.updatedAt});
+                        static_cast<long long>(p.chunks.size()), p.updatedAt, std::nullopt});
+    }
     if (refs != savedProjects_) {
         savedProjects_ = std::move(refs);
         emit savedProjectsChanged();
@@ -573,6 +669,7 @@ QVariantList ProjectStore::savedProjectsList() const
         row["framed"] = ref.framed;
         row["total"] = ref.total;
         row["updatedAt"] = QString::fromStdString(formatIsoDate(ref.updatedAt));
+        row["damage"] = ref.damage ? QString::fromStdString(*ref.damage) : QString();
         list.push_back(row);
     }
     return list;

@@ -10,6 +10,7 @@
 #include "pipeline/AssetURLCache.h"
 #include "pipeline/Clipboard.h"
 #include "pipeline/PipelineServices.h"
+#include "pipeline/ProjectWriter.h"
 #include "pipeline/Workers.h"
 #include "media/transcription/TranscriptionResult.h"
 
@@ -22,6 +23,7 @@
 #include <chrono>
 #include <filesystem>
 #include <functional>
+#include <future>
 #include <optional>
 #include <set>
 #include <string>
@@ -38,6 +40,9 @@ struct ProjectRef {
     long long framed = 0;
     long long total = 0;
     Date updatedAt;
+    // Set for a folder whose document cannot be read: why, completing "Could not
+    // open that project — ". Such a row is listed, never hidden or overwritten.
+    std::optional<std::string> damage;
 
     friend bool operator==(const ProjectRef&, const ProjectRef&) = default;
 };
@@ -59,6 +64,8 @@ struct StoreContext {
     std::function<double()> random;
     // The text the user copied, for plan import (nullptr: no clipboard here).
     Clipboard* clipboard = nullptr;
+    // The thread project files are written on (nullptr: one of the store's own).
+    ProjectWriter* writer = nullptr;
 };
 
 class ProjectStore;
@@ -185,7 +192,8 @@ public:
     void resetProject();
     void openProject(const Uuid& id);
     void refreshSavedProjects();
-    // Writes the open project now if an autosave is pending or failed (at quit).
+    // Writes the open project now if an autosave is pending or failed (at quit), after
+    // waiting for a write already under way.
     void flushAutosave();
     // Before the window closes: saves the open project. When that fails with changes
     // unsaved, the banner says why and the answer is false (stay open); asked again
@@ -195,8 +203,8 @@ public:
     bool saveQuietly(const Project& project);
     // Applies the plan JSON on the clipboard, as an import.
     void importPlanFromClipboard();
-    // Applies the plan JSON in a file the user picked; an empty path (the picker
-    // was cancelled) does nothing.
+    // Applies the plan JSON in a file the user picked, read on a worker (a plain file
+    // of at most kMaxPlanBytes); an empty path (the picker was cancelled) does nothing.
     void importPlanFromFile(const std::string& path);
 
     // ---- Audio import and timing --------------------------------------------
@@ -266,7 +274,9 @@ public:
     // the current ones.
     static std::vector<StoryboardChunk> mergeChunks(const std::vector<StoryboardChunk>& current,
                                                     std::vector<StoryboardChunk> parsed);
-    // Plan import: the whole input must be one JSON object. Failures go to the banner.
+    // Plan import: the whole input must be one JSON object within the plan limits
+    // (model/PlanLimits.h). Read and checked on a worker, merged here once done;
+    // failures go to the banner.
     void applyPlan(std::string_view bytes);
     void applyPlanText(std::string_view text);
 
@@ -405,7 +415,21 @@ private:
     };
 
     void projectDidChange();
+    // Reads plan bytes (`isText`: pasted text, which must be UTF-8) on a worker,
+    // checks them and merges the plan here.
+    void importPlan(std::function<std::string()> readBytes, bool isText);
+    long long latestPlanImport_ = 0;
+    // Hands the open project to the writer thread; at most one such write at a time.
     void autosave();
+    // Main thread, once the write of `ticket` has ended.
+    void autosaveFinished(long long ticket);
+    // Waits for the write under way, if any, and takes in its outcome without a
+    // banner (the caller is about to save and report itself).
+    void settleAutosave();
+    // Writes `project` through the writer thread and waits; throws what the write threw.
+    void writeAndWait(const Project& project);
+    // Remembers a written project as the last one, unless a later write already was.
+    void rememberWritten(long long ticket, const Uuid& projectID);
     // Saves the open project before another replaces it. False, with the reason in
     // the banner, when unsaved changes could not be written: the switch must not happen.
     bool saveBeforeSwitch();
@@ -465,9 +489,24 @@ private:
     std::vector<ProjectRef> savedProjects_;
 
     StoreContext context_;
+    // Temporary files older than this are left from an earlier run, never a write of
+    // this one (a little earlier than the start: file times are coarse).
+    const std::filesystem::file_time_type startedAt_ =
+        std::filesystem::file_time_type::clock::now() - std::chrono::seconds(2);
     std::shared_ptr<AssetURLCache> assetURLCache_ = std::make_shared<AssetURLCache>();
     QTimer autosaveTimer_;
     bool savePending_ = true;       // changes not yet written (a failed save keeps it)
+    // The autosave being written: what it holds and how it ends.
+    struct SaveInFlight {
+        long long ticket;
+        Uuid projectID;
+        long long edit; // editCount_ when it was handed over
+        std::shared_future<void> done;
+    };
+    std::optional<SaveInFlight> saveInFlight_;
+    bool autosaveAgain_ = false; // the timer fired while a write was under way
+    long long nextSaveTicket_ = 1;
+    long long rememberedTicket_ = 0;
     long long editCount_ = 0;
     std::optional<long long> quitRefusedAtEdit_;
     std::vector<RunState> runs_; // oldest first; the newest owns the published label
@@ -481,6 +520,9 @@ private:
     void showTimingQueuePosition(long long run, std::optional<long long> position);
     void clearTimingQueueText();
 
+    // The context's writer or this one; the destructor drains it before the state goes.
+    std::unique_ptr<ProjectWriter> ownWriter_;
+    ProjectWriter* writer_ = nullptr;
     // Declared last: destroyed first, so no worker outlives the state above.
     Workers workers_;
 };

@@ -240,6 +240,50 @@ TEST(Program, StartsOffscreenShowsItsWindowAndQuits)
     EXPECT_EQ(saved, 1);
 }
 
+TEST(Program, ASecondStartHandsOverToTheRunningOneAndACrashedOneIsTakenOver)
+{
+    files::TemporaryDirectory home("app-instance");
+    QProcessEnvironment staying = vl::test::smokeEnvironment(home.path());
+    staying.remove("VL_QUIT_AFTER_FIRST_FRAME"); // runs until the test ends it
+    const auto socket = home.path() / "runtime" / "verseloom.socket";
+
+    QProcess first;
+    first.setProcessEnvironment(staying);
+    first.start(QStringLiteral(VL_APP_BINARY), {});
+    ASSERT_TRUE(first.waitForStarted(60000));
+    ASSERT_TRUE(vl::testing::waitUntil([&] { return std::filesystem::exists(socket); }, 120000))
+        << "the first start never listened";
+
+    // A second start with the same user folders: it hands its arguments over and goes.
+    QProcess second;
+    second.setProcessEnvironment(staying);
+    second.start(QStringLiteral(VL_APP_BINARY), {QStringLiteral("--from-the-desktop")});
+    ASSERT_TRUE(second.waitForFinished(180000)) << "the second start stayed";
+    EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(second.exitCode(), 0) << second.readAllStandardError().toStdString();
+    QString firstErrors;
+    EXPECT_TRUE(vl::testing::waitUntil(
+        [&] {
+            firstErrors += QString::fromLocal8Bit(first.readAllStandardError());
+            return firstErrors.contains("[Instance] a second start came here (1 arguments)");
+        },
+        120000))
+        << firstErrors.toStdString();
+    EXPECT_EQ(first.state(), QProcess::Running);
+
+    // The first one crashes, leaving its lock and socket behind: the next start runs.
+    first.kill();
+    ASSERT_TRUE(first.waitForFinished(60000));
+    ASSERT_TRUE(std::filesystem::exists(socket));
+    QProcess third;
+    third.setProcessEnvironment(vl::test::smokeEnvironment(home.path()));
+    third.start(QStringLiteral(VL_APP_BINARY), {});
+    ASSERT_TRUE(third.waitForFinished(180000));
+    const QString errors = QString::fromLocal8Bit(third.readAllStandardError());
+    EXPECT_EQ(third.exitCode(), 0) << errors.toStdString();
+    EXPECT_TRUE(errors.contains("Smoke run: opened and cancelled")) << "it ran its window: " << errors.toStdString();
+}
+
 TEST(MainWindow, DeclaresTheDialogsItsMenusOpen)
 {
     WindowHarness w(std::nullopt);
@@ -330,6 +374,8 @@ TEST(Program, ImportPlanFromClipboardReadsTheDesktopsClipboard)
         R"({"frames": [{"chunkNumber": 1, "lyricExcerpt": "one"}, {"chunkNumber": 2}], "motif": "kites"})"));
     window->requestActivate();
     QTest::keyClick(window, Qt::Key_I, Qt::ControlModifier | Qt::ShiftModifier);
+    // The plan is read and checked on a worker, then merged.
+    ASSERT_TRUE(StoreHarness::waitForIdle(store));
     EXPECT_FALSE(store.lastError()) << *store.lastError();
     EXPECT_EQ(store.project().chunks.size(), 2u);
     QGuiApplication::clipboard()->clear();

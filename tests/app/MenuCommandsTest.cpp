@@ -23,10 +23,14 @@ TEST(OpenProjectMenu, EntriesFromTheSavedProjects)
     };
     const Case cases[] = {
         {"none saved", {}, {{"No saved projects", std::nullopt}}},
-        {"one", {{a, "Night Drive", 3, 12, {}}}, {{"Night Drive \u2014 3/12 frames", a}}},
+        {"one", {{a, "Night Drive", 3, 12, {}, {}}}, {{"Night Drive \u2014 3/12 frames", a}}},
         {"in the list's order, zero frames and big counts",
-         {{b, "Untitled", 0, 0, {}}, {a, "Long \u2014 Song", 1234567, 9876543210LL, {}}},
+         {{b, "Untitled", 0, 0, {}, {}}, {a, "Long \u2014 Song", 1234567, 9876543210LL, {}, {}}},
          {{"Untitled \u2014 0/0 frames", b}, {"Long \u2014 Song \u2014 1234567/9876543210 frames", a}}},
+        {"a damaged one is listed with its reason, still choosable",
+         {{a, "Night Drive", 3, 12, {}, {}}, {b, "Untitled", 0, 0, {}, "its file is damaged"}},
+         {{"Night Drive \u2014 3/12 frames", a},
+          {"Damaged project " + b.text().substr(0, 8) + " \u2014 its file is damaged", b}}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

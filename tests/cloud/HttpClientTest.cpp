@@ -11,20 +11,19 @@ using fakes::Route;
 
 TEST_F(CloudTest, IdleAnswerEndsAfterTheTimeout)
 {
+    // The answer would come long after the timeout: only the timeout can end the call.
     Reply slow = Reply::json({{"ok", true}});
-    slow.delay = std::chrono::seconds(5);
+    slow.delay = std::chrono::seconds(120);
     vendor.inject(Route::verifyKey, slow);
     HttpRequest request;
     request.url = vendor.url("/v1/models");
     request.timeout = std::chrono::seconds(1);
-    const auto start = std::chrono::steady_clock::now();
     try {
         sharedHttpClient().perform(request, {});
-        FAIL();
+        FAIL() << "the idle answer was waited out";
     } catch (const HttpError& error) {
         EXPECT_EQ(error.kind(), HttpError::Kind::timedOut);
     }
-    EXPECT_LT(secondsSince(start), 3.0);
 }
 
 TEST_F(CloudTest, SlowButSteadyTransferIsNotCut)

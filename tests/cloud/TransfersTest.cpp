@@ -311,16 +311,18 @@ TEST_F(Download, EndsAnOversizedDownload)
 
 TEST_F(Download, CancellingMidTransferStopsAtOnceAndWritesNothing)
 {
-    Reply slow = Reply::text(FakeVendor::pngBytes() + std::string(100 * 1024, 'x'), 200, "image/png");
-    slow.chunkBytes = 1024;
-    slow.chunkDelay = std::chrono::milliseconds(100);
+    // Chunks come fast enough for the low-speed limit, but the whole transfer takes
+    // far longer than the stop may: only an aborted transfer ends in time.
+    Reply slow = Reply::text(FakeVendor::pngBytes() + std::string(1024 * 1024, 'x'), 200, "image/png");
+    slow.chunkBytes = 4 * 1024;
+    slow.chunkDelay = std::chrono::milliseconds(500);
     vendor.serveFile("/media/slow.png", slow);
 
     StoppableCall worker(
         [&](std::stop_token stop) { direct().download(vendor.url("/media/slow.png"), destination(), stop); });
-    ASSERT_TRUE(vendor.waitForRequests(1, std::chrono::seconds(5)));
-    std::this_thread::sleep_for(std::chrono::milliseconds(350));
-    EXPECT_LT(worker.stop(), 0.1);
+    ASSERT_TRUE(vendor.waitForRequests(1, std::chrono::seconds(60)));
+    std::this_thread::sleep_for(std::chrono::milliseconds(350)); // most likely mid-transfer by now
+    EXPECT_TRUE(worker.stop()) << "the transfer was waited out";
     EXPECT_TRUE(worker.cancelled());
     EXPECT_TRUE(filesIn(folder.path()).empty());
 }

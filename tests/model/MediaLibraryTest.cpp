@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <fstream>
+#include <map>
 #include <sys/stat.h>
 
 using namespace vl;
@@ -255,4 +256,131 @@ TEST(DefaultProjectsRoot, FollowsTheDataFolderOrFailsOnItsOwn)
 
     if (savedHome) setenv("HOME", home.c_str(), 1);
     if (savedXdg) setenv("XDG_DATA_HOME", xdg.c_str(), 1);
+}
+
+TEST_F(ProjectLibraryTest, DamagedDocumentsAreListedWithTheirReasonAndLeftAlone)
+{
+    library.save(titled("older", 100));
+    library.save(titled("newer", 200));
+    const Uuid broken = Uuid::random(), huge = Uuid::random(), folderDoc = Uuid::random(), fifo = Uuid::random();
+    writeFile(root / broken.text() / "project.json", "{\"title\": ");
+    writeFile(root / huge.text() / "project.json", "{}");
+    fs::resize_file(root / huge.text() / "project.json", kMaxProjectFileBytes + 1); // sparse
+    fs::create_directories(root / folderDoc.text() / "project.json");
+    fs::create_directories(root / fifo.text());
+    ASSERT_EQ(::mkfifo((root / fifo.text() / "project.json").c_str(), 0600), 0);
+    fs::create_directories(root / Uuid::random().text()); // no document at all: not a project
+
+    std::vector<std::string> readable;
+    std::map<Uuid, std::string> damaged;
+    for (const ProjectEntry& entry : library.listEntries()) {
+        if (entry.project)
+            readable.push_back(entry.project->title);
+        else
+            damaged[entry.id] = entry.damage;
+    }
+    EXPECT_EQ(readable, (std::vector<std::string>{"newer", "older"}));
+    EXPECT_EQ(damaged, (std::map<Uuid, std::string>{{broken, "its file is damaged"},
+                                                    {huge, "its file is larger than 64 MB"},
+                                                    {folderDoc, "its file is not a plain file"},
+                                                    {fifo, "its file is not a plain file"}}));
+    EXPECT_EQ(library.readProject(huge).damage, std::optional<std::string>("its file is larger than 64 MB"));
+    const ProjectReading missing = library.readProject(Uuid::random());
+    EXPECT_FALSE(missing.project || missing.damage) << "a missing folder is no damage";
+    EXPECT_EQ(files::readAll(root / broken.text() / "project.json"), "{\"title\": ");
+    EXPECT_EQ(fs::file_size(root / huge.text() / "project.json"), kMaxProjectFileBytes + 1);
+}
+
+TEST_F(ProjectLibraryTest, AProjectTooLargeToReadBackIsNotWritten)
+{
+    Project p = titled("small", 100);
+    library.save(p);
+    const std::string before = files::readAll(library.library(p.id).projectFile());
+    Project other = titled("other", 200);
+    library.save(other);
+
+    p.rawLyrics.assign(kMaxProjectFileBytes, 'l');
+    EXPECT_THROW(library.save(p), ProjectTooLarge);
+    EXPECT_EQ(files::readAll(library.library(p.id).projectFile()), before);
+    EXPECT_EQ(settings.string("lastProjectID"), other.id.text());
+}
+
+TEST_F(ProjectLibraryTest, RelativePathsNameFilesInTheProjectFolder)
+{
+    const Uuid id = Uuid::random();
+    const fs::path folder = root / id.text();
+    writeFile(folder / "project.json", R"({
+        "audioPath": "song.m4a",
+        "chunks": [{"id": "11111111-2222-4333-8444-555555555555", "index": 0, "chunkNumber": 1,
+                    "start": 0, "end": 1, "lyricExcerpt": "", "renderedText": "", "surface": "",
+                    "primaryCharacterInFrame": true, "elementIdsUsed": [], "imagePrompt": "", "videoPrompt": "",
+                    "frame": {"id": "21111111-2222-4333-8444-555555555555", "localPath": "frames/a.png",
+                              "motionClipPath": "clips/../clips/a.mp4", "prompt": "",
+                              "review": {"spellingCorrect": false, "readable": false, "placementOK": false,
+                                         "characterConsistent": false, "styleContinuous": false},
+                              "createdAt": "2024-01-01T00:00:00Z"},
+                    "undoStack": [{"id": "31111111-2222-4333-8444-555555555555", "localPath": "/abs/old.png",
+                                   "prompt": "",
+                                   "review": {"spellingCorrect": false, "readable": false, "placementOK": false,
+                                              "characterConsistent": false, "styleContinuous": false},
+                                   "createdAt": "2024-01-01T00:00:00Z"}],
+                    "redoStack": []}],
+        "characters": [{"id": "41111111-2222-4333-8444-555555555555", "name": "Mara", "notes": "",
+                        "referenceImagePaths": ["refs/mara.png", ""], "processedImagePath": "characters/m.png"}],
+        "plan": {"artDirectionStatement": "", "ideogramStylePreset": "", "palette": [], "colorScheme": [],
+                 "motif": "", "storyline": "", "emotionalArc": "", "visualAnchor": "", "rawJSON": "",
+                 "elements": [{"id": "kite", "type": "", "continuityDescription": "", "textToImagePrompt": "",
+                               "imageLocalPath": "elements/kite.png"}]}
+    })");
+    const auto p = library.loadProject(id);
+    ASSERT_TRUE(p);
+    EXPECT_EQ(p->audioPath, (folder / "song.m4a").string());
+    ASSERT_EQ(p->chunks.size(), 1u);
+    EXPECT_EQ(p->chunks[0].frame->localPath, (folder / "frames/a.png").string());
+    EXPECT_EQ(p->chunks[0].frame->motionClipPath, (folder / "clips/a.mp4").string());
+    EXPECT_EQ(p->chunks[0].undoStack.at(0).localPath, "/abs/old.png") << "absolute paths stay as they are";
+    EXPECT_EQ(p->characters.at(0).referenceImagePaths,
+              (std::vector<std::string>{(folder / "refs/mara.png").string(), ""}))
+        << "an empty path stays empty";
+    EXPECT_EQ(p->characters.at(0).processedImagePath, (folder / "characters/m.png").string());
+    EXPECT_EQ(p->plan->elements.at(0).imageLocalPath, (folder / "elements/kite.png").string());
+}
+
+TEST_F(ProjectLibraryTest, LeftoverTemporariesGoOnlyOurNamesAndOnlyOldOnes)
+{
+    const Project p = titled("kept", 100);
+    library.save(p);
+    const fs::path folder = library.library(p.id).root();
+    const auto earlier = fs::file_time_type::clock::now() - std::chrono::hours(1);
+    const std::string id = Uuid::random().text();
+    std::string lowerID = Uuid::random().text();
+    for (char& c : lowerID) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    auto make = [&](const fs::path& path, bool old) {
+        writeFile(path, "x");
+        if (old)
+            fs::last_write_time(path, earlier);
+        return path;
+    };
+    struct Case {
+        const char* name;
+        fs::path path;
+        bool removed;
+    };
+    const Case cases[] = {
+        {"a document write cut short", make(folder / (".project.json." + id + ".tmp"), true), true},
+        {"a download cut short", make(folder / "frames" / (".f.png." + id + ".part"), true), true},
+        {"a clip cut short", make(folder / "clips" / (".c.mp4." + id + ".tmp"), true), true},
+        {"a write of this run", make(folder / (".project.json." + Uuid::random().text() + ".tmp"), false), false},
+        {"the user's own hidden file", make(folder / ".notes.tmp", true), false},
+        {"a name with a lower-case id", make(folder / (".a." + lowerID + ".tmp"), true), false},
+        {"a picture", make(folder / "frames" / "f.png", true), false},
+    };
+    const fs::path link = folder / (".link." + Uuid::random().text() + ".tmp");
+    fs::create_symlink(folder / "project.json", link);
+
+    EXPECT_EQ(library.removeLeftoverTemporaries(p.id, fs::file_time_type::clock::now() - std::chrono::minutes(1)), 3);
+    for (const auto& c : cases)
+        EXPECT_EQ(fs::exists(c.path), !c.removed) << c.name;
+    EXPECT_TRUE(fs::is_symlink(link)) << "a link is never followed or removed";
+    EXPECT_TRUE(library.loadProject(p.id)) << "the document itself stays";
 }

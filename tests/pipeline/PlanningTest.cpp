@@ -2,6 +2,7 @@
 
 #include "fakes/VendorReplies.h"
 #include "model/PipelineError.h"
+#include "model/PlanLimits.h"
 
 #include <gtest/gtest.h>
 
@@ -9,6 +10,7 @@
 #include <cmath>
 #include <fstream>
 #include <limits>
+#include <sys/stat.h>
 
 using namespace vl;
 using namespace vl::testing;
@@ -123,6 +125,20 @@ TEST_F(Planning, AnAnswerWithoutChunksLeavesTheStoryboardAlone)
     EXPECT_EQ(store->project().plan, before.plan);
 }
 
+TEST_F(Planning, APlannerAnswerBeyondThePlanBoundsIsRefused)
+{
+    store->editProject([](Project& p) { p.chunks = {plannedChunk(1)}; });
+    const auto before = store->project();
+    nlohmann::json frames = nlohmann::json::array();
+    for (std::size_t i = 0; i <= kMaxPlanChunks; ++i)
+        frames.push_back({{"chunkNumber", i + 1}});
+    h.vendor.scriptNextJob({{}, fakes::Reply::json(plannerAnswer(frames)), false});
+    planAndWait();
+    EXPECT_EQ(store->lastError(), std::optional<std::string>("That plan has 2001 chunks; a plan may have at most 2000."));
+    EXPECT_EQ(store->project().chunks, before.chunks);
+    EXPECT_EQ(store->project().plan, before.plan);
+}
+
 TEST(PlannerInput, NumbersAreFiniteAndLocaleFree)
 {
     // A desktop in a comma-decimal locale must still send full stops.
@@ -199,6 +215,9 @@ namespace {
 struct PlanImport : ::testing::Test {
     StoreHarness h;
     std::unique_ptr<ProjectStore> store = h.make(ProjectStore::defaultNewProject());
+
+    // Imports are read and checked on a worker; waits until the result has landed.
+    void settle() { ASSERT_TRUE(StoreHarness::waitForIdle(*store)); }
 };
 
 const char* kPlan = R"({"frames": [{"chunkNumber": 1, "lyricExcerpt": "one"}, {"chunkNumber": 2}],
@@ -224,6 +243,7 @@ TEST_F(PlanImport, FailuresNameTheirCauseAndChangeNothing)
         store->setSelectedStage(PipelineStage::intake);
         const auto before = store->project();
         store->applyPlanText(c.text);
+        settle();
         ASSERT_TRUE(store->lastError()) << c.name;
         EXPECT_TRUE(store->lastError()->starts_with(c.bannerStart)) << c.name << ": " << *store->lastError();
         EXPECT_EQ(store->project(), before) << c.name;
@@ -239,6 +259,7 @@ TEST_F(PlanImport, ASuccessfulImportOpensTheFramesStage)
     });
     store->setLastError("old banner");
     store->applyPlan(kPlan);
+    settle();
     EXPECT_FALSE(store->lastError());
     EXPECT_EQ(store->selectedStage(), PipelineStage::frames);
     const Project& p = store->project();
@@ -269,6 +290,7 @@ TEST_F(PlanImport, FromTheClipboard)
         h.clipboard.setText(c.content);
         store->setLastError(std::nullopt);
         store->importPlanFromClipboardFromMenu();
+        settle();
         if (c.bannerStart) {
             ASSERT_TRUE(store->lastError()) << c.name;
             EXPECT_TRUE(store->lastError()->starts_with(*c.bannerStart)) << c.name << ": " << *store->lastError();
@@ -290,14 +312,95 @@ TEST_F(PlanImport, FromAFile)
     const auto file = h.folder.path() / "plan.json";
     std::ofstream(file) << kPlan;
     store->importPlanFromFileAt(QString::fromStdString(file.string()));
+    settle();
     EXPECT_FALSE(store->lastError());
     EXPECT_EQ(store->project().chunks.size(), 2u);
 
     store->importPlanFromFile(""); // the picker was cancelled
+    settle();
     EXPECT_FALSE(store->lastError());
 
     store->importPlanFromFile((h.folder.path() / "missing.json").string());
+    settle();
     ASSERT_TRUE(store->lastError());
     EXPECT_TRUE(store->lastError()->starts_with("Could not read that file: ")) << *store->lastError();
     EXPECT_EQ(store->project().chunks.size(), 2u);
+}
+
+TEST_F(PlanImport, OnlyAPlainFileUnderTheCapIsRead)
+{
+    // Each of these once froze the window: a FIFO for good, a device or a huge file
+    // while it was read whole. Each is refused before a byte is read, and says why.
+    const auto folder = h.folder.path() / "plans";
+    std::filesystem::create_directories(folder / "a folder.json");
+    const auto fifo = folder / "fifo.json";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const auto huge = folder / "huge.json";
+    std::ofstream(huge) << "{}";
+    std::filesystem::resize_file(huge, kMaxPlanBytes + 1); // sparse: nothing is written
+
+    struct Case {
+        const char* name;
+        std::filesystem::path file;
+        std::string banner;
+    };
+    const Case cases[] = {
+        {"a folder", folder / "a folder.json", "Could not read that file: it is a folder."},
+        {"a FIFO", fifo, "Could not read that file: it is not a plain file."},
+        {"an endless device", "/dev/zero", "Could not read that file: it is not a plain file."},
+        {"a file over the cap", huge, "Could not read that file: it is larger than 8 MB."},
+        {"a missing file", folder / "missing.json", "Could not read that file: No such file or directory."},
+    };
+    for (const auto& c : cases) {
+        store->setLastError(std::nullopt);
+        const auto before = store->project();
+        store->importPlanFromFile(c.file.string());
+        settle();
+        EXPECT_EQ(store->lastError(), std::optional<std::string>(c.banner)) << c.name;
+        EXPECT_EQ(store->project(), before) << c.name;
+    }
+}
+
+TEST_F(PlanImport, APlanBeyondItsBoundsNeverReachesTheProject)
+{
+    // A one-second song: times are checked against its real length.
+    const auto song = h.song("song.wav", 1.0);
+    ASSERT_FALSE(song.empty());
+    store->editProject([&](Project& p) { p.audioPath = song.string(); });
+
+    auto chunks = [](std::size_t count, double end) {
+        nlohmann::json list = nlohmann::json::array();
+        for (std::size_t i = 0; i < count; ++i)
+            list.push_back({{"chunkNumber", i + 1}, {"startTime", 0}, {"endTime", end}});
+        return list;
+    };
+    struct Case {
+        const char* name;
+        nlohmann::json plan;
+        std::optional<std::string> banner; // none: accepted
+    };
+    const Case cases[] = {
+        {"times within the song and its slack", {{"frames", chunks(3, 1.0 + kPlanTimeSlackSeconds)}}, std::nullopt},
+        {"a time far past the song", {{"frames", chunks(1, 1e308)}},
+         "That plan's chunk 1 is timed at 1e+308 s, outside the song (0 to 1 s)."},
+        {"a negative time", {{"frames", {{{"chunkNumber", 4}, {"startTime", -2}}}}},
+         "That plan's chunk 4 is timed at -2 s, outside the song (0 to 1 s)."},
+        {"too many chunks", {{"frames", chunks(kMaxPlanChunks + 1, 0.5)}},
+         "That plan has 2001 chunks; a plan may have at most 2000."},
+        {"a text too long", {{"frames", {{{"chunkNumber", 2}, {"imagePrompt", std::string(kMaxPlanTextBytes + 1, 'a')}}}}},
+         "That plan's chunk 2 image prompt is longer than 8192 bytes."},
+    };
+    for (const auto& c : cases) {
+        store->editProject([](Project& p) { p.chunks.clear(); p.plan.reset(); });
+        store->setLastError(std::nullopt);
+        store->applyPlan(c.plan.dump());
+        settle();
+        EXPECT_EQ(store->lastError(), c.banner) << c.name;
+        EXPECT_EQ(store->project().chunks.empty(), c.banner.has_value()) << c.name;
+    }
+
+    // Text beyond the cap is refused before it is parsed at all.
+    store->applyPlanText(std::string(kMaxPlanBytes + 1, ' '));
+    settle();
+    EXPECT_EQ(store->lastError(), std::optional<std::string>("That plan is larger than 8 MB."));
 }

@@ -55,6 +55,7 @@ struct StoreHarness {
     std::chrono::milliseconds autosaveDelay{1000};
     double pollInterval = 0.02;
     MemoryClipboard clipboard;
+    ProjectWriter* writer = nullptr; // none: the store's own
 
     // A tiny PNG picture in the test's folder.
     std::string picture(const std::string& name) const
@@ -76,6 +77,7 @@ struct StoreHarness {
         c.endpoints = vendor.endpoints();
         c.pollInterval = pollInterval;
         c.clipboard = &clipboard;
+        c.writer = writer;
         return c;
     }
 

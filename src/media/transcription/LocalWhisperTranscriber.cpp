@@ -277,8 +277,9 @@ LocalWhisperTranscriber::LocalWhisperTranscriber(std::string model, std::shared_
 std::vector<std::string> LocalWhisperTranscriber::arguments(const fs::path& audioFile,
                                                             const fs::path& outputFolder) const
 {
-    return {audioFile.string(), "--model", model_, "--output_format", "json",
-            "--output_dir", outputFolder.string(), "--fp16", "False"};
+    // "--" ends the options: a song whose path begins with "-" is still a file to Whisper.
+    return {"--model", model_, "--output_format", "json", "--output_dir", outputFolder.string(),
+            "--fp16", "False", "--", audioFile.string()};
 }
 
 TranscriptionResult LocalWhisperTranscriber::transcribe(const fs::path& audioFile, const TranscriptionProgress&,

@@ -105,7 +105,7 @@ public:
         return locator_->find(stop);
     }
 
-    // The nine arguments of one run.
+    // The arguments of one run: the options, "--", then the song.
     std::vector<std::string> arguments(const std::filesystem::path& audioFile,
                                        const std::filesystem::path& outputFolder) const;
 

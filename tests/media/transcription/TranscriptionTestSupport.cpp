@@ -69,8 +69,9 @@ bool waitForFile(const fs::path& path, double seconds)
 
 bool processAlive(pid_t pid)
 {
-    // A killed grandchild is reaped by whoever adopted it, perhaps a moment later.
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    // A killed grandchild is reaped by whoever adopted it, perhaps a while later on a
+    // loaded machine: wait for that, with a generous ceiling.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
     for (;;) {
         std::string stat;
         try {

@@ -36,7 +36,8 @@ std::vector<std::string> recordedArguments(const std::filesystem::path& fake);
 pid_t recordedPid(const std::filesystem::path& fake, const std::string& file = "pid");
 bool waitForFile(const std::filesystem::path& path, double seconds = 10);
 
-// False once the process is gone or only a zombie is left of it.
+// False once the process is gone or only a zombie is left of it; waits up to a minute
+// for that before answering true.
 bool processAlive(pid_t pid);
 
 // Speaks `words` with espeak-ng into a WAV file, after `leadingSilence` seconds of silence.

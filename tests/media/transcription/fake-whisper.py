@@ -31,8 +31,33 @@ def read_mode():
         return "succeed"
 
 
+def audio_path(args):
+    """The song, read as Whisper's own argument parser reads it: after "--" every
+    word is a file; before it, a word beginning with "-" is an option."""
+    if "--" in args:
+        return args[args.index("--") + 1]
+    with_value = {"--model", "--output_format", "--output_dir", "--fp16"}
+    i = 0
+    while i < len(args):
+        if args[i] in with_value:
+            i += 2
+            continue
+        if args[i].startswith("-"):
+            print("error: unrecognized arguments: " + args[i], file=sys.stderr)
+            sys.exit(2)
+        return args[i]
+    print("error: the following arguments are required: audio", file=sys.stderr)
+    sys.exit(2)
+
+
+def finished():
+    """Marks a run that was not stopped but ran to its end."""
+    with open(beside("finished"), "w") as f:
+        f.write("1")
+
+
 def write_output(args, payload):
-    audio = args[0]
+    audio = audio_path(args)
     folder = args[args.index("--output_dir") + 1]
     stem = os.path.splitext(os.path.basename(audio))[0]
     with open(os.path.join(folder, stem + ".json"), "w") as f:
@@ -94,11 +119,13 @@ def main():
         with open(beside("ready"), "w") as f:
             f.write("1")
         child.wait()
+        finished()
         return 0
     if mode in ("sleep", "ignore-term"):
         with open(beside("ready"), "w") as f:
             f.write("1")
         time.sleep(60)
+        finished()
         return 0
     print("unknown mode " + mode, file=sys.stderr)
     return 2
