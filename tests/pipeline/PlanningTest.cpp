@@ -132,7 +132,7 @@ TEST_F(Planning, APlannerAnswerBeyondThePlanBoundsIsRefused)
     nlohmann::json frames = nlohmann::json::array();
     for (std::size_t i = 0; i <= kMaxPlanChunks; ++i)
         frames.push_back({{"chunkNumber", i + 1}});
-    h.vendor.scriptNextJob({{}, fakes::Reply::json(plannerAnswer(frames)), false});
+    h.vendor.scriptNextJob({{}, plannerAnswer(frames), false});
     planAndWait();
     EXPECT_EQ(store->lastError(), std::optional<std::string>("That plan has 2001 chunks; a plan may have at most 2000."));
     EXPECT_EQ(store->project().chunks, before.chunks);
