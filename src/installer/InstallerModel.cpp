@@ -1,15 +1,10 @@
 #include "installer/InstallerModel.h"
 
 #include "installer/AppCopy.h"
-#include "installer/DesktopEntry.h"
-#include "installer/InstallerError.h"
 #include "installer/UpdateSubscription.h"
-#include "model/Cancellation.h"
-#include "model/Log.h"
 #include "model/Settings.h"
 
 #include <QMetaObject>
-#include <QTimer>
 #include <QVariantMap>
 
 #include <array>
@@ -17,18 +12,6 @@
 namespace vl::installer {
 
 namespace fs = std::filesystem;
-
-const char* stateName(InstallComponent::State state)
-{
-    switch (state) {
-    case InstallComponent::State::pending: return "pending";
-    case InstallComponent::State::running: return "running";
-    case InstallComponent::State::done: return "done";
-    case InstallComponent::State::failed: return "failed";
-    case InstallComponent::State::skipped: return "skipped";
-    }
-    return "pending";
-}
 
 namespace {
 
@@ -81,7 +64,7 @@ std::string suiteString(Settings* suite, const char* key)
 } // namespace
 
 InstallerModel::InstallerModel(const InstallerContext& context, QObject* parent)
-    : QObject(parent), context_(context), components_(baseComponents())
+    : QObject(parent), context_(context), components_(baseComponents()), run_(*this, context)
 {
     firstName_ = QString::fromStdString(suiteString(context_.sharedSuite, kSubscriberFirstNameKey));
     email_ = QString::fromStdString(suiteString(context_.sharedSuite, kSubscriberEmailKey));
@@ -95,25 +78,6 @@ QString InstallerModel::stepTitle(Step step) { return QString::fromUtf8(kSteps[s
 QString InstallerModel::stepSymbol(Step step)
 {
     return QString::fromUtf8(kSteps[static_cast<int>(step)].systemImage);
-}
-
-QString InstallerModel::statusLineFor(const std::string& id)
-{
-    if (id == "verify")
-        return QStringLiteral("Verifying package\u2026");
-    if (id == "profile")
-        return QStringLiteral("Saving your update and export preferences\u2026");
-    if (id == "renderer")
-        return QStringLiteral("Installing the local renderer\u2026");
-    if (id == "depthflow")
-        return QStringLiteral("Adding the DepthFlow motion engine\u2026");
-    if (id == "fonts")
-        return QStringLiteral("Configuring typography assets\u2026");
-    if (id == "whisper")
-        return QStringLiteral("Downloading the Whisper runtime\u2026");
-    if (id == "whisper-link")
-        return QStringLiteral("Linking the detected Whisper runtime\u2026");
-    return {};
 }
 
 QString InstallerModel::summarizeWhisper(const WhisperSetup& setup, std::stop_token stop)
@@ -294,6 +258,14 @@ void InstallerModel::setFailure(const QString& value)
     emit failureChanged();
 }
 
+void InstallerModel::setWhisperSummary(const QString& value)
+{
+    if (whisperSummary_ == value)
+        return;
+    whisperSummary_ = value;
+    emit whisperSummaryChanged();
+}
+
 void InstallerModel::setComponentState(InstallComponent::State state, int index)
 {
     if (index < 0 || index >= static_cast<int>(components_.size()))
@@ -408,313 +380,6 @@ void InstallerModel::openInstalledApp()
         context_.launch(*installed / "bin" / "verseloom");
 }
 
-// --- the run ----------------------------------------------------------------------
-
-void InstallerModel::startInstallation()
-{
-    if (isInstalling_ || finished_)
-        return;
-    // Found out before anything is sent or copied, so that Try Again cannot repeat a run
-    // that is bound to stop at the copy.
-    if (const std::string missing = missingRights(); !missing.empty()) {
-        for (std::size_t i = 0; i < components_.size(); ++i) {
-            if (components_[i].id == "renderer")
-                setComponentState(InstallComponent::State::failed, static_cast<int>(i));
-        }
-        setFailure(QString::fromStdString(missing));
-        setStatusLine(QString::fromUtf8(kStoppedStatusLine));
-        return;
-    }
-    setIsInstalling(true);
-    setFailure({});
-    const std::uint64_t run = ++runId_;
-    QTimer::singleShot(0, this, [this, run] {
-        if (run != runId_)
-            return;
-        runCount_ = static_cast<int>(components_.size());
-        if (runCount_ == 0) {
-            completeRun();
-            return;
-        }
-        runComponent(0);
-    });
-}
-
-void InstallerModel::runComponent(int index)
-{
-    runIndex_ = index;
-    const InstallComponent component = components_[static_cast<std::size_t>(index)];
-    // Try Again goes on where the stopped run failed: what succeeded stays done.
-    if (component.state == InstallComponent::State::done)
-        return componentEnded(index);
-    setComponentState(InstallComponent::State::running, index);
-    if (const QString line = statusLineFor(component.id); !line.isEmpty())
-        setStatusLine(line);
-
-    try {
-        if (component.id == "verify")
-            verifyPackage();
-        else if (component.id == "profile")
-            return startProfileStep();
-        else if (component.id == "renderer")
-            return startRendererStep();
-        else if (component.id == "depthflow")
-            checkDepthFlowEngine();
-        else if (component.id == "fonts")
-            checkFonts();
-        else if (component.id == "whisper")
-            return startWhisperInstall();
-        else if (component.id == "whisper-link")
-            linkWhisperRuntime();
-    } catch (const std::exception& e) {
-        return stepFailed(e.what());
-    }
-    stepSucceeded();
-}
-
-void InstallerModel::runBlocking(BlockingStep work)
-{
-    const std::uint64_t run = runId_;
-    const int index = runIndex_;
-    stepWorker_ = std::jthread([this, run, index, work = std::move(work)](std::stop_token stop) {
-        Apply apply;
-        std::optional<std::string> error;
-        try {
-            apply = work(stop);
-        } catch (const Cancelled&) {
-            return; // only the model's end stops a step
-        } catch (const std::exception& e) {
-            error = e.what();
-        }
-        QMetaObject::invokeMethod(
-            this,
-            [this, run, index, apply = std::move(apply), error] {
-                if (run != runId_ || index != runIndex_)
-                    return;
-                if (error)
-                    return stepFailed(*error);
-                try {
-                    if (apply)
-                        apply();
-                } catch (const std::exception& e) {
-                    return stepFailed(e.what());
-                }
-                stepSucceeded();
-            },
-            Qt::QueuedConnection);
-    });
-}
-
-LogLine InstallerModel::relayLog()
-{
-    const std::uint64_t run = runId_;
-    const int index = runIndex_;
-    return [this, run, index](const std::string& line) {
-        QMetaObject::invokeMethod(
-            this,
-            [this, run, index, text = QString::fromStdString(line)] {
-                if (isInstalling_ && run == runId_ && index == runIndex_)
-                    setStatusLine(text);
-            },
-            Qt::QueuedConnection);
-    };
-}
-
-void InstallerModel::stepSucceeded()
-{
-    const std::uint64_t run = runId_;
-    const int index = runIndex_;
-    QTimer::singleShot(context_.pause, this, [this, run, index] {
-        if (run != runId_ || index != runIndex_)
-            return;
-        setComponentState(InstallComponent::State::done, index);
-        componentEnded(index);
-    });
-}
-
-void InstallerModel::stepFailed(const std::string& message)
-{
-    const int index = runIndex_;
-    const InstallComponent& component = components_[static_cast<std::size_t>(index)];
-    if (component.required) {
-        setComponentState(InstallComponent::State::failed, index);
-        runIndex_ = -1;
-        setFailure(QString::fromStdString(message));
-        setStatusLine(QString::fromUtf8(kStoppedStatusLine));
-        setIsInstalling(false);
-        return;
-    }
-    setComponentState(InstallComponent::State::skipped, index);
-    setComponentDetail(message, component.id);
-    componentEnded(index);
-}
-
-void InstallerModel::componentEnded(int index)
-{
-    setOverallProgress(static_cast<double>(index + 1) / static_cast<double>(runCount_));
-    if (index + 1 >= runCount_)
-        return completeRun();
-    runComponent(index + 1);
-}
-
-void InstallerModel::completeRun()
-{
-    runIndex_ = -1;
-    setStatusLine(QString::fromUtf8(kReadyStatusLine));
-    setIsInstalling(false);
-    setFinished(true);
-    advance();
-    summaryWorker_ = std::jthread([this, setup = context_.whisper](std::stop_token stop) {
-        QString summary;
-        try {
-            summary = summarizeWhisper(setup, stop);
-        } catch (const std::exception&) {
-            return; // stopped: the model is going away
-        }
-        QMetaObject::invokeMethod(
-            this,
-            [this, summary] {
-                whisperSummary_ = summary;
-                emit whisperSummaryChanged();
-            },
-            Qt::QueuedConnection);
-    });
-}
-
-// --- the steps --------------------------------------------------------------------
-
-void InstallerModel::verifyPackage()
-{
-    const auto payload = appPayloadPath();
-    if (!payload || !isExecutableFile(*payload / "bin" / "verseloom"))
-        throw InstallerError::step("The installer payload is missing its Verseloom application.");
-    setComponentDetail(payload->filename().string() + " verified", "verify");
-}
-
-void InstallerModel::startProfileStep()
-{
-    const std::string firstName = firstName_.toStdString();
-    const std::string email = email_.toStdString();
-    const HttpRequest request = subscriptionRequest(updatesBaseUrl(context_.updatesBaseUrl), firstName, email,
-                                                    context_.subscribeTimeout);
-    const auto profile = std::make_pair(trimmedFirstName(firstName), normalisedEmail(email));
-    // The server has this subscription already: asking again would only repeat it.
-    const bool subscribed = acceptedProfile_ == profile;
-    HttpClient* http = context_.http;
-    runBlocking([this, http, request, firstName, email, profile, subscribed](std::stop_token stop) -> Apply {
-        if (!subscribed) {
-            if (!http)
-                throw InstallerError::step(kSubscriptionRejectedMessage);
-            subscribeForUpdates(*http, request, stop);
-        }
-        return [this, firstName, email, profile] {
-            acceptedProfile_ = profile;
-            // The folder as it is now: the user may have changed it while the request ran.
-            const std::string folder = exportDestination_.toStdString();
-            if (context_.sharedSuite) {
-                keepSettingsFilePrivate(context_.sharedSuiteFile);
-                saveProfile(*context_.sharedSuite, firstName, email, folder);
-            }
-            setComponentDetail(folder.empty() ? "Updates enabled \u00b7 app-managed exports"
-                                              : "Updates enabled \u00b7 custom exports folder",
-                               "profile");
-        };
-    });
-}
-
-std::string InstallerModel::missingRights() const
-{
-    for (const auto& component : components_) {
-        if (component.id == "renderer" && component.state == InstallComponent::State::done)
-            return {};
-    }
-    if (copiedDetail_ || (context_.canWrite && context_.canWrite(context_.destination)) ||
-        isExecutableFile(context_.pkexecProgram))
-        return {};
-    return administratorRightsUnavailable("Installing into " + context_.destination.string() +
-                                          " needs administrator rights, and pkexec is not installed to ask for them");
-}
-
-void InstallerModel::startRendererStep()
-{
-    const auto payload = appPayloadPath();
-    if (!payload)
-        throw InstallerError::step("No application payload to install.");
-    const fs::path destination = context_.destination;
-    const fs::path target = installTarget(destination);
-    // A copy an earlier run made stays: only what failed after it (the menu entry) is done
-    // again, without another password prompt.
-    std::optional<std::string> copied;
-    if (copiedDetail_ && isExecutableFile(target / "bin" / "verseloom"))
-        copied = copiedDetail_;
-    LogLine relay = relayLog();
-    runBlocking([this, payload = *payload, destination, target, relay, copied](std::stop_token stop) -> Apply {
-        std::string detail = copied.value_or("Installed to " + destination.string());
-        if (!copied) {
-            bool direct = false;
-            std::string directFailure;
-            if (context_.canWrite && context_.canWrite(destination)) {
-                try {
-                    directInstall(payload, destination);
-                    direct = true;
-                } catch (const std::exception& e) {
-                    directFailure = e.what();
-                    logLine("Installer",
-                            "direct copy failed (" + directFailure + "); asking for administrator rights.");
-                }
-            }
-            if (!direct) {
-                if (!directFailure.empty() && !isExecutableFile(context_.pkexecProgram))
-                    throw InstallerError::step(administratorRightsUnavailable(
-                        "Verseloom could not be copied into " + destination.string() + " (" + directFailure +
-                        "), and pkexec is not installed to ask for administrator rights"));
-                relay("Waiting for administrator authorization\u2026");
-                privilegedInstall(context_.pkexecProgram, payload, destination, stop);
-                detail += " \u00b7 authenticated";
-            }
-            QMetaObject::invokeMethod(
-                this, [this, detail] { copiedDetail_ = detail; }, Qt::QueuedConnection);
-        }
-        writeDesktopEntry(context_.applicationsFolder, target);
-        return [this, detail] { setComponentDetail(detail, "renderer"); };
-    });
-}
-
-void InstallerModel::checkDepthFlowEngine()
-{
-    const auto installed = installedAppPath();
-    if (!installed || !isExecutableFile(*installed / "bin" / "verseloom"))
-        throw InstallerError::step("DepthFlow engine payload not found.");
-    setComponentDetail("Bundled \u00b7 native motion engine", "depthflow");
-}
-
-void InstallerModel::checkFonts()
-{
-    const auto installed = installedAppPath();
-    if (!installed)
-        throw InstallerError::step("Application not installed.");
-    std::error_code error;
-    const bool present = fs::is_regular_file(*installed / "share/verseloom/fonts/Anton-Regular.ttf", error);
-    setComponentDetail(present ? "Anton + Permanent Marker" : "Typography ready", "fonts");
-}
-
-void InstallerModel::startWhisperInstall()
-{
-    LogLine relay = relayLog();
-    runBlocking([setup = context_.whisper, relay](std::stop_token stop) -> Apply {
-        WhisperRuntime::install(setup, relay, stop);
-        return {};
-    });
-}
-
-void InstallerModel::linkWhisperRuntime()
-{
-    if (detectedWhisperPath_.isEmpty())
-        throw InstallerError::step("No existing Whisper runtime to link.");
-    const std::string path = detectedWhisperPath_.toStdString();
-    if (!WhisperRuntime::writeResolvedRuntime(context_.whisper, path))
-        throw InstallerError::step("Could not record the Whisper runtime location.");
-    setComponentDetail("Linked \u00b7 " + shortenedPath(path).toStdString(), "whisper-link");
-}
+void InstallerModel::startInstallation() { run_.start(); }
 
 } // namespace vl::installer

@@ -1,26 +1,24 @@
 #pragma once
 
 #include "installer/InstallComponent.h"
+#include "installer/InstallationRun.h"
 #include "installer/InstallerContext.h"
 
 #include <QObject>
 #include <QString>
 #include <QVariantList>
 
-#include <cstdint>
-#include <functional>
 #include <optional>
 #include <stop_token>
 #include <thread>
-#include <utility>
 #include <vector>
 
 namespace vl::installer {
 
 // The installer's one state holder: the page on screen, what the user accepted, entered
-// and chose, the install components and the run over them. Lives on the main thread; the
-// blocking steps (the subscription request, the copy, the Whisper build) and the Whisper
-// detection run on threads of their own and hand their results back to the main thread.
+// and chose, the install components and how the run over them stands. Lives on the main
+// thread; the Whisper detection runs on a thread of its own and hands its result back.
+// The run itself is InstallationRun, which reports through the model.
 class InstallerModel : public QObject {
     Q_OBJECT
     Q_PROPERTY(int step READ stepIndex NOTIFY stepChanged)
@@ -74,7 +72,6 @@ public:
 
     static QString stepTitle(Step step);
     static QString stepSymbol(Step step);
-    static QString statusLineFor(const std::string& componentId);
     // The completion page's sentence on speech, from what is on this machine now.
     static QString summarizeWhisper(const WhisperSetup& setup, std::stop_token stop = {});
 
@@ -150,9 +147,7 @@ signals:
     void whisperSummaryChanged();
 
 private:
-    // What a blocking step hands back to the main thread when it succeeds.
-    using Apply = std::function<void()>;
-    using BlockingStep = std::function<Apply(std::stop_token)>;
+    friend class InstallationRun;
 
     void setStep(Step step);
     void setWhisperChoice(WhisperChoice choice);
@@ -162,28 +157,8 @@ private:
     void setOverallProgress(double value);
     void setStatusLine(const QString& value);
     void setFailure(const QString& value);
+    void setWhisperSummary(const QString& value);
     void applyDetection(const std::optional<std::filesystem::path>& found);
-
-    void runComponent(int index);
-    void runBlocking(BlockingStep work);
-    void stepSucceeded();
-    void stepFailed(const std::string& message);
-    void componentEnded(int index);
-    void completeRun();
-    // Status lines from a step's worker; those that arrive after the step has ended drop.
-    LogLine relayLog();
-
-    // The sentence that stops a run before it starts: the copy needs administrator rights
-    // and there is no pkexec to ask for them. Empty when the run can go ahead.
-    std::string missingRights() const;
-
-    void verifyPackage();
-    void startProfileStep();
-    void startRendererStep();
-    void checkDepthFlowEngine();
-    void checkFonts();
-    void startWhisperInstall();
-    void linkWhisperRuntime();
 
     const InstallerContext& context_;
 
@@ -206,21 +181,11 @@ private:
     QString whisperSummary_;
 
     bool detecting_ = false;
-    // What earlier runs of this installer achieved, so a retry does not do it again: the
-    // subscription the server accepted (trimmed name, normalised e-mail) and the detail
-    // of the copy that put the application in place.
-    std::optional<std::pair<std::string, std::string>> acceptedProfile_;
-    std::optional<std::string> copiedDetail_;
-    // The run under way: which run (results of an earlier one are ignored), which
-    // component, and how many components it started with.
-    std::uint64_t runId_ = 0;
-    int runIndex_ = -1;
-    int runCount_ = 0;
 
+    // After the state it reports into: it stops its workers before that goes away.
+    InstallationRun run_;
     // Last: joined (after a stop request) before the state above goes away.
     std::jthread detectionWorker_;
-    std::jthread stepWorker_;
-    std::jthread summaryWorker_;
 };
 
 } // namespace vl::installer

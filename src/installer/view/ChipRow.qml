@@ -1,3 +1,5 @@
+pragma ComponentBehavior: Bound
+
 import QtQuick
 
 // One row of capability chips in the width it is given. When the chips need more, each

@@ -1,12 +1,13 @@
 import QtQuick
 import QtQuick.Layouts
 import Verseloom.Design
+import Verseloom.Installer
 
 ColumnLayout {
     id: page
 
-    required property var controller
-    readonly property var model: controller.model
+    required property InstallerController controller
+    readonly property InstallerModel model: controller.model
 
     spacing: 16
 

@@ -1,11 +1,12 @@
 import QtQuick
 import QtQuick.Layouts
 import Verseloom.Design
+import Verseloom.Installer
 
 ColumnLayout {
     id: page
 
-    required property var controller
+    required property InstallerController controller
 
     spacing: 18
 

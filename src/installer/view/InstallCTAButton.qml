@@ -26,31 +26,11 @@ T.Button {
     Behavior on opacity { NumberAnimation { duration: 120; easing.type: Easing.OutQuad } }
     Behavior on scale { NumberAnimation { duration: 120; easing.type: Easing.OutQuad } }
 
-    contentItem: Item {
-        implicitWidth: row.implicitWidth
-        implicitHeight: row.implicitHeight
-
-        Row {
-            id: row
-            anchors.centerIn: parent
-            spacing: 7
-
-            Icon {
-                anchors.verticalCenter: parent.verticalCenter
-                visible: control.symbol !== ""
-                name: control.symbol
-                color: control.ink
-                size: 15
-            }
-
-            Text {
-                objectName: "label"
-                anchors.verticalCenter: parent.verticalCenter
-                text: control.text
-                color: control.ink
-                font: control.font
-            }
-        }
+    contentItem: CallLabel {
+        text: control.text
+        symbol: control.symbol
+        color: control.ink
+        font: control.font
     }
 
     background: Item {
@@ -80,6 +60,42 @@ T.Button {
             gradient: Gradient {
                 GradientStop { position: 0; color: Theme.lime }
                 GradientStop { position: 1; color: Theme.amber }
+            }
+        }
+    }
+
+    // Icon and text side by side, centred in the button. Its own component: the row it
+    // measures needs an id, which the button's deferred contentItem must not hold.
+    component CallLabel: Item {
+        id: label
+
+        property string text
+        property string symbol
+        property color color
+        property font font
+
+        implicitWidth: row.implicitWidth
+        implicitHeight: row.implicitHeight
+
+        Row {
+            id: row
+            anchors.centerIn: parent
+            spacing: 7
+
+            Icon {
+                anchors.verticalCenter: parent.verticalCenter
+                visible: label.symbol !== ""
+                name: label.symbol
+                color: label.color
+                size: 15
+            }
+
+            Text {
+                objectName: "label"
+                anchors.verticalCenter: parent.verticalCenter
+                text: label.text
+                color: label.color
+                font: label.font
             }
         }
     }

@@ -6,6 +6,7 @@
 #include <QPointer>
 #include <QString>
 #include <QVariantList>
+#include <QtQml/qqmlregistration.h>
 
 #include <functional>
 
@@ -35,10 +36,13 @@ QString pageTitle(InstallerModel::Step step);
 
 // What the installer window decides beside the model: the footer, the page title, the
 // speech options on offer, the export folder as shown, the documents, and the actions
-// that reach past the model (the folder dialog, the file manager, quitting).
+// that reach past the model (the folder dialog, the file manager, quitting). The window
+// is given it as Main.qml's required property.
 class InstallerController : public QObject {
     Q_OBJECT
-    Q_PROPERTY(QObject* model READ modelObject CONSTANT)
+    QML_ELEMENT
+    QML_UNCREATABLE("The installer's shell builds the controller.")
+    Q_PROPERTY(vl::installer::InstallerModel* model READ modelObject CONSTANT)
     Q_PROPERTY(QString pageTitle READ currentPageTitle NOTIFY pageChanged)
     Q_PROPERTY(QVariantList steps READ steps CONSTANT)
     Q_PROPERTY(bool showBack READ showBack NOTIFY footerChanged)
@@ -63,7 +67,7 @@ public:
     void setFilePicker(support::FilePicker* picker) { picker_ = picker; }
 
     InstallerModel& model() const { return model_; }
-    QObject* modelObject() const { return &model_; }
+    InstallerModel* modelObject() const { return &model_; }
     QString currentPageTitle() const { return pageTitle(model_.step()); }
     QVariantList steps() const;
     FooterButtons footer() const;

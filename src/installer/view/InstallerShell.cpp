@@ -3,7 +3,6 @@
 #include "support/FilePicker.h"
 
 #include <QQmlApplicationEngine>
-#include <QQmlContext>
 #include <QQuickStyle>
 #include <QQuickWindow>
 
@@ -28,7 +27,7 @@ QQuickWindow* InstallerShell::load(QQmlApplicationEngine& engine)
     }();
     Q_UNUSED(styled);
     engine.addImportPath(QStringLiteral("qrc:/"));
-    engine.rootContext()->setContextProperty(QStringLiteral("installerController"), &controller_);
+    engine.setInitialProperties({{QStringLiteral("controller"), QVariant::fromValue(&controller_)}});
 
     engine.load(mainWindowUrl());
     const auto roots = engine.rootObjects();

@@ -15,8 +15,8 @@ class QmlFilePicker;
 
 namespace vl::installer {
 
-// Puts the installer window on screen over a model: the controller as the QML's
-// "installerController", the folder dialog in the window's engine. Tests load the same way.
+// Puts the installer window on screen over a model: the controller as the window's
+// required property, the folder dialog in the window's engine. Tests load the same way.
 class InstallerShell {
 public:
     InstallerShell(InstallerModel& model, support::Desktop& desktop, InstallerController::Quit quit);

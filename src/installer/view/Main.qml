@@ -9,6 +9,8 @@ Window {
     id: window
     objectName: "installerWindow"
 
+    required property InstallerController controller
+
     width: 1000
     height: 640
     minimumWidth: 1000
@@ -21,6 +23,6 @@ Window {
 
     InstallerView {
         anchors.fill: parent
-        controller: installerController
+        controller: window.controller
     }
 }

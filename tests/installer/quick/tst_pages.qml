@@ -1,6 +1,7 @@
 import QtQuick
 import QtTest
 import Verseloom.Installer
+import Verseloom.InstallerTest
 
 Item {
     id: root
@@ -17,7 +18,7 @@ Item {
         when: windowShown
 
         function makeView(withWhisper) {
-            const controller = harness.newController(withWhisper === true)
+            const controller = Harness.newController(withWhisper === true)
             const view = createTemporaryObject(viewComponent, root,
                                                { controller: controller, width: 1000, height: 640 })
             verify(view !== null)
