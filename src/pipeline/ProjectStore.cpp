@@ -97,6 +97,7 @@ ProjectStore::ProjectStore(std::optional<Project> project, PipelineServices serv
     autosaveTimer_.start();
 
     refreshSavedProjects();
+    updateCurrentClips();
 }
 
 ProjectStore::~ProjectStore()
@@ -137,6 +138,7 @@ void ProjectStore::projectDidChange()
 {
     savePending_ = true;
     ++editCount_;
+    updateCurrentClips(); // before the news, so a screen redrawing for it reads the clips as they now are
     emit projectChanged();
     autosaveTimer_.start(); // restarts the quiet second
 }
