@@ -140,7 +140,11 @@ static void recordClipPath(ProjectStore& store, const Uuid& projectID, const Uui
     store.workers().post([&store, projectID, chunkID, frameID, clip] {
         if (store.project().id != projectID)
             return;
-        store.recheckClips();
+        // However it ends, the clips on disk are looked at again once this one is recorded.
+        struct Recheck {
+            ProjectStore& store;
+            ~Recheck() { store.recheckClips(); }
+        } recheck{store};
         const StoryboardChunk* chunk = store.project().chunk(chunkID);
         if (!chunk)
             return;
