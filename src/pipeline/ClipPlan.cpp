@@ -54,8 +54,7 @@ std::vector<ClipSpan> timesInOrder(const std::vector<StoryboardChunk>& chunks, c
     return times;
 }
 
-// One manifest entry; nothing for a damaged one or one written before a field it
-// lacks was recorded, so that clip is simply made again.
+// One manifest entry; nothing for a damaged one, so that clip is simply made again.
 std::optional<ClipSource> entrySource(const json::Json& entry)
 {
     if (!entry.is_object())
