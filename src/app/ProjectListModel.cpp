@@ -290,9 +290,11 @@ ChunkListModel::ChunkListModel(ProjectStore* store, QObject* parent)
                        {"chunkID", "index", "chunkNumber", "start", "end", "lyricExcerpt", "renderedText", "surface",
                         "primaryCharacterInFrame", "elementIdsUsed", "imagePrompt", "videoPrompt", "characterID",
                         "hasFrame", "frameImagePath", "canUndo", "canRedo", "frameRemoteURL", "frameEditRequest",
-                        "undoCount", "redoCount", "motionClipPath", "frameChipText", "frameChipIntent", "generateText"},
+                        "undoCount", "redoCount", "motionClipPath", "frameChipText", "frameChipIntent", "generateText",
+                        "hasCurrentClip"},
                        parent)
 {
+    connect(store, &ProjectStore::currentClipsChanged, this, &ProjectListModel::sync);
     sync();
 }
 
@@ -302,8 +304,11 @@ std::vector<ProjectListModel::Row> ChunkListModel::rowsNow() const
     std::vector<Row> rows;
     rows.reserve(chunks.size());
     builtFrom_.assign(chunks.begin(), chunks.end());
-    for (const StoryboardChunk& c : chunks)
-        rows.push_back(rowOf(c));
+    builtWithCurrentClip_.clear();
+    for (const StoryboardChunk& c : chunks) {
+        builtWithCurrentClip_.push_back(store().hasCurrentClip(c.id));
+        rows.push_back(rowOf(c, builtWithCurrentClip_.back()));
+    }
     return rows;
 }
 
@@ -318,7 +323,7 @@ std::optional<std::vector<int>> ChunkListModel::changedRows() const
     for (std::size_t i = 0; i < chunks.size(); ++i) {
         if (chunks[i].id != builtFrom_[i].id)
             return std::nullopt;
-        if (!(chunks[i] == builtFrom_[i]))
+        if (!(chunks[i] == builtFrom_[i]) || store().hasCurrentClip(chunks[i].id) != builtWithCurrentClip_[i])
             changed.push_back(static_cast<int>(i));
     }
     return changed;
@@ -328,10 +333,11 @@ ProjectListModel::Row ChunkListModel::rowNow(int row) const
 {
     const StoryboardChunk& c = store().project().chunks[static_cast<std::size_t>(row)];
     builtFrom_[static_cast<std::size_t>(row)] = c;
-    return rowOf(c);
+    builtWithCurrentClip_[static_cast<std::size_t>(row)] = store().hasCurrentClip(c.id);
+    return rowOf(c, builtWithCurrentClip_[static_cast<std::size_t>(row)]);
 }
 
-ProjectListModel::Row ChunkListModel::rowOf(const StoryboardChunk& c)
+ProjectListModel::Row ChunkListModel::rowOf(const StoryboardChunk& c, bool currentClip)
 {
     return {idText(c.id),
             {idText(c.id), QVariant::fromValue<qlonglong>(c.index), QVariant::fromValue<qlonglong>(c.chunkNumber),
@@ -347,7 +353,9 @@ ProjectListModel::Row ChunkListModel::rowOf(const StoryboardChunk& c)
              // The storyboard card's chip and button.
              c.frame ? QStringLiteral("Generated") : QStringLiteral("Not generated"),
              static_cast<int>(c.frame ? design::Intent::Good : design::Intent::Neutral),
-             c.frame ? QStringLiteral("Regenerate") : QStringLiteral("Generate")}};
+             c.frame ? QStringLiteral("Regenerate") : QStringLiteral("Generate"),
+             // The play badge: a recorded clip that is still the frame's at this size and length.
+             c.frame.has_value() && c.frame->motionClipPath.has_value() && currentClip}};
 }
 
 bool ChunkListModel::write(Project& project, const QString& id, int field, const QVariant& value) const

@@ -97,9 +97,12 @@ protected:
     bool write(Project& project, const QString& id, int field, const QVariant& value) const override;
 
 private:
-    static Row rowOf(const StoryboardChunk& chunk);
-    // The chunks the rows were last made from, position by position.
+    // `currentClip`: the store found the chunk's recorded clip current.
+    static Row rowOf(const StoryboardChunk& chunk, bool currentClip);
+    // The chunks the rows were last made from, position by position, and whether
+    // each one's clip was current then.
     mutable std::vector<StoryboardChunk> builtFrom_;
+    mutable std::vector<bool> builtWithCurrentClip_;
 };
 
 // The project's characters, in stored order; `isPrimary` marks the primary one. The

@@ -35,6 +35,50 @@ std::mutex& manifestMutex()
     return mutex;
 }
 
+// Chunks by index, ties in list order: how the motion step and the export lay them out.
+std::vector<std::size_t> layoutOrder(const std::vector<StoryboardChunk>& chunks)
+{
+    std::vector<std::size_t> order(chunks.size());
+    std::iota(order.begin(), order.end(), std::size_t{0});
+    std::stable_sort(order.begin(), order.end(),
+                     [&](std::size_t a, std::size_t b) { return chunks[a].index < chunks[b].index; });
+    return order;
+}
+
+std::vector<ClipSpan> timesInOrder(const std::vector<StoryboardChunk>& chunks, const std::vector<std::size_t>& order)
+{
+    std::vector<ClipSpan> times;
+    times.reserve(order.size());
+    for (std::size_t i : order)
+        times.push_back({chunks[i].start, chunks[i].end});
+    return times;
+}
+
+// One manifest entry; nothing for a damaged one, so that clip is simply made again.
+std::optional<ClipSource> entrySource(const json::Json& entry)
+{
+    if (!entry.is_object())
+        return std::nullopt;
+    try {
+        const json::ObjectReader r(entry, "clip");
+        ClipSource s;
+        s.imagePath = r.string("imagePath");
+        const std::int64_t bytes = r.integer("imageBytes");
+        if (bytes < 0)
+            return std::nullopt;
+        s.imageBytes = static_cast<std::uintmax_t>(bytes);
+        s.imageModified = r.integer("imageModified");
+        s.width = r.integer("width");
+        s.height = r.integer("height");
+        s.frames = r.integer("frames");
+        // Older entries have no rate; 0 never matches a clip's, so such a clip is made again.
+        s.fps = r.integerOr("fps", 0);
+        return s;
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
+}
+
 json::Json readManifest(const std::filesystem::path& file)
 {
     std::error_code ec;
@@ -81,15 +125,8 @@ std::vector<ClipSpan> clipSpans(const std::vector<ClipSpan>& chunkTimes, double 
 
 std::vector<ClipSpan> clipSpansOf(const std::vector<StoryboardChunk>& chunks, double songSeconds)
 {
-    std::vector<std::size_t> order(chunks.size());
-    std::iota(order.begin(), order.end(), std::size_t{0});
-    std::stable_sort(order.begin(), order.end(),
-                     [&](std::size_t a, std::size_t b) { return chunks[a].index < chunks[b].index; });
-    std::vector<ClipSpan> times;
-    times.reserve(chunks.size());
-    for (std::size_t i : order)
-        times.push_back({chunks[i].start, chunks[i].end});
-    const std::vector<ClipSpan> laidOut = clipSpans(times, songSeconds);
+    const std::vector<std::size_t> order = layoutOrder(chunks);
+    const std::vector<ClipSpan> laidOut = clipSpans(timesInOrder(chunks, order), songSeconds);
     std::vector<ClipSpan> spans(chunks.size());
     for (std::size_t k = 0; k < order.size(); ++k)
         spans[order[k]] = laidOut[k];
@@ -108,6 +145,25 @@ std::vector<std::int64_t> clipFrameCounts(const std::vector<double>& seconds, st
         frames.push_back(std::max<std::int64_t>(end - framesSoFar, 1));
         framesSoFar += frames.back();
     }
+    return frames;
+}
+
+std::vector<std::int64_t> sequenceClipFrames(const std::vector<ClipSpan>& chunkTimes, double songSeconds)
+{
+    std::vector<double> seconds;
+    seconds.reserve(chunkTimes.size());
+    for (const ClipSpan& span : clipSpans(chunkTimes, songSeconds))
+        seconds.push_back(span.seconds());
+    return clipFrameCounts(seconds);
+}
+
+std::vector<std::int64_t> clipFramesOf(const std::vector<StoryboardChunk>& chunks, double songSeconds)
+{
+    const std::vector<std::size_t> order = layoutOrder(chunks);
+    const std::vector<std::int64_t> laidOut = sequenceClipFrames(timesInOrder(chunks, order), songSeconds);
+    std::vector<std::int64_t> frames(chunks.size());
+    for (std::size_t k = 0; k < order.size(); ++k)
+        frames[order[k]] = laidOut[k];
     return frames;
 }
 
@@ -143,6 +199,16 @@ ClipMotion drawClipMotion(PixelSize size, double durationSeconds, const RandomSo
     return m;
 }
 
+ClipMotion clipTiming(PixelSize size, std::int64_t frames)
+{
+    ClipMotion m;
+    m.width = size.width;
+    m.height = size.height;
+    m.fps = kClipFps;
+    m.durationSeconds = secondsForFrames(frames);
+    return m;
+}
+
 std::optional<ClipSource> ClipSource::of(const std::filesystem::path& image, const ClipMotion& motion)
 {
     std::error_code ec;
@@ -159,6 +225,7 @@ std::optional<ClipSource> ClipSource::of(const std::filesystem::path& image, con
     source.width = motion.width;
     source.height = motion.height;
     source.frames = frameCount(motion);
+    source.fps = effectiveRate(motion);
     return source;
 }
 
@@ -175,24 +242,26 @@ std::optional<ClipSource> ClipManifest::source(const Uuid& chunkID) const
         return std::nullopt;
     const auto& clips = document["clips"];
     const auto entry = clips.find(chunkID.text());
-    if (entry == clips.end() || !entry->is_object())
+    if (entry == clips.end())
         return std::nullopt;
-    try {
-        const json::ObjectReader r(*entry, "clip");
-        ClipSource s;
-        s.imagePath = r.string("imagePath");
-        const std::int64_t bytes = r.integer("imageBytes");
-        if (bytes < 0)
-            return std::nullopt;
-        s.imageBytes = static_cast<std::uintmax_t>(bytes);
-        s.imageModified = r.integer("imageModified");
-        s.width = r.integer("width");
-        s.height = r.integer("height");
-        s.frames = r.integer("frames");
-        return s;
-    } catch (const std::exception&) {
-        return std::nullopt; // a damaged entry only means the clip is made again
+    return entrySource(*entry);
+}
+
+std::map<Uuid, ClipSource> ClipManifest::sources() const
+{
+    std::map<Uuid, ClipSource> all;
+    std::lock_guard lock(manifestMutex());
+    const json::Json document = readManifest(file());
+    if (!document.contains("clips"))
+        return all;
+    for (const auto& [key, entry] : document["clips"].items()) {
+        const auto id = Uuid::parse(key);
+        if (!id)
+            continue;
+        if (auto s = entrySource(entry))
+            all.emplace(*id, std::move(*s));
     }
+    return all;
 }
 
 void ClipManifest::record(const Uuid& chunkID, const ClipSource& source) const
@@ -208,9 +277,21 @@ void ClipManifest::record(const Uuid& chunkID, const ClipSource& source) const
         {"width", source.width},
         {"height", source.height},
         {"frames", source.frames},
+        {"fps", source.fps},
     };
     std::filesystem::create_directories(folder_);
     files::writeAtomically(file(), json::dump(document, 2));
+}
+
+bool clipIsCurrent(const std::filesystem::path& clip, const std::optional<ClipSource>& now,
+                   const std::optional<ClipSource>& recorded)
+{
+    if (!now || recorded != now)
+        return false;
+    // An empty file is no clip, whatever the manifest says.
+    std::error_code ec;
+    const auto bytes = std::filesystem::file_size(clip, ec);
+    return !ec && bytes > 0;
 }
 
 } // namespace vl

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -58,6 +59,14 @@ std::vector<ClipSpan> clipSpansOf(const std::vector<StoryboardChunk>& chunks, do
 // clips laid end to end stay within half a frame of where the song is.
 std::vector<std::int64_t> clipFrameCounts(const std::vector<double>& seconds, std::int64_t fps = kClipFps);
 
+// Each clip's frames for chunks given as their own (start, end) in layout order: its
+// span on screen (clipSpans), rounded on the running total (clipFrameCounts).
+std::vector<std::int64_t> sequenceClipFrames(const std::vector<ClipSpan>& chunkTimes, double songSeconds);
+
+// The same for a project's chunks laid out by index (ties in list order), answered in
+// the list's own order.
+std::vector<std::int64_t> clipFramesOf(const std::vector<StoryboardChunk>& chunks, double songSeconds);
+
 // A clip length in seconds that the renderers turn into exactly `frames` frames.
 double secondsForFrames(std::int64_t frames, std::int64_t fps = kClipFps);
 
@@ -67,10 +76,13 @@ double secondsForFrames(std::int64_t frames, std::int64_t fps = kClipFps);
 ClipMotion drawClipMotion(PixelSize size, double durationSeconds, const RandomSource& random,
                           const std::optional<ClipMotion>& previous);
 
+// A clip's size, rate and length with no move drawn: enough to say what it is made from.
+ClipMotion clipTiming(PixelSize size, std::int64_t frames);
+
 // What a clip on disk was made from. A clip is reused only when the frame image
-// (path, byte size, modification time), the size and the frame count all match,
-// so a new, edited or imported frame, a changed resolution or changed timing
-// renders the clip again.
+// (path, byte size, modification time), the size, the frame count and the rate all
+// match, so a new, edited or imported frame, a changed resolution or changed timing
+// renders the clip again. (The move is drawn afresh for every clip and is no input.)
 struct ClipSource {
     std::string imagePath;
     std::uintmax_t imageBytes = 0;
@@ -78,6 +90,7 @@ struct ClipSource {
     std::int64_t width = 0;
     std::int64_t height = 0;
     std::int64_t frames = 0;
+    std::int64_t fps = 0;
 
     // The source as the image stands now; nothing when the image cannot be read.
     static std::optional<ClipSource> of(const std::filesystem::path& image, const ClipMotion& motion);
@@ -93,6 +106,8 @@ public:
     explicit ClipManifest(std::filesystem::path clipsFolder);
 
     std::optional<ClipSource> source(const Uuid& chunkID) const;
+    // Every readable entry, from one read of the file.
+    std::map<Uuid, ClipSource> sources() const;
     // Records the source of a clip just written (read, change, atomic write).
     void record(const Uuid& chunkID, const ClipSource& source) const;
 
@@ -101,5 +116,12 @@ public:
 private:
     std::filesystem::path folder_;
 };
+
+// The one rule for whether the clip file at `clip` can stand for a clip made from
+// `now` (the source as it stands, nothing when its picture cannot be read): the
+// file is there and holds something, and `recorded` (its manifest entry) is `now`.
+// The export reuses exactly such clips, and the screens count and play only them.
+bool clipIsCurrent(const std::filesystem::path& clip, const std::optional<ClipSource>& now,
+                   const std::optional<ClipSource>& recorded);
 
 } // namespace vl

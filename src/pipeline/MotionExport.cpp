@@ -50,11 +50,7 @@ std::vector<PlannedClip> planClips(const FrameSequence& sequence, PixelSize size
     times.reserve(sequence.size());
     for (const auto& [chunk, image] : sequence)
         times.push_back({chunk.start, chunk.end});
-    std::vector<double> seconds;
-    seconds.reserve(sequence.size());
-    for (const ClipSpan& span : clipSpans(times, song))
-        seconds.push_back(span.seconds());
-    const auto frames = clipFrameCounts(seconds);
+    const auto frames = sequenceClipFrames(times, song);
 
     std::vector<PlannedClip> planned;
     planned.reserve(sequence.size());
@@ -144,6 +140,11 @@ static void recordClipPath(ProjectStore& store, const Uuid& projectID, const Uui
     store.workers().post([&store, projectID, chunkID, frameID, clip] {
         if (store.project().id != projectID)
             return;
+        // However it ends, the clips on disk are looked at again once this one is recorded.
+        struct Recheck {
+            ProjectStore& store;
+            ~Recheck() { store.recheckClips(); }
+        } recheck{store};
         const StoryboardChunk* chunk = store.project().chunk(chunkID);
         if (!chunk)
             return;
@@ -235,10 +236,9 @@ void ProjectStore::exportVideo(std::function<void(const fs::path&)> onExported)
         for (const PlannedClip& c : planned) {
             throwIfCancelled(r.stop());
             const auto source = ClipSource::of(c.image, c.motion);
-            std::error_code ec;
             // A clip is only as good as what it was made from: a frame regenerated,
             // edited or imported since, another size or another length makes it again.
-            if (source && fs::exists(c.clip, ec) && manifest.source(c.chunkID) == source) {
+            if (vl::clipIsCurrent(c.clip, source, manifest.source(c.chunkID))) {
                 list.push_back(c.clip);
                 continue;
             }
@@ -262,6 +262,162 @@ void ProjectStore::exportVideo(std::function<void(const fs::path&)> onExported)
                 onExported(written);
         };
     });
+}
+
+// ---- Which recorded clips are current --------------------------------------------
+
+ProjectStore::ExpectedClips ProjectStore::expectedClips(const std::vector<StoryboardChunk>& chunks, PixelSize size,
+                                                        double songSeconds, const fs::path& clipsFolder)
+{
+    ExpectedClips expected;
+    const auto claims = [](const StoryboardChunk& c) { return c.frame && c.frame->motionClipPath; };
+    if (std::none_of(chunks.begin(), chunks.end(), claims))
+        return expected;
+    // Frames as the motion step and the export count them. A frameless chunk's clip is
+    // shown nowhere, so only framed chunks are asked about.
+    const std::vector<std::int64_t> frames = clipFramesOf(chunks, songSeconds);
+    for (std::size_t i = 0; i < chunks.size(); ++i) {
+        const StoryboardChunk& c = chunks[i];
+        if (!claims(c))
+            continue;
+        const std::string clip = (clipsFolder / (c.id.text() + ".mov")).string();
+        // A recorded path other than the chunk's clip file is no clip the export would use.
+        if (*c.frame->motionClipPath != clip)
+            continue;
+        expected.emplace(c.id, ExpectedClip{clip, c.frame->localPath, size, frames[i]});
+    }
+    return expected;
+}
+
+std::optional<ProjectStore::ExpectedClips> ProjectStore::expectedClipsNow() const
+{
+    const bool anyClaim = std::any_of(project_.chunks.begin(), project_.chunks.end(),
+                                      [](const StoryboardChunk& c) { return c.frame && c.frame->motionClipPath; });
+    if (!anyClaim)
+        return ExpectedClips{};
+    double song = 0;
+    if (!project_.audioPath.empty()) {
+        if (!songLength_ || songLength_->first != project_.audioPath)
+            return std::nullopt; // read on the next check
+        song = songLength_->second;
+    }
+    return expectedClips(project_.chunks, clipSize(project_.exportSettings.resolution), song,
+                         projectFolder(project_.id) / "clips");
+}
+
+void ProjectStore::updateCurrentClips()
+{
+    const std::optional<ExpectedClips> expected = expectedClipsNow();
+    if (!expected || expected != clipsAsked_)
+        requestClipCheck();
+    std::set<Uuid> current;
+    if (expected && confirmedProject_ == project_.id) {
+        for (const auto& [id, clip] : *expected) {
+            const auto confirmed = confirmedClips_.find(id);
+            if (confirmed != confirmedClips_.end() && confirmed->second == clip)
+                current.insert(id);
+        }
+    }
+    if (current != currentClips_) {
+        currentClips_ = std::move(current);
+        emit currentClipsChanged();
+    }
+}
+
+void ProjectStore::recheckClips()
+{
+    requestClipCheck();
+}
+
+void ProjectStore::requestClipCheck()
+{
+    if (clipCheckRunning_)
+        clipCheckAgain_ = true; // one more once this one is done, with the project as it is then
+    else
+        startClipCheck();
+}
+
+void ProjectStore::startClipCheck()
+{
+    clipCheckRunning_ = true;
+    clipCheckAgain_ = false;
+    clipsAsked_ = expectedClipsNow();
+    const Uuid projectID = project_.id;
+    if (clipsAsked_ && clipsAsked_->empty()) {
+        // No frame names its chunk's clip: nothing to read.
+        clipCheckRunning_ = false;
+        confirmedClips_.clear();
+        confirmedProject_ = projectID;
+        return;
+    }
+    const std::string audio = project_.audioPath;
+    const std::optional<double> knownSong =
+        audio.empty() ? std::optional<double>(0)
+        : songLength_ && songLength_->first == audio ? std::optional<double>(songLength_->second)
+                                                     : std::nullopt;
+    // Only what the check needs: the chunks' times, pictures and recorded clips.
+    std::vector<StoryboardChunk> chunks;
+    chunks.reserve(project_.chunks.size());
+    for (const StoryboardChunk& c : project_.chunks) {
+        StoryboardChunk light;
+        light.id = c.id;
+        light.index = c.index;
+        light.start = c.start;
+        light.end = c.end;
+        if (c.frame) {
+            light.frame.emplace();
+            light.frame->localPath = c.frame->localPath;
+            light.frame->motionClipPath = c.frame->motionClipPath;
+        }
+        chunks.push_back(std::move(light));
+    }
+    const PixelSize size = clipSize(project_.exportSettings.resolution);
+    const fs::path clips = projectFolder(projectID) / "clips";
+
+    workers_.start(
+        Workers::Pool::quick,
+        [=, this, chunks = std::move(chunks)](std::stop_token stop) -> ApplyFn {
+            const double song = knownSong ? *knownSong : songSeconds(audio);
+            const ExpectedClips expected = expectedClips(chunks, size, song, clips);
+            ExpectedClips confirmed;
+            if (!expected.empty()) {
+                const std::map<Uuid, ClipSource> recorded = ClipManifest(clips).sources();
+                for (const auto& [id, clip] : expected) {
+                    throwIfCancelled(stop);
+                    const auto entry = recorded.find(id);
+                    if (entry == recorded.end())
+                        continue;
+                    const auto now = ClipSource::of(clip.imagePath, clipTiming(clip.size, clip.frames));
+                    if (vl::clipIsCurrent(clip.clip, now, entry->second))
+                        confirmed.emplace(id, clip);
+                }
+            }
+            return [this, projectID, audio, song, expected, confirmed = std::move(confirmed)]() mutable {
+                if (project_.id != projectID)
+                    return;
+                if (!audio.empty())
+                    songLength_ = {audio, song};
+                confirmedClips_ = std::move(confirmed);
+                confirmedProject_ = projectID;
+                // Asked before the song's length was known: these are the inputs checked.
+                if (!clipsAsked_ && !clipCheckAgain_)
+                    clipsAsked_ = expected;
+            };
+        },
+        [this, projectID, audio](JobOutcome outcome) {
+            clipCheckRunning_ = false;
+            if (outcome.apply) {
+                outcome.apply();
+            } else if (outcome.error && project_.id == projectID) {
+                // Nothing confirmed; an unread song counts as unknown (0) so a failing
+                // check is not asked again and again.
+                if (!audio.empty() && (!songLength_ || songLength_->first != audio))
+                    songLength_ = {audio, 0.0};
+            }
+            if (clipCheckAgain_)
+                startClipCheck();
+            updateCurrentClips();
+        });
 }
 
 } // namespace vl

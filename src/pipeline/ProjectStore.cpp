@@ -114,6 +114,7 @@ ProjectStore::ProjectStore(std::optional<Project> project, PipelineServices serv
     if (lastProjectDamage)
         setLastError("Could not open your last project \u2014 " + *lastProjectDamage
                      + ". It stays in File \u25B8 Open Project, untouched.");
+    updateCurrentClips();
 }
 
 ProjectStore::~ProjectStore()
@@ -156,6 +157,7 @@ void ProjectStore::projectDidChange()
 {
     savePending_ = true;
     ++editCount_;
+    updateCurrentClips(); // before the news, so a screen redrawing for it reads the clips as they now are
     emit projectChanged();
     autosaveTimer_.start(); // restarts the quiet second
 }

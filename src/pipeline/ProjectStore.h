@@ -24,6 +24,7 @@
 #include <filesystem>
 #include <functional>
 #include <future>
+#include <map>
 #include <optional>
 #include <set>
 #include <string>
@@ -326,9 +327,46 @@ public:
     // The file the last successful export of this session wrote.
     const std::optional<std::filesystem::path>& lastExportPath() const { return lastExportPath_; }
 
+    // The chunks whose frame's recorded clip is current: the clip the export would
+    // reuse, made from that frame's picture at the current size and length. The
+    // manifest and the files are read on a worker when the project opens, after a clip
+    // is written and after a change to what clips are made from; a chunk whose inputs
+    // changed stops counting at once, and counts again only once a check confirms it.
+    const std::set<Uuid>& currentClips() const { return currentClips_; }
+    bool hasCurrentClip(const Uuid& chunkID) const { return currentClips_.count(chunkID) > 0; }
+    // Looks at the clips on disk again (a clip was just written).
+    void recheckClips();
+
 private:
     void setLastExportPath(std::filesystem::path path);
     std::optional<std::filesystem::path> lastExportPath_;
+
+    // What a chunk's recorded clip must have been made from to count: the clip file
+    // its frame names, the frame's picture, the clip size and its frames.
+    struct ExpectedClip {
+        std::string clip;
+        std::string imagePath;
+        PixelSize size;
+        std::int64_t frames = 0;
+        friend bool operator==(const ExpectedClip&, const ExpectedClip&) = default;
+    };
+    using ExpectedClips = std::map<Uuid, ExpectedClip>;
+    static ExpectedClips expectedClips(const std::vector<StoryboardChunk>& chunks, PixelSize size, double songSeconds,
+                                       const std::filesystem::path& clipsFolder);
+    // For the open project; nothing while the song's length is not known yet.
+    std::optional<ExpectedClips> expectedClipsNow() const;
+    // Publishes currentClips for the project as it is and asks for a check when its inputs changed.
+    void updateCurrentClips();
+    void requestClipCheck();
+    void startClipCheck();
+
+    std::set<Uuid> currentClips_;
+    ExpectedClips confirmedClips_; // what the last check found current, for confirmedProject_
+    Uuid confirmedProject_;
+    std::optional<std::pair<std::string, double>> songLength_; // a song's path and length, once read
+    std::optional<ExpectedClips> clipsAsked_;                  // the inputs of the newest check
+    bool clipCheckRunning_ = false;
+    bool clipCheckAgain_ = false;
 
 public:
 
@@ -404,6 +442,7 @@ signals:
     void savedProjectsChanged();
     void projectSaved();
     void lastExportPathChanged();
+    void currentClipsChanged();
 
 private:
     friend class RunReporter;

@@ -2,13 +2,14 @@
 
 namespace vl::screens {
 
-MotionState motionState(const Project& project, bool busy, std::optional<double> progress)
+MotionState motionState(const Project& project, const std::set<Uuid>& currentClips, bool busy,
+                        std::optional<double> progress)
 {
     MotionState s;
     s.total = static_cast<long long>(project.chunks.size());
     s.framed = static_cast<long long>(project.framedCount());
     for (const StoryboardChunk& chunk : project.chunks) {
-        if (chunk.frame && chunk.frame->motionClipPath)
+        if (chunk.frame && chunk.frame->motionClipPath && currentClips.count(chunk.id) > 0)
             ++s.clipsRendered;
     }
     const QString counts = QString::number(s.framed) + QLatin1Char('/') + QString::number(s.total);
@@ -49,7 +50,7 @@ bool MotionControlsModel::refresh()
 {
     if (!store())
         return false;
-    auto next = motionState(store()->project(), store()->isBusy(), store()->taskProgress());
+    auto next = motionState(store()->project(), store()->currentClips(), store()->isBusy(), store()->taskProgress());
     if (next == state_)
         return false;
     state_ = std::move(next);

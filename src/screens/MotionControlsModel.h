@@ -6,6 +6,7 @@
 #include <QtQml/qqmlregistration.h>
 
 #include <optional>
+#include <set>
 
 namespace vl::screens {
 
@@ -15,7 +16,7 @@ struct MotionState {
 
     long long total = 0;
     long long framed = 0;
-    long long clipsRendered = 0; // framed chunks with a recorded clip path; files are not checked
+    long long clipsRendered = 0; // framed chunks whose recorded clip is current
     Notice notice = Notice::none;
     QString noticeSymbol;
     QString noticeText;
@@ -29,7 +30,10 @@ struct MotionState {
     friend bool operator==(const MotionState&, const MotionState&) = default;
 };
 
-MotionState motionState(const Project& project, bool busy, std::optional<double> progress);
+// `currentClips`: the chunks whose recorded clip the store found current; a recorded
+// path alone (a stale clip after an undo, a new size or new timing) does not count.
+MotionState motionState(const Project& project, const std::set<Uuid>& currentClips, bool busy,
+                        std::optional<double> progress);
 
 // The motion page: render one clip per framed chunk, follow the render, move on.
 class MotionControlsModel : public ScreenModel {

@@ -18,7 +18,7 @@ bool clipPlayable(const std::string& path)
 }
 
 PreviewState previewState(const Project& project, const std::optional<Uuid>& selectedChunkID,
-                          double playbackSeconds)
+                          const std::set<Uuid>& currentClips, double playbackSeconds)
 {
     PreviewState s;
     const StoryboardChunk* selected = selectedChunkID ? project.chunk(*selectedChunkID) : nullptr;
@@ -32,7 +32,8 @@ PreviewState previewState(const Project& project, const std::optional<Uuid>& sel
             s.shownRemoteURL = QString::fromStdString(shown->frame->remoteURL.value_or(std::string()));
         }
         const auto& clip = shown->frame ? shown->frame->motionClipPath : std::nullopt;
-        if (clip && clipPlayable(*clip)) {
+        // A stale clip (made from another frame, size or length) shows the still until made again.
+        if (clip && currentClips.count(shown->id) > 0 && clipPlayable(*clip)) {
             s.stage = PreviewState::Stage::player;
             s.clipUrl = QUrl::fromLocalFile(QString::fromStdString(*clip));
         } else {
@@ -81,12 +82,12 @@ bool PreviewTimelineModel::refresh()
 {
     if (!store())
         return false;
-    PreviewState next = previewState(store()->project(), store()->selectedChunkID(),
+    PreviewState next = previewState(store()->project(), store()->selectedChunkID(), store()->currentClips(),
                                      static_cast<double>(playbackPosition_) / 1000.0);
     if (next.clipUrl != state_.clipUrl && playbackPosition_ != 0) {
         // Another clip starts at its beginning, whatever the last one had reached.
         playbackPosition_ = 0;
-        next = previewState(store()->project(), store()->selectedChunkID());
+        next = previewState(store()->project(), store()->selectedChunkID(), store()->currentClips());
         emit playbackPositionChanged();
     }
     if (next == state_)

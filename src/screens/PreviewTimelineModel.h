@@ -6,6 +6,8 @@
 #include <QUrl>
 #include <QtQml/qqmlregistration.h>
 
+#include <set>
+
 namespace vl::screens {
 
 // What the preview page's stage and footer show. The selection lives in the store
@@ -32,10 +34,11 @@ struct PreviewState {
 // A clip can be played when its file exists and holds something.
 bool clipPlayable(const std::string& path);
 
-// `playbackSeconds`: how far the shown chunk's clip has played; the clock reads the
-// clip's place in the sequence plus that.
+// `currentClips`: the chunks whose recorded clip the store found current; only those
+// are played. `playbackSeconds`: how far the shown chunk's clip has played; the clock
+// reads the clip's place in the sequence plus that.
 PreviewState previewState(const Project& project, const std::optional<Uuid>& selectedChunkID,
-                          double playbackSeconds = 0);
+                          const std::set<Uuid>& currentClips, double playbackSeconds = 0);
 
 // The preview page. `clipUrl` is signalled on its own and only when it really changes,
 // so a redraw for any other reason keeps the player's source, and with it playback.

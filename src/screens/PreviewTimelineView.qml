@@ -106,7 +106,7 @@ ColumnLayout {
                     required property bool hasFrame
                     required property string frameImagePath
                     required property string frameRemoteURL
-                    required property string motionClipPath
+                    required property bool hasCurrentClip
                     required property double start
                     readonly property bool selected: chunkID === store.selectedChunkID
 
@@ -137,7 +137,7 @@ ColumnLayout {
                             anchors.right: parent.right
                             anchors.bottom: parent.bottom
                             anchors.margins: 3
-                            visible: thumb.motionClipPath !== ""
+                            visible: thumb.hasCurrentClip
                             name: "play.circle.fill"
                             color: Theme.lime
                             size: 12

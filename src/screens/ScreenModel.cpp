@@ -19,7 +19,7 @@ void ScreenModel::setServices(ScreenServices* services)
         for (auto signal : {&ProjectStore::projectChanged, &ProjectStore::runningTaskChanged,
                             &ProjectStore::lastErrorChanged, &ProjectStore::timingInProgressChanged,
                             &ProjectStore::processingCharacterIDsChanged, &ProjectStore::taskProgressChanged,
-                            &ProjectStore::selectedChunkIDChanged})
+                            &ProjectStore::selectedChunkIDChanged, &ProjectStore::currentClipsChanged})
             connections_ << connect(s, signal, this, &ScreenModel::update);
     }
     emit servicesChanged();

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <thread>
 #include <memory>
+#include <set>
 #include <string>
 
 namespace vl::testing {
@@ -36,6 +37,16 @@ inline Project projectWithChunks(int total, int framed, std::string title = "Nig
         p.chunks.push_back(c);
     }
     return p;
+}
+
+// Every chunk whose frame records a clip: the store's current clips when none is stale.
+inline std::set<Uuid> recordedClips(const Project& p)
+{
+    std::set<Uuid> ids;
+    for (const StoryboardChunk& c : p.chunks)
+        if (c.frame && c.frame->motionClipPath)
+            ids.insert(c.id);
+    return ids;
 }
 
 // An operation that runs on the store until released, so its label stays up.

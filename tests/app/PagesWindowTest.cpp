@@ -505,3 +505,34 @@ TEST(PreviewPage, APlayingClipSurvivesRedrawsAndANewChunkWaitsAtItsStart)
     EXPECT_EQ(w.text("previewTime"), "0:02.00");
     EXPECT_NO_QML_WARNINGS(w);
 }
+
+TEST(PreviewPage, AStaleClipShowsTheStillWithoutABadge)
+{
+    StoreHarness scratch;
+    PageWindow w(renderableProject(scratch, 2, 2));
+    w.store->renderMotion();
+    ASSERT_TRUE(StoreHarness::waitForIdle(*w.store, 60000));
+    ASSERT_FALSE(w.store->lastError()) << *w.store->lastError();
+    w.select(PipelineStage::preview);
+    w.settle();
+    const auto badge = [&](std::size_t i) -> QQuickItem* {
+        const std::string thumb = "thumb" + w.store->project().chunks[i].id.text();
+        QQuickItem* item = w.item(thumb.c_str());
+        return item ? PageWindow::findItem(item, "playBadge") : nullptr;
+    };
+    EXPECT_NE(w.item("clipPlayer"), nullptr);
+    EXPECT_NE(badge(0), nullptr);
+    EXPECT_NE(badge(1), nullptr);
+
+    // Another size: the clips on disk are not what the export would use.
+    w.store->editProject([](Project& p) { p.exportSettings.resolution = ExportResolution::p720; });
+    w.settle("preview-stale");
+    EXPECT_EQ(w.item("clipPlayer"), nullptr) << "the still until the clip is made again";
+    EXPECT_EQ(badge(0), nullptr);
+    EXPECT_EQ(badge(1), nullptr);
+    w.select(PipelineStage::motion);
+    w.settle();
+    EXPECT_EQ(w.text("clipText"), "0 of 2 clips rendered");
+    ASSERT_TRUE(StoreHarness::waitForIdle(*w.store));
+    EXPECT_NO_QML_WARNINGS(w);
+}

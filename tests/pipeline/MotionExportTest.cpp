@@ -252,13 +252,46 @@ struct MotionExport : ::testing::Test {
         return p;
     }
 
-    void open(Project p)
+    void open(std::optional<Project> p)
     {
         PipelineServices services;
         services.motion = renderer;
         services.exporter = std::make_shared<VideoExporter>();
         StoreContext context = h.context();
         store = std::make_unique<ProjectStore>(std::move(p), std::move(services), context);
+    }
+
+    // Saves, closes the store and starts another on the last project saved, as a new run does.
+    void reopen()
+    {
+        store->flushAutosave();
+        store.reset();
+        open(std::nullopt);
+    }
+
+    // Which chunks the store counts as having a current clip, in list order.
+    std::vector<bool> currentClips() const
+    {
+        std::vector<bool> current;
+        for (const StoryboardChunk& c : store->project().chunks)
+            current.push_back(store->hasCurrentClip(c.id));
+        return current;
+    }
+
+    std::vector<fs::path> renderedOutputs() const
+    {
+        std::vector<fs::path> outputs;
+        for (const auto& call : renderer->calls())
+            outputs.push_back(call.output);
+        return outputs;
+    }
+
+    void song(Project& p, double seconds)
+    {
+        p.audioPath = (h.folder.path() / "song.wav").string();
+        const std::string line =
+            "ffmpeg -v error -f lavfi -i sine=d=" + std::to_string(seconds) + " -y '" + p.audioPath + "'";
+        ASSERT_EQ(std::system(line.c_str()), 0);
     }
 
     fs::path root() const { return MediaLibrary(store->project().id, h.projectsRoot()).root(); }
@@ -368,6 +401,108 @@ TEST_F(MotionExport, AClipBelongsToTheFrameItWasMadeFrom)
     ASSERT_EQ(chunk().redoStack.size(), 1u);
     EXPECT_EQ(chunk().redoStack[0].id, newer);
     EXPECT_EQ(chunk().redoStack[0].motionClipPath, clip);
+}
+
+TEST_F(MotionExport, OnScreenAClipCountsOnlyWhileItStillMatchesWhatItWasMadeFrom)
+{
+    struct Case {
+        const char* what;
+        std::function<void(ProjectStore&)> change;
+        std::vector<bool> current; // per chunk, after the change
+    } cases[] = {
+        {"nothing clips are made from", [](ProjectStore& s) { s.editProject([](Project& p) { p.title = "Other"; }); },
+         {true, true, true}},
+        {"another resolution",
+         [](ProjectStore& s) { s.editProject([](Project& p) { p.exportSettings.resolution = ExportResolution::p720; }); },
+         {false, false, false}},
+        // The first clip runs until the second starts, so both change length.
+        {"the second chunk starts later", [](ProjectStore& s) { s.editProject([](Project& p) { p.chunks[1].start += 0.5; }); },
+         {false, false, true}},
+        {"the last chunk ends later", [](ProjectStore& s) { s.editProject([](Project& p) { p.chunks[2].end += 1; }); },
+         {true, true, false}},
+        {"an undo brings an older frame back",
+         [](ProjectStore& s) { s.undoFrameEdit(s.project().chunks[0].id); }, {false, true, true}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Project p = project({{1.0, 30, "a"}, {1.0, 60, "b"}, {1.0, 90, "c"}});
+        GeneratedFrame newer;
+        newer.localPath = writePicture(h.folder.path() / "newer.png", 200);
+        p.chunks[0].setFrame(newer);
+        open(p);
+        store->renderMotion();
+        settle();
+        ASSERT_FALSE(store->lastError()) << *store->lastError();
+        ASSERT_EQ(currentClips(), (std::vector<bool>{true, true, true}));
+
+        c.change(*store);
+        EXPECT_EQ(currentClips(), c.current) << "at once";
+        settle();
+        EXPECT_EQ(currentClips(), c.current) << "and once the files were looked at";
+
+        // The export makes again exactly the clips the screens count as stale.
+        std::vector<fs::path> stale;
+        for (std::size_t i = 0; i < c.current.size(); ++i)
+            if (!c.current[i])
+                stale.push_back(clipOf(i));
+        renderer->forget();
+        store->exportVideo();
+        settle();
+        ASSERT_FALSE(store->lastError()) << *store->lastError();
+        EXPECT_EQ(renderedOutputs(), stale);
+        EXPECT_EQ(currentClips(), (std::vector<bool>{true, true, true})) << "made again, they count";
+        renderer->forget();
+    }
+}
+
+TEST_F(MotionExport, ClipsLeftCurrentStayCurrentWhenTheProjectIsOpenedAgain)
+{
+    // The last chunk's end lies far past the song, so its length depends on the song's.
+    Project p = project({{1.0, 30, "one"}, {1e7, 60, "two"}});
+    song(p, 3);
+    open(p);
+    store->renderMotion();
+    settle();
+    ASSERT_FALSE(store->lastError()) << *store->lastError();
+    ASSERT_EQ(currentClips(), (std::vector<bool>{true, true}));
+
+    reopen();
+    settle();
+    EXPECT_EQ(currentClips(), (std::vector<bool>{true, true}));
+    renderer->forget();
+    store->exportVideo();
+    settle();
+    EXPECT_TRUE(renderer->calls().empty());
+
+    // A manifest written before clips recorded their rate: those clips are made again.
+    const fs::path manifest = root() / "clips" / "manifest.json";
+    nlohmann::json document = nlohmann::json::parse(files::readAll(manifest));
+    for (auto& [id, entry] : document["clips"].items())
+        entry.erase("fps");
+    files::writeAtomically(manifest, document.dump());
+    reopen();
+    settle();
+    EXPECT_EQ(currentClips(), (std::vector<bool>{false, false}));
+    store->exportVideo();
+    settle();
+    EXPECT_EQ(renderer->calls().size(), 2u);
+    EXPECT_EQ(currentClips(), (std::vector<bool>{true, true}));
+}
+
+TEST_F(MotionExport, AnEmptyClipFileIsNoClip)
+{
+    open(project({{1.0, 30, "a"}, {1.0, 60, "b"}}));
+    store->renderMotion();
+    settle();
+    std::ofstream(clipOf(1), std::ios::trunc).close();
+    store->recheckClips();
+    settle();
+    EXPECT_EQ(currentClips(), (std::vector<bool>{true, false}));
+    renderer->forget();
+    store->exportVideo();
+    settle();
+    EXPECT_FALSE(store->lastError()) << *store->lastError();
+    EXPECT_EQ(renderedOutputs(), std::vector<fs::path>{clipOf(1)});
 }
 
 TEST_F(MotionExport, AnAbsurdEndTimeStopsAtTheSongsLength)

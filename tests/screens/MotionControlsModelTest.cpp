@@ -9,6 +9,7 @@ using namespace vl;
 using namespace vl::screens;
 using vl::testing::HeldOperation;
 using vl::testing::projectWithChunks;
+using vl::testing::recordedClips;
 using vl::testing::StoreHarness;
 
 namespace {
@@ -51,7 +52,8 @@ TEST(MotionControlsModel, NoticesCountsAndButtonsFollowTheFramesAndClips)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.clipText);
-        const MotionState s = motionState(withClips(c.total, c.framed, c.clips), false, std::nullopt);
+        const Project p = withClips(c.total, c.framed, c.clips);
+        const MotionState s = motionState(p, recordedClips(p), false, std::nullopt);
         EXPECT_EQ(s.notice, c.notice);
         EXPECT_EQ(s.noticeText.toStdString(), c.noticeText);
         EXPECT_EQ(s.framesText.toStdString(), c.framesText);
@@ -60,15 +62,16 @@ TEST(MotionControlsModel, NoticesCountsAndButtonsFollowTheFramesAndClips)
         EXPECT_EQ(s.canPreview, c.canRender);
         EXPECT_FALSE(s.showsMeter);
     }
-    EXPECT_EQ(motionState(withClips(1, 0, 0), false, {}).noticeSymbol, "exclamationmark.triangle.fill");
-    EXPECT_EQ(motionState(withClips(2, 1, 0), false, {}).noticeSymbol, "info.circle.fill");
+    EXPECT_EQ(motionState(withClips(1, 0, 0), {}, false, {}).noticeSymbol, "exclamationmark.triangle.fill");
+    EXPECT_EQ(motionState(withClips(2, 1, 0), {}, false, {}).noticeSymbol, "info.circle.fill");
 }
 
 TEST(MotionControlsModel, AClipPathOnlyCountsOnAFramedChunk)
 {
     Project p = withClips(3, 3, 3);
+    const std::set<Uuid> current = recordedClips(p);
     p.chunks[2].frame.reset(); // a chunk without a frame never counts as rendered
-    const MotionState s = motionState(p, false, {});
+    const MotionState s = motionState(p, current, false, {});
     EXPECT_EQ(s.clipsRendered, 2);
     EXPECT_EQ(s.clipText, "2 of 3 clips rendered");
 }
@@ -76,9 +79,9 @@ TEST(MotionControlsModel, AClipPathOnlyCountsOnAFramedChunk)
 TEST(MotionControlsModel, TheMeterNeedsBothARunAndAFraction)
 {
     const Project p = withClips(4, 4, 0);
-    EXPECT_FALSE(motionState(p, true, std::nullopt).showsMeter);
-    EXPECT_FALSE(motionState(p, false, 0.4).showsMeter) << "progress without a run shows no meter";
-    const MotionState running = motionState(p, true, 0.4);
+    EXPECT_FALSE(motionState(p, {}, true, std::nullopt).showsMeter);
+    EXPECT_FALSE(motionState(p, {}, false, 0.4).showsMeter) << "progress without a run shows no meter";
+    const MotionState running = motionState(p, {}, true, 0.4);
     EXPECT_TRUE(running.showsMeter);
     EXPECT_DOUBLE_EQ(running.progress, 0.4);
     EXPECT_FALSE(running.canRender);

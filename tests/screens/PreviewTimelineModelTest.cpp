@@ -4,6 +4,10 @@
 #include "design/Intent.h"
 #include "screens/PreviewTimelineModel.h"
 
+#include "app/ProjectListModel.h"
+#include "media/motion/MotionRenderer.h"
+#include "screens/MotionControlsModel.h"
+
 #include <QSignalSpy>
 
 #include <gtest/gtest.h>
@@ -13,25 +17,48 @@
 using namespace vl;
 using namespace vl::screens;
 using vl::testing::projectWithChunks;
+using vl::testing::recordedClips;
 using vl::testing::StoreHarness;
 
 namespace {
 
+// Writes a few bytes where a clip goes: the page only needs a file with content.
+class StubRenderer final : public MotionRenderer {
+public:
+    std::filesystem::path render(const std::filesystem::path&, const ClipMotion&,
+                                 const std::filesystem::path& outputURL, const Progress&,
+                                 std::stop_token) const override
+    {
+        std::filesystem::create_directories(outputURL.parent_path());
+        std::ofstream(outputURL, std::ios::binary) << "clip";
+        return outputURL;
+    }
+};
+
 struct Page {
     explicit Page(Project project)
     {
-        store = h.make(std::move(project));
+        PipelineServices pipeline;
+        pipeline.motion = std::make_shared<StubRenderer>();
+        store = h.make(std::move(project), std::move(pipeline));
         services = std::make_unique<screens::ScreenServices>(*store, picker, desktop);
         model = std::make_unique<PreviewTimelineModel>(*services);
     }
     QString idOf(std::size_t i) const { return QString::fromStdString(store->project().chunks[i].id.text()); }
-    // A clip file of `bytes` bytes (not a real movie: only its size matters here).
-    std::string clip(const std::string& name, int bytes) const
+    // Gives every frame a picture on disk and makes the clips as the motion step does.
+    void renderClips()
     {
-        const auto path = h.folder.path() / name;
-        std::ofstream(path) << std::string(static_cast<std::size_t>(bytes), 'x');
-        return path.string();
+        store->editProject([&](Project& p) {
+            for (std::size_t i = 0; i < p.chunks.size(); ++i)
+                if (p.chunks[i].frame)
+                    p.chunks[i].frame->localPath = h.picture("frame" + std::to_string(i) + ".png");
+        });
+        store->renderMotion();
+        ASSERT_TRUE(StoreHarness::waitForIdle(*store));
+        ASSERT_FALSE(store->lastError()) << *store->lastError();
     }
+    std::string clipOf(std::size_t i) const { return store->project().chunks[i].frame->motionClipPath.value_or(""); }
+    QUrl clipUrlOf(std::size_t i) const { return QUrl::fromLocalFile(QString::fromStdString(clipOf(i))); }
     StoreHarness h;
     test::FakeFilePicker picker;
     test::FakeDesktop desktop;
@@ -67,7 +94,7 @@ TEST(PreviewTimelineModel, ChipAndExportFollowTheFrames)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.chip);
-        const PreviewState s = previewState(projectWithChunks(c.total, c.framed), std::nullopt);
+        const PreviewState s = previewState(projectWithChunks(c.total, c.framed), std::nullopt, {});
         EXPECT_EQ(s.chipText.toStdString(), c.chip);
         EXPECT_EQ(s.chipIntent, c.intent);
         EXPECT_EQ(s.canExport, c.canExport);
@@ -76,7 +103,7 @@ TEST(PreviewTimelineModel, ChipAndExportFollowTheFrames)
 
 TEST(PreviewTimelineModel, NoChunksShowNothingToPreview)
 {
-    const PreviewState s = previewState(projectWithChunks(0, 0), std::nullopt);
+    const PreviewState s = previewState(projectWithChunks(0, 0), std::nullopt, {});
     EXPECT_EQ(s.stage, PreviewState::Stage::empty);
     EXPECT_TRUE(s.shownChunkID.isEmpty());
     EXPECT_EQ(s.timeText, "0:00.00");
@@ -89,7 +116,7 @@ TEST(PreviewTimelineModel, NoOrAStaleSelectionShowsTheFirstChunkAtZero)
     p.chunks[0].start = 12.5;
     const Uuid gone = Uuid::random();
     for (const std::optional<Uuid>& selection : {std::optional<Uuid>(), std::optional<Uuid>(gone)}) {
-        const PreviewState s = previewState(p, selection);
+        const PreviewState s = previewState(p, selection, {});
         EXPECT_EQ(s.shownChunkID.toStdString(), p.chunks[0].id.text());
         EXPECT_EQ(s.stage, PreviewState::Stage::still);
         EXPECT_EQ(s.timeText, "0:00.00") << "only a selected chunk's start is shown";
@@ -101,7 +128,7 @@ TEST(PreviewTimelineModel, TimesOfTheSelectedChunkAndTheSong)
     Project p = withTranscriptEnd(projectWithChunks(2, 1), 200);
     p.chunks[1].start = 75.5;
     p.chunks[1].end = 200;
-    const PreviewState s = previewState(p, p.chunks[1].id);
+    const PreviewState s = previewState(p, p.chunks[1].id, {});
     EXPECT_EQ(s.shownChunkID.toStdString(), p.chunks[1].id.text());
     EXPECT_EQ(s.timeText, "1:15.50");
     EXPECT_EQ(s.durationText, "3:20");
@@ -120,7 +147,7 @@ TEST(PreviewTimelineModel, TheClockAndLengthAreTheVideosAsTheClipsLayItOut)
         p.chunks[i].end = times[i][1];
     }
     p.chunks[2].frame->motionClipPath = "/clips/missing.mov"; // no file: the still
-    EXPECT_EQ(previewState(p, std::nullopt).durationText, "1:35") << "the video's length, not the song's";
+    EXPECT_EQ(previewState(p, std::nullopt, recordedClips(p)).durationText, "1:35") << "the video's length, not the song's";
     struct Case {
         std::size_t chunk;
         double played;
@@ -133,19 +160,15 @@ TEST(PreviewTimelineModel, TheClockAndLengthAreTheVideosAsTheClipsLayItOut)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(::testing::Message() << c.chunk << " + " << c.played);
-        EXPECT_EQ(previewState(p, p.chunks[c.chunk].id, c.played).timeText.toStdString(), c.clock);
+        EXPECT_EQ(previewState(p, p.chunks[c.chunk].id, recordedClips(p), c.played).timeText.toStdString(), c.clock);
     }
 }
 
 TEST(PreviewTimelineModel, TheClockFollowsThePlayingClip)
 {
     Page page(projectWithChunks(3, 3));
-    const std::string a = page.clip("a.mov", 10);
-    const std::string b = page.clip("b.mov", 10);
-    page.store->editProject([&](Project& p) {
-        p.chunks[1].frame->motionClipPath = a;
-        p.chunks[2].frame->motionClipPath = b;
-    });
+    page.renderClips();
+    page.store->editProject([&](Project& p) { p.chunks[0].frame->motionClipPath.reset(); });
     page.model->select(page.idOf(1));
     ASSERT_TRUE(page.model->showsPlayer());
     EXPECT_EQ(page.model->timeText(), "0:04.00");
@@ -171,22 +194,20 @@ TEST(PreviewTimelineModel, TheClockFollowsThePlayingClip)
 TEST(PreviewTimelineModel, OnlyAClipWithContentIsPlayed)
 {
     Page page(projectWithChunks(3, 3));
-    const std::string empty = page.clip("empty.mov", 0);
-    const std::string good = page.clip("good.mov", 64);
-    page.store->editProject([&](Project& p) {
-        p.chunks[0].frame->motionClipPath = empty;
-        p.chunks[1].frame->motionClipPath = good;
-        p.chunks[2].frame->motionClipPath = (page.h.folder.path() / "missing.mov").string();
-    });
-    // A 0-byte clip: the still frame (the thumbnail's badge reads the path, not the file).
+    page.renderClips();
+    // Emptied and removed after they were made.
+    std::ofstream(page.clipOf(0), std::ios::trunc).close();
+    std::filesystem::remove(page.clipOf(2));
+    // A 0-byte clip: the still frame.
+    page.model->select(page.idOf(0));
     EXPECT_FALSE(page.model->showsPlayer());
     EXPECT_TRUE(page.model->showsStill());
     EXPECT_TRUE(page.model->clipUrl().isEmpty());
-    EXPECT_EQ(page.model->shownLocalPath().toStdString(), "/frames/0.png");
+    EXPECT_EQ(page.model->shownLocalPath().toStdString(), page.store->project().chunks[0].frame->localPath);
 
     page.model->select(page.idOf(1));
     EXPECT_TRUE(page.model->showsPlayer());
-    EXPECT_EQ(page.model->clipUrl(), QUrl::fromLocalFile(QString::fromStdString(good)));
+    EXPECT_EQ(page.model->clipUrl(), page.clipUrlOf(1));
 
     page.model->select(page.idOf(2));
     EXPECT_TRUE(page.model->showsStill()) << "a missing clip falls back to the still";
@@ -195,12 +216,7 @@ TEST(PreviewTimelineModel, OnlyAClipWithContentIsPlayed)
 TEST(PreviewTimelineModel, TheClipUrlIsSignalledOnlyWhenItChanges)
 {
     Page page(projectWithChunks(2, 2));
-    const std::string a = page.clip("a.mov", 10);
-    const std::string b = page.clip("b.mov", 10);
-    page.store->editProject([&](Project& p) {
-        p.chunks[0].frame->motionClipPath = a;
-        p.chunks[1].frame->motionClipPath = b;
-    });
+    page.renderClips();
     QSignalSpy clipChanges(page.model.get(), &PreviewTimelineModel::clipUrlChanged);
     page.model->select(page.idOf(0)); // the first chunk was shown already
     page.store->editProject([](Project& p) { p.title = "Another title"; });
@@ -209,7 +225,7 @@ TEST(PreviewTimelineModel, TheClipUrlIsSignalledOnlyWhenItChanges)
 
     page.model->select(page.idOf(1));
     EXPECT_EQ(clipChanges.count(), 1);
-    EXPECT_EQ(page.model->clipUrl(), QUrl::fromLocalFile(QString::fromStdString(b)));
+    EXPECT_EQ(page.model->clipUrl(), page.clipUrlOf(1));
     EXPECT_EQ(page.store->selectedChunkIDText(), page.idOf(1)) << "the selection lives in the store";
 }
 
@@ -221,4 +237,48 @@ TEST(PreviewTimelineModel, ExportLeadsToTheExportPageOnlyWithAFrame)
     Page some(projectWithChunks(2, 1));
     some.model->goToExport();
     EXPECT_EQ(some.store->selectedStage(), PipelineStage::exportVideo);
+}
+
+TEST(PreviewTimelineModel, AStaleClipIsNeitherCountedNorPlayedNorBadgedUntilMadeAgain)
+{
+    struct Case {
+        const char* what;
+        std::function<void(Project&)> change;
+        std::vector<bool> current; // per chunk, after the change
+    } cases[] = {
+        {"a new title", [](Project& p) { p.title = "Another"; }, {true, true, true}},
+        {"another resolution", [](Project& p) { p.exportSettings.resolution = ExportResolution::p1440; },
+         {false, false, false}},
+        {"the second chunk starts later", [](Project& p) { p.chunks[1].start += 1; }, {false, false, true}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Page page(projectWithChunks(3, 3));
+        MotionControlsModel motion(*page.services);
+        app::ChunkListModel rows(page.store.get());
+        page.renderClips();
+
+        const auto follows = [&](const std::vector<bool>& current) {
+            const auto fresh = std::count(current.begin(), current.end(), true);
+            EXPECT_EQ(motion.clipsRendered(), fresh);
+            EXPECT_EQ(motion.clipText().toStdString(),
+                      fresh == 3 ? "All clips rendered" : std::to_string(fresh) + " of 3 clips rendered");
+            for (std::size_t i = 0; i < current.size(); ++i) {
+                page.model->select(page.idOf(i));
+                EXPECT_EQ(page.model->showsPlayer(), current[i]) << i;
+                EXPECT_EQ(page.model->showsStill(), !current[i]) << i;
+                EXPECT_EQ(rows.get(static_cast<int>(i), "hasCurrentClip").toBool(), current[i]) << i;
+            }
+        };
+        follows({true, true, true});
+
+        page.store->editProject(c.change);
+        follows(c.current);
+        ASSERT_TRUE(StoreHarness::waitForIdle(*page.store));
+        follows(c.current);
+
+        page.store->renderMotion();
+        ASSERT_TRUE(StoreHarness::waitForIdle(*page.store));
+        follows({true, true, true});
+    }
 }
