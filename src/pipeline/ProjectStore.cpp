@@ -4,8 +4,6 @@
 #include "model/Log.h"
 #include "model/MediaLibrary.h"
 
-#include <QVariantMap>
-
 #include <algorithm>
 #include <cmath>
 #include <utility>
@@ -637,48 +635,6 @@ QString ProjectStore::selectedChunkIDText() const
 void ProjectStore::setSelectedChunkIDText(const QString& text)
 {
     setSelectedChunkID(Uuid::parse(text.toStdString()));
-}
-
-QString ProjectStore::runningTaskText() const
-{
-    return runningTask_ ? QString::fromStdString(*runningTask_) : QString();
-}
-
-QVariant ProjectStore::taskProgressValue() const
-{
-    return taskProgress_ ? QVariant(*taskProgress_) : QVariant();
-}
-
-QString ProjectStore::lastErrorText() const
-{
-    return lastError_ ? QString::fromStdString(*lastError_) : QString();
-}
-
-void ProjectStore::setLastErrorText(const QString& text)
-{
-    setLastError(text.isEmpty() ? std::nullopt : std::optional<std::string>(text.toStdString()));
-}
-
-QVariantList ProjectStore::savedProjectsList() const
-{
-    QVariantList list;
-    for (const auto& ref : savedProjects_) {
-        QVariantMap row;
-        row["id"] = QString::fromStdString(ref.id.text());
-        row["title"] = QString::fromStdString(ref.title);
-        row["framed"] = ref.framed;
-        row["total"] = ref.total;
-        row["updatedAt"] = QString::fromStdString(formatIsoDate(ref.updatedAt));
-        row["damage"] = ref.damage ? QString::fromStdString(*ref.damage) : QString();
-        list.push_back(row);
-    }
-    return list;
-}
-
-void ProjectStore::openProjectById(const QString& id)
-{
-    if (auto uuid = Uuid::parse(id.toStdString()))
-        openProject(*uuid);
 }
 
 } // namespace vl
