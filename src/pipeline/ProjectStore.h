@@ -361,10 +361,6 @@ public:
     void redoFrameEditById(const QString& chunkID);
     void setImagePromptById(const QString& prompt, const QString& chunkID);
     void importFrameImageAt(const QString& path, const QString& chunkID);
-    void importPlanFromClipboardFromMenu() { importPlanFromClipboard(); }
-    void importPlanFromFileAt(const QString& path) { importPlanFromFile(path.toStdString()); }
-    void generateMissingFramesFromScreen() { generateMissingFrames(); }
-    void regeneratePlanFromMenu() { regeneratePlan(); }
 
 signals:
     void projectChanged();
