@@ -11,14 +11,13 @@
 #include "pipeline/Clipboard.h"
 #include "pipeline/PipelineServices.h"
 #include "pipeline/ProjectWriter.h"
+#include "pipeline/StoreRun.h"
 #include "pipeline/Workers.h"
 #include "media/transcription/TranscriptionResult.h"
 
 #include <QObject>
 #include <QString>
-#include <QStringList>
 #include <QTimer>
-#include <QVariant>
 
 #include <chrono>
 #include <filesystem>
@@ -66,27 +65,6 @@ struct StoreContext {
     Clipboard* clipboard = nullptr;
     // The thread project files are written on (nullptr: one of the store's own).
     ProjectWriter* writer = nullptr;
-};
-
-class ProjectStore;
-
-// Handed to a worker running inside the store's run wrapper. Thread-safe: every
-// report is carried to the main thread, where it updates that run's own label
-// and progress.
-class RunReporter {
-public:
-    RunReporter(ProjectStore* store, long long runId, std::stop_token stop)
-        : store_(store), runId_(runId), stop_(std::move(stop)) {}
-
-    const std::stop_token& stop() const { return stop_; }
-    void progress(double fraction) const;
-    void statusText(std::string text) const;
-    void queuePosition(std::optional<long long> position) const;
-
-private:
-    ProjectStore* store_;
-    long long runId_;
-    std::stop_token stop_;
 };
 
 // The one object the whole application shares: it owns the open project, runs
@@ -153,14 +131,14 @@ public:
     void updateEditWorkflow(std::string value);
     void updateProxyBaseURL(std::string value);
 
-    // ---- Reporting handlers (any thread) -----------------------------------
+    // ---- Reporting handlers (any thread; StoreRun.cpp) ------------------------
     // They act on the most recent run still going; with none running they set
     // the published values directly.
     void progressHandler(double fraction);
     void statusTextHandler(std::string text);
     void queueUpdateHandler(std::optional<long long> position);
 
-    // ---- The run wrapper ----------------------------------------------------
+    // ---- The run wrapper (StoreRun.cpp) ---------------------------------------
     // Publishes `label`, clears progress and the banner, runs `work` on a worker
     // and, back on the main thread, applies its result if the open project is
     // still the one it started on. A failure's sentence becomes the banner; a
