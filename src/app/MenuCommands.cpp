@@ -64,13 +64,13 @@ void MenuCommands::resetProject()
 
 void MenuCommands::importPlanFromClipboard()
 {
-    store_->importPlanFromClipboardFromMenu();
+    store_->importPlanFromClipboard();
 }
 
 void MenuCommands::importPlanFromFile(const QUrl& file)
 {
     if (file.isLocalFile())
-        store_->importPlanFromFileAt(file.toLocalFile());
+        store_->importPlanFromFile(file.toLocalFile().toStdString());
 }
 
 } // namespace vl::app

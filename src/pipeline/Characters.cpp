@@ -83,7 +83,7 @@ void ProjectStore::processCharacter(const Uuid& id)
         });
 }
 
-// ---- QML-facing adaptors ----------------------------------------------------------------
+// ---- Operations on ids and files as text ------------------------------------------------
 
 void ProjectStore::setPrimaryCharacterById(const QString& id)
 {
@@ -119,14 +119,6 @@ bool ProjectStore::addCharacterReference(const QString& id, const QString& pathO
     }
     editProject([&](Project& p) { p.character(*uuid)->referenceImagePaths.push_back(path); });
     return true;
-}
-
-QStringList ProjectStore::processingCharacterIDsList() const
-{
-    QStringList ids;
-    for (const auto& id : processingCharacterIDs_)
-        ids.push_back(QString::fromStdString(id.text()));
-    return ids;
 }
 
 } // namespace vl

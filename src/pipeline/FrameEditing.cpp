@@ -173,7 +173,7 @@ void ProjectStore::importFrameImage(const std::string& path, const Uuid& chunkID
         });
 }
 
-// ---- QML-facing adaptors ---------------------------------------------------------
+// ---- Operations on ids and files as text ------------------------------------------------
 
 namespace {
 

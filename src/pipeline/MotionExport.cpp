@@ -118,15 +118,7 @@ fs::path ProjectStore::exportOutputPath() const
 
 void ProjectStore::setLastExportPath(fs::path path)
 {
-    if (lastExportPath_ == path)
-        return;
     lastExportPath_ = std::move(path);
-    emit lastExportPathChanged();
-}
-
-QString ProjectStore::lastExportPathText() const
-{
-    return lastExportPath_ ? QString::fromStdString(lastExportPath_->string()) : QString();
 }
 
 // Records a written clip, on the main thread, on the frame it was made from, wherever

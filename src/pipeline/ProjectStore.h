@@ -11,14 +11,13 @@
 #include "pipeline/Clipboard.h"
 #include "pipeline/PipelineServices.h"
 #include "pipeline/ProjectWriter.h"
+#include "pipeline/StoreRun.h"
 #include "pipeline/Workers.h"
 #include "media/transcription/TranscriptionResult.h"
 
 #include <QObject>
 #include <QString>
-#include <QStringList>
 #include <QTimer>
-#include <QVariant>
 
 #include <chrono>
 #include <filesystem>
@@ -69,27 +68,6 @@ struct StoreContext {
     ProjectWriter* writer = nullptr;
 };
 
-class ProjectStore;
-
-// Handed to a worker running inside the store's run wrapper. Thread-safe: every
-// report is carried to the main thread, where it updates that run's own label
-// and progress.
-class RunReporter {
-public:
-    RunReporter(ProjectStore* store, long long runId, std::stop_token stop)
-        : store_(store), runId_(runId), stop_(std::move(stop)) {}
-
-    const std::stop_token& stop() const { return stop_; }
-    void progress(double fraction) const;
-    void statusText(std::string text) const;
-    void queuePosition(std::optional<long long> position) const;
-
-private:
-    ProjectStore* store_;
-    long long runId_;
-    std::stop_token stop_;
-};
-
 // The one object the whole application shares: it owns the open project, runs
 // every pipeline operation and publishes what is running, how far it got and
 // the last error. It lives on the main thread; blocking work runs on Workers and
@@ -98,19 +76,9 @@ class ProjectStore final : public QObject {
     Q_OBJECT
     Q_PROPERTY(int selectedStage READ selectedStageIndex WRITE setSelectedStageIndex NOTIFY selectedStageChanged)
     Q_PROPERTY(QString selectedChunkID READ selectedChunkIDText WRITE setSelectedChunkIDText NOTIFY selectedChunkIDChanged)
-    Q_PROPERTY(bool timingInProgress READ timingInProgress NOTIFY timingInProgressChanged)
-    Q_PROPERTY(QStringList processingCharacterIDs READ processingCharacterIDsList NOTIFY processingCharacterIDsChanged)
-    Q_PROPERTY(bool busy READ isBusy NOTIFY runningTaskChanged)
-    Q_PROPERTY(QString runningTask READ runningTaskText NOTIFY runningTaskChanged)
-    Q_PROPERTY(QVariant taskProgress READ taskProgressValue NOTIFY taskProgressChanged)
-    Q_PROPERTY(QString lastError READ lastErrorText WRITE setLastErrorText NOTIFY lastErrorChanged)
-    Q_PROPERTY(bool hasLastError READ hasLastError NOTIFY lastErrorChanged)
     Q_PROPERTY(QString generationModel READ generationModelText WRITE setGenerationModelText NOTIFY generationModelChanged)
     Q_PROPERTY(QString editWorkflow READ editWorkflowText WRITE setEditWorkflowText NOTIFY editWorkflowChanged)
     Q_PROPERTY(QString proxyBaseURL READ proxyBaseURLText WRITE setProxyBaseURLText NOTIFY proxyBaseURLChanged)
-    Q_PROPERTY(bool hasFalAPIKey READ hasFalAPIKey WRITE setHasFalAPIKey NOTIFY hasFalAPIKeyChanged)
-    Q_PROPERTY(QVariantList savedProjects READ savedProjectsList NOTIFY savedProjectsChanged)
-    Q_PROPERTY(QString lastExportPath READ lastExportPathText NOTIFY lastExportPathChanged)
 
 public:
     ProjectStore(std::optional<Project> project, PipelineServices services, StoreContext context,
@@ -141,6 +109,8 @@ public:
     bool timingInProgress() const { return timingInProgress_; }
     const std::optional<std::string>& runningTask() const { return runningTask_; }
     const std::optional<double>& taskProgress() const { return taskProgress_; }
+    // An operation is running.
+    bool isBusy() const { return runningTask_.has_value(); }
     const std::optional<std::string>& lastError() const { return lastError_; }
     void setLastError(std::optional<std::string> message);
     const std::string& generationModel() const { return generationModel_; }
@@ -162,14 +132,14 @@ public:
     void updateEditWorkflow(std::string value);
     void updateProxyBaseURL(std::string value);
 
-    // ---- Reporting handlers (any thread) -----------------------------------
+    // ---- Reporting handlers (any thread; StoreRun.cpp) ------------------------
     // They act on the most recent run still going; with none running they set
     // the published values directly.
     void progressHandler(double fraction);
     void statusTextHandler(std::string text);
     void queueUpdateHandler(std::optional<long long> position);
 
-    // ---- The run wrapper ----------------------------------------------------
+    // ---- The run wrapper (StoreRun.cpp) ---------------------------------------
     // Publishes `label`, clears progress and the banner, runs `work` on a worker
     // and, back on the main thread, applies its result if the open project is
     // still the one it started on. A failure's sentence becomes the banner; a
@@ -226,7 +196,7 @@ public:
     static void removeTranscriptionCopy(const std::filesystem::path& copy, const std::filesystem::path& source);
     // Spreads the lyric lines evenly over the song when there is no transcript
     // yet, under the label "Aligning timing".
-    Q_INVOKABLE void alignTiming();
+    void alignTiming();
     // The same, then `done` on the main thread once the run has ended, however it ended.
     void alignTiming(std::function<void()> done);
 
@@ -371,16 +341,12 @@ private:
 public:
 
     // ---- QML-facing adaptors ------------------------------------------------
+    // What QML still reads and writes on the store itself; everything else it sees
+    // through the screen models.
     int selectedStageIndex() const { return static_cast<int>(selectedStage_); }
     void setSelectedStageIndex(int index);
     QString selectedChunkIDText() const;
     void setSelectedChunkIDText(const QString& text);
-    bool isBusy() const { return runningTask_.has_value(); }
-    QString runningTaskText() const;
-    QVariant taskProgressValue() const;
-    QString lastErrorText() const;
-    void setLastErrorText(const QString& text);
-    bool hasLastError() const { return lastError_.has_value(); }
     QString generationModelText() const { return QString::fromStdString(generationModel_); }
     QString editWorkflowText() const { return QString::fromStdString(editWorkflow_); }
     QString proxyBaseURLText() const { return QString::fromStdString(proxyBaseURL_); }
@@ -392,39 +358,25 @@ public:
     Q_INVOKABLE void updateGenerationModelText(const QString& v) { updateGenerationModel(v.toStdString()); }
     Q_INVOKABLE void updateEditWorkflowText(const QString& v) { updateEditWorkflow(v.toStdString()); }
     Q_INVOKABLE void updateProxyBaseURLText(const QString& v) { updateProxyBaseURL(v.toStdString()); }
-    QVariantList savedProjectsList() const;
-    Q_INVOKABLE void dismissError() { setLastError(std::nullopt); }
-    Q_INVOKABLE void newProjectFromMenu() { newProject(); }
-    Q_INVOKABLE void resetProjectFromMenu() { resetProject(); }
-    Q_INVOKABLE void openProjectById(const QString& id);
-    Q_INVOKABLE void refreshSavedProjectsFromMenu() { refreshSavedProjects(); }
-    QString lastExportPathText() const;
-    Q_INVOKABLE void renderMotionFromScreen() { renderMotion(); }
-    Q_INVOKABLE void exportVideoFromScreen() { exportVideo(); }
-    // A local path or a file:// address, as file dialogs and drops hand them over.
-    Q_INVOKABLE void importAudioFile(const QString& pathOrURL);
-    Q_INVOKABLE void addCharacterNamed(const QString& name) { addCharacter(name.toStdString()); }
-    Q_INVOKABLE void setPrimaryCharacterById(const QString& id);
-    Q_INVOKABLE void deleteCharacterById(const QString& id);
-    Q_INVOKABLE void processCharacterById(const QString& id);
+
+    // ---- Operations on ids and files as text -----------------------------------
+    // The screen models pass on what QML hands them: ids as text (one that does not
+    // parse does nothing) and files as local paths or file:// addresses.
+    void importAudioFile(const QString& pathOrURL);
+    void setPrimaryCharacterById(const QString& id);
+    void deleteCharacterById(const QString& id);
+    void processCharacterById(const QString& id);
     // Appends a chosen picture to a character's references (the newest is the one
     // processed); like the screen's own field edits, it leaves updatedAt alone. A file
     // that is not a picture we take in changes nothing: its sentence goes to the
     // banner and the answer is false.
-    Q_INVOKABLE bool addCharacterReference(const QString& id, const QString& pathOrURL);
-    QStringList processingCharacterIDsList() const;
-    Q_INVOKABLE void importPlanFromClipboardFromMenu() { importPlanFromClipboard(); }
-    Q_INVOKABLE void importPlanFromFileAt(const QString& path) { importPlanFromFile(path.toStdString()); }
-    Q_INVOKABLE void planStoryboardFromScreen() { planStoryboard(); }
-    Q_INVOKABLE void renderElementsFromScreen() { renderElements(); }
-    Q_INVOKABLE void generateMissingFramesFromScreen() { generateMissingFrames(); }
-    Q_INVOKABLE void regeneratePlanFromMenu() { regeneratePlan(); }
-    Q_INVOKABLE void generateFrameById(const QString& chunkID);
-    Q_INVOKABLE void editFrameById(const QString& chunkID, const QString& instruction);
-    Q_INVOKABLE void undoFrameEditById(const QString& chunkID);
-    Q_INVOKABLE void redoFrameEditById(const QString& chunkID);
-    Q_INVOKABLE void setImagePromptById(const QString& prompt, const QString& chunkID);
-    Q_INVOKABLE void importFrameImageAt(const QString& path, const QString& chunkID);
+    bool addCharacterReference(const QString& id, const QString& pathOrURL);
+    void generateFrameById(const QString& chunkID);
+    void editFrameById(const QString& chunkID, const QString& instruction);
+    void undoFrameEditById(const QString& chunkID);
+    void redoFrameEditById(const QString& chunkID);
+    void setImagePromptById(const QString& prompt, const QString& chunkID);
+    void importFrameImageAt(const QString& path, const QString& chunkID);
 
 signals:
     void projectChanged();
@@ -441,7 +393,6 @@ signals:
     void hasFalAPIKeyChanged();
     void savedProjectsChanged();
     void projectSaved();
-    void lastExportPathChanged();
     void currentClipsChanged();
 
 private:

@@ -267,7 +267,7 @@ void ProjectStore::alignTiming(std::function<void()> done)
         std::move(done));
 }
 
-// ---- QML-facing adaptors ----------------------------------------------------------------
+// ---- Operations on ids and files as text ------------------------------------------------
 
 void ProjectStore::importAudioFile(const QString& pathOrURL)
 {

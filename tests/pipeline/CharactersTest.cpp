@@ -102,7 +102,7 @@ TEST_F(Characters, ProcessingSendsTheNewestReferenceAndKeepsTheResult)
 
     QSignalSpy processingChanged(store.get(), &ProjectStore::processingCharacterIDsChanged);
     store->processCharacterById(idText);
-    EXPECT_EQ(store->processingCharacterIDsList(), QStringList{idText});
+    EXPECT_EQ(store->processingCharacterIDs(), std::set<Uuid>{id});
     EXPECT_EQ(store->runningTask(), std::optional<std::string>("Processing character"));
     ASSERT_TRUE(waitUntil([&] { return !h.vendor.requests(fakes::Route::status).empty(); }));
     store->processCharacter(id); // a second tap while the first run goes on

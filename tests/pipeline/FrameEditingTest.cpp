@@ -196,7 +196,7 @@ TEST_F(FrameEditing, ImagePromptAndRegeneratingThePlan)
     store->setSelectedStage(PipelineStage::frames);
     store->setLastError("banner");
 
-    store->regeneratePlanFromMenu();
+    store->regeneratePlan();
     const Project& p = store->project();
     EXPECT_FALSE(p.plan);
     EXPECT_TRUE(p.chunks.empty());

@@ -39,7 +39,7 @@ TEST_F(Frames, ABatchKeepsAtMostTwelveRequestsInFlight)
     for (int i = 0; i < 30; ++i)
         h.vendor.scriptNextJob({{}, std::nullopt, true});
     PublishedLog log(*store);
-    store->generateMissingFramesFromScreen();
+    store->generateMissingFrames();
     EXPECT_EQ(store->runningTask(), std::optional<std::string>("Generating 30 frames"));
     EXPECT_EQ(store->taskProgress(), std::optional<double>(0.0));
 

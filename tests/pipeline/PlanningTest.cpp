@@ -289,7 +289,7 @@ TEST_F(PlanImport, FromTheClipboard)
     for (const auto& c : cases) {
         h.clipboard.setText(c.content);
         store->setLastError(std::nullopt);
-        store->importPlanFromClipboardFromMenu();
+        store->importPlanFromClipboard();
         settle();
         if (c.bannerStart) {
             ASSERT_TRUE(store->lastError()) << c.name;
@@ -311,7 +311,7 @@ TEST_F(PlanImport, FromAFile)
 {
     const auto file = h.folder.path() / "plan.json";
     std::ofstream(file) << kPlan;
-    store->importPlanFromFileAt(QString::fromStdString(file.string()));
+    store->importPlanFromFile(file.string());
     settle();
     EXPECT_FALSE(store->lastError());
     EXPECT_EQ(store->project().chunks.size(), 2u);
