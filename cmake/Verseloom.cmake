@@ -41,20 +41,26 @@ function(vl_add_test folder)
     PROPERTIES ENVIRONMENT "${ARG_ENV}" TIMEOUT 600)
 endfunction()
 
-# vl_add_qml_module(<target> URI <uri> [QML_FILES <more .qml...>] [LINK <targets...>]
+# vl_add_qml_module(<target> URI <uri> [SUBFOLDERS] [QML_FILES <more .qml...>] [LINK <targets...>]
 #                   [IMPORTS <QML module targets...>] [QT <Qt modules beyond Gui, Qml, Quick...>])
 # One static QML module from the current folder: its .cpp/.h files (a main.cpp is the
-# program's, not the module's) and its .qml files, plus QML_FILES from subfolders. Files
-# that need QML properties (singleton, internal type) get them before this call.
+# program's, not the module's) and its .qml files, plus QML_FILES from subfolders. With
+# SUBFOLDERS, the files of every subfolder belong to it too: a QML file keeps its type name
+# and sits at qrc:/<URI as a path>/<subfolder>/. Files that need QML properties (singleton,
+# internal type) get them, by their path from this folder, before this call.
 # Static so tests can import it: consumers link <target> and <target>plugin, and IMPORTS
 # does that for the modules this one uses. Files sit at qrc:/<URI as a path>/, where the
 # programs load Main.qml and tests import with `-import qrc:/`.
 function(vl_add_qml_module target)
-  cmake_parse_arguments(ARG "" "URI" "QML_FILES;LINK;IMPORTS;QT" ${ARGN})
-  file(GLOB sources CONFIGURE_DEPENDS
+  cmake_parse_arguments(ARG "SUBFOLDERS" "URI" "QML_FILES;LINK;IMPORTS;QT" ${ARGN})
+  set(glob GLOB)
+  if(ARG_SUBFOLDERS)
+    set(glob GLOB_RECURSE)
+  endif()
+  file(${glob} sources CONFIGURE_DEPENDS
        ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
   list(FILTER sources EXCLUDE REGEX "/main\\.cpp$")
-  file(GLOB qml CONFIGURE_DEPENDS RELATIVE ${CMAKE_CURRENT_SOURCE_DIR}
+  file(${glob} qml CONFIGURE_DEPENDS RELATIVE ${CMAKE_CURRENT_SOURCE_DIR}
        ${CMAKE_CURRENT_SOURCE_DIR}/*.qml)
 
   qt_add_library(${target} STATIC)
@@ -66,6 +72,14 @@ function(vl_add_qml_module target)
     SOURCES ${sources})
 
   target_include_directories(${target} PUBLIC ${CMAKE_SOURCE_DIR}/src)
+  if(ARG_SUBFOLDERS)
+    # Qt's generated type registration includes each header by its bare name.
+    set(header_folders ${sources})
+    list(FILTER header_folders INCLUDE REGEX "\\.h$")
+    list(TRANSFORM header_folders REPLACE "/[^/]*$" "")
+    list(REMOVE_DUPLICATES header_folders)
+    target_include_directories(${target} PRIVATE ${header_folders})
+  endif()
   # Our warnings for our sources only; the QML compiler's generated C++ is not ours to fix.
   set_source_files_properties(${sources} PROPERTIES COMPILE_OPTIONS "${VL_WARNINGS}")
   set(imports)

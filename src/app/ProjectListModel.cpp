@@ -1,7 +1,7 @@
 #include "app/ProjectListModel.h"
 
 #include "design/Intent.h"
-#include "screens/FrameContent.h"
+#include "screens/frames/FrameContent.h"
 
 #include <QHash>
 #include <algorithm>

@@ -26,31 +26,12 @@ Rectangle {
         anchors.centerIn: parent
         spacing: 10
 
-        // A small indeterminate spinner in lime (drawn on a canvas so it looks the
-        // same under the software renderer).
-        Canvas {
-            id: spinner
+        Spinner {
             objectName: "runningIndicator"
             visible: capsule.running
             Layout.preferredWidth: 14
             Layout.preferredHeight: 14
-            onPaint: {
-                const ctx = getContext("2d");
-                ctx.reset();
-                ctx.lineWidth = 2;
-                ctx.lineCap = "round";
-                ctx.strokeStyle = Theme.lime;
-                ctx.beginPath();
-                ctx.arc(width / 2, height / 2, width / 2 - 1.5, 0, Math.PI * 1.4);
-                ctx.stroke();
-            }
-            RotationAnimator on rotation {
-                running: spinner.visible
-                from: 0
-                to: 360
-                duration: 900
-                loops: Animation.Infinite
-            }
+            color: Theme.lime
         }
         Icon {
             visible: capsule.error

@@ -65,101 +65,16 @@ Item {
                 }
             }
 
-            Text {
-                objectName: "thanksText"
-                visible: view.support.paymentCompleted
+            ContributionForm {
                 Layout.fillWidth: true
-                text: "Your contribution was received. It directly supports maintenance, fixes, and the next round of improvements."
-                wrapMode: Text.Wrap
-                font.pixelSize: 14
-                color: Theme.muted
-            }
-
-            ColumnLayout {
-                objectName: "offer"
-                visible: !view.support.paymentCompleted
-                Layout.fillWidth: true
-                spacing: 20
-
-                Text {
-                    Layout.fillWidth: true
-                    text: "There is no required price and no feature gate. If Verseloom is useful to you, choose an amount that reflects that value. Even a small contribution helps this solo-built app keep moving."
-                    wrapMode: Text.Wrap
-                    font.pixelSize: 14
-                    color: Theme.muted
-                }
-                Panel {
-                    Layout.fillWidth: true
-                    padding: 16
-                    ColumnLayout {
-                        spacing: 10
-                        Row {
-                            spacing: 6
-                            Icon {
-                                anchors.verticalCenter: parent.verticalCenter
-                                name: "creditcard"
-                                color: Theme.cream
-                                size: 13
-                            }
-                            Text {
-                                text: "Choose your amount in secure Stripe Checkout"
-                                font.pixelSize: 13
-                                font.weight: Font.DemiBold
-                                color: Theme.cream
-                            }
-                        }
-                        Text {
-                            Layout.fillWidth: true
-                            text: "Checkout opens in your browser. You decide the amount, and the app remains fully usable whether you contribute now, later, or not at all."
-                            wrapMode: Text.Wrap
-                            font.pixelSize: 11
-                            color: Theme.muted
-                        }
-                    }
-                }
-                RowLayout {
-                    objectName: "waitingRow"
-                    visible: view.support.isAwaitingPayment
-                    spacing: 8
-                    Spinner { color: Theme.cream }
-                    Text {
-                        text: "Waiting for checkout to finish\u2026"
-                        font.pixelSize: 12
-                        font.weight: Font.DemiBold
-                        color: Theme.cream
-                    }
-                }
-                Text {
-                    objectName: "errorText"
-                    visible: view.support.hasError
-                    Layout.fillWidth: true
-                    text: view.support.errorMessage
-                    wrapMode: Text.Wrap
-                    font.pixelSize: 11
-                    font.weight: Font.DemiBold
-                    color: Theme.coral
-                }
-                RowLayout {
-                    Layout.fillWidth: true
-                    SecondaryButton {
-                        objectName: "notNowButton"
-                        text: "Not Now"
-                        onClicked: view.closeRequested()
-                    }
-                    Item { Layout.fillWidth: true }
-                    PrimaryButton {
-                        objectName: "checkoutButton"
-                        text: view.support.isStartingCheckout ? "" : "Open Secure Checkout"
-                        symbol: view.support.isStartingCheckout ? "" : "arrow.up.right.square"
-                        enabled: view.support.canStartCheckout
-                        onClicked: view.support.startCheckout(view.source)
-                        Spinner {
-                            anchors.centerIn: parent
-                            visible: view.support.isStartingCheckout
-                            color: Qt.rgba(7 / 255, 17 / 255, 13 / 255, 1)
-                        }
-                    }
-                }
+                support: view.support
+                source: view.source
+                thanks: "Your contribution was received. It directly supports maintenance, fixes, and the next round of improvements."
+                explainer: "There is no required price and no feature gate. If Verseloom is useful to you, choose an amount that reflects that value. Even a small contribution helps this solo-built app keep moving."
+                checkoutNote: "Checkout opens in your browser. You decide the amount, and the app remains fully usable whether you contribute now, later, or not at all."
+                checkoutLabel: "Open Secure Checkout"
+                offersNotNow: true
+                onNotNowClicked: view.closeRequested()
             }
         }
     }

@@ -75,6 +75,8 @@ TEST(OnboardingWindow, AFirstStartWalksTheGuideAndOnlyFinishingClosesIt)
     EXPECT_EQ(ShellHarness::text(sheet, "stepText"), "3 OF 3");
     EXPECT_EQ(ShellHarness::text(sheet, "nextButton"), "Start Creating");
     EXPECT_TRUE(shows(sheet, "backButton"));
+    EXPECT_TRUE(shows(sheet, "checkoutButton"));
+    EXPECT_FALSE(shows(sheet, "notNowButton")) << "the guide's footer is the way past the offer";
 
     // A failed start, then a checkout waiting for payment, then paid.
     s.maker.script("/api/support/checkout", {fakes::Reply::text("no", 500)});
@@ -156,6 +158,7 @@ TEST(ContributionWindow, TheMenuClearsAnOldErrorAndTheSheetFollowsTheCheckout)
     EXPECT_TRUE(shows(sheet, "waitingRow"));
     EXPECT_FALSE(shows(sheet, "errorText"));
     ASSERT_EQ(s.desktop.opened.size(), 1u);
+    EXPECT_NE(s.maker.requests("/api/support/checkout").back().body.find("macos-menu"), std::string::npos);
 
     // "Not Now" closes the sheet; the payment check goes on and the next opening shows it.
     ShellHarness::tap(sheet, ShellHarness::find(sheet, "notNowButton"));

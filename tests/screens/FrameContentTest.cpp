@@ -1,5 +1,5 @@
 #include "pipeline/StoreHarness.h"
-#include "screens/FrameContent.h"
+#include "screens/frames/FrameContent.h"
 
 #include "fakes/PictureBytes.h"
 

@@ -1,8 +1,8 @@
 #include "app/AppFixtures.h"
-#include "screens/FrameEditSheetModel.h"
-#include "screens/FramePromptSheetModel.h"
-#include "screens/FrameViewerSheetModel.h"
-#include "screens/Lightbox.h"
+#include "screens/frames/FrameEditSheetModel.h"
+#include "screens/frames/FramePromptSheetModel.h"
+#include "screens/frames/FrameViewerSheetModel.h"
+#include "screens/frames/Lightbox.h"
 
 #include <QQuickWindow>
 #include <QSignalSpy>

@@ -1,7 +1,7 @@
 #include "app/AppFixtures.h"
 #include "app/AppShell.h"
-#include "screens/FrameContent.h"
-#include "screens/Lightbox.h"
+#include "screens/frames/FrameContent.h"
+#include "screens/frames/Lightbox.h"
 
 #include <QFontMetricsF>
 #include <QLinearGradient>
@@ -84,7 +84,7 @@ struct SheetHarness {
     // Creates one of the module's sheets for a chunk and opens it over the main window.
     QQuickWindow* open(const char* file, const QString& chunkID)
     {
-        QQmlComponent component(engine.get(), QUrl(QStringLiteral("qrc:/Verseloom/Screens/") + file));
+        QQmlComponent component(engine.get(), QUrl(QStringLiteral("qrc:/Verseloom/Screens/frames/") + file));
         QObject* created = component.createWithInitialProperties(
             {{"store", QVariant::fromValue<QObject*>(store.get())}, {"chunkID", chunkID}});
         if (!created) {

@@ -4,7 +4,7 @@
 #include "fakes/FakeDesktop.h"
 #include "fakes/VendorReplies.h"
 #include "pipeline/StoreHarness.h"
-#include "screens/KeySetupController.h"
+#include "screens/keysetup/KeySetupController.h"
 
 #include <QSignalSpy>
 

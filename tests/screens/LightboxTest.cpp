@@ -1,4 +1,4 @@
-#include "screens/Lightbox.h"
+#include "screens/frames/Lightbox.h"
 
 #include <QGuiApplication>
 #include <QQuickItem>

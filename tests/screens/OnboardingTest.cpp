@@ -2,8 +2,8 @@
 #include "cloud/MemorySecretStore.h"
 #include "model/ProjectJson.h"
 #include "pipeline/StoreHarness.h"
-#include "screens/OnboardingController.h"
-#include "screens/OnboardingModel.h"
+#include "screens/onboarding/OnboardingController.h"
+#include "screens/onboarding/OnboardingModel.h"
 
 #include <QSignalSpy>
 

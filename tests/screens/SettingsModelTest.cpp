@@ -4,8 +4,8 @@
 #include "design/Intent.h"
 #include "pipeline/FakeTranscriber.h"
 #include "pipeline/StoreHarness.h"
-#include "screens/KeySetupController.h"
-#include "screens/SettingsModel.h"
+#include "screens/keysetup/KeySetupController.h"
+#include "screens/settings/SettingsModel.h"
 
 #include <gtest/gtest.h>
 

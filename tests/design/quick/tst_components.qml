@@ -38,6 +38,16 @@ Item {
         }
         Component { id: fieldComponent; ChromeTextField { width: 240 } }
         Component { id: areaComponent; ChromeTextArea { width: 240 } }
+        Component {
+            id: spinnerComponent
+            Rectangle {
+                property alias spinner: spinner
+                color: "black"
+                width: spinner.width
+                height: spinner.height
+                Spinner { id: spinner; color: "white" }
+            }
+        }
         Component { id: headerComponent; ColumnLayout { width: 300; property alias header: header; SurfaceHeader { id: header } } }
 
         function test_meterClamp_data() {
@@ -258,6 +268,53 @@ Item {
             compare(holder.area.text, "new")
             compare(holder.field.text, "new")
             compare(holder.areaEdits, [])
+        }
+
+        // The arc is drawn with its whole line inside the item, at any size and weight: a
+        // heavier line must not be cut flat by the item's edges.
+        function test_spinnerLineStaysInside_data() {
+            return [
+                { tag: "default", size: 0, lineWidth: 0 },
+                { tag: "bigger, heavier", size: 22, lineWidth: 2.5 },
+                { tag: "button-sized", size: 16, lineWidth: 2 },
+                { tag: "thick", size: 40, lineWidth: 6 },
+            ]
+        }
+
+        function test_spinnerLineStaysInside(data) {
+            const holder = createTemporaryObject(spinnerComponent, root)
+            const spinner = holder.spinner
+            if (data.size > 0) {
+                spinner.implicitWidth = data.size
+                spinner.implicitHeight = data.size
+                spinner.lineWidth = data.lineWidth
+            }
+            const size = spinner.width
+            const middle = Math.floor(size / 2)
+            const radius = size / 2 - spinner.lineWidth / 2 - 0.5
+            // Eight points on the line's middle, 45° apart: the gap in the arc (0.6 of a
+            // half turn) covers at most three of them, however far the spinner has turned.
+            function drawnPoints(image) {
+                let drawn = 0
+                for (let k = 0; k < 8; ++k) {
+                    const angle = k * Math.PI / 4
+                    const x = Math.floor(size / 2 + radius * Math.cos(angle))
+                    const y = Math.floor(size / 2 + radius * Math.sin(angle))
+                    if (image.pixel(x, y).r > 0.5)
+                        ++drawn
+                }
+                return drawn
+            }
+            let image = null
+            tryVerify(() => {
+                waitForRendering(holder)
+                image = grabImage(holder)
+                return drawnPoints(image) >= 5
+            }, 10000, "the arc is drawn")
+            // A line cut by the edge covers the edge pixels whole; a line inside reaches them
+            // only with its smoothed rim.
+            for (const [x, y] of [[0, middle], [size - 1, middle], [middle, 0], [middle, size - 1]])
+                verify(image.pixel(x, y).r < 0.75, "edge pixel " + x + "," + y + " is " + image.pixel(x, y))
         }
 
         function test_headerKeepsTitleCaseAndWrapsTheSubtitle() {

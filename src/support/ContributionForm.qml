@@ -3,44 +3,45 @@ import QtQuick.Layouts
 import Verseloom.Design
 import Verseloom.Support
 
-// Onboarding page three: the optional contribution, following the contribution
-// controller through its states as the contribution sheet does.
+// The pay-what-you-like form of onboarding and of the contribution sheet: the thanks once
+// paid, else the offer (explainer, checkout panel, the wait for payment, a failed start,
+// the checkout button). Every state it shows is the controller's; each place words it its
+// own way and tags the checkouts it starts with its `source`.
 ColumnLayout {
-    id: page
+    id: form
 
     required property SupportController support
+    required property string source
+    required property string thanks
+    required property string explainer
+    required property string checkoutNote
+    required property string checkoutLabel
+    // "Not Now" beside the checkout button, for a place the form is all of.
+    property bool offersNotNow: false
+
+    signal notNowClicked()
 
     spacing: 20
 
-    Kicker { text: "Pay what you like" }
     Text {
-        objectName: "contributionTitle"
+        objectName: "thanksText"
+        visible: form.support.paymentCompleted
         Layout.fillWidth: true
-        text: page.support.paymentCompleted ? "Thank you for backing the work."
-                                            : "Independent software only continues when people support it."
-        wrapMode: Text.Wrap
-        font.family: "Anton"
-        font.pixelSize: 36
-        color: Theme.cream
-    }
-    Text {
-        objectName: "receivedText"
-        visible: page.support.paymentCompleted
-        Layout.fillWidth: true
-        text: "Your contribution was received. It goes directly toward maintenance, fixes, and continued development."
+        text: form.thanks
         wrapMode: Text.Wrap
         font.pixelSize: 14
         color: Theme.muted
     }
+
     ColumnLayout {
         objectName: "offer"
-        visible: !page.support.paymentCompleted
+        visible: !form.support.paymentCompleted
         Layout.fillWidth: true
         spacing: 20
 
         Text {
             Layout.fillWidth: true
-            text: "There is no required price and nothing is held back. If Verseloom has real value for you, choose an amount that reflects that value. A small contribution still matters; skipping is always available."
+            text: form.explainer
             wrapMode: Text.Wrap
             font.pixelSize: 14
             color: Theme.muted
@@ -67,7 +68,7 @@ ColumnLayout {
                 }
                 Text {
                     Layout.fillWidth: true
-                    text: "Checkout opens in your browser. This is a one-time contribution, not a subscription."
+                    text: form.checkoutNote
                     wrapMode: Text.Wrap
                     font.pixelSize: 11
                     color: Theme.muted
@@ -76,7 +77,7 @@ ColumnLayout {
         }
         RowLayout {
             objectName: "waitingRow"
-            visible: page.support.isAwaitingPayment
+            visible: form.support.isAwaitingPayment
             spacing: 10
             Spinner { color: Theme.cream }
             Text {
@@ -88,24 +89,37 @@ ColumnLayout {
         }
         Text {
             objectName: "errorText"
-            visible: page.support.hasError
+            visible: form.support.hasError
             Layout.fillWidth: true
-            text: page.support.errorMessage
+            text: form.support.errorMessage
             wrapMode: Text.Wrap
             font.pixelSize: 11
             font.weight: Font.DemiBold
             color: Theme.coral
         }
-        PrimaryButton {
-            objectName: "checkoutButton"
-            text: page.support.isStartingCheckout ? "" : "Choose an Amount"
-            symbol: page.support.isStartingCheckout ? "" : "arrow.up.right.square"
-            enabled: page.support.canStartCheckout
-            onClicked: page.support.startCheckout("macos-onboarding")
-            Spinner {
-                anchors.centerIn: parent
-                visible: page.support.isStartingCheckout
-                color: Qt.rgba(7 / 255, 17 / 255, 13 / 255, 1)
+        RowLayout {
+            Layout.fillWidth: true
+            SecondaryButton {
+                objectName: "notNowButton"
+                visible: form.offersNotNow
+                text: "Not Now"
+                onClicked: form.notNowClicked()
+            }
+            Item {
+                visible: form.offersNotNow
+                Layout.fillWidth: true
+            }
+            PrimaryButton {
+                objectName: "checkoutButton"
+                text: form.support.isStartingCheckout ? "" : form.checkoutLabel
+                symbol: form.support.isStartingCheckout ? "" : "arrow.up.right.square"
+                enabled: form.support.canStartCheckout
+                onClicked: form.support.startCheckout(form.source)
+                Spinner {
+                    anchors.centerIn: parent
+                    visible: form.support.isStartingCheckout
+                    color: Qt.rgba(7 / 255, 17 / 255, 13 / 255, 1)
+                }
             }
         }
     }

@@ -1,4 +1,4 @@
-#include "screens/Lightbox.h"
+#include "screens/frames/Lightbox.h"
 
 #include <QGuiApplication>
 #include <QPainter>
@@ -40,7 +40,7 @@ void Lightbox::present(const QImage& image)
         return;
 
     QQmlEngine& engine = lightboxEngine();
-    QQmlComponent component(&engine, QUrl(QStringLiteral("qrc:/Verseloom/Screens/LightboxWindow.qml")));
+    QQmlComponent component(&engine, QUrl(QStringLiteral("qrc:/Verseloom/Screens/frames/LightboxWindow.qml")));
     QObject* created = component.createWithInitialProperties({{QStringLiteral("image"), QVariant::fromValue(image)}});
     auto* window = qobject_cast<QQuickWindow*>(created);
     if (!window) {

@@ -1,11 +1,11 @@
-#include "screens/SettingsModel.h"
+#include "screens/settings/SettingsModel.h"
 
 #include "cloud/FalCredentialError.h"
 #include "cloud/FalEndpoints.h"
 #include "cloud/FalKeyStore.h"
 #include "design/Intent.h"
 #include "media/transcription/Transcriber.h"
-#include "screens/KeySetupController.h"
+#include "screens/keysetup/KeySetupController.h"
 
 namespace vl::screens {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "screens/FrameContent.h"
+#include "screens/frames/FrameContent.h"
 
 #include <QByteArray>
 #include <chrono>

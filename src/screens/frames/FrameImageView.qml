@@ -71,6 +71,9 @@ Item {
     Spinner {
         objectName: "spinner"
         anchors.centerIn: parent
+        implicitWidth: 22
+        implicitHeight: 22
+        lineWidth: 2.5
         color: Theme.lime
         visible: picture.loading
     }

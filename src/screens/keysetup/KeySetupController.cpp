@@ -1,4 +1,4 @@
-#include "screens/KeySetupController.h"
+#include "screens/keysetup/KeySetupController.h"
 
 #include "cloud/FalCredentialError.h"
 #include "cloud/FalKeyStore.h"

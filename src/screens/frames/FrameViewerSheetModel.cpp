@@ -1,7 +1,7 @@
-#include "screens/FrameViewerSheetModel.h"
+#include "screens/frames/FrameViewerSheetModel.h"
 
-#include "screens/FrameContent.h"
-#include "screens/Lightbox.h"
+#include "screens/frames/FrameContent.h"
+#include "screens/frames/Lightbox.h"
 
 #include <QGuiApplication>
 #include <QImage>

@@ -192,6 +192,9 @@ Rectangle {
 
             Spinner {
                 objectName: "verifyingSpinner"
+                implicitWidth: 22
+                implicitHeight: 22
+                lineWidth: 2.5
                 visible: view.controller.isValidating
                 color: Theme.lime
             }

@@ -1,4 +1,4 @@
-#include "screens/FrameEditSheetModel.h"
+#include "screens/frames/FrameEditSheetModel.h"
 
 #include "model/Text.h"
 

@@ -1,4 +1,4 @@
-#include "screens/OnboardingController.h"
+#include "screens/onboarding/OnboardingController.h"
 
 namespace vl::screens {
 

@@ -1,4 +1,4 @@
-#include "screens/OnboardingModel.h"
+#include "screens/onboarding/OnboardingModel.h"
 
 #include "cloud/FalEndpoints.h"
 #include "cloud/FalKeyStore.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "screens/ChunkSheetModel.h"
+#include "screens/frames/ChunkSheetModel.h"
 
 namespace vl::screens {
 

@@ -1,4 +1,4 @@
-#include "screens/FramePicture.h"
+#include "screens/frames/FramePicture.h"
 
 #include "design/Palette.h"
 

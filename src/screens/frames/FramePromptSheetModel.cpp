@@ -1,4 +1,4 @@
-#include "screens/FramePromptSheetModel.h"
+#include "screens/frames/FramePromptSheetModel.h"
 
 namespace vl::screens {
 

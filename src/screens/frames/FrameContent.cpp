@@ -1,4 +1,4 @@
-#include "screens/FrameContent.h"
+#include "screens/frames/FrameContent.h"
 
 #include "media/PictureFile.h"
 

@@ -1,4 +1,4 @@
-#include "screens/ChunkSheetModel.h"
+#include "screens/frames/ChunkSheetModel.h"
 
 namespace vl::screens {
 
