@@ -13,6 +13,7 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <mutex>
 
 namespace vl::screens {
 
@@ -36,14 +37,15 @@ QString address(const QString& kind, const QString& target)
 
 class PictureResponse;
 
-// What a response shares with the work done for it: the response stays until it has
-// emitted `finished` (the engine deletes it only after that); the work touches it only
-// in finish().
+// What a response shares with the work done for it. The work touches the response only
+// in finish(), under the lock, and not at all once the response is gone (an engine torn
+// down may drop a response before it finished).
 struct PictureJob {
-    PictureResponse* response = nullptr;
+    std::mutex lock;
+    PictureResponse* response = nullptr; // under the lock
     std::atomic<bool> cancelled{false};
-    std::atomic<bool> finished{false};
-    QPointer<QNetworkReply> reply; // main thread only
+    bool finished = false;               // under the lock
+    QPointer<QNetworkReply> reply;       // main thread only
 
     void finish(QImage image, QString error);
 };
@@ -51,6 +53,12 @@ struct PictureJob {
 class PictureResponse final : public QQuickImageResponse {
 public:
     PictureResponse() : job_(std::make_shared<PictureJob>()) { job_->response = this; }
+    ~PictureResponse() override
+    {
+        job_->cancelled = true;
+        std::lock_guard held(job_->lock);
+        job_->response = nullptr;
+    }
 
     std::shared_ptr<PictureJob> job() const { return job_; }
 
@@ -92,10 +100,12 @@ private:
 
 void PictureJob::finish(QImage image, QString error)
 {
-    if (finished.exchange(true))
-        return;
     if (image.isNull() && error.isEmpty())
         error = QStringLiteral("The picture could not be shown.");
+    std::lock_guard held(lock);
+    if (finished || !response)
+        return;
+    finished = true;
     response->settle(std::move(image), std::move(error));
 }
 
@@ -173,18 +183,29 @@ QQuickImageResponse* PictureProvider::requestImageResponse(const QString& id, co
 {
     auto* response = new PictureResponse;
     std::shared_ptr<PictureJob> job = response->job();
-    const qsizetype slash = id.indexOf(QLatin1Char('/'));
-    const QString kind = id.left(slash);
-    const auto decoded = QByteArray::fromBase64Encoding(id.mid(slash + 1).toLatin1(),
-                                                        QByteArray::Base64UrlEncoding
-                                                            | QByteArray::AbortOnBase64DecodingErrors);
+    // kind/target[/WxH[/anything]]: the size asked for in the address serves a loader
+    // that cannot say it otherwise (a canvas); what follows it only keeps requests apart.
+    const QStringList parts = id.split(QLatin1Char('/'));
+    const auto decoded = parts.size() >= 2 ? QByteArray::fromBase64Encoding(
+                                                 parts[1].toLatin1(), QByteArray::Base64UrlEncoding
+                                                                          | QByteArray::AbortOnBase64DecodingErrors)
+                                           : QByteArray::FromBase64Result{};
+    const QString kind = parts.value(0);
     const QString target = decoded ? QString::fromUtf8(*decoded) : QString();
-    if (slash > 0 && decoded && kind == kFileKind && !target.isEmpty()) {
-        decodeLater(job, [target, requestedSize](QString* why) {
-            return readPicture(target, requestedSize, PictureFit::covering, why);
-        });
-    } else if (slash > 0 && decoded && kind == kWebKind && isFetchableAddress(target)) {
-        fetchThenDecode(job, QUrl(target), requestedSize);
+    QSize box = requestedSize;
+    bool sizeReads = true;
+    if (parts.size() >= 3) {
+        const QStringList sides = parts[2].split(QLatin1Char('x'));
+        bool wide = false, high = false;
+        const QSize named(sides.value(0).toInt(&wide), sides.value(1).toInt(&high));
+        sizeReads = sides.size() == 2 && wide && high && named.width() > 0 && named.height() > 0;
+        if (!box.isValid() || box.isEmpty())
+            box = named;
+    }
+    if (decoded && sizeReads && kind == kFileKind && !target.isEmpty()) {
+        decodeLater(job, [target, box](QString* why) { return readPicture(target, box, PictureFit::covering, why); });
+    } else if (decoded && sizeReads && kind == kWebKind && isFetchableAddress(target)) {
+        fetchThenDecode(job, QUrl(target), box);
     } else {
         // Answered from the worker too: the engine listens only once this returns.
         decodeLater(job, [id](QString* why) {

@@ -66,7 +66,8 @@ const std::string kGif("GIF89a\x01\x00\x01\x00\x80\x00\x00\xff\xff\xff\x00\x00\x
 
 // Every picture goes through the one reader: the three formats we take show at a size
 // that covers the box asked for (never larger than the picture); anything else, and a
-// header over the pixel limit, is an error before any pixel is decoded.
+// header over the pixel limit, is an error before any pixel is decoded (the error is the
+// header check's).
 TEST(PictureProvider, DecodesOnlyWhatThePictureReaderTakesAtTheSizeAskedFor)
 {
     StoreHarness h;
@@ -104,6 +105,11 @@ TEST(PictureProvider, DecodesOnlyWhatThePictureReaderTakesAtTheSizeAskedFor)
         {"PNG, covering the box", file("wide.png", png), {100, 100}, {200, 100}, ""},
         {"PNG, no size asked: its own", file("whole.png", png), {}, {800, 400}, ""},
         {"PNG, never enlarged", file("small.png", png), {2000, 2000}, {800, 400}, ""},
+        // A canvas cannot ask for a size; it names one in the address.
+        {"the size named in the address", file("named.png", png) + "/100x100", {}, {200, 100}, ""},
+        {"the size asked wins", file("asked.png", png) + "/100x100", {50, 50}, {100, 50}, ""},
+        {"a word after the size", file("word.png", png) + "/100x100/k3x", {}, {200, 100}, ""},
+        {"a size that does not read", file("nosize.png", png) + "/0x5", {}, {}, "Not a picture address"},
         {"JPEG, decoded reduced", file("tall.jpg", jpeg), {90, 160}, {90, 180}, ""},
         {"WebP", file("square.webp", webp), {50, 50}, {50, 50}, ""},
         {"GIF", file("dot.gif", kGif), {50, 50}, {}, "is not a PNG, JPEG or WebP picture"},

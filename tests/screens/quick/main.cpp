@@ -186,24 +186,32 @@ public:
     Q_INVOKABLE QString lyrics() const { return QString::fromStdString(store->project().rawLyrics); }
 
     // Picture provider addresses, as the models make them, of pictures of each kind.
-    // `kind`: "picture" (a PNG that reads), "notAPicture", "bmp" (a picture Qt reads but
+    // `kind`: "picture" (a PNG that reads, red and blue halves), "notAPicture", "bmp" (a picture Qt reads but
     // we do not take), "overLimit", "claims900MP" (a header over the limit, little else).
     Q_INVOKABLE QString fileAddress(const QString& kind) const
     {
         std::string path;
-        if (kind == "picture")
-            path = picturePath(h, "fine.png");
-        else if (kind == "notAPicture")
+        if (kind == "picture") {
+            // Red on the left half, blue on the right.
+            QImage image(64, 40, QImage::Format_RGB32);
+            image.fill(Qt::red);
+            for (int y = 0; y < image.height(); ++y)
+                for (int x = image.width() / 2; x < image.width(); ++x)
+                    image.setPixel(x, y, qRgb(0, 0, 255));
+            path = (h.folder.path() / "halves.png").string();
+            image.save(QString::fromStdString(path), "PNG");
+        } else if (kind == "notAPicture") {
             path = writeFile(h, "notes.png", "not a picture at all");
-        else if (kind == "bmp") {
+        } else if (kind == "bmp") {
             QImage image(4, 4, QImage::Format_RGB32);
             image.fill(Qt::red);
             path = (h.folder.path() / "red.bmp").string();
             image.save(QString::fromStdString(path), "BMP");
-        } else if (kind == "overLimit")
+        } else if (kind == "overLimit") {
             path = overLimitPicture(h);
-        else if (kind == "claims900MP")
+        } else if (kind == "claims900MP") {
             path = writeFile(h, "bomb.png", vl::testing::pngClaiming(30000, 30000));
+        }
         return screens::PictureProvider::fileAddress(QString::fromStdString(path));
     }
     Q_INVOKABLE QString webAddress(const QString& url) const { return screens::PictureProvider::webAddress(url); }

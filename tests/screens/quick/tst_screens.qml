@@ -305,7 +305,7 @@ Item {
             return [
                 { tag: "no picture yet", source: "", remote: false, placeholder: true },
                 { tag: "a picture that reads", source: fixtures.fileAddress("picture"), remote: false,
-                  placeholder: false },
+                  placeholder: false, halves: true },
                 { tag: "a local file that is no picture", source: fixtures.fileAddress("notAPicture"),
                   remote: false, placeholder: true },
                 { tag: "a format Qt reads but we do not take", source: fixtures.fileAddress("bmp"),
@@ -333,6 +333,17 @@ Item {
             compare(findChild(card, "placeholder").visible, data.placeholder)
             verify(!findChild(card, "imageSpinner").visible, "no spinner once the load ended")
             compare(image.visible, !data.placeholder)
+            if (data.halves) {
+                // Drawn, not only loaded: red on the left, blue on the right, corners cut.
+                const box = findChild(card, "imageBox")
+                tryVerify(() => {
+                    const shot = grabImage(box)
+                    return Qt.colorEqual(shot.pixel(30, 48), "#ff0000")
+                        && Qt.colorEqual(shot.pixel(box.width - 30, 48), "#0000ff")
+                }, 5000, "the picture is drawn")
+                const shot = grabImage(box)
+                verify(!Qt.colorEqual(shot.pixel(1, 1), "#ff0000"), "the corner is rounded off")
+            }
         }
 
         function test_aPictureOnItsWayShowsTheSpinner() {
