@@ -1,6 +1,7 @@
 #include "app/AppShell.h"
 
 #include "cloud/KeyringSecretStore.h"
+#include "screens/PictureProvider.h"
 #include "support/Desktop.h"
 
 #include <QQmlApplicationEngine>
@@ -73,6 +74,7 @@ QQuickWindow* AppShell::load(QQmlApplicationEngine& engine)
     }();
     Q_UNUSED(styled);
     engine.addImportPath(QStringLiteral("qrc:/"));
+    screens::PictureProvider::addTo(engine);
 
     QQmlContext* context = engine.rootContext();
     context->setContextProperty(QStringLiteral("store"), &store_);

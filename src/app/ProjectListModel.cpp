@@ -2,6 +2,7 @@
 
 #include "design/Intent.h"
 #include "screens/frames/FrameContent.h"
+#include "screens/PictureProvider.h"
 
 #include <QHash>
 #include <algorithm>
@@ -409,7 +410,7 @@ std::vector<ProjectListModel::Row> CharacterListModel::rowsNow() const
                         {idText(c.id), text(c.name), text(c.notes), textList(c.referenceImagePaths),
                          optionalText(c.processedImageURL), optionalText(c.processedImagePath), isPrimary,
                          status.text, static_cast<int>(status.intent),
-                         thumbnail ? QUrl::fromLocalFile(text(*thumbnail)).toString() : QString(), isProcessing,
+                         thumbnail ? screens::PictureProvider::fileAddress(text(*thumbnail)) : QString(), isProcessing,
                          isPrimary ? activeChip : QString(),
                          c.referenceImagePaths.empty() ? QStringLiteral("Add reference\u2026")
                                                        : QStringLiteral("Replace reference\u2026")}});
@@ -452,13 +453,14 @@ std::vector<ProjectListModel::Row> ElementListModel::rowsNow() const
         return rows;
     for (const PlanElement& e : plan->elements) {
         // A local copy that reads as a picture wins; an address is loaded only over http(s).
+        // Either way the card's Image asks the picture provider, never Qt's own loader.
         QString source;
         bool remote = false;
         if (e.imageLocalPath && !e.imageLocalPath->empty() && screens::isReadableImage(text(*e.imageLocalPath))) {
-            source = QUrl::fromLocalFile(text(*e.imageLocalPath)).toString();
+            source = screens::PictureProvider::fileAddress(text(*e.imageLocalPath));
         } else if (e.isRendered()) {
-            source = text(*e.imageRemoteURL);
-            remote = true;
+            source = screens::PictureProvider::webAddress(text(*e.imageRemoteURL));
+            remote = !source.isEmpty();
         }
         rows.push_back({text(e.id),
                         {text(e.id), text(e.type), text(e.continuityDescription), optionalText(e.imageLocalPath),

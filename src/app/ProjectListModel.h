@@ -119,8 +119,8 @@ protected:
 };
 
 // The plan's recurring elements, in plan order; none without a plan. `imageSource` is
-// what the card shows: a readable local file, else an http(s) address, else nothing
-// (the placeholder with `placeholderSymbol`).
+// what the card shows, as a picture provider address: a readable local file, else an
+// http(s) address, else nothing (the placeholder with `placeholderSymbol`).
 class ElementListModel final : public ProjectListModel {
     Q_OBJECT
 public:

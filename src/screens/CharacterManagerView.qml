@@ -233,6 +233,7 @@ ColumnLayout {
         implicitHeight: 72
 
         Rectangle {
+            objectName: "thumbnailPlaceholder"
             anchors.fill: parent
             radius: 8
             color: Theme.surface
@@ -246,7 +247,6 @@ ColumnLayout {
             radius: 8
             source: thumb.source
             cache: false
-            sourceSize: Qt.size(144, 144)
         }
         Rectangle {
             anchors.fill: parent

@@ -5,6 +5,7 @@
 #include "design/Intent.h"
 #include "fakes/VendorReplies.h"
 #include "screens/CharacterManagerModel.h"
+#include "screens/PictureProvider.h"
 #include "screens/StyleGuidanceModel.h"
 
 #include <QSignalSpy>
@@ -83,9 +84,9 @@ TEST(Characters, StatusThumbnailAndActiveChipPerCard)
         QString chip;
     } expected[] = {
         {"No reference image", Value::Warn, {}, {}},
-        {"Reference added", Value::Neutral, QUrl::fromLocalFile("/refs/first.png").toString(), {}},
+        {"Reference added", Value::Neutral, screens::PictureProvider::fileAddress("/refs/first.png"), {}},
         {"Character ready", Value::Good, {}, {}},
-        {"Character ready", Value::Good, QUrl::fromLocalFile("/characters/b.png").toString(), "3 frames"},
+        {"Character ready", Value::Good, screens::PictureProvider::fileAddress("/characters/b.png"), "3 frames"},
     };
     for (int row = 0; row < 4; ++row) {
         SCOPED_TRACE(row);

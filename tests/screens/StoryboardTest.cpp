@@ -5,6 +5,7 @@
 #include "app/WorkspaceModel.h"
 #include "design/Palette.h"
 #include "fakes/VendorReplies.h"
+#include "screens/PictureProvider.h"
 #include "screens/StoryboardModel.h"
 
 #include <QSignalSpy>
@@ -198,12 +199,12 @@ TEST(ElementCards, ALocalFileThenAnHttpAddressThenThePlaceholder)
         const char* symbol;
         bool rendered;
     } expected[] = {
-        {QUrl::fromLocalFile(QString::fromStdString(local)).toString(), false, "cube", true},
-        {"https://cdn.example/pier.png", true, "map", true},
+        {screens::PictureProvider::fileAddress(QString::fromStdString(local)), false, "cube", true},
+        {screens::PictureProvider::webAddress("https://cdn.example/pier.png"), true, "map", true},
         {"", false, "cube", false},
         {"", false, "map", false},
         {"", false, "cube", false},
-        {"https://cdn.example/kite.png", true, "cube", true},
+        {screens::PictureProvider::webAddress("https://cdn.example/kite.png"), true, "cube", true},
         {"", false, "cube", false},
     };
     ASSERT_EQ(rows.rowCount(), 7);

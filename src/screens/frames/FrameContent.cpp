@@ -12,70 +12,83 @@ namespace vl::screens {
 
 namespace {
 
-QImage decodeFitted(const PictureFile& picture, const QSize& box)
+QImage decodeFitted(const PictureFile& picture, const QSize& box, PictureFit fit)
 {
     const QSize full(static_cast<int>(picture.header.width), static_cast<int>(picture.header.height));
     QSize target = full;
-    if (box.isValid() && !box.isEmpty() && (full.width() > box.width() || full.height() > box.height()))
-        target = full.scaled(box, Qt::KeepAspectRatio).expandedTo(QSize(1, 1));
-    try {
-        cv::Mat image = picture.header.mayHaveAlpha
-                            ? picture.decode(cv::IMREAD_UNCHANGED)
-                            : picture.decodeReduced(cv::IMREAD_COLOR | cv::IMREAD_IGNORE_ORIENTATION,
-                                                    std::max(target.width(), target.height()));
-        if (image.depth() == CV_16U)
-            image.convertTo(image, CV_8U, 1.0 / 257.0);
-        else if (image.depth() != CV_8U)
-            return {};
-        cv::Mat bgra;
-        switch (image.channels()) {
-        case 1: cv::cvtColor(image, bgra, cv::COLOR_GRAY2BGRA); break;
-        case 2: {
-            std::vector<cv::Mat> greyAndAlpha;
-            cv::split(image, greyAndAlpha);
-            cv::cvtColor(greyAndAlpha[0], bgra, cv::COLOR_GRAY2BGRA);
-            cv::insertChannel(greyAndAlpha[1], bgra, 3);
-            break;
-        }
-        case 3: cv::cvtColor(image, bgra, cv::COLOR_BGR2BGRA); break;
-        case 4: bgra = image; break;
-        default: return {};
-        }
-        image.release();
-        if (bgra.cols != target.width() || bgra.rows != target.height())
-            cv::resize(bgra, bgra, cv::Size(target.width(), target.height()), 0, 0, cv::INTER_AREA);
-        // BGRA bytes are what ARGB32 holds on a little-endian machine.
-        return QImage(bgra.data, bgra.cols, bgra.rows, static_cast<qsizetype>(bgra.step), QImage::Format_ARGB32)
-            .copy();
-    } catch (const ImageError&) {
-        return {};
-    } catch (const cv::Exception&) {
-        return {};
-    } catch (const std::bad_alloc&) {
-        return {};
+    if (box.isValid() && !box.isEmpty()) {
+        const QSize scaled =
+            full.scaled(box, fit == PictureFit::covering ? Qt::KeepAspectRatioByExpanding : Qt::KeepAspectRatio);
+        if (scaled.width() < full.width() || scaled.height() < full.height())
+            target = scaled.expandedTo(QSize(1, 1));
     }
+    cv::Mat image = picture.header.mayHaveAlpha
+                        ? picture.decode(cv::IMREAD_UNCHANGED)
+                        : picture.decodeReduced(cv::IMREAD_COLOR | cv::IMREAD_IGNORE_ORIENTATION,
+                                                std::max(target.width(), target.height()));
+    if (image.depth() == CV_16U)
+        image.convertTo(image, CV_8U, 1.0 / 257.0);
+    else if (image.depth() != CV_8U)
+        throw ImageError::damaged(picture.subject);
+    cv::Mat bgra;
+    switch (image.channels()) {
+    case 1: cv::cvtColor(image, bgra, cv::COLOR_GRAY2BGRA); break;
+    case 2: {
+        std::vector<cv::Mat> greyAndAlpha;
+        cv::split(image, greyAndAlpha);
+        cv::cvtColor(greyAndAlpha[0], bgra, cv::COLOR_GRAY2BGRA);
+        cv::insertChannel(greyAndAlpha[1], bgra, 3);
+        break;
+    }
+    case 3: cv::cvtColor(image, bgra, cv::COLOR_BGR2BGRA); break;
+    case 4: bgra = image; break;
+    default: throw ImageError::damaged(picture.subject);
+    }
+    image.release();
+    if (bgra.cols != target.width() || bgra.rows != target.height())
+        cv::resize(bgra, bgra, cv::Size(target.width(), target.height()), 0, 0, cv::INTER_AREA);
+    // BGRA bytes are what ARGB32 holds on a little-endian machine.
+    return QImage(bgra.data, bgra.cols, bgra.rows, static_cast<qsizetype>(bgra.step), QImage::Format_ARGB32).copy();
+}
+
+// Reads the picture `open` gives and decodes it; any failure is a null picture and its reason.
+template <typename Open>
+QImage readWith(Open open, const QSize& box, PictureFit fit, QString* why)
+{
+    std::string reason;
+    try {
+        const PictureFile picture = open();
+        try {
+            return decodeFitted(picture, box, fit);
+        } catch (const cv::Exception&) {
+            reason = ImageError::damaged(picture.subject).what();
+        } catch (const std::bad_alloc&) {
+            reason = picture.subject + " is too large to show.";
+        }
+    } catch (const ImageError& e) {
+        reason = e.what();
+    }
+    if (why)
+        *why = QString::fromStdString(reason);
+    return {};
 }
 
 } // namespace
 
-QImage readPicture(const QString& path, const QSize& box)
+QImage readPicture(const QString& path, const QSize& box, PictureFit fit, QString* why)
 {
-    if (path.isEmpty())
-        return {};
-    try {
-        return decodeFitted(PictureFile::read(path.toStdString()), box);
-    } catch (const ImageError&) {
+    if (path.isEmpty()) {
+        if (why)
+            *why = QStringLiteral("No picture file was named.");
         return {};
     }
+    return readWith([&] { return PictureFile::read(path.toStdString()); }, box, fit, why);
 }
 
-QImage readPicture(const QByteArray& bytes, const QSize& box)
+QImage readPicture(const QByteArray& bytes, const QSize& box, PictureFit fit, QString* why)
 {
-    try {
-        return decodeFitted(PictureFile::fromBytes(bytes.toStdString(), "The fetched picture"), box);
-    } catch (const ImageError&) {
-        return {};
-    }
+    return readWith([&] { return PictureFile::fromBytes(bytes.toStdString(), "The fetched picture"); }, box, fit,
+                    why);
 }
 
 FrameContent frameContent(bool hasFrame, bool localReadable, const QString& remoteURL)

@@ -29,10 +29,15 @@ bool isReadableImage(const QString& path);
 // within the pixel limit, so a header-only bomb is refused before any pixel is
 // decoded), as stored (no orientation turn, as motion reads it), fitted within `box`
 // when larger (its own size when `box` is empty; a JPEG decoded at a reduced size).
-// Null when the picture cannot be used. Blocking: call it off the main thread for
+// Null when the picture cannot be used; `why` then holds the sentence that says why.
+// `covering` decodes it to cover `box` instead (for a picture cropped to fill its
+// box), still never larger than the picture. Blocking: call it off the main thread for
 // anything but a small picture.
-QImage readPicture(const QString& path, const QSize& box);
-QImage readPicture(const QByteArray& bytes, const QSize& box);
+enum class PictureFit { within, covering };
+QImage readPicture(const QString& path, const QSize& box, PictureFit fit = PictureFit::within,
+                   QString* why = nullptr);
+QImage readPicture(const QByteArray& bytes, const QSize& box, PictureFit fit = PictureFit::within,
+                   QString* why = nullptr);
 
 // The same decisions for FrameImageView: `FrameImage.content(...)`.
 class FrameImage : public QObject {

@@ -197,38 +197,24 @@ void FramePicture::loadRemote()
 {
     if (!network_)
         network_ = new QNetworkAccessManager(this);
-    QNetworkRequest request{QUrl(remoteURL_)};
-    request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
-    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
-    request.setTransferTimeout(static_cast<int>(kRemoteTimeLimit.count()));
-    QNetworkReply* reply = network_->get(request);
-    reply_ = reply;
     const quint64 generation = generation_;
-    // A body larger than any picture we take is cut off as soon as it says so or
-    // shows it, not held in memory.
-    connect(reply, &QNetworkReply::downloadProgress, this, [reply](qint64 received, qint64 total) {
-        if (received > kMaxRemoteBytes || total > kMaxRemoteBytes)
-            reply->abort();
+    reply_ = fetchPicture(*network_, QUrl(remoteURL_), this, [this, generation](QByteArray bytes) {
+        remoteFetched(generation, std::move(bytes));
     });
-    connect(reply, &QNetworkReply::finished, this, [this, generation, reply] { remoteFinished(generation, reply); });
 }
 
-void FramePicture::remoteFinished(quint64 generation, QNetworkReply* reply)
+void FramePicture::remoteFetched(quint64 generation, QByteArray bytes)
 {
-    reply->deleteLater();
     if (generation != generation_)
         return;
     reply_ = nullptr;
-    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    if (reply->error() == QNetworkReply::NoError && status >= 200 && status < 300)
-        remoteBytes_ = reply->read(kMaxRemoteBytes + 1);
-    if (remoteBytes_.isEmpty() || remoteBytes_.size() > kMaxRemoteBytes) {
-        remoteBytes_.clear();
+    if (bytes.isEmpty()) {
         remoteDone_ = true;
         emit stateChanged();
         update();
         return;
     }
+    remoteBytes_ = std::move(bytes);
     decodeRemote();
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "screens/frames/FrameContent.h"
+#include "screens/frames/PictureFetch.h"
 
 #include <QByteArray>
 #include <chrono>
@@ -37,8 +38,8 @@ class FramePicture : public QQuickPaintedItem {
 public:
     // A fetch that has not finished by then shows the placeholder, and so does a
     // body larger than any picture the program takes.
-    static constexpr std::chrono::milliseconds kRemoteTimeLimit{60'000};
-    static constexpr qint64 kMaxRemoteBytes = qint64(64) << 20;
+    static constexpr std::chrono::milliseconds kRemoteTimeLimit = kPictureFetchTimeLimit;
+    static constexpr qint64 kMaxRemoteBytes = kMaxFetchedPictureBytes;
 
     explicit FramePicture(QQuickItem* parent = nullptr);
     ~FramePicture() override;
@@ -79,7 +80,7 @@ private:
     void loadLocal();
     void loadRemote();
     void localFinished(quint64 generation, QImage image);
-    void remoteFinished(quint64 generation, QNetworkReply* reply);
+    void remoteFetched(quint64 generation, QByteArray bytes);
     void decodeRemote();
     void remoteDecoded(quint64 generation, const QSize& box, QImage image);
     QSize decodeSize() const;

@@ -11,13 +11,13 @@ ColumnLayout {
 
     property string elementID
     property string continuityDescription
-    property string imageSource       // local file or http(s) address; empty: placeholder
+    property string imageSource       // picture provider address; empty: placeholder
     property bool isRemoteImage
     property string placeholderSymbol: "cube"
 
-    // A local file that does not load as a picture shows the placeholder; only a remote
-    // picture on its way (or one that did not come) shows the spinner.
-    readonly property bool showsPlaceholder: imageSource === "" || (!isRemoteImage && picture.status === Image.Error)
+    // A picture that was refused or did not come shows the placeholder; only one on its
+    // way shows the spinner.
+    readonly property bool showsPlaceholder: imageSource === "" || picture.status === Image.Error
 
     spacing: 6
 
@@ -41,7 +41,7 @@ ColumnLayout {
             source: card.imageSource
             cache: card.isRemoteImage // a local file is read again each time it is shown
         }
-        // A remote picture on its way, or one that did not come.
+        // A picture on its way.
         BusyIndicator {
             objectName: "imageSpinner"
             anchors.centerIn: parent

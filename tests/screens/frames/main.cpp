@@ -1,5 +1,6 @@
 #include "app/AppFixtures.h"
 #include "design/Fonts.h"
+#include "screens/PictureProvider.h"
 #include "fakes/PictureBytes.h"
 
 #include <QQmlContext>
@@ -117,6 +118,7 @@ public slots:
     void qmlEngineAvailable(QQmlEngine* engine)
     {
         engine->addImportPath(QStringLiteral("qrc:/"));
+        vl::screens::PictureProvider::addTo(*engine);
         if (!harness_)
             harness_ = std::make_unique<Harness>();
         engine->rootContext()->setContextProperty(QStringLiteral("harness"), harness_.get());

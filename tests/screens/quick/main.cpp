@@ -5,14 +5,20 @@
 
 #include "app/ProjectListModel.h"
 #include "design/Fonts.h"
+#include "screens/PictureProvider.h"
 #include "screens/ScreenServices.h"
 
+#include "fakes/PictureBytes.h"
+
 #include <QAbstractItemModel>
+#include <QImage>
 #include <QQmlContext>
 #include <QQmlEngine>
 #include <QtQml/qqmlextensionplugin.h>
 #include <QtQuickTest>
 
+#include <filesystem>
+#include <fstream>
 #include <memory>
 
 Q_IMPORT_QML_PLUGIN(Verseloom_DesignPlugin)
@@ -26,6 +32,33 @@ namespace {
 
 // A picture file in the harness folder, for thumbnails and element images.
 std::string picturePath(const StoreHarness& h, const std::string& name) { return h.picture(name); }
+
+// A whole, valid black-and-white PNG of 10001 x 10000 pixels: nothing but the pixel
+// limit refuses it. One bit a pixel, all black, so it packs into a few kilobytes.
+std::string overLimitPicture(const StoreHarness& h)
+{
+    const auto path = h.folder.path() / "over-limit.png";
+    if (std::filesystem::exists(path))
+        return path.string();
+    constexpr std::uint32_t width = 10001, height = 10000;
+    // Each row: filter byte 0, then its pixels packed eight to a byte.
+    const QByteArray rows(qsizetype(1 + (width + 7) / 8) * height, '\0');
+    const QByteArray packed = qCompress(rows, 9).mid(4); // a zlib stream, without Qt's length prefix
+    const std::string header = vl::testing::bigEndian(width) + vl::testing::bigEndian(height)
+                               + std::string("\x01\x00\x00\x00\x00", 5);
+    std::ofstream(path, std::ios::binary) << std::string("\x89PNG\r\n\x1a\n", 8)
+                                          << vl::testing::pngChunk("IHDR", header)
+                                          << vl::testing::pngChunk("IDAT", packed.toStdString())
+                                          << vl::testing::pngChunk("IEND", "");
+    return path.string();
+}
+
+std::string writeFile(const StoreHarness& h, const std::string& name, const std::string& bytes)
+{
+    const auto path = h.folder.path() / name;
+    std::ofstream(path, std::ios::binary) << bytes;
+    return path.string();
+}
 
 } // namespace
 
@@ -77,7 +110,9 @@ public:
 
     // "empty" (no song), "track" (song, lyrics, two timed lines), "noLyrics" (song
     // only), "cast" (two characters, the second processed and active), "planned"
-    // (twelve chunks, five elements of which two rendered, seven colours).
+    // (twelve chunks, five elements of which two rendered, seven colours), "overLimit"
+    // (a character and an element whose pictures are over the pixel limit, beside a
+    // character whose picture reads).
     Q_INVOKABLE void load(const QString& name)
     {
         Project p = ProjectStore::defaultNewProject();
@@ -111,6 +146,16 @@ public:
                 p.chunks[i].frame = frameAt(picturePath(h, "frame.png"));
             p.chunks[1].lyricExcerpt.clear();
             p.chunks[2].primaryCharacterInFrame = false;
+        } else if (name == "overLimit") {
+            p = plannedProject(1, {element("boat", "prop", std::nullopt, overLimitPicture(h))}, {});
+            CharacterReference big, small;
+            big.name = "Big";
+            big.processedImageURL = "https://cdn.example/big.png";
+            big.processedImagePath = overLimitPicture(h);
+            small.name = "Small";
+            small.referenceImagePaths = {picturePath(h, "small.png")};
+            p.characters = {big, small};
+            p.primaryCharacterID = big.id;
         }
         store->setLastError(std::nullopt);
         store->setSelectedStage(PipelineStage::intake);
@@ -139,6 +184,48 @@ public:
         return QString::fromStdString(store->project().characters.at(static_cast<std::size_t>(row)).name);
     }
     Q_INVOKABLE QString lyrics() const { return QString::fromStdString(store->project().rawLyrics); }
+
+    // Picture provider addresses, as the models make them, of pictures of each kind.
+    // `kind`: "picture" (a PNG that reads, red and blue halves), "notAPicture", "bmp" (a picture Qt reads but
+    // we do not take), "overLimit", "claims900MP" (a header over the limit, little else).
+    Q_INVOKABLE QString fileAddress(const QString& kind) const
+    {
+        std::string path;
+        if (kind == "picture") {
+            // Red on the left half, blue on the right.
+            QImage image(64, 40, QImage::Format_RGB32);
+            image.fill(Qt::red);
+            for (int y = 0; y < image.height(); ++y)
+                for (int x = image.width() / 2; x < image.width(); ++x)
+                    image.setPixel(x, y, qRgb(0, 0, 255));
+            path = (h.folder.path() / "halves.png").string();
+            image.save(QString::fromStdString(path), "PNG");
+        } else if (kind == "notAPicture") {
+            path = writeFile(h, "notes.png", "not a picture at all");
+        } else if (kind == "bmp") {
+            QImage image(4, 4, QImage::Format_RGB32);
+            image.fill(Qt::red);
+            path = (h.folder.path() / "red.bmp").string();
+            image.save(QString::fromStdString(path), "BMP");
+        } else if (kind == "overLimit") {
+            path = overLimitPicture(h);
+        } else if (kind == "claims900MP") {
+            path = writeFile(h, "bomb.png", vl::testing::pngClaiming(30000, 30000));
+        }
+        return screens::PictureProvider::fileAddress(QString::fromStdString(path));
+    }
+    Q_INVOKABLE QString webAddress(const QString& url) const { return screens::PictureProvider::webAddress(url); }
+    // An address at the loopback vendor: a picture that takes `delayMs` to start
+    // arriving, or one that answers 404.
+    Q_INVOKABLE QString vendorPicture(int delayMs, bool missing)
+    {
+        const std::string path = "/media/picture-" + std::to_string(++served_) + ".png";
+        fakes::Reply reply = missing ? fakes::Reply::text("not found", 404)
+                                     : fakes::Reply::text(fakes::FakeVendor::pngBytes(), 200, "image/png");
+        reply.delay = std::chrono::milliseconds(delayMs);
+        h.vendor.serveFile(path, reply);
+        return QString::fromStdString(h.vendor.url(path));
+    }
     Q_INVOKABLE bool waitIdle() { return StoreHarness::waitForIdle(*store); }
 
 signals:
@@ -157,6 +244,7 @@ private:
     int dataChanges_ = 0;
     int rowsRebuilt_ = 0;
     int projectChanges_ = 0;
+    int served_ = 0;
 };
 
 class Setup : public QObject {
@@ -168,6 +256,7 @@ public slots:
     void qmlEngineAvailable(QQmlEngine* engine)
     {
         engine->addImportPath(QStringLiteral("qrc:/"));
+        vl::screens::PictureProvider::addTo(*engine);
         fixtures_ = std::make_unique<Fixtures>();
         fixtures_->expose(engine->rootContext());
     }

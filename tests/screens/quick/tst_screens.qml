@@ -192,6 +192,21 @@ Item {
                    "the caret is in view: " + caret.y + " in " + box.height)
         }
 
+        // A thumbnail over the pixel limit is refused and shows the placeholder; one
+        // beside it that reads shows its picture.
+        function test_aThumbnailOverTheLimitShowsThePlaceholder() {
+            fixtures.load("overLimit")
+            const view = createTemporaryObject(charactersView, root)
+            const big = findChild(view, "characterCard0")
+            const small = findChild(view, "characterCard1")
+            verify(String(findChild(big, "thumbnail").source).startsWith("image://picture/"))
+            tryVerify(() => findChild(big, "thumbnail").status === Image.Error, 20000, "the picture was refused")
+            verify(findChild(big, "thumbnailPlaceholder").visible)
+            tryVerify(() => findChild(small, "thumbnail").status === Image.Ready, 20000, "the small picture shows")
+            verify(!findChild(small, "thumbnailPlaceholder").visible)
+            shoot(this, view, "characters-over-limit")
+        }
+
         function test_typingANameKeepsTheCard() {
             fixtures.load("cast")
             const view = createTemporaryObject(charactersView, root)
@@ -284,13 +299,27 @@ Item {
         }
 
         // What the picture box of an element card settles on for each kind of source.
+        // Every source is a picture provider address: only PNG, JPEG or WebP within the
+        // pixel limit show; the rest, and a picture that does not come, show the placeholder.
         function test_elementCardPictureBox_data() {
             return [
                 { tag: "no picture yet", source: "", remote: false, placeholder: true },
-                { tag: "a local file that is no picture", source: Qt.resolvedUrl("tst_screens.qml"),
+                { tag: "a picture that reads", source: fixtures.fileAddress("picture"), remote: false,
+                  placeholder: false, halves: true },
+                { tag: "a local file that is no picture", source: fixtures.fileAddress("notAPicture"),
                   remote: false, placeholder: true },
-                { tag: "a remote picture that does not come keeps its spinner",
-                  source: "http://127.0.0.1:9/missing.png", remote: true, placeholder: false },
+                { tag: "a format Qt reads but we do not take", source: fixtures.fileAddress("bmp"),
+                  remote: false, placeholder: true },
+                { tag: "a picture over the pixel limit", source: fixtures.fileAddress("overLimit"),
+                  remote: false, placeholder: true },
+                { tag: "a header claiming 900 megapixels", source: fixtures.fileAddress("claims900MP"),
+                  remote: false, placeholder: true },
+                { tag: "a remote picture", source: fixtures.webAddress(fixtures.vendorPicture(0, false)),
+                  remote: true, placeholder: false },
+                { tag: "a remote picture that does not come shows the placeholder, not a spinner",
+                  source: fixtures.webAddress("http://127.0.0.1:9/missing.png"), remote: true, placeholder: true },
+                { tag: "a remote picture that is not there",
+                  source: fixtures.webAddress(fixtures.vendorPicture(0, true)), remote: true, placeholder: true },
             ]
         }
 
@@ -298,10 +327,46 @@ Item {
             const card = createTemporaryObject(elementCard, root,
                                                { imageSource: data.source, isRemoteImage: data.remote })
             const image = findChild(card, "elementImage")
-            tryVerify(() => image.status !== Image.Loading, 10000, "the load ended")
+            if (data.source !== "")
+                tryVerify(() => image.status === Image.Ready || image.status === Image.Error, 20000,
+                          "the load ended")
             compare(findChild(card, "placeholder").visible, data.placeholder)
-            compare(findChild(card, "imageSpinner").visible, !data.placeholder)
+            verify(!findChild(card, "imageSpinner").visible, "no spinner once the load ended")
+            compare(image.visible, !data.placeholder)
+            if (data.halves) {
+                // Drawn, not only loaded: red on the left, blue on the right, corners cut.
+                const box = findChild(card, "imageBox")
+                tryVerify(() => {
+                    const shot = grabImage(box)
+                    return Qt.colorEqual(shot.pixel(30, 48), "#ff0000")
+                        && Qt.colorEqual(shot.pixel(box.width - 30, 48), "#0000ff")
+                }, 5000, "the picture is drawn")
+                const shot = grabImage(box)
+                verify(!Qt.colorEqual(shot.pixel(1, 1), "#ff0000"), "the corner is rounded off")
+            }
+        }
+
+        function test_aPictureOnItsWayShowsTheSpinner() {
+            const card = createTemporaryObject(elementCard, root, {
+                imageSource: fixtures.webAddress(fixtures.vendorPicture(30000, false)), isRemoteImage: true })
+            const image = findChild(card, "elementImage")
+            tryVerify(() => image.status === Image.Loading, 5000)
+            verify(findChild(card, "imageSpinner").visible)
+            verify(!findChild(card, "placeholder").visible)
+        }
+
+        // The models name pictures over the limit; the cards never decode them.
+        function test_picturesOverTheLimitShowThePlaceholder() {
+            fixtures.load("overLimit")
+            const view = createTemporaryObject(storyboardView, root)
+            const card = findChild(view, "elementCard")
+            const image = findChild(card, "elementImage")
+            verify(String(card.imageSource).startsWith("image://picture/"), card.imageSource)
+            tryVerify(() => image.status === Image.Error, 20000, "the picture was refused")
+            verify(findChild(card, "placeholder").visible)
+            verify(!findChild(card, "imageSpinner").visible)
             verify(!image.visible)
+            shoot(this, view, "storyboard-over-limit")
         }
 
         function test_typingIntoAChunkKeepsTheCard() {
