@@ -5,6 +5,7 @@
 #include "app/DialogTour.h"
 #include "app/ProgramContext.h"
 #include "design/Palette.h"
+#include "fakes/WindowHarness.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
@@ -39,57 +40,19 @@ using vl::testing::plannedProject;
 namespace {
 
 // The main window exactly as the program loads it, over a store of the test's own.
-struct WindowHarness {
+struct WindowHarness : vl::test::WindowHarness {
     explicit WindowHarness(std::optional<Project> project)
     {
         h.settings.setInteger("sharewareOnboardingVersion", 2); // past the first-run guide
         store = h.make(std::move(project));
         shell = std::make_unique<AppShell>(*store);
-        engine = std::make_unique<QQmlApplicationEngine>();
-        QObject::connect(engine.get(), &QQmlEngine::warnings, [this](const QList<QQmlError>& list) {
-            for (const auto& w : list)
-                warnings << w.toString();
-        });
-        window = shell->load(*engine);
-        if (window)
-            exposed = QTest::qWaitForWindowExposed(window);
+        load([this](QQmlApplicationEngine& e) { return shell->load(e); });
     }
-
-    // Searches the visual tree: list delegates are not QObject children of the window.
-    QQuickItem* item(const char* name) const { return findItem(window->contentItem(), name); }
-    static QQuickItem* findItem(QQuickItem* root, const char* name)
-    {
-        if (root->objectName() == QLatin1String(name))
-            return root;
-        for (QQuickItem* child : root->childItems())
-            if (QQuickItem* found = findItem(child, name))
-                return found;
-        return nullptr;
-    }
-    QObject* object(const char* name) const { return window->findChild<QObject*>(name); }
-
-    void tap(QQuickItem* target) const
-    {
-        const QPointF centre = target->mapToScene(QPointF(target->width() / 2, target->height() / 2));
-        QTest::mouseClick(window, Qt::LeftButton, {}, centre.toPoint());
-    }
-
-    // Lets bindings and rendering catch up; with WINDOW_SHOTS set, leaves a picture.
-    void settle(const char* shotName = nullptr) const
-    {
-        vl::testing::spin(150);
-        const QString folder = qEnvironmentVariable("WINDOW_SHOTS");
-        if (shotName && !folder.isEmpty())
-            window->grabWindow().save(folder + "/" + shotName + ".png");
-    }
+    ~WindowHarness() { unload(); }
 
     StoreHarness h;
     std::unique_ptr<ProjectStore> store;
-    std::unique_ptr<AppShell> shell; // declared before the engine: outlives it
-    std::unique_ptr<QQmlApplicationEngine> engine;
-    QQuickWindow* window = nullptr;
-    bool exposed = false;
-    QStringList warnings;
+    std::unique_ptr<AppShell> shell;
 };
 
 } // namespace

@@ -22,12 +22,6 @@ QQuickWindow* sheetNamed(const ShellHarness& s, const char* name)
     return s.window->findChild<QQuickWindow*>(name);
 }
 
-bool shows(QQuickWindow* w, const char* name)
-{
-    QQuickItem* item = ShellHarness::find(w, name);
-    return item && item->isVisible();
-}
-
 } // namespace
 
 TEST(OnboardingWindow, AFirstStartWalksTheGuideAndOnlyFinishingClosesIt)
@@ -42,7 +36,7 @@ TEST(OnboardingWindow, AFirstStartWalksTheGuideAndOnlyFinishingClosesIt)
     EXPECT_FALSE(sheetNamed(s, "contributionSheet")->isVisible());
     ShellHarness::settle(sheet, "onboarding-1");
     EXPECT_EQ(ShellHarness::text(sheet, "stepText"), "1 OF 3");
-    EXPECT_FALSE(shows(sheet, "backButton"));
+    EXPECT_FALSE(ShellHarness::shown(sheet, "backButton"));
 
     sheet->requestActivate();
     QTest::keyClick(sheet, Qt::Key_Escape);
@@ -50,49 +44,49 @@ TEST(OnboardingWindow, AFirstStartWalksTheGuideAndOnlyFinishingClosesIt)
     ShellHarness::settle(sheet);
     EXPECT_TRUE(sheet->isVisible()) << "Escape and closing do not dismiss the guide";
 
-    ShellHarness::tap(sheet, ShellHarness::find(sheet, "nextButton"));
+    ShellHarness::tap(sheet, ShellHarness::item(sheet, "nextButton"));
     ShellHarness::settle(sheet, "onboarding-2-no-key");
     EXPECT_EQ(ShellHarness::text(sheet, "stepText"), "2 OF 3");
     EXPECT_EQ(ShellHarness::text(sheet, "keyStatusTitle"), "Connect your Fal account");
     EXPECT_EQ(ShellHarness::text(sheet, "keySetupButton"), "Open Fal Setup");
 
     // The key sheet over the guide: closing it rereads the keyring.
-    ShellHarness::tap(sheet, ShellHarness::find(sheet, "keySetupButton"));
+    ShellHarness::tap(sheet, ShellHarness::item(sheet, "keySetupButton"));
     QQuickWindow* keySheet = sheetNamed(s, "onboardingKeySheet");
     ASSERT_NE(keySheet, nullptr);
     ASSERT_TRUE(waitUntil([&] { return keySheet->isVisible(); }));
     FalKeyStore(s.secrets).saveKey(kTestKey);
     ShellHarness::settle(keySheet);
-    ShellHarness::tap(keySheet, ShellHarness::find(keySheet, "closeButton"));
+    ShellHarness::tap(keySheet, ShellHarness::item(keySheet, "closeButton"));
     ASSERT_TRUE(waitUntil([&] { return !keySheet->isVisible(); }));
     EXPECT_TRUE(s.store->hasFalAPIKey());
     ShellHarness::settle(sheet, "onboarding-2-key");
     EXPECT_EQ(ShellHarness::text(sheet, "keyStatusTitle"), "Fal is connected");
     EXPECT_EQ(ShellHarness::text(sheet, "keySetupButton"), "Manage Key");
 
-    ShellHarness::tap(sheet, ShellHarness::find(sheet, "nextButton"));
+    ShellHarness::tap(sheet, ShellHarness::item(sheet, "nextButton"));
     ShellHarness::settle(sheet, "onboarding-3-idle");
     EXPECT_EQ(ShellHarness::text(sheet, "stepText"), "3 OF 3");
     EXPECT_EQ(ShellHarness::text(sheet, "nextButton"), "Start Creating");
-    EXPECT_TRUE(shows(sheet, "backButton"));
-    EXPECT_TRUE(shows(sheet, "checkoutButton"));
-    EXPECT_FALSE(shows(sheet, "notNowButton")) << "the guide's footer is the way past the offer";
+    EXPECT_TRUE(ShellHarness::shown(sheet, "backButton"));
+    EXPECT_TRUE(ShellHarness::shown(sheet, "checkoutButton"));
+    EXPECT_FALSE(ShellHarness::shown(sheet, "notNowButton")) << "the guide's footer is the way past the offer";
 
     // A failed start, then a checkout waiting for payment, then paid.
     s.maker.script("/api/support/checkout", {fakes::Reply::text("no", 500)});
-    ShellHarness::tap(sheet, ShellHarness::find(sheet, "checkoutButton"));
+    ShellHarness::tap(sheet, ShellHarness::item(sheet, "checkoutButton"));
     ASSERT_TRUE(waitUntil([&] { return s.shell->support().hasError(); }));
     ShellHarness::settle(sheet, "onboarding-3-error");
     EXPECT_EQ(ShellHarness::text(sheet, "errorText").toStdString(), support::SupportController::unavailableMessage());
-    EXPECT_TRUE(ShellHarness::find(sheet, "checkoutButton")->isEnabled());
+    EXPECT_TRUE(ShellHarness::item(sheet, "checkoutButton")->isEnabled());
 
     s.maker.script("/api/support/checkout",
                    {fakes::Reply::json({{"sessionId", "cs_1"}, {"url", s.maker.url("/pay/cs_1")}})});
-    ShellHarness::tap(sheet, ShellHarness::find(sheet, "checkoutButton"));
+    ShellHarness::tap(sheet, ShellHarness::item(sheet, "checkoutButton"));
     ASSERT_TRUE(waitUntil([&] { return s.shell->support().isAwaitingPayment(); }));
     ShellHarness::settle(sheet, "onboarding-3-awaiting");
-    EXPECT_TRUE(shows(sheet, "waitingRow"));
-    EXPECT_FALSE(ShellHarness::find(sheet, "checkoutButton")->isEnabled());
+    EXPECT_TRUE(ShellHarness::shown(sheet, "waitingRow"));
+    EXPECT_FALSE(ShellHarness::item(sheet, "checkoutButton")->isEnabled());
     const auto checkout = s.maker.requests("/api/support/checkout").back();
     EXPECT_NE(checkout.body.find("macos-onboarding"), std::string::npos);
 
@@ -100,9 +94,9 @@ TEST(OnboardingWindow, AFirstStartWalksTheGuideAndOnlyFinishingClosesIt)
     ASSERT_TRUE(waitUntil([&] { return s.shell->support().paymentCompleted(); }));
     ShellHarness::settle(sheet, "onboarding-3-paid");
     EXPECT_EQ(ShellHarness::text(sheet, "contributionTitle"), "Thank you for backing the work.");
-    EXPECT_FALSE(shows(sheet, "checkoutButton"));
+    EXPECT_FALSE(ShellHarness::shown(sheet, "checkoutButton"));
 
-    ShellHarness::tap(sheet, ShellHarness::find(sheet, "nextButton"));
+    ShellHarness::tap(sheet, ShellHarness::item(sheet, "nextButton"));
     ASSERT_TRUE(waitUntil([&] { return !sheet->isVisible(); }));
     EXPECT_EQ(s.h.settings.integer("sharewareOnboardingVersion"), 2);
     EXPECT_TRUE(s.warnings.isEmpty()) << s.warnings.join('\n').toStdString();
@@ -116,7 +110,7 @@ TEST(OnboardingWindow, SettingsReopensTheGuideOnItsFirstPage)
     EXPECT_FALSE(sheet->isVisible()) << "a finished guide stays closed";
     QQuickWindow* w = s.openSettings();
     ASSERT_NE(w, nullptr);
-    ShellHarness::tap(w, ShellHarness::find(w, "guideButton"));
+    ShellHarness::tap(w, ShellHarness::item(w, "guideButton"));
     ASSERT_TRUE(waitUntil([&] { return sheet->isVisible(); }));
     EXPECT_EQ(ShellHarness::text(sheet, "stepText"), "1 OF 3");
     EXPECT_TRUE(s.warnings.isEmpty()) << s.warnings.join('\n').toStdString();
@@ -142,26 +136,26 @@ TEST(ContributionWindow, TheMenuClearsAnOldErrorAndTheSheetFollowsTheCheckout)
     auto slow = fakes::Reply::text("down", 503);
     slow.delay = std::chrono::milliseconds(800);
     s.maker.script("/api/support/checkout", {slow});
-    ShellHarness::tap(sheet, ShellHarness::find(sheet, "checkoutButton"));
+    ShellHarness::tap(sheet, ShellHarness::item(sheet, "checkoutButton"));
     ASSERT_TRUE(support.isStartingCheckout());
     ShellHarness::settle(sheet, "contribution-starting");
-    EXPECT_FALSE(ShellHarness::find(sheet, "checkoutButton")->isEnabled());
+    EXPECT_FALSE(ShellHarness::item(sheet, "checkoutButton")->isEnabled());
     ASSERT_TRUE(waitUntil([&] { return !support.isStartingCheckout(); }));
     ShellHarness::settle(sheet, "contribution-error");
-    EXPECT_TRUE(shows(sheet, "errorText"));
+    EXPECT_TRUE(ShellHarness::shown(sheet, "errorText"));
 
     s.maker.script("/api/support/checkout",
                    {fakes::Reply::json({{"sessionId", "cs_9"}, {"url", s.maker.url("/pay/cs_9")}})});
-    ShellHarness::tap(sheet, ShellHarness::find(sheet, "checkoutButton"));
+    ShellHarness::tap(sheet, ShellHarness::item(sheet, "checkoutButton"));
     ASSERT_TRUE(waitUntil([&] { return support.isAwaitingPayment(); }));
     ShellHarness::settle(sheet, "contribution-awaiting");
-    EXPECT_TRUE(shows(sheet, "waitingRow"));
-    EXPECT_FALSE(shows(sheet, "errorText"));
+    EXPECT_TRUE(ShellHarness::shown(sheet, "waitingRow"));
+    EXPECT_FALSE(ShellHarness::shown(sheet, "errorText"));
     ASSERT_EQ(s.desktop.opened.size(), 1u);
     EXPECT_NE(s.maker.requests("/api/support/checkout").back().body.find("macos-menu"), std::string::npos);
 
     // "Not Now" closes the sheet; the payment check goes on and the next opening shows it.
-    ShellHarness::tap(sheet, ShellHarness::find(sheet, "notNowButton"));
+    ShellHarness::tap(sheet, ShellHarness::item(sheet, "notNowButton"));
     ASSERT_TRUE(waitUntil([&] { return !sheet->isVisible(); }));
     EXPECT_FALSE(support.isPresented());
     s.maker.script("/api/support/status", {fakes::Reply::json({{"paid", true}})});
@@ -170,7 +164,7 @@ TEST(ContributionWindow, TheMenuClearsAnOldErrorAndTheSheetFollowsTheCheckout)
     ASSERT_TRUE(waitUntil([&] { return sheet->isVisible(); }));
     ShellHarness::settle(sheet, "contribution-paid");
     EXPECT_EQ(ShellHarness::text(sheet, "supportTitle"), "Thank you.");
-    EXPECT_FALSE(shows(sheet, "checkoutButton"));
+    EXPECT_FALSE(ShellHarness::shown(sheet, "checkoutButton"));
     EXPECT_TRUE(s.warnings.isEmpty()) << s.warnings.join('\n').toStdString();
 }
 

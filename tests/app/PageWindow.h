@@ -8,13 +8,9 @@
 
 #include "app/AppShell.h"
 #include "fakes/FakeDesktop.h"
+#include "fakes/WindowHarness.h"
 #include "media/export/VideoExporter.h"
 #include "pipeline/ClipFixtures.h"
-
-#include <QQmlApplicationEngine>
-#include <QQuickItem>
-#include <QQuickWindow>
-#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -24,7 +20,7 @@
 
 namespace vl::testing {
 
-struct PageWindow {
+struct PageWindow : test::WindowHarness {
     // Tiny real clips and videos: the recording renderer and the exporter.
     explicit PageWindow(std::optional<Project> project) { open(std::move(project), smallEngines()); }
     PageWindow(std::optional<Project> project, PipelineServices services)
@@ -41,27 +37,12 @@ struct PageWindow {
         context.desktop = &desktop;
         context.filePicker = &picker;
         shell = std::make_unique<app::AppShell>(*store, context);
-        engine = std::make_unique<QQmlApplicationEngine>();
-        QObject::connect(engine.get(), &QQmlEngine::warnings, [this](const QList<QQmlError>& list) {
-            for (const auto& w : list)
-                warnings << w.toString();
-        });
-        window = shell->load(*engine);
-        if (window)
-            exposed = QTest::qWaitForWindowExposed(window);
+        load([this](QQmlApplicationEngine& e) { return shell->load(e); });
     }
+    ~PageWindow() { unload(); }
 
-    // Searches the visual tree: list delegates are not QObject children of the window.
-    QQuickItem* item(const char* name) const { return findItem(window->contentItem(), name); }
-    static QQuickItem* findItem(QQuickItem* root, const char* name)
-    {
-        if (root->objectName() == QLatin1String(name) && root->isVisible())
-            return root;
-        for (QQuickItem* child : root->childItems())
-            if (QQuickItem* found = findItem(child, name))
-                return found;
-        return nullptr;
-    }
+    // Only what is shown: the stage keeps the pages it does not show.
+    QQuickItem* item(const char* name) const { return findShownItem(window->contentItem(), name); }
     QString text(const char* name) const
     {
         QQuickItem* found = item(name);
@@ -73,11 +54,6 @@ struct PageWindow {
         return found && found->isEnabled();
     }
 
-    void tap(QQuickItem* target) const
-    {
-        const QPointF centre = target->mapToScene(QPointF(target->width() / 2, target->height() / 2));
-        QTest::mouseClick(window, Qt::LeftButton, {}, centre.toPoint());
-    }
     // Scrolls what the user scrolls to reach the item so it is in view, then taps it.
     void tapInStage(const char* name)
     {
@@ -141,26 +117,12 @@ struct PageWindow {
         return services;
     }
 
-    // Lets bindings and rendering catch up; with WINDOW_SHOTS set, leaves a picture.
-
-    void settle(const char* shotName = nullptr) const
-    {
-        spin(150);
-        const QString folder = qEnvironmentVariable("WINDOW_SHOTS");
-        if (shotName && !folder.isEmpty())
-            window->grabWindow().save(folder + "/" + shotName + ".png");
-    }
-
     StoreHarness h;
     std::shared_ptr<RecordingRenderer> renderer = std::make_shared<RecordingRenderer>();
     test::FakeDesktop desktop;
     test::FakeFilePicker picker;
     std::unique_ptr<ProjectStore> store;
-    std::unique_ptr<app::AppShell> shell; // declared before the engine: outlives it
-    std::unique_ptr<QQmlApplicationEngine> engine;
-    QQuickWindow* window = nullptr;
-    bool exposed = false;
-    QStringList warnings;
+    std::unique_ptr<app::AppShell> shell;
 };
 
 // `total` chunks of half a second, the first `framed` with real pictures, and a

@@ -171,15 +171,15 @@ TEST(FramesPage, CardsFollowTheirChunksAndTheRun)
         return found;
     };
     ASSERT_NE(cardItem(1), nullptr);
-    EXPECT_FALSE(PageWindow::findItem(cardItem(0), "editButton")->isEnabled());
-    EXPECT_TRUE(PageWindow::findItem(cardItem(1), "editButton")->isEnabled());
-    EXPECT_EQ(PageWindow::findItem(cardItem(1), "versionChip")->property("text").toString(), "v3");
-    EXPECT_EQ(PageWindow::findItem(cardItem(2), "importButton")->property("text").toString(), "Import image");
-    EXPECT_TRUE(PageWindow::findItem(cardItem(2), "frameHint")->isVisible());
+    EXPECT_FALSE(PageWindow::findShownItem(cardItem(0), "editButton")->isEnabled());
+    EXPECT_TRUE(PageWindow::findShownItem(cardItem(1), "editButton")->isEnabled());
+    EXPECT_EQ(PageWindow::findShownItem(cardItem(1), "versionChip")->property("text").toString(), "v3");
+    EXPECT_EQ(PageWindow::findShownItem(cardItem(2), "importButton")->property("text").toString(), "Import image");
+    EXPECT_TRUE(PageWindow::findShownItem(cardItem(2), "frameHint")->isVisible());
 
     // Import through the picker the test answers.
     w.picker.answers = {QString::fromStdString(w.h.picture("chosen.png"))};
-    w.tapInStage(PageWindow::findItem(cardItem(2), "importButton"));
+    w.tapInStage(PageWindow::findShownItem(cardItem(2), "importButton"));
     ASSERT_TRUE(vl::testing::waitUntil([&] { return w.store->project().chunks[2].frame.has_value(); }));
     w.settle("frames-complete");
     EXPECT_EQ(w.text("framesCount"), "3/3 generated");
@@ -188,10 +188,10 @@ TEST(FramesPage, CardsFollowTheirChunksAndTheRun)
 
     HeldOperation op(*w.store, "Generating frame 7");
     w.settle("frames-running");
-    EXPECT_FALSE(PageWindow::findItem(cardItem(1), "editButton")->isEnabled());
-    EXPECT_FALSE(PageWindow::findItem(cardItem(1), "generateButton")->isEnabled());
-    EXPECT_FALSE(PageWindow::findItem(cardItem(1), "undoButton")->isEnabled());
-    EXPECT_TRUE(PageWindow::findItem(cardItem(1), "thumbnail")->isEnabled());
+    EXPECT_FALSE(PageWindow::findShownItem(cardItem(1), "editButton")->isEnabled());
+    EXPECT_FALSE(PageWindow::findShownItem(cardItem(1), "generateButton")->isEnabled());
+    EXPECT_FALSE(PageWindow::findShownItem(cardItem(1), "undoButton")->isEnabled());
+    EXPECT_TRUE(PageWindow::findShownItem(cardItem(1), "thumbnail")->isEnabled());
     op.release();
     ASSERT_TRUE(StoreHarness::waitForIdle(*w.store));
     EXPECT_NO_QML_WARNINGS(w);
@@ -244,7 +244,7 @@ TEST(FramesPage, OnlyTheCardsInViewAreBuilt)
     QQuickItem* last = nullptr;
     QMetaObject::invokeMethod(cards, "itemAtIndex", Q_RETURN_ARG(QQuickItem*, last), Q_ARG(int, 199));
     ASSERT_NE(last, nullptr);
-    EXPECT_EQ(PageWindow::findItem(last, "cardTitle")->property("text").toString(), "Frame 200");
+    EXPECT_EQ(PageWindow::findShownItem(last, "cardTitle")->property("text").toString(), "Frame 200");
     EXPECT_NO_QML_WARNINGS(w);
 }
 
@@ -302,7 +302,7 @@ TEST(FramesPage, AShorterProjectOrPlanShowsItsCardsFromAScrolledPage)
         w.settle("frames-shortened-top");
         EXPECT_TRUE(vl::testing::waitUntil([&] { return w.shownInStage(cardAt(0)); }));
         ASSERT_NE(cardAt(0), nullptr);
-        EXPECT_EQ(PageWindow::findItem(cardAt(0), "cardTitle")->property("text").toString(), "Frame 1");
+        EXPECT_EQ(PageWindow::findShownItem(cardAt(0), "cardTitle")->property("text").toString(), "Frame 1");
         EXPECT_NO_QML_WARNINGS(w);
     }
 }
@@ -476,7 +476,7 @@ TEST(PreviewPage, APlayingClipSurvivesRedrawsAndANewChunkWaitsAtItsStart)
     EXPECT_EQ(first.toLocalFile().toStdString(), *w.store->project().chunks[0].frame->motionClipPath);
     EXPECT_EQ(player->property("position").toLongLong(), 0);
 
-    w.tap(PageWindow::findItem(stage, "playButton"));
+    w.tap(PageWindow::findShownItem(stage, "playButton"));
     ASSERT_TRUE(vl::testing::waitUntil([&] { return player->property("position").toLongLong() > 200; }, 20000));
     // The sequence clock runs with the clip.
     EXPECT_TRUE(vl::testing::waitUntil([&] { return w.text("previewTime") > "0:00.20"; }, 20000))
@@ -518,7 +518,7 @@ TEST(PreviewPage, AStaleClipShowsTheStillWithoutABadge)
     const auto badge = [&](std::size_t i) -> QQuickItem* {
         const std::string thumb = "thumb" + w.store->project().chunks[i].id.text();
         QQuickItem* item = w.item(thumb.c_str());
-        return item ? PageWindow::findItem(item, "playBadge") : nullptr;
+        return item ? PageWindow::findShownItem(item, "playBadge") : nullptr;
     };
     EXPECT_NE(w.item("clipPlayer"), nullptr);
     EXPECT_NE(badge(0), nullptr);

@@ -33,7 +33,7 @@ TEST(SettingsWindow, ShowsTheEngineTheKeyAndTheVersion)
     ShellHarness::settle(w, "settings-no-key");
     EXPECT_EQ(ShellHarness::text(w, "connectionChip"), "Not connected");
     EXPECT_EQ(ShellHarness::text(w, "connectButton"), "Connect Fal");
-    EXPECT_FALSE(ShellHarness::find(w, "removeKeyButton")->isVisible());
+    EXPECT_FALSE(ShellHarness::item(w, "removeKeyButton")->isVisible());
     EXPECT_TRUE(ShellHarness::text(w, "versionText").startsWith("Version "));
 
     FalKeyStore(s.secrets).saveKey(kTestKey);
@@ -41,19 +41,19 @@ TEST(SettingsWindow, ShowsTheEngineTheKeyAndTheVersion)
     ShellHarness::settle(w, "settings-key");
     EXPECT_EQ(ShellHarness::text(w, "connectionChip"), "Connected");
     EXPECT_EQ(ShellHarness::text(w, "connectButton"), "Replace Key");
-    QQuickItem* remove = ShellHarness::find(w, "removeKeyButton");
+    QQuickItem* remove = ShellHarness::item(w, "removeKeyButton");
     ASSERT_TRUE(remove->isVisible());
 
     s.secrets.failRemovals(SecretStatus::accessDenied);
     ShellHarness::tap(w, remove);
     ShellHarness::settle(w, "settings-removal-failed");
-    EXPECT_TRUE(ShellHarness::find(w, "credentialError")->isVisible());
+    EXPECT_TRUE(ShellHarness::item(w, "credentialError")->isVisible());
     EXPECT_TRUE(s.store->hasFalAPIKey());
     s.secrets.failRemovals(std::nullopt);
     ShellHarness::tap(w, remove);
     ShellHarness::settle(w);
     EXPECT_FALSE(s.store->hasFalAPIKey());
-    EXPECT_FALSE(ShellHarness::find(w, "credentialError")->isVisible());
+    EXPECT_FALSE(ShellHarness::item(w, "credentialError")->isVisible());
     EXPECT_TRUE(s.warnings.isEmpty()) << s.warnings.join('\n').toStdString();
 }
 
@@ -84,10 +84,10 @@ TEST(SettingsWindow, AdvancedFieldsCommitWhenEditingFinishes)
     ASSERT_NE(s.window, nullptr);
     QQuickWindow* w = s.openSettings();
     ASSERT_NE(w, nullptr);
-    ShellHarness::tap(w, ShellHarness::find(w, "advancedToggle"));
+    ShellHarness::tap(w, ShellHarness::item(w, "advancedToggle"));
     ShellHarness::settle(w, "settings-advanced");
-    QQuickItem* relay = ShellHarness::findItem(ShellHarness::find(w, "relayField"), "field");
-    QQuickItem* model = ShellHarness::findItem(ShellHarness::find(w, "modelField"), "field");
+    QQuickItem* relay = ShellHarness::findItem(ShellHarness::item(w, "relayField"), "field");
+    QQuickItem* model = ShellHarness::findItem(ShellHarness::item(w, "modelField"), "field");
     ASSERT_TRUE(relay && model && relay->isVisible());
     const std::string defaultRelay = s.store->proxyBaseURL();
     const auto storedBefore = s.h.settings.string("proxyBaseURL");
@@ -127,7 +127,7 @@ TEST(SettingsWindow, TheKeySheetShowsTheVendorPageAndConnects)
     ASSERT_NE(w, nullptr);
     screens::KeySetupController& keys = s.shell->keySetup();
 
-    ShellHarness::tap(w, ShellHarness::find(w, "connectButton"));
+    ShellHarness::tap(w, ShellHarness::item(w, "connectButton"));
     QQuickWindow* sheet = s.keySheet();
     ASSERT_NE(sheet, nullptr);
     ASSERT_TRUE(waitUntil([&] { return sheet->isVisible(); }));
@@ -135,13 +135,13 @@ TEST(SettingsWindow, TheKeySheetShowsTheVendorPageAndConnects)
     EXPECT_GE(sheet->height(), 700);
     ASSERT_TRUE(waitUntil([&] { return keys.isOnKeysPage(); }, 60000)) << "the keys page loads and reports itself";
     ShellHarness::settle(sheet, "key-idle");
-    EXPECT_TRUE(ShellHarness::find(sheet, "keysPageChip")->isVisible());
-    EXPECT_FALSE(ShellHarness::find(sheet, "doneButton")->isVisible());
-    EXPECT_FALSE(ShellHarness::find(sheet, "verifyButton")->isEnabled()) << "nothing typed yet";
+    EXPECT_TRUE(ShellHarness::item(sheet, "keysPageChip")->isVisible());
+    EXPECT_FALSE(ShellHarness::item(sheet, "doneButton")->isVisible());
+    EXPECT_FALSE(ShellHarness::item(sheet, "verifyButton")->isEnabled()) << "nothing typed yet";
 
     // A page asking for a new window: an empty window.open() changes nothing and opens
     // no window; a request with an address opens in this view and is reported.
-    QObject* web = ShellHarness::find(sheet, "accountPage")->property("item").value<QObject*>();
+    QObject* web = ShellHarness::item(sheet, "accountPage")->property("item").value<QObject*>();
     ASSERT_NE(web, nullptr);
     QMetaObject::invokeMethod(web, "runJavaScript", Q_ARG(QString, "window.open(); 1"));
     vl::testing::spin(500);
@@ -164,16 +164,16 @@ TEST(SettingsWindow, TheKeySheetShowsTheVendorPageAndConnects)
     slow.delay = std::chrono::milliseconds(1500);
     s.h.vendor.inject(fakes::Route::verifyKey, slow);
     keys.setManualKey(kTestKey);
-    ShellHarness::tap(sheet, ShellHarness::find(sheet, "verifyButton"));
+    ShellHarness::tap(sheet, ShellHarness::item(sheet, "verifyButton"));
     ASSERT_TRUE(keys.isValidating());
     ShellHarness::settle(sheet, "key-verifying");
-    EXPECT_TRUE(ShellHarness::find(sheet, "verifyingSpinner")->isVisible());
-    EXPECT_FALSE(ShellHarness::find(sheet, "verifyButton")->isEnabled());
+    EXPECT_TRUE(ShellHarness::item(sheet, "verifyingSpinner")->isVisible());
+    EXPECT_FALSE(ShellHarness::item(sheet, "verifyButton")->isEnabled());
     ASSERT_TRUE(waitUntil([&] { return !keys.isValidating(); }));
     ShellHarness::settle(sheet, "key-failed");
     EXPECT_EQ(ShellHarness::text(sheet, "footerText").toStdString(), FalCredentialError::invalidKey().what());
     // However long a sentence, the footer shows all of it, over as many lines as it takes.
-    QQuickItem* footer = ShellHarness::find(sheet, "footerText");
+    QQuickItem* footer = ShellHarness::item(sheet, "footerText");
     const QString sentence = QString::fromUtf8(FalCredentialError::invalidKey().what());
     const int sheetWidth = sheet->width();
     footer->setProperty("text", QStringList{sentence, sentence, sentence}.join(' '));
@@ -184,19 +184,19 @@ TEST(SettingsWindow, TheKeySheetShowsTheVendorPageAndConnects)
     EXPECT_LE(footer->mapToScene(QPointF(footer->width(), footer->height())).x(), sheet->width());
     EXPECT_LE(footer->mapToScene(QPointF(footer->width(), footer->height())).y(), sheet->height());
 
-    ShellHarness::tap(sheet, ShellHarness::find(sheet, "verifyButton"));
+    ShellHarness::tap(sheet, ShellHarness::item(sheet, "verifyButton"));
     ASSERT_TRUE(waitUntil([&] { return !keys.isValidating(); }));
     ShellHarness::settle(sheet, "key-connected");
     EXPECT_TRUE(s.store->hasFalAPIKey());
-    EXPECT_TRUE(ShellHarness::find(sheet, "connectedChip")->isVisible());
+    EXPECT_TRUE(ShellHarness::item(sheet, "connectedChip")->isVisible());
     EXPECT_EQ(ShellHarness::text(w, "connectionChip"), "Connected") << "the settings page follows at once";
 
-    ShellHarness::tap(sheet, ShellHarness::find(sheet, "doneButton"));
+    ShellHarness::tap(sheet, ShellHarness::item(sheet, "doneButton"));
     ASSERT_TRUE(waitUntil([&] { return !sheet->isVisible(); }));
     EXPECT_TRUE(keys.manualKey().isEmpty());
 
     // A second opening builds a new page, which finds the cookie the first one kept.
-    ShellHarness::tap(w, ShellHarness::find(w, "connectButton"));
+    ShellHarness::tap(w, ShellHarness::item(w, "connectButton"));
     ASSERT_TRUE(waitUntil([&] { return keys.currentURL().path() == "/dashboard/keys/again"; }, 60000));
     EXPECT_TRUE(keys.isOnKeysPage());
     EXPECT_TRUE(s.warnings.isEmpty()) << s.warnings.join('\n').toStdString();

@@ -9,11 +9,7 @@
 #include "cloud/MemorySecretStore.h"
 #include "fakes/FakeDesktop.h"
 #include "fakes/FakeMakerServer.h"
-
-#include <QQmlApplicationEngine>
-#include <QQuickItem>
-#include <QQuickWindow>
-#include <QTest>
+#include "fakes/WindowHarness.h"
 
 #include <gtest/gtest.h>
 
@@ -35,7 +31,7 @@ else { document.cookie = 'vlsession=1; max-age=3600; path=/'; }
 
 // The main window over a store with an in-memory keyring and clipboard, the vendor's
 // pages on loopback, and a watch the test ticks by hand.
-struct ShellHarness {
+struct ShellHarness : test::WindowHarness {
     // `onboarded`: the first-run guide was finished in an earlier run.
     // `engines`: the store's services (no transcriber unless given).
     explicit ShellHarness(bool onboarded = true, PipelineServices engines = {})
@@ -60,46 +56,12 @@ struct ShellHarness {
                      {fakes::Reply::json({{"sessionId", "cs_1"}, {"url", maker.url("/pay/cs_1")}})});
         maker.script("/api/support/status", {fakes::Reply::json({{"paid", false}})});
         shell = std::make_unique<AppShell>(*store, c);
-        engine = std::make_unique<QQmlApplicationEngine>();
-        QObject::connect(engine.get(), &QQmlEngine::warnings, [this](const QList<QQmlError>& list) {
-            for (const auto& w : list)
-                warnings << w.toString();
-        });
-        window = shell->load(*engine);
-        if (window)
-            exposed = QTest::qWaitForWindowExposed(window);
+        load([this](QQmlApplicationEngine& e) { return shell->load(e); });
     }
+    ~ShellHarness() { unload(); }
 
     QQuickWindow* settingsWindow() const { return window->findChild<QQuickWindow*>("settingsWindow"); }
     QQuickWindow* keySheet() const { return window->findChild<QQuickWindow*>("settingsKeySheet"); }
-
-    static QQuickItem* find(QQuickWindow* w, const char* name) { return findItem(w->contentItem(), name); }
-    static QQuickItem* findItem(QQuickItem* root, const char* name)
-    {
-        if (root->objectName() == QLatin1String(name))
-            return root;
-        for (QQuickItem* child : root->childItems())
-            if (QQuickItem* found = findItem(child, name))
-                return found;
-        return nullptr;
-    }
-    static QString text(QQuickWindow* w, const char* name)
-    {
-        QQuickItem* item = find(w, name);
-        return item ? item->property("text").toString() : QStringLiteral("<missing %1>").arg(name);
-    }
-    static void tap(QQuickWindow* w, QQuickItem* target)
-    {
-        const QPointF centre = target->mapToScene(QPointF(target->width() / 2, target->height() / 2));
-        QTest::mouseClick(w, Qt::LeftButton, {}, centre.toPoint());
-    }
-    static void settle(QQuickWindow* w, const char* shotName = nullptr)
-    {
-        vl::testing::spin(200);
-        const QString folder = qEnvironmentVariable("WINDOW_SHOTS");
-        if (shotName && !folder.isEmpty())
-            w->grabWindow().save(folder + "/" + shotName + ".png");
-    }
 
     QQuickWindow* openSettings()
     {
@@ -121,10 +83,6 @@ struct ShellHarness {
     test::FakeDesktop desktop;
     std::unique_ptr<ProjectStore> store;
     std::unique_ptr<AppShell> shell;
-    std::unique_ptr<QQmlApplicationEngine> engine;
-    QQuickWindow* window = nullptr;
-    bool exposed = false;
-    QStringList warnings;
 };
 
 inline void typeText(QWindow* w, const char* text)

@@ -1,6 +1,7 @@
 #include "ModelHarness.h"
 
 #include "fakes/FakeDesktop.h"
+#include "fakes/WindowHarness.h"
 #include "installer/AppCopy.h"
 #include "installer/view/InstallerShell.h"
 
@@ -30,58 +31,31 @@ using Step = InstallerModel::Step;
 
 // The installer window as the program loads it, over a model in the sandbox. With
 // WINDOW_SHOTS set, settle() leaves pictures there.
-struct WindowHarness : test::ModelHarness {
+struct WindowHarness : test::ModelHarness, vl::test::WindowHarness {
     vl::test::FakeDesktop desktop;
     vl::test::FakeFilePicker picker;
     int quits = 0;
     std::unique_ptr<InstallerShell> shell;
-    std::unique_ptr<QQmlApplicationEngine> engine;
-    QQuickWindow* window = nullptr;
-    bool exposed = false;
-    QStringList warnings;
 
     void open()
     {
         shell = std::make_unique<InstallerShell>(*model, desktop, [this] { ++quits; });
-        engine = std::make_unique<QQmlApplicationEngine>();
-        QObject::connect(engine.get(), &QQmlEngine::warnings, [this](const QList<QQmlError>& list) {
-            for (const auto& w : list)
-                warnings << w.toString();
+        load([this](QQmlApplicationEngine& e) {
+            QQuickWindow* loaded = shell->load(e);
+            shell->setFilePicker(&picker);
+            return loaded;
         });
-        window = shell->load(*engine);
-        shell->setFilePicker(&picker);
-        if (window)
-            exposed = QTest::qWaitForWindowExposed(window);
     }
 
     ~WindowHarness()
     {
-        engine.reset(); // before the shell and the model it binds to
+        unload(); // before the shell and the model it binds to
         shell.reset();
-    }
-
-    QQuickItem* item(const char* name) const { return findItem(window->contentItem(), name); }
-    static QQuickItem* findItem(QQuickItem* root, const char* name)
-    {
-        if (root->objectName() == QLatin1String(name))
-            return root;
-        for (QQuickItem* child : root->childItems())
-            if (QQuickItem* found = findItem(child, name))
-                return found;
-        return nullptr;
-    }
-    bool shown(const char* name) const
-    {
-        QQuickItem* found = item(name);
-        return found && found->isVisible();
     }
 
     void settle(const QString& shotName = {}) const
     {
-        test::waitUntil([] { return false; }, 150);
-        const QString folder = qEnvironmentVariable("WINDOW_SHOTS");
-        if (!shotName.isEmpty() && !folder.isEmpty())
-            window->grabWindow().save(folder + "/installer-" + shotName + ".png");
+        vl::test::WindowHarness::settle(window, shotName.isEmpty() ? shotName : "installer-" + shotName);
     }
 
     std::vector<std::string> footer() const

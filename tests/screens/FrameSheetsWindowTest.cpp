@@ -1,5 +1,6 @@
 #include "app/AppFixtures.h"
 #include "app/AppShell.h"
+#include "fakes/WindowHarness.h"
 #include "screens/frames/FrameContent.h"
 #include "screens/frames/Lightbox.h"
 
@@ -48,7 +49,7 @@ std::string poster(const std::filesystem::path& path, QColor top, QColor bottom)
 }
 
 // The main window as the program loads it, and the frame sheets opened over it.
-struct SheetHarness {
+struct SheetHarness : vl::test::WindowHarness {
     SheetHarness()
     {
         h.storedKey = vl::testing::kTestKey;
@@ -69,17 +70,16 @@ struct SheetHarness {
         store = h.make(project);
         store->setSelectedStage(PipelineStage::frames);
         shell = std::make_unique<app::AppShell>(*store);
-        engine = std::make_unique<QQmlApplicationEngine>();
-        QObject::connect(engine.get(), &QQmlEngine::warnings, [this](const QList<QQmlError>& list) {
-            for (const auto& w : list)
-                warnings << w.toString();
-        });
-        window = shell->load(*engine);
+        load([this](QQmlApplicationEngine& e) { return shell->load(e); });
         if (window) {
-            EXPECT_TRUE(QTest::qWaitForWindowExposed(window));
+            EXPECT_TRUE(exposed);
         }
     }
-    ~SheetHarness() { Lightbox::dismiss(); }
+    ~SheetHarness()
+    {
+        Lightbox::dismiss();
+        unload();
+    }
 
     // Creates one of the module's sheets for a chunk and opens it over the main window.
     QQuickWindow* open(const char* file, const QString& chunkID)
@@ -99,27 +99,9 @@ struct SheetHarness {
         return sheet;
     }
 
-    static QQuickItem* item(QQuickWindow* w, const char* name) { return find(w->contentItem(), name); }
-    static QQuickItem* find(QQuickItem* root, const char* name)
-    {
-        if (root->objectName() == QLatin1String(name))
-            return root;
-        for (QQuickItem* child : root->childItems())
-            if (QQuickItem* found = find(child, name))
-                return found;
-        return nullptr;
-    }
-    static QObject* object(QObject* root, const char* name) { return root->findChild<QObject*>(name); }
     static QQuickWindow* childSheet(QObject* viewer, const char* name)
     {
         return qobject_cast<QQuickWindow*>(object(viewer, name));
-    }
-
-    static void tap(QQuickWindow* w, QQuickItem* target)
-    {
-        ASSERT_NE(target, nullptr);
-        const QPointF centre = target->mapToScene(QPointF(target->width() / 2, target->height() / 2));
-        QTest::mouseClick(w, Qt::LeftButton, {}, centre.toPoint());
     }
     // A menu item as the user picks it; a disabled one does nothing.
     static void pick(QObject* sheet, const char* name)
@@ -130,22 +112,10 @@ struct SheetHarness {
             QMetaObject::invokeMethod(menuItem, "triggered");
     }
 
-    // Lets bindings and rendering catch up; with WINDOW_SHOTS set, leaves a picture.
-    static void settle(QQuickWindow* w = nullptr, const QString& shotName = {})
-    {
-        vl::testing::spin(200);
-        const QString folder = qEnvironmentVariable("WINDOW_SHOTS");
-        if (w && !shotName.isEmpty() && !folder.isEmpty())
-            w->grabWindow().save(folder + "/" + shotName + ".png");
-    }
-
     StoreHarness h;
     std::unique_ptr<ProjectStore> store;
     std::unique_ptr<app::AppShell> shell;
-    std::unique_ptr<QQmlApplicationEngine> engine;
-    QQuickWindow* window = nullptr;
     QStringList ids; // generated (number 7), imported, unframed, edited
-    QStringList warnings;
 };
 
 const char* const kKinds[] = {"generated", "imported", "unframed", "edited"};
@@ -177,7 +147,7 @@ TEST(FrameSheetsWindow, TheViewerShowsEachKindOfChunkAndClosesFromItsRedDot)
         EXPECT_EQ(SheetHarness::item(viewer, "lastEdit")->isVisible(), c.lastEdit) << kind;
         EXPECT_EQ(SheetHarness::item(viewer, "frameImage")->property("content").toInt(), c.content) << kind;
         SheetHarness::tap(viewer, SheetHarness::item(viewer, "closeDot"));
-        SheetHarness::settle();
+        w.settle();
         EXPECT_FALSE(viewer->isVisible()) << kind;
     }
     EXPECT_EQ(w.store->project().chunks.size(), 4u) << "closing changes nothing";
@@ -198,7 +168,7 @@ TEST(FrameSheetsWindow, TheMenuOpensTheEditAndPromptSheetsOverTheViewer)
         EXPECT_EQ(SheetHarness::object(viewer, "editItem")->property("enabled").toBool(), chunk != 2) << kind;
 
         SheetHarness::pick(viewer, "editItem");
-        SheetHarness::settle();
+        w.settle();
         QQuickWindow* edit = SheetHarness::childSheet(viewer, "editSheet");
         ASSERT_NE(edit, nullptr);
         EXPECT_EQ(edit->isVisible(), chunk != 2) << kind << ": Edit needs a frame at the vendor";
@@ -207,7 +177,7 @@ TEST(FrameSheetsWindow, TheMenuOpensTheEditAndPromptSheetsOverTheViewer)
             EXPECT_EQ(edit->width(), 460);
             EXPECT_EQ(edit->transientParent(), viewer);
             SheetHarness::tap(edit, SheetHarness::item(edit, "closeButton"));
-            SheetHarness::settle();
+            w.settle();
             EXPECT_FALSE(edit->isVisible());
             EXPECT_TRUE(viewer->isVisible()) << "closing the edit sheet returns to the viewer";
         }
@@ -222,12 +192,12 @@ TEST(FrameSheetsWindow, TheMenuOpensTheEditAndPromptSheetsOverTheViewer)
                   QString::fromStdString(w.store->project().chunks[static_cast<std::size_t>(chunk)].imagePrompt));
         SheetHarness::item(prompt, "promptEditor")->setProperty("text", "thrown away");
         SheetHarness::tap(prompt, SheetHarness::item(prompt, "closeButton"));
-        SheetHarness::settle();
+        w.settle();
         EXPECT_FALSE(prompt->isVisible());
         EXPECT_NE(w.store->project().chunks[static_cast<std::size_t>(chunk)].imagePrompt, "thrown away")
             << "the close button discards";
         SheetHarness::pick(viewer, "closeItem");
-        SheetHarness::settle();
+        w.settle();
         EXPECT_FALSE(viewer->isVisible());
     }
     EXPECT_TRUE(w.warnings.isEmpty()) << w.warnings.join('\n').toStdString();
@@ -330,7 +300,7 @@ TEST(FrameSheetsWindow, RegeneratingThePlanAsksFirstAndCancelKeepsEverything)
 
     {
         HeldOperation op(*w.store, "Generating 2 frames");
-        SheetHarness::settle();
+        w.settle();
         EXPECT_FALSE(SheetHarness::object(viewer, "regeneratePlanItem")->property("enabled").toBool());
         EXPECT_FALSE(SheetHarness::object(viewer, "regenerateImageItem")->property("enabled").toBool());
         EXPECT_TRUE(SheetHarness::object(viewer, "editPromptItem")->property("enabled").toBool());
@@ -346,21 +316,21 @@ TEST(FrameSheetsWindow, RegeneratingThePlanAsksFirstAndCancelKeepsEverything)
     EXPECT_TRUE(SheetHarness::item(question, "planQuestionText")->property("text").toString().contains("4 chunks"));
     // Return picks the default, Cancel.
     QTest::keyClick(question, Qt::Key_Return);
-    SheetHarness::settle();
+    w.settle();
     EXPECT_FALSE(question->isVisible());
     EXPECT_TRUE(viewer->isVisible());
     EXPECT_EQ(w.store->project().chunks.size(), 4u);
 
     SheetHarness::pick(viewer, "regeneratePlanItem");
-    SheetHarness::settle();
+    w.settle();
     SheetHarness::tap(question, SheetHarness::item(question, "cancelButton"));
-    SheetHarness::settle();
+    w.settle();
     EXPECT_EQ(w.store->project().chunks.size(), 4u);
 
     SheetHarness::pick(viewer, "regeneratePlanItem");
-    SheetHarness::settle();
+    w.settle();
     SheetHarness::tap(question, SheetHarness::item(question, "confirmButton"));
-    SheetHarness::settle();
+    w.settle();
     EXPECT_FALSE(question->isVisible());
     EXPECT_FALSE(viewer->isVisible());
     EXPECT_TRUE(w.store->project().chunks.empty());
@@ -387,7 +357,7 @@ TEST(FrameSheetsWindow, TheGreenDotOpensTheLightboxWhichOutlivesTheViewer)
     SheetHarness::settle(lightbox, "lightbox");
 
     QMetaObject::invokeMethod(viewer, "close");
-    SheetHarness::settle();
+    w.settle();
     EXPECT_EQ(Lightbox::window(), lightbox);
     EXPECT_TRUE(lightbox->isVisible()) << "closing the viewer leaves the lightbox";
     QTest::keyClick(lightbox, Qt::Key_Escape);
