@@ -506,7 +506,13 @@ TEST_F(StoreCore, AutosaveWritesOffTheWindowsThreadInOrderAndQuitWaitsForIt)
     h.autosaveDelay = std::chrono::milliseconds(10);
     std::promise<void> release;
     std::shared_future<void> released = release.get_future().share();
-    writer.submit([released] { released.wait(); });
+    std::promise<void> holding;
+    std::future<void> held = holding.get_future();
+    writer.submit([released, &holding] {
+        holding.set_value();
+        released.wait();
+    });
+    held.wait(); // the writer is busy with the hold, so what comes next queues behind it
 
     Project open = ProjectStore::defaultNewProject();
     auto store = h.make(open);
