@@ -213,24 +213,9 @@ std::optional<Project> ProjectLibrary::loadLastProject() const
 std::vector<Project> ProjectLibrary::listProjects() const
 {
     std::vector<Project> projects;
-    std::error_code error;
-    fs::directory_iterator it(projectsRoot_, error);
-    if (error)
-        return projects;
-    // Folder names that differ only in letter case name the same project; the file
-    // is read from the upper-case path either way, so take each id once.
-    std::set<Uuid> seen;
-    for (; it != fs::directory_iterator(); it.increment(error)) {
-        if (error)
-            break;
-        const auto id = Uuid::parse(it->path().filename().string());
-        if (!id || !seen.insert(*id).second)
-            continue;
-        if (auto project = loadProject(*id))
-            projects.push_back(std::move(*project));
-    }
-    std::stable_sort(projects.begin(), projects.end(),
-                     [](const Project& a, const Project& b) { return a.updatedAt > b.updatedAt; });
+    for (ProjectEntry& entry : listEntries())
+        if (entry.project)
+            projects.push_back(std::move(*entry.project));
     return projects;
 }
 
@@ -242,6 +227,8 @@ std::vector<ProjectEntry> ProjectLibrary::listEntries() const
     fs::directory_iterator it(projectsRoot_, error);
     if (error)
         return readable;
+    // Folder names that differ only in letter case name the same project; the file
+    // is read from the upper-case path either way, so take each id once.
     std::set<Uuid> seen;
     for (; it != fs::directory_iterator(); it.increment(error)) {
         if (error)
