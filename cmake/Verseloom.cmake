@@ -43,15 +43,16 @@ endfunction()
 
 # vl_add_qml_module(<target> URI <uri> [QML_FILES <more .qml...>] [LINK <targets...>]
 #                   [IMPORTS <QML module targets...>] [QT <Qt modules beyond Gui, Qml, Quick...>])
-# One static QML module from the current folder: its .cpp/.h files (a main.cpp is the
-# program's, not the module's) and its .qml files, plus QML_FILES from subfolders. Files
-# that need QML properties (singleton, internal type) get them before this call.
+# One static QML module from the current folder: its .cpp/.h files and those of its
+# subfolders (a main.cpp is the program's, not the module's) and its .qml files, plus
+# QML_FILES from subfolders. Files that need QML properties (singleton, internal type)
+# get them before this call.
 # Static so tests can import it: consumers link <target> and <target>plugin, and IMPORTS
 # does that for the modules this one uses. Files sit at qrc:/<URI as a path>/, where the
 # programs load Main.qml and tests import with `-import qrc:/`.
 function(vl_add_qml_module target)
   cmake_parse_arguments(ARG "" "URI" "QML_FILES;LINK;IMPORTS;QT" ${ARGN})
-  file(GLOB sources CONFIGURE_DEPENDS
+  file(GLOB_RECURSE sources CONFIGURE_DEPENDS
        ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
   list(FILTER sources EXCLUDE REGEX "/main\\.cpp$")
   file(GLOB qml CONFIGURE_DEPENDS RELATIVE ${CMAKE_CURRENT_SOURCE_DIR}
@@ -66,6 +67,14 @@ function(vl_add_qml_module target)
     SOURCES ${sources})
 
   target_include_directories(${target} PUBLIC ${CMAKE_SOURCE_DIR}/src)
+  # The generated type registration includes each header by its bare file name.
+  set(source_dirs)
+  foreach(source IN LISTS sources)
+    get_filename_component(dir ${source} DIRECTORY)
+    list(APPEND source_dirs ${dir})
+  endforeach()
+  list(REMOVE_DUPLICATES source_dirs)
+  target_include_directories(${target} PRIVATE ${source_dirs})
   # Our warnings for our sources only; the QML compiler's generated C++ is not ours to fix.
   set_source_files_properties(${sources} PROPERTIES COMPILE_OPTIONS "${VL_WARNINGS}")
   set(imports)

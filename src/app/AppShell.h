@@ -1,11 +1,14 @@
 #pragma once
 
 #include "app/MenuCommands.h"
-#include "app/ProjectListModel.h"
 #include "app/WorkspaceModel.h"
 #include "pipeline/ProjectStore.h"
 #include "pipeline/SystemClipboard.h"
 #include "screens/KeySetupController.h"
+#include "screens/lists/CharacterListModel.h"
+#include "screens/lists/ChunkListModel.h"
+#include "screens/lists/ElementListModel.h"
+#include "screens/lists/TranscriptListModel.h"
 #include "screens/OnboardingController.h"
 #include "screens/OnboardingModel.h"
 #include "screens/ScreenServices.h"
@@ -66,10 +69,10 @@ public:
 
     WorkspaceModel& workspace() { return workspace_; }
     MenuCommands& menuCommands() { return menuCommands_; }
-    ChunkListModel& chunks() { return chunks_; }
-    CharacterListModel& characters() { return characters_; }
-    TranscriptListModel& transcript() { return transcript_; }
-    ElementListModel& elements() { return elements_; }
+    screens::ChunkListModel& chunks() { return chunks_; }
+    screens::CharacterListModel& characters() { return characters_; }
+    screens::TranscriptListModel& transcript() { return transcript_; }
+    screens::ElementListModel& elements() { return elements_; }
     // Set once the window is loaded.
     screens::ScreenServices* screenServices() { return screenServices_.get(); }
     screens::KeySetupController& keySetup() { return *keySetup_; }
@@ -82,10 +85,10 @@ private:
     ProjectStore& store_;
     WorkspaceModel workspace_;
     MenuCommands menuCommands_;
-    ChunkListModel chunks_;
-    CharacterListModel characters_;
-    TranscriptListModel transcript_;
-    ElementListModel elements_;
+    screens::ChunkListModel chunks_;
+    screens::CharacterListModel characters_;
+    screens::TranscriptListModel transcript_;
+    screens::ElementListModel elements_;
     support::Desktop* desktop_;
     support::FilePicker* givenFilePicker_;
     std::unique_ptr<support::QmlFilePicker> filePicker_;

@@ -3,8 +3,11 @@
 
 #include "../ScreenFixtures.h"
 
-#include "app/ProjectListModel.h"
 #include "design/Fonts.h"
+#include "screens/lists/CharacterListModel.h"
+#include "screens/lists/ChunkListModel.h"
+#include "screens/lists/ElementListModel.h"
+#include "screens/lists/TranscriptListModel.h"
 #include "screens/ScreenServices.h"
 
 #include <QAbstractItemModel>
@@ -43,10 +46,10 @@ public:
         h.storedKey = kTestKey;
         store = h.make(ProjectStore::defaultNewProject());
         services = std::make_unique<screens::ScreenServices>(*store, picker, desktop);
-        chunks = std::make_unique<app::ChunkListModel>(store.get());
-        characters = std::make_unique<app::CharacterListModel>(store.get());
-        transcript = std::make_unique<app::TranscriptListModel>(store.get());
-        elements = std::make_unique<app::ElementListModel>(store.get());
+        chunks = std::make_unique<screens::ChunkListModel>(store.get());
+        characters = std::make_unique<screens::CharacterListModel>(store.get());
+        transcript = std::make_unique<screens::TranscriptListModel>(store.get());
+        elements = std::make_unique<screens::ElementListModel>(store.get());
         for (QAbstractItemModel* m : std::initializer_list<QAbstractItemModel*>{
                  chunks.get(), characters.get(), transcript.get(), elements.get()}) {
             connect(m, &QAbstractItemModel::dataChanged, this, [this] { ++dataChanges_; });
@@ -150,10 +153,10 @@ private:
     vl::test::FakeDesktop desktop;
     std::unique_ptr<ProjectStore> store;
     std::unique_ptr<screens::ScreenServices> services;
-    std::unique_ptr<app::ChunkListModel> chunks;
-    std::unique_ptr<app::CharacterListModel> characters;
-    std::unique_ptr<app::TranscriptListModel> transcript;
-    std::unique_ptr<app::ElementListModel> elements;
+    std::unique_ptr<screens::ChunkListModel> chunks;
+    std::unique_ptr<screens::CharacterListModel> characters;
+    std::unique_ptr<screens::TranscriptListModel> transcript;
+    std::unique_ptr<screens::ElementListModel> elements;
     int dataChanges_ = 0;
     int rowsRebuilt_ = 0;
     int projectChanges_ = 0;
