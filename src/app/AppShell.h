@@ -30,13 +30,12 @@ namespace vl::app {
 // The main window and what it shows, over one store. The program and the window
 // tests build it the same way, so both load exactly the same QML.
 //
-// Every view finds these in the engine's root context: `store` (the ProjectStore),
-// `workspace` (WorkspaceModel), `menuCommands` (MenuCommands), the project's
-// lists `projectChunks`, `projectCharacters`, `projectTranscript` and
-// `projectElements`, `screenServices` (the store, file dialogs and the desktop,
-// for the stage screens' models), `keySetup` (the fal key sheet's controller) and
-// `settingsModel` (the settings window's); `onboarding` and `onboardingModel` (the
-// first-run guide) and `support` (the contribution flow).
+// The screens reach the store and the project's lists through the ScreenServices
+// singleton the shell registers for the engine; the main window is given the shell's own
+// objects as its required properties: `workspace` (WorkspaceModel), `menuCommands`
+// (MenuCommands), `keySetup` (the fal key sheet's controller), `settingsModel` (the
+// settings window's), `onboarding` and `onboardingModel` (the first-run guide) and
+// `support` (the contribution flow).
 //
 // What the shell's controllers reach outside the process. Left empty, each is the
 // platform's own; tests hand in fakes.

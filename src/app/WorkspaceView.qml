@@ -1,6 +1,7 @@
 import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
+import Verseloom.App
 import Verseloom.Design
 import Verseloom.Screens
 
@@ -9,6 +10,8 @@ import Verseloom.Screens
 // status comes from the workspace model; taps go back to it.
 Item {
     id: workspaceView
+
+    required property WorkspaceModel workspace
 
     Backdrop {
         anchors.fill: parent
@@ -66,7 +69,7 @@ Item {
                     leftMargin: 10
                     rightMargin: 10
                     boundsBehavior: Flickable.StopAtBounds
-                    model: workspace.stages
+                    model: workspaceView.workspace.stages
                     ScrollBar.vertical: ScrollBar {}
 
                     delegate: StageRow {
@@ -78,7 +81,7 @@ Item {
                         symbol: model.systemImage
                         dotColor: model.dotColor
                         isSelected: model.isSelected
-                        onTapped: workspace.selectStage(model.stage)
+                        onTapped: workspaceView.workspace.selectStage(model.stage)
                     }
                 }
 
@@ -98,7 +101,7 @@ Item {
                         Item { Layout.fillWidth: true }
                         Text {
                             objectName: "frameCount"
-                            text: workspace.frameCountText
+                            text: workspaceView.workspace.frameCountText
                             font.pixelSize: 11
                             font.weight: Font.Medium
                             font.family: "monospace"
@@ -108,7 +111,7 @@ Item {
                     ProgressMeter {
                         objectName: "frameMeter"
                         Layout.fillWidth: true
-                        value: workspace.meterValue
+                        value: workspaceView.workspace.meterValue
                         tint: Theme.lime
                     }
                 }
@@ -148,7 +151,7 @@ Item {
                             objectName: "projectTitle"
                             width: parent.width
                             elide: Text.ElideRight
-                            text: workspace.title
+                            text: workspaceView.workspace.title
                             font.pixelSize: 13
                             font.weight: Font.ExtraBold
                             color: Theme.cream
@@ -157,7 +160,7 @@ Item {
                             objectName: "projectArtist"
                             width: parent.width
                             elide: Text.ElideRight
-                            text: workspace.artist
+                            text: workspaceView.workspace.artist
                             font.pixelSize: 10
                             color: Theme.muted
                         }
@@ -165,8 +168,8 @@ Item {
                     StatusChip {
                         objectName: "stateChip"
                         Layout.alignment: Qt.AlignVCenter
-                        text: workspace.chipText
-                        intent: workspace.chipIntent
+                        text: workspaceView.workspace.chipText
+                        intent: workspaceView.workspace.chipIntent
                     }
                 }
             }
@@ -194,7 +197,7 @@ Item {
                     x: 24
                     y: 24
                     width: stageArea.width - 48
-                    sourceComponent: workspaceView.screenFor(workspace.selectedStage)
+                    sourceComponent: workspaceView.screenFor(workspaceView.workspace.selectedStage)
                 }
             }
         }
@@ -233,12 +236,13 @@ Item {
     Component {
         id: placeholderScreen
         StagePlaceholder {
-            label: workspace.selectedStageLabel
-            description: workspace.selectedStageDescription
+            label: workspaceView.workspace.selectedStageLabel
+            description: workspaceView.workspace.selectedStageDescription
         }
     }
 
     StatusCapsule {
+        workspace: workspaceView.workspace
         objectName: "statusCapsule"
         anchors.horizontalCenter: parent.horizontalCenter
         anchors.bottom: parent.bottom

@@ -8,7 +8,7 @@ namespace vl::screens {
 
 // The character manager: the concept line, the new-character row, and the step to the
 // storyboard. The cards' rows (status, thumbnail, the active chip) come from
-// `projectCharacters`.
+// `ScreenServices.characters`.
 class CharacterManagerModel : public ScreenModel {
     Q_OBJECT
     QML_ELEMENT

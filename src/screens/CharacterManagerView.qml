@@ -13,7 +13,7 @@ ColumnLayout {
 
     CharacterManagerModel {
         id: cast
-        services: screenServices
+        services: ScreenServices
     }
 
     SurfaceHeader {
@@ -92,7 +92,7 @@ ColumnLayout {
 
     Repeater {
         objectName: "characterCards"
-        model: projectCharacters
+        model: ScreenServices.characters
         delegate: CharacterCard { castModel: cast }
     }
 

@@ -13,7 +13,7 @@ ColumnLayout {
 
     ExportModel {
         id: exporter
-        services: screenServices
+        services: ScreenServices
     }
 
     SurfaceHeader {

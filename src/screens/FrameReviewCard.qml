@@ -5,7 +5,7 @@ import Verseloom.Design
 import Verseloom.Screens
 
 // One chunk of the frames page: its picture, its state and every action on its frame.
-// Bound to one `projectChunks` row; what it shows and allows comes from
+// Bound to one `ScreenServices.chunks` row; what it shows and allows comes from
 // FrameReviewModel.cardState, so a change of another row never touches it.
 Panel {
     id: card

@@ -45,7 +45,7 @@ struct CardState {
 CardState cardState(const CardInputs& in);
 
 // The frames page: the count row, "Generate missing", the closing button, and the
-// actions of the cards (one per `projectChunks` row).
+// actions of the cards (one per `ScreenServices.chunks` row).
 class FrameReviewModel : public ScreenModel {
     Q_OBJECT
     QML_ELEMENT

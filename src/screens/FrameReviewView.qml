@@ -23,7 +23,7 @@ ListView {
     boundsBehavior: Flickable.StopAtBounds
     displayMarginBeginning: stagePadding
     displayMarginEnd: stagePadding
-    model: projectChunks
+    model: ScreenServices.chunks
 
     // At the stage area's edge, where its own bar would be.
     ScrollBar.vertical: ScrollBar {
@@ -35,7 +35,7 @@ ListView {
 
     FrameReviewModel {
         id: frames
-        services: screenServices
+        services: ScreenServices
     }
 
     header: Item {
@@ -135,7 +135,7 @@ ListView {
     // A card's sheets, made when asked for and gone when closed; they find their chunk
     // by id, so a card scrolled away (and unbuilt) leaves them working.
     function openSheet(component, chunkID) {
-        const sheet = component.createObject(framesPage, { store: store, chunkID: chunkID });
+        const sheet = component.createObject(framesPage, { store: ScreenServices.store, chunkID: chunkID });
         if (!sheet)
             return;
         sheet.dismissed.connect(() => sheet.destroy());

@@ -14,7 +14,7 @@ Item {
 
     IntakeModel {
         id: intake
-        services: screenServices
+        services: ScreenServices
     }
 
     // ---- Hero ------------------------------------------------------------------

@@ -16,7 +16,7 @@ ColumnLayout {
 
     PreviewTimelineModel {
         id: preview
-        services: screenServices
+        services: ScreenServices
     }
 
     SurfaceHeader {
@@ -97,7 +97,7 @@ ColumnLayout {
                 spacing: 8
                 clip: true
                 boundsBehavior: Flickable.StopAtBounds
-                model: projectChunks
+                model: ScreenServices.chunks
 
                 delegate: Column {
                     id: thumb
@@ -108,7 +108,7 @@ ColumnLayout {
                     required property string frameRemoteURL
                     required property string motionClipPath
                     required property double start
-                    readonly property bool selected: chunkID === store.selectedChunkID
+                    readonly property bool selected: chunkID === ScreenServices.store.selectedChunkID
 
                     objectName: "thumb" + chunkID
                     spacing: 4

@@ -11,8 +11,8 @@
 namespace vl::screens {
 
 // The storyboard screen: planning, the elements' state, the counts and the step to the
-// frames. The element grid and the chunk cards take their rows from `projectElements`
-// and `projectChunks`.
+// frames. The element grid and the chunk cards take their rows from `ScreenServices.elements`
+// and `ScreenServices.chunks`.
 class StoryboardModel : public ScreenModel {
     Q_OBJECT
     QML_ELEMENT

@@ -13,7 +13,7 @@ ColumnLayout {
 
     StoryboardModel {
         id: storyboard
-        services: screenServices
+        services: ScreenServices
     }
 
     Item {
@@ -123,7 +123,7 @@ ColumnLayout {
                     columnSpacing: 12
                     rowSpacing: 12
                     Repeater {
-                        model: projectElements
+                        model: ScreenServices.elements
                         delegate: ElementCard {
                             required property var model
                             width: elementGrid.cellWidth
@@ -167,7 +167,7 @@ ColumnLayout {
         spacing: 10
         Repeater {
             objectName: "chunkCards"
-            model: projectChunks
+            model: ScreenServices.chunks
             delegate: ChunkCard {
                 required property int index
                 objectName: "chunkCard" + index

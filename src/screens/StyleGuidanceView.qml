@@ -13,7 +13,7 @@ ColumnLayout {
 
     StyleGuidanceModel {
         id: style
-        services: screenServices
+        services: ScreenServices
     }
 
     SurfaceHeader {

@@ -6,7 +6,7 @@
 
 namespace vl::screens {
 
-// The timing review screen: the timed lines (rows from `projectTranscript`), the
+// The timing review screen: the timed lines (rows from `ScreenServices.transcript`), the
 // song's length and the two ways on.
 class TimingReviewModel : public ScreenModel {
     Q_OBJECT

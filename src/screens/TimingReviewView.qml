@@ -13,7 +13,7 @@ ColumnLayout {
 
     TimingReviewModel {
         id: timing
-        services: screenServices
+        services: ScreenServices
     }
 
     SurfaceHeader {
@@ -32,7 +32,7 @@ ColumnLayout {
         Column {
             Repeater {
                 objectName: "segmentRows"
-                model: projectTranscript
+                model: ScreenServices.transcript
                 delegate: SegmentRow { reviewModel: timing }
             }
         }

@@ -1,7 +1,8 @@
 #include "app/AppFixtures.h"
-#include "app/AppShell.h"
+#include "fakes/FakeDesktop.h"
 #include "screens/FrameContent.h"
 #include "screens/Lightbox.h"
+#include "screens/ScreenServices.h"
 
 #include <QFontMetricsF>
 #include <QLinearGradient>
@@ -9,6 +10,7 @@
 #include <QQmlApplicationEngine>
 #include <QQmlComponent>
 #include <QQuickItem>
+#include <QQuickStyle>
 #include <QQuickWindow>
 #include <QTest>
 #include <QtQml/qqmlextensionplugin.h>
@@ -18,7 +20,6 @@
 Q_IMPORT_QML_PLUGIN(Verseloom_DesignPlugin)
 Q_IMPORT_QML_PLUGIN(Verseloom_SupportPlugin)
 Q_IMPORT_QML_PLUGIN(Verseloom_ScreensPlugin)
-Q_IMPORT_QML_PLUGIN(Verseloom_AppPlugin)
 
 using namespace vl;
 using namespace vl::screens;
@@ -47,7 +48,37 @@ std::string poster(const std::filesystem::path& path, QColor top, QColor bottom)
     return path.string();
 }
 
-// The main window as the program loads it, and the frame sheets opened over it.
+// The frames page in a window of its own, as the workspace shows it, and the frame
+// sheets opened over it.
+const char* const kFramesPage = R"qml(
+    import QtQuick
+    import QtQuick.Controls
+    import Verseloom.Design
+    import Verseloom.Screens
+
+    ApplicationWindow {
+        width: 1200
+        height: 800
+        visible: true
+        color: Theme.night
+
+        Flickable {
+            id: stageArea
+            anchors.fill: parent
+            contentWidth: width
+            contentHeight: page.height + 48
+
+            FrameReviewView {
+                id: page
+                x: 24
+                y: 24
+                width: stageArea.width - 48
+                viewport: stageArea
+            }
+        }
+    }
+)qml";
+
 struct SheetHarness {
     SheetHarness()
     {
@@ -68,20 +99,31 @@ struct SheetHarness {
             ids.push_back(QString::fromStdString(chunk.id.text()));
         store = h.make(project);
         store->setSelectedStage(PipelineStage::frames);
-        shell = std::make_unique<app::AppShell>(*store);
+        chunks = std::make_unique<ChunkListModel>(store.get());
+        services = std::make_unique<ScreenServices>(*store, picker, desktop, ProjectLists{.chunks = chunks.get()});
+        // The program's controls style, fixed once per process before any controls load.
+        static const bool styled = [] {
+            QQuickStyle::setStyle(QStringLiteral("Fusion"));
+            return true;
+        }();
+        Q_UNUSED(styled);
         engine = std::make_unique<QQmlApplicationEngine>();
         QObject::connect(engine.get(), &QQmlEngine::warnings, [this](const QList<QQmlError>& list) {
             for (const auto& w : list)
                 warnings << w.toString();
         });
-        window = shell->load(*engine);
+        engine->addImportPath(QStringLiteral("qrc:/"));
+        services->registerFor(*engine);
+        engine->loadData(kFramesPage);
+        const auto roots = engine->rootObjects();
+        window = roots.isEmpty() ? nullptr : qobject_cast<QQuickWindow*>(roots.constFirst());
         if (window) {
             EXPECT_TRUE(QTest::qWaitForWindowExposed(window));
         }
     }
     ~SheetHarness() { Lightbox::dismiss(); }
 
-    // Creates one of the module's sheets for a chunk and opens it over the main window.
+    // Creates one of the module's sheets for a chunk and opens it over the frames page.
     QQuickWindow* open(const char* file, const QString& chunkID)
     {
         QQmlComponent component(engine.get(), QUrl(QStringLiteral("qrc:/Verseloom/Screens/") + file));
@@ -141,7 +183,10 @@ struct SheetHarness {
 
     StoreHarness h;
     std::unique_ptr<ProjectStore> store;
-    std::unique_ptr<app::AppShell> shell;
+    vl::test::FakeFilePicker picker;
+    vl::test::FakeDesktop desktop;
+    std::unique_ptr<ChunkListModel> chunks;
+    std::unique_ptr<ScreenServices> services;
     std::unique_ptr<QQmlApplicationEngine> engine;
     QQuickWindow* window = nullptr;
     QStringList ids; // generated (number 7), imported, unframed, edited
