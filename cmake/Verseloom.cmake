@@ -58,11 +58,21 @@ function(vl_add_qml_module target)
   file(GLOB qml CONFIGURE_DEPENDS RELATIVE ${CMAKE_CURRENT_SOURCE_DIR}
        ${CMAKE_CURRENT_SOURCE_DIR}/*.qml)
 
+  # Our C++ types derive from Qt Quick's, carry Qt's value types (QColor, …) and the types
+  # of the modules we import; the tools resolve those only through declared dependencies,
+  # so the imported modules are defined first.
+  set(dependencies QtQuick)
+  foreach(module IN LISTS ARG_IMPORTS)
+    get_target_property(module_uri ${module} QT_QML_MODULE_URI)
+    list(APPEND dependencies ${module_uri})
+  endforeach()
+
   qt_add_library(${target} STATIC)
   qt_add_qml_module(${target}
     URI ${ARG_URI}
     VERSION 1.0
     RESOURCE_PREFIX /
+    DEPENDENCIES ${dependencies}
     QML_FILES ${qml} ${ARG_QML_FILES}
     SOURCES ${sources})
 

@@ -72,17 +72,22 @@ Item {
                     model: workspaceView.workspace.stages
                     ScrollBar.vertical: ScrollBar {}
 
+                    // The row reads the view's ids from a file that cannot be bound (see the
+                    // screens below).
+                    // qmllint disable unqualified
                     delegate: StageRow {
+                        id: stageRow
                         required property var model
 
-                        objectName: "stageRow" + model.stage
+                        objectName: "stageRow" + stageRow.model.stage
                         width: stageList.width - stageList.leftMargin - stageList.rightMargin
-                        label: model.label
-                        symbol: model.systemImage
-                        dotColor: model.dotColor
-                        isSelected: model.isSelected
-                        onTapped: workspaceView.workspace.selectStage(model.stage)
+                        label: stageRow.model.label
+                        symbol: stageRow.model.systemImage
+                        dotColor: stageRow.model.dotColor
+                        isSelected: stageRow.model.isSelected
+                        onTapped: workspaceView.workspace.selectStage(stageRow.model.stage)
                     }
+                    // qmllint enable unqualified
                 }
 
                 ColumnLayout {
@@ -223,6 +228,10 @@ Item {
         return placeholderScreen
     }
 
+    // The screens read the view's ids, which the linter accepts only from components bound
+    // to their context; Qt 6.4's Loader refuses to create bound components, so these reads
+    // go unchecked until it can.
+    // qmllint disable unqualified
     Component { id: intakeScreen; IntakeView {} }
     Component { id: timingScreen; TimingReviewView {} }
     Component { id: charactersScreen; CharacterManagerView {} }
@@ -240,6 +249,7 @@ Item {
             description: workspaceView.workspace.selectedStageDescription
         }
     }
+    // qmllint enable unqualified
 
     StatusCapsule {
         workspace: workspaceView.workspace

@@ -1,3 +1,5 @@
+pragma ComponentBehavior: Bound
+
 import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
@@ -246,7 +248,8 @@ ColumnLayout {
             radius: 8
             source: thumb.source
             cache: false
-            sourceSize: Qt.size(144, 144)
+            sourceSize.width: 144
+            sourceSize.height: 144
         }
         Rectangle {
             anchors.fill: parent

@@ -49,7 +49,8 @@ Panel {
             ToolTip.text: "Open frame to view and edit"
             onClicked: card.viewRequested()
 
-            contentItem: Item {
+            // The badge is sized by its icon's id, so this content is made at once.
+            contentItem: Item { // qmllint disable deferred-property-id
                 FrameImageView {
                     anchors.fill: parent
                     hasFrame: card.hasFrame

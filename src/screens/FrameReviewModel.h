@@ -46,7 +46,7 @@ CardState cardState(const CardInputs& in);
 
 // The frames page: the count row, "Generate missing", the closing button, and the
 // actions of the cards (one per `ScreenServices.chunks` row).
-class FrameReviewModel : public ScreenModel {
+class FrameReviewModel : public vl::screens::ScreenModel {
     Q_OBJECT
     QML_ELEMENT
     Q_PROPERTY(bool hasChunks READ hasChunks NOTIFY changed)
