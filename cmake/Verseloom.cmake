@@ -63,11 +63,21 @@ function(vl_add_qml_module target)
   file(${glob} qml CONFIGURE_DEPENDS RELATIVE ${CMAKE_CURRENT_SOURCE_DIR}
        ${CMAKE_CURRENT_SOURCE_DIR}/*.qml)
 
+  # Our C++ types derive from Qt Quick's, carry Qt's value types (QColor, …) and the types
+  # of the modules we import; the tools resolve those only through declared dependencies,
+  # so the imported modules are defined first.
+  set(dependencies QtQuick)
+  foreach(module IN LISTS ARG_IMPORTS)
+    get_target_property(module_uri ${module} QT_QML_MODULE_URI)
+    list(APPEND dependencies ${module_uri})
+  endforeach()
+
   qt_add_library(${target} STATIC)
   qt_add_qml_module(${target}
     URI ${ARG_URI}
     VERSION 1.0
     RESOURCE_PREFIX /
+    DEPENDENCIES ${dependencies}
     QML_FILES ${qml} ${ARG_QML_FILES}
     SOURCES ${sources})
 
@@ -88,4 +98,22 @@ function(vl_add_qml_module target)
   endforeach()
   list(TRANSFORM ARG_QT PREPEND Qt6::)
   target_link_libraries(${target} PUBLIC ${ARG_LINK} ${imports} Qt6::Gui Qt6::Qml Qt6::Quick ${ARG_QT})
+  set_property(GLOBAL APPEND PROPERTY VL_QML_MODULES ${target})
+endfunction()
+
+# vl_add_qmllint_tests()
+# One test per QML module made by vl_add_qml_module: qmllint over its QML files with the
+# build's QML folder, failing on any warning (unqualified names, unknown types, …).
+function(vl_add_qmllint_tests)
+  get_property(modules GLOBAL PROPERTY VL_QML_MODULES)
+  foreach(module IN LISTS modules)
+    get_target_property(dir ${module} SOURCE_DIR)
+    set(files "$<TARGET_PROPERTY:${module},QT_QML_LINT_FILES>")
+    set(resources "$<TARGET_PROPERTY:${module},_qt_generated_qrc_files>")
+    add_test(NAME qmllint_${module}
+      COMMAND Qt6::qmllint -I ${QT_QML_OUTPUT_DIRECTORY}
+              --resource "$<JOIN:${resources},;--resource;>" ${files}
+      COMMAND_EXPAND_LISTS
+      WORKING_DIRECTORY ${dir})
+  endforeach()
 endfunction()

@@ -3,8 +3,11 @@
 // (inserted, removed or reset) on the way. Nothing but the one role should change.
 #include "ScreensBench.h"
 
-#include "app/ProjectListModel.h"
 #include "app/WorkspaceModel.h"
+#include "screens/lists/CharacterListModel.h"
+#include "screens/lists/ChunkListModel.h"
+#include "screens/lists/ElementListModel.h"
+#include "screens/lists/TranscriptListModel.h"
 #include "screens/StoryboardModel.h"
 
 #include <QAbstractItemModel>
@@ -20,10 +23,10 @@ VL_SCREENS_BENCH("keystrokes")
     bench::BenchStore bench(bench::plannedBenchProject(kChunks));
     ProjectStore& store = bench.store();
 
-    app::ChunkListModel chunks(&store);
-    app::CharacterListModel characters(&store);
-    app::TranscriptListModel transcript(&store);
-    app::ElementListModel elements(&store);
+    screens::ChunkListModel chunks(&store);
+    screens::CharacterListModel characters(&store);
+    screens::TranscriptListModel transcript(&store);
+    screens::ElementListModel elements(&store);
     app::WorkspaceModel workspace(&store);
     screens::StoryboardModel storyboard(bench.services());
 

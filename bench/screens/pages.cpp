@@ -10,9 +10,9 @@
 #include "ScreensBench.h"
 
 #include "app/AppShell.h"
-#include "app/ProjectListModel.h"
 #include "model/Files.h"
 #include "screens/FrameReviewModel.h"
+#include "screens/lists/ChunkListModel.h"
 
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -177,11 +177,11 @@ VL_SCREENS_BENCH("frames")
     for (int i = 0; i < 30; ++i) {
         QElapsedTimer timer;
         timer.start();
-        app::ChunkListModel rows(&store);
+        screens::ChunkListModel rows(&store);
         screens::FrameReviewModel page(bench.services());
         builds.push_back(static_cast<double>(timer.nsecsElapsed()));
     }
-    app::ChunkListModel rows(&store);
+    screens::ChunkListModel rows(&store);
     screens::FrameReviewModel page(bench.services());
     long long rowsSignalled = 0;
     QObject::connect(&rows, &QAbstractItemModel::dataChanged,

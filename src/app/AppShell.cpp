@@ -5,7 +5,6 @@
 #include "support/Desktop.h"
 
 #include <QQmlApplicationEngine>
-#include <QQmlContext>
 #include <QQuickStyle>
 #include <QQuickWindow>
 
@@ -76,25 +75,22 @@ QQuickWindow* AppShell::load(QQmlApplicationEngine& engine)
     engine.addImportPath(QStringLiteral("qrc:/"));
     screens::PictureProvider::addTo(engine);
 
-    QQmlContext* context = engine.rootContext();
-    context->setContextProperty(QStringLiteral("store"), &store_);
-    context->setContextProperty(QStringLiteral("workspace"), &workspace_);
-    context->setContextProperty(QStringLiteral("menuCommands"), &menuCommands_);
-    context->setContextProperty(QStringLiteral("projectChunks"), &chunks_);
-    context->setContextProperty(QStringLiteral("projectCharacters"), &characters_);
-    context->setContextProperty(QStringLiteral("projectTranscript"), &transcript_);
-    context->setContextProperty(QStringLiteral("projectElements"), &elements_);
-    context->setContextProperty(QStringLiteral("keySetup"), keySetup_.get());
-    context->setContextProperty(QStringLiteral("settingsModel"), settings_.get());
-    context->setContextProperty(QStringLiteral("onboarding"), onboarding_.get());
-    context->setContextProperty(QStringLiteral("onboardingModel"), onboardingModel_.get());
-    context->setContextProperty(QStringLiteral("support"), support_.get());
     // Dialogs are made in this engine; they sit over the window once it exists.
     if (!givenFilePicker_)
         filePicker_ = std::make_unique<support::QmlFilePicker>(engine);
     screenServices_ = std::make_unique<screens::ScreenServices>(
-        store_, givenFilePicker_ ? *givenFilePicker_ : *filePicker_, *desktop_);
-    context->setContextProperty(QStringLiteral("screenServices"), screenServices_.get());
+        store_, givenFilePicker_ ? *givenFilePicker_ : *filePicker_, *desktop_,
+        screens::ProjectLists{&chunks_, &characters_, &elements_, &transcript_});
+    screenServices_->registerFor(engine);
+    engine.setInitialProperties({
+        {QStringLiteral("workspace"), QVariant::fromValue(&workspace_)},
+        {QStringLiteral("menuCommands"), QVariant::fromValue(&menuCommands_)},
+        {QStringLiteral("keySetup"), QVariant::fromValue(keySetup_.get())},
+        {QStringLiteral("settingsModel"), QVariant::fromValue(settings_.get())},
+        {QStringLiteral("onboarding"), QVariant::fromValue(onboarding_.get())},
+        {QStringLiteral("onboardingModel"), QVariant::fromValue(onboardingModel_.get())},
+        {QStringLiteral("support"), QVariant::fromValue(support_.get())},
+    });
 
     engine.load(mainWindowUrl());
     const auto roots = engine.rootObjects();

@@ -1,11 +1,14 @@
 #pragma once
 
 #include "app/MenuCommands.h"
-#include "app/ProjectListModel.h"
 #include "app/WorkspaceModel.h"
 #include "pipeline/ProjectStore.h"
 #include "pipeline/SystemClipboard.h"
 #include "screens/keysetup/KeySetupController.h"
+#include "screens/lists/CharacterListModel.h"
+#include "screens/lists/ChunkListModel.h"
+#include "screens/lists/ElementListModel.h"
+#include "screens/lists/TranscriptListModel.h"
 #include "screens/onboarding/OnboardingController.h"
 #include "screens/onboarding/OnboardingModel.h"
 #include "screens/ScreenServices.h"
@@ -27,13 +30,12 @@ namespace vl::app {
 // The main window and what it shows, over one store. The program and the window
 // tests build it the same way, so both load exactly the same QML.
 //
-// Every view finds these in the engine's root context: `store` (the ProjectStore),
-// `workspace` (WorkspaceModel), `menuCommands` (MenuCommands), the project's
-// lists `projectChunks`, `projectCharacters`, `projectTranscript` and
-// `projectElements`, `screenServices` (the store, file dialogs and the desktop,
-// for the stage screens' models), `keySetup` (the fal key sheet's controller) and
-// `settingsModel` (the settings window's); `onboarding` and `onboardingModel` (the
-// first-run guide) and `support` (the contribution flow).
+// The screens reach the store and the project's lists through the ScreenServices
+// singleton the shell registers for the engine; the main window is given the shell's own
+// objects as its required properties: `workspace` (WorkspaceModel), `menuCommands`
+// (MenuCommands), `keySetup` (the fal key sheet's controller), `settingsModel` (the
+// settings window's), `onboarding` and `onboardingModel` (the first-run guide) and
+// `support` (the contribution flow).
 //
 // What the shell's controllers reach outside the process. Left empty, each is the
 // platform's own; tests hand in fakes.
@@ -66,10 +68,10 @@ public:
 
     WorkspaceModel& workspace() { return workspace_; }
     MenuCommands& menuCommands() { return menuCommands_; }
-    ChunkListModel& chunks() { return chunks_; }
-    CharacterListModel& characters() { return characters_; }
-    TranscriptListModel& transcript() { return transcript_; }
-    ElementListModel& elements() { return elements_; }
+    screens::ChunkListModel& chunks() { return chunks_; }
+    screens::CharacterListModel& characters() { return characters_; }
+    screens::TranscriptListModel& transcript() { return transcript_; }
+    screens::ElementListModel& elements() { return elements_; }
     // Set once the window is loaded.
     screens::ScreenServices* screenServices() { return screenServices_.get(); }
     screens::KeySetupController& keySetup() { return *keySetup_; }
@@ -82,10 +84,10 @@ private:
     ProjectStore& store_;
     WorkspaceModel workspace_;
     MenuCommands menuCommands_;
-    ChunkListModel chunks_;
-    CharacterListModel characters_;
-    TranscriptListModel transcript_;
-    ElementListModel elements_;
+    screens::ChunkListModel chunks_;
+    screens::CharacterListModel characters_;
+    screens::TranscriptListModel transcript_;
+    screens::ElementListModel elements_;
     support::Desktop* desktop_;
     support::FilePicker* givenFilePicker_;
     std::unique_ptr<support::QmlFilePicker> filePicker_;

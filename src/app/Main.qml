@@ -1,16 +1,27 @@
+pragma ComponentBehavior: Bound
+
 import QtQuick
 import QtQuick.Controls
 import QtQuick.Dialogs
 import QtQml.Models
+import Verseloom.App
 import Verseloom.Design
 import Verseloom.Screens
 import Verseloom.Support
 
-// The main window: the workspace under the File and Import menus. The store, the
-// workspace model and the menu commands come from the root context (AppShell).
+// The main window: the workspace under the File and Import menus. AppShell gives it
+// its objects as the required properties below; the store comes from ScreenServices.
 ApplicationWindow {
     id: window
     objectName: "mainWindow"
+
+    required property WorkspaceModel workspace
+    required property MenuCommands menuCommands
+    required property KeySetupController keySetup
+    required property SettingsModel settingsModel
+    required property OnboardingController onboarding
+    required property OnboardingModel onboardingModel
+    required property SupportController support
 
     width: 1200
     height: 800
@@ -42,7 +53,7 @@ ApplicationWindow {
 
     // Closing saves first: edits that cannot be written keep the window open once, and
     // the banner says why.
-    onClosing: close => close.accepted = store.saveBeforeQuitting()
+    onClosing: close => close.accepted = ScreenServices.store.saveBeforeQuitting()
 
     menuBar: MenuBar {
         AppMenu {
@@ -53,7 +64,7 @@ ApplicationWindow {
             Action {
                 text: "New Project"
                 shortcut: "Ctrl+N"
-                onTriggered: menuCommands.newProject()
+                onTriggered: window.menuCommands.newProject()
             }
             AppMenu {
                 id: openProjectMenu
@@ -63,13 +74,13 @@ ApplicationWindow {
                 keyText: "Ctrl+O"
 
                 Instantiator {
-                    model: menuCommands.openProjectEntries
+                    model: window.menuCommands.openProjectEntries
                     delegate: MenuRow {
                         required property var modelData
                         text: modelData.text
                         // The "No saved projects" line is text, not a command.
                         enabled: modelData.projectID !== ""
-                        onTriggered: menuCommands.openProject(modelData.projectID)
+                        onTriggered: window.menuCommands.openProject(modelData.projectID)
                     }
                     onObjectAdded: (index, object) => openProjectMenu.insertItem(index, object)
                     onObjectRemoved: (index, object) => openProjectMenu.removeItem(object)
@@ -77,13 +88,13 @@ ApplicationWindow {
                 MenuSeparator {}
                 MenuRow {
                     text: "Refresh List"
-                    onTriggered: menuCommands.refreshList()
+                    onTriggered: window.menuCommands.refreshList()
                 }
             }
             Action {
                 text: "Reset Project…"
                 shortcut: "Ctrl+Shift+R"
-                onTriggered: menuCommands.resetProject()
+                onTriggered: window.menuCommands.resetProject()
             }
             MenuSeparator {}
             Action {
@@ -106,7 +117,7 @@ ApplicationWindow {
             Action {
                 text: "Import Plan from Clipboard"
                 shortcut: "Ctrl+Shift+I"
-                onTriggered: menuCommands.importPlanFromClipboard()
+                onTriggered: window.menuCommands.importPlanFromClipboard()
             }
             Action {
                 text: "Import Plan from File…"
@@ -120,13 +131,14 @@ ApplicationWindow {
             Action {
                 objectName: "payWhatYouLikeAction"
                 text: "Pay What You Like…"
-                onTriggered: support.presentFromMenu()
+                onTriggered: window.support.presentFromMenu()
             }
         }
     }
 
     WorkspaceView {
         anchors.fill: parent
+        workspace: window.workspace
     }
 
     // Quitting saves as closing the window does, and goes only when the window went.
@@ -144,27 +156,26 @@ ApplicationWindow {
 
     SettingsWindow {
         id: settingsWindow
+        model: window.settingsModel
+        keySetup: window.keySetup
+        onboarding: window.onboarding
+        support: window.support
     }
 
     // The first-run guide and the contribution sheet, each shown while its controller
     // asks for it.
-    // (The root context's objects under names the sheets' own properties do not shadow.)
-    readonly property var shellOnboarding: onboarding
-    readonly property var shellSupport: support
-    readonly property var shellKeySetup: keySetup
-
     OnboardingSheet {
         objectName: "onboardingSheet"
         transientParent: window
-        onboarding: window.shellOnboarding
-        model: onboardingModel
-        support: window.shellSupport
-        keySetup: window.shellKeySetup
+        onboarding: window.onboarding
+        model: window.onboardingModel
+        support: window.support
+        keySetup: window.keySetup
     }
     PayWhatYouLikeSheet {
         objectName: "contributionSheet"
         transientParent: window
-        support: window.shellSupport
+        support: window.support
         source: "macos-menu"
     }
 
@@ -184,6 +195,6 @@ ApplicationWindow {
         acceptLabel: "Import"
         fileMode: FileDialog.OpenFile
         nameFilters: ["Storyboard plan (*.json)"]
-        onAccepted: menuCommands.importPlanFromFile(selectedFile)
+        onAccepted: window.menuCommands.importPlanFromFile(selectedFile)
     }
 }

@@ -11,7 +11,7 @@ MenuItem {
     // The keys shown at the right: the action's shortcut, else a submenu's `keyText`.
     property string keyText: action && action.shortcut
                              ? String(action.shortcut)
-                             : (subMenu && subMenu.keyText !== undefined ? subMenu.keyText : "")
+                             : ((row.subMenu as AppMenu)?.keyText ?? "")
 
     contentItem: RowLayout {
         readonly property real arrowPadding: row.subMenu && row.arrow ? row.arrow.width + row.spacing : 0

@@ -2,6 +2,7 @@ import QtQuick
 import QtQuick.Window
 import Verseloom.Design
 import Verseloom.Screens
+import Verseloom.Support
 
 // The settings window: the settings page at a fixed width of 460, height free. The key
 // sheet hangs on it; when the sheet goes away the key flag follows the keyring again.
@@ -16,11 +17,14 @@ Window {
     minimumHeight: 360
     title: "Verseloom Settings"
 
-    // The store as the root context names it (the page's own `store` would shadow it).
-    readonly property var projectStore: store
+    required property SettingsModel model
+    required property KeySetupController keySetup
+    required property OnboardingController onboarding
+    required property SupportController support
+
     color: Theme.night
 
-    onVisibleChanged: settingsModel.watching = visible
+    onVisibleChanged: settingsWindow.model.watching = visible
     // Leaving the window ends any edit, so a typed setting is committed, not dropped.
     onClosing: settingsView.forceActiveFocus()
 
@@ -28,19 +32,19 @@ Window {
         id: settingsView
         objectName: "settingsView"
         anchors.fill: parent
-        model: settingsModel
-        store: settingsWindow.projectStore
+        model: settingsWindow.model
+        store: ScreenServices.store
         onConnectKeyRequested: keySheet.open()
         showsGuideButtons: true
-        onGuideRequested: onboarding.isPresented = true
-        onContributionRequested: support.presentFromMenu()
+        onGuideRequested: settingsWindow.onboarding.isPresented = true
+        onContributionRequested: settingsWindow.support.presentFromMenu()
     }
 
     FalKeySetupSheet {
         id: keySheet
         objectName: "settingsKeySheet"
         transientParent: settingsWindow
-        controller: keySetup
-        onDismissed: settingsModel.keySheetClosed()
+        controller: settingsWindow.keySetup
+        onDismissed: settingsWindow.model.keySheetClosed()
     }
 }

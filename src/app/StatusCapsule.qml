@@ -1,5 +1,6 @@
 import QtQuick
 import QtQuick.Layouts
+import Verseloom.App
 import Verseloom.Design
 
 // The floating capsule at the bottom of the workspace: the running operation's label
@@ -8,8 +9,10 @@ import Verseloom.Design
 Rectangle {
     id: capsule
 
-    readonly property bool running: workspace.showsRunning
-    readonly property bool error: workspace.showsError
+    required property WorkspaceModel workspace
+
+    readonly property bool running: capsule.workspace.showsRunning
+    readonly property bool error: capsule.workspace.showsError
     property real maximumTextWidth: 640
 
     visible: running || error
@@ -41,7 +44,7 @@ Rectangle {
         }
         Text {
             objectName: "capsuleText"
-            text: workspace.capsuleText
+            text: capsule.workspace.capsuleText
             color: Theme.cream
             font.pixelSize: 12
             font.weight: Font.DemiBold
@@ -60,7 +63,7 @@ Rectangle {
                 anchors.fill: parent
                 anchors.margins: -4
                 cursorShape: Qt.PointingHandCursor
-                onClicked: workspace.dismissError()
+                onClicked: capsule.workspace.dismissError()
             }
         }
     }

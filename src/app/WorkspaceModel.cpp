@@ -23,7 +23,7 @@ StageListModel::StageListModel(ProjectStore* store, QObject* parent)
     sync();
 }
 
-std::vector<ProjectListModel::Row> StageListModel::rowsNow() const
+std::vector<StageListModel::Row> StageListModel::rowsNow() const
 {
     std::vector<Row> rows;
     for (const StageRow& row : stageRows(store())) {

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/ProjectListModel.h"
 #include "pipeline/ProjectStore.h"
+#include "screens/lists/ProjectListModel.h"
 
 #include <QObject>
 #include <QPointer>
@@ -27,7 +27,7 @@ std::vector<StageRow> stageRows(const ProjectStore& store);
 
 // The sidebar as a list model: stage, label, systemImage, description, status,
 // dotColor and isSelected per row.
-class StageListModel final : public ProjectListModel {
+class StageListModel final : public screens::ProjectListModel {
     Q_OBJECT
 public:
     explicit StageListModel(ProjectStore* store, QObject* parent = nullptr);
@@ -57,7 +57,7 @@ class WorkspaceModel final : public QObject {
     Q_PROPERTY(int selectedStage READ selectedStage NOTIFY selectedStageChanged)
     Q_PROPERTY(QString selectedStageLabel READ selectedStageLabel NOTIFY selectedStageChanged)
     Q_PROPERTY(QString selectedStageDescription READ selectedStageDescription NOTIFY selectedStageChanged)
-    Q_PROPERTY(vl::app::ProjectListModel* stages READ stages CONSTANT)
+    Q_PROPERTY(vl::screens::ProjectListModel* stages READ stages CONSTANT)
 
 public:
     // Which form the floating status capsule takes.
@@ -97,7 +97,7 @@ public:
     int selectedStage() const { return static_cast<int>(store_->selectedStage()); }
     QString selectedStageLabel() const;
     QString selectedStageDescription() const;
-    ProjectListModel* stages() { return &stages_; }
+    screens::ProjectListModel* stages() { return &stages_; }
 
     // A tap on a sidebar row. The store clears the error only when the stage changes.
     Q_INVOKABLE void selectStage(int stage);

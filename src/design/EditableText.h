@@ -54,7 +54,7 @@ class EditableText : public QObject {
     Q_OBJECT
     QML_ELEMENT
     QML_UNCREATABLE("EditableText is an attached property of text controls.")
-    QML_ATTACHED(EditableTextAttached)
+    QML_ATTACHED(vl::design::EditableTextAttached)
 
 public:
     static EditableTextAttached* qmlAttachedProperties(QObject* control) { return new EditableTextAttached(control); }

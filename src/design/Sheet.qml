@@ -28,7 +28,8 @@ Window {
 
     function open() {
         if (!transientParent)
-            transientParent = Qt.application.focusWindow ?? null;
+            // Qt Quick's application object has focusWindow; the linter knows only QML's.
+            transientParent = Qt.application.focusWindow ?? null; // qmllint disable type
         visible = true;
         centre();
         requestActivate();
@@ -79,7 +80,7 @@ Window {
     }
 
     Shortcut {
-        sequences: [StandardKey.Cancel]
+        sequences: [StandardKey.Cancel] // qmllint disable unqualified
         enabled: sheet.dismissable && sheet.visible
         onActivated: sheet.close()
     }

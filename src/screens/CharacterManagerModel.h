@@ -8,8 +8,8 @@ namespace vl::screens {
 
 // The character manager: the concept line, the new-character row, and the step to the
 // storyboard. The cards' rows (status, thumbnail, the active chip) come from
-// `projectCharacters`.
-class CharacterManagerModel : public ScreenModel {
+// `ScreenServices.characters`.
+class CharacterManagerModel : public vl::screens::ScreenModel {
     Q_OBJECT
     QML_ELEMENT
     Q_PROPERTY(QString conceptPrompt READ conceptPrompt WRITE setConceptPrompt NOTIFY changed)

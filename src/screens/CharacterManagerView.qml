@@ -1,3 +1,5 @@
+pragma ComponentBehavior: Bound
+
 import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
@@ -13,7 +15,7 @@ ColumnLayout {
 
     CharacterManagerModel {
         id: cast
-        services: screenServices
+        services: ScreenServices
     }
 
     SurfaceHeader {
@@ -92,7 +94,7 @@ ColumnLayout {
 
     Repeater {
         objectName: "characterCards"
-        model: projectCharacters
+        model: ScreenServices.characters
         delegate: CharacterCard { castModel: cast }
     }
 

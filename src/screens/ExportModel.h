@@ -43,7 +43,7 @@ ExportState exportState(const Project& project, bool busy, std::optional<double>
 
 // The export page: the settings kept in the project, a summary, the export itself and
 // the file it wrote. `lastExport` is the page's own: it starts empty with each page.
-class ExportModel : public ScreenModel {
+class ExportModel : public vl::screens::ScreenModel {
     Q_OBJECT
     QML_ELEMENT
     Q_PROPERTY(bool showsGate READ showsGate NOTIFY changed)

@@ -1,3 +1,5 @@
+pragma ComponentBehavior: Bound
+
 import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
@@ -13,7 +15,7 @@ ColumnLayout {
 
     ExportModel {
         id: exporter
-        services: screenServices
+        services: ScreenServices
     }
 
     SurfaceHeader {
@@ -160,19 +162,20 @@ ColumnLayout {
                     { label: "Saved to", name: "summarySavedTo", value: exporter.savedToText }
                 ]
                 delegate: RowLayout {
+                    id: summaryRow
                     required property var modelData
                     Layout.fillWidth: true
                     Text {
                         Layout.fillWidth: true
-                        text: modelData.label
+                        text: summaryRow.modelData.label
                         font.pixelSize: 12
                         color: Theme.muted
                     }
                     Text {
-                        objectName: modelData.name
+                        objectName: summaryRow.modelData.name
                         // A long folder is cut in the middle, keeping the file's name.
                         Layout.maximumWidth: parent.width * 0.75
-                        text: modelData.value
+                        text: summaryRow.modelData.value
                         elide: Text.ElideMiddle
                         font.family: "monospace"
                         font.pixelSize: 12

@@ -45,8 +45,8 @@ struct CardState {
 CardState cardState(const CardInputs& in);
 
 // The frames page: the count row, "Generate missing", the closing button, and the
-// actions of the cards (one per `projectChunks` row).
-class FrameReviewModel : public ScreenModel {
+// actions of the cards (one per `ScreenServices.chunks` row).
+class FrameReviewModel : public vl::screens::ScreenModel {
     Q_OBJECT
     QML_ELEMENT
     Q_PROPERTY(bool hasChunks READ hasChunks NOTIFY changed)

@@ -13,7 +13,7 @@ namespace vl::screens {
 
 // The intake screen: the hero with its file chooser and drop zone while no song is
 // imported, then the track's details, its lyrics and "Align timing".
-class IntakeModel : public ScreenModel {
+class IntakeModel : public vl::screens::ScreenModel {
     Q_OBJECT
     QML_ELEMENT
     Q_PROPERTY(bool showsHero READ showsHero NOTIFY changed)

@@ -14,7 +14,7 @@ Item {
 
     IntakeModel {
         id: intake
-        services: screenServices
+        services: ScreenServices
     }
 
     // ---- Hero ------------------------------------------------------------------
@@ -90,7 +90,8 @@ Item {
                 }
             }
 
-            contentItem: Item {
+            // The zone's height follows the label's id, so this content is made at once.
+            contentItem: Item { // qmllint disable deferred-property-id
                 ColumnLayout {
                     id: dropLabel
                     anchors.centerIn: parent

@@ -36,7 +36,7 @@ MotionState motionState(const Project& project, const std::set<Uuid>& currentCli
                         std::optional<double> progress);
 
 // The motion page: render one clip per framed chunk, follow the render, move on.
-class MotionControlsModel : public ScreenModel {
+class MotionControlsModel : public vl::screens::ScreenModel {
     Q_OBJECT
     QML_ELEMENT
     Q_PROPERTY(int total READ total NOTIFY changed)

@@ -12,7 +12,7 @@ ColumnLayout {
 
     MotionControlsModel {
         id: motion
-        services: screenServices
+        services: ScreenServices
     }
 
     SurfaceHeader {

@@ -42,7 +42,7 @@ PreviewState previewState(const Project& project, const std::optional<Uuid>& sel
 
 // The preview page. `clipUrl` is signalled on its own and only when it really changes,
 // so a redraw for any other reason keeps the player's source, and with it playback.
-class PreviewTimelineModel : public ScreenModel {
+class PreviewTimelineModel : public vl::screens::ScreenModel {
     Q_OBJECT
     QML_ELEMENT
     Q_PROPERTY(int stage READ stage NOTIFY changed)

@@ -13,6 +13,8 @@ namespace vl::screens {
 // lays out and binds. Every derived value is recomputed when the store announces a
 // change, and `changed` is emitted only when one of them really differs, so a
 // keystroke that changes nothing a screen shows re-evaluates none of its bindings.
+// Derived models name it with its namespace (`public vl::screens::…`): the QML type
+// registrar records a base class as written, and only the full name links the types.
 class ScreenModel : public QObject {
     Q_OBJECT
     QML_ANONYMOUS

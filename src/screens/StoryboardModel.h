@@ -11,9 +11,9 @@
 namespace vl::screens {
 
 // The storyboard screen: planning, the elements' state, the counts and the step to the
-// frames. The element grid and the chunk cards take their rows from `projectElements`
-// and `projectChunks`.
-class StoryboardModel : public ScreenModel {
+// frames. The element grid and the chunk cards take their rows from `ScreenServices.elements`
+// and `ScreenServices.chunks`.
+class StoryboardModel : public vl::screens::ScreenModel {
     Q_OBJECT
     QML_ELEMENT
     Q_PROPERTY(bool hasChunks READ hasChunks NOTIFY changed)

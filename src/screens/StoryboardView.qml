@@ -1,5 +1,6 @@
+pragma ComponentBehavior: Bound
+
 import QtQuick
-import QtQuick.Controls
 import QtQuick.Layouts
 import Verseloom.Design
 import Verseloom.Screens
@@ -13,7 +14,7 @@ ColumnLayout {
 
     StoryboardModel {
         id: storyboard
-        services: screenServices
+        services: ScreenServices
     }
 
     Item {
@@ -123,7 +124,7 @@ ColumnLayout {
                     columnSpacing: 12
                     rowSpacing: 12
                     Repeater {
-                        model: projectElements
+                        model: ScreenServices.elements
                         delegate: ElementCard {
                             required property var model
                             width: elementGrid.cellWidth
@@ -167,7 +168,7 @@ ColumnLayout {
         spacing: 10
         Repeater {
             objectName: "chunkCards"
-            model: projectChunks
+            model: ScreenServices.chunks
             delegate: ChunkCard {
                 required property int index
                 objectName: "chunkCard" + index

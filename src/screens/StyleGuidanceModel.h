@@ -8,7 +8,7 @@ namespace vl::screens {
 
 // The style screen: the five fields of the project's style guidance and the image
 // prompt they give, live.
-class StyleGuidanceModel : public ScreenModel {
+class StyleGuidanceModel : public vl::screens::ScreenModel {
     Q_OBJECT
     QML_ELEMENT
     Q_PROPERTY(QString paletteName READ paletteName WRITE setPaletteName NOTIFY changed)

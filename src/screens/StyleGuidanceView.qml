@@ -1,5 +1,4 @@
 import QtQuick
-import QtQuick.Controls
 import QtQuick.Layouts
 import Verseloom.Design
 import Verseloom.Screens
@@ -13,7 +12,7 @@ ColumnLayout {
 
     StyleGuidanceModel {
         id: style
-        services: screenServices
+        services: ScreenServices
     }
 
     SurfaceHeader {

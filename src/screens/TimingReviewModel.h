@@ -6,9 +6,9 @@
 
 namespace vl::screens {
 
-// The timing review screen: the timed lines (rows from `projectTranscript`), the
+// The timing review screen: the timed lines (rows from `ScreenServices.transcript`), the
 // song's length and the two ways on.
-class TimingReviewModel : public ScreenModel {
+class TimingReviewModel : public vl::screens::ScreenModel {
     Q_OBJECT
     QML_ELEMENT
     Q_PROPERTY(bool hasTranscript READ hasTranscript NOTIFY changed)

@@ -1,3 +1,5 @@
+pragma ComponentBehavior: Bound
+
 import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
@@ -13,7 +15,7 @@ ColumnLayout {
 
     TimingReviewModel {
         id: timing
-        services: screenServices
+        services: ScreenServices
     }
 
     SurfaceHeader {
@@ -32,7 +34,7 @@ ColumnLayout {
         Column {
             Repeater {
                 objectName: "segmentRows"
-                model: projectTranscript
+                model: ScreenServices.transcript
                 delegate: SegmentRow { reviewModel: timing }
             }
         }

@@ -1,11 +1,11 @@
 #include "ScreenFixtures.h"
 
 #include "app/AppFixtures.h"
-#include "app/ProjectListModel.h"
 #include "design/Intent.h"
 #include "fakes/VendorReplies.h"
 #include "screens/CharacterManagerModel.h"
 #include "screens/PictureProvider.h"
+#include "screens/lists/CharacterListModel.h"
 #include "screens/StyleGuidanceModel.h"
 
 #include <QSignalSpy>
@@ -21,7 +21,7 @@ using namespace vl::testing;
 
 namespace {
 
-QVariant field(const app::ProjectListModel& rows, int row, const char* name)
+QVariant field(const screens::ProjectListModel& rows, int row, const char* name)
 {
     return rows.get(row, QString::fromLatin1(name));
 }
@@ -31,7 +31,7 @@ QVariant field(const app::ProjectListModel& rows, int row, const char* name)
 TEST(Characters, AddTrimsSpacesAndTabsAndTheFirstCharacterBecomesActive)
 {
     ScreenHarness s(ProjectStore::defaultNewProject());
-    app::CharacterListModel rows(s.store.get());
+    screens::CharacterListModel rows(s.store.get());
     CharacterManagerModel cast(*s.services);
     EXPECT_FALSE(cast.hasCharacters());
 
@@ -75,7 +75,7 @@ TEST(Characters, StatusThumbnailAndActiveChipPerCard)
         p.chunks.push_back(c);
     }
     s.store->setProject(p);
-    app::CharacterListModel rows(s.store.get());
+    screens::CharacterListModel rows(s.store.get());
 
     const struct {
         const char* status;
@@ -115,7 +115,7 @@ TEST(Characters, AChosenReferenceIsAppendedAndProcessedWhileTheCardShowsIt)
     mara.referenceImagePaths = {"/refs/old.png"};
     p.characters = {mara};
     s.store->setProject(p);
-    app::CharacterListModel rows(s.store.get());
+    screens::CharacterListModel rows(s.store.get());
     CharacterManagerModel cast(*s.services);
     s.h.vendor.setJobDuration(std::chrono::milliseconds(300));
 
@@ -147,7 +147,7 @@ TEST(Characters, ARefusedReferenceIsNeitherKeptNorProcessed)
     p.characters = {mara};
     p.primaryCharacterID = mara.id;
     s.store->setProject(p);
-    app::CharacterListModel rows(s.store.get());
+    screens::CharacterListModel rows(s.store.get());
     CharacterManagerModel cast(*s.services);
 
     const auto gif = s.h.folder.path() / "mara.gif";

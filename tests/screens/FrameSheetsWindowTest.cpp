@@ -1,10 +1,14 @@
 #include "app/AppFixtures.h"
-#include "app/AppShell.h"
+#include "fakes/FakeDesktop.h"
 #include "fakes/WindowHarness.h"
 #include "screens/frames/FrameContent.h"
 #include "screens/frames/Lightbox.h"
+#include "screens/PictureProvider.h"
+#include "screens/ScreenServices.h"
+#include "screens/lists/ChunkListModel.h"
 
 #include <QFontMetricsF>
+#include <QQuickStyle>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QQmlApplicationEngine>
@@ -19,7 +23,6 @@
 Q_IMPORT_QML_PLUGIN(Verseloom_DesignPlugin)
 Q_IMPORT_QML_PLUGIN(Verseloom_SupportPlugin)
 Q_IMPORT_QML_PLUGIN(Verseloom_ScreensPlugin)
-Q_IMPORT_QML_PLUGIN(Verseloom_AppPlugin)
 
 using namespace vl;
 using namespace vl::screens;
@@ -48,7 +51,37 @@ std::string poster(const std::filesystem::path& path, QColor top, QColor bottom)
     return path.string();
 }
 
-// The main window as the program loads it, and the frame sheets opened over it.
+// The frames page in a window of its own, as the workspace shows it, and the frame
+// sheets opened over it.
+const char* const kFramesPage = R"qml(
+    import QtQuick
+    import QtQuick.Controls
+    import Verseloom.Design
+    import Verseloom.Screens
+
+    ApplicationWindow {
+        width: 1200
+        height: 800
+        visible: true
+        color: Theme.night
+
+        Flickable {
+            id: stageArea
+            anchors.fill: parent
+            contentWidth: width
+            contentHeight: page.height + 48
+
+            FrameReviewView {
+                id: page
+                x: 24
+                y: 24
+                width: stageArea.width - 48
+                viewport: stageArea
+            }
+        }
+    }
+)qml";
+
 struct SheetHarness : vl::test::WindowHarness {
     SheetHarness()
     {
@@ -69,8 +102,22 @@ struct SheetHarness : vl::test::WindowHarness {
             ids.push_back(QString::fromStdString(chunk.id.text()));
         store = h.make(project);
         store->setSelectedStage(PipelineStage::frames);
-        shell = std::make_unique<app::AppShell>(*store);
-        load([this](QQmlApplicationEngine& e) { return shell->load(e); });
+        chunks = std::make_unique<ChunkListModel>(store.get());
+        services = std::make_unique<ScreenServices>(*store, picker, desktop, ProjectLists{.chunks = chunks.get()});
+        // The program's controls style, fixed once per process before any controls load.
+        static const bool styled = [] {
+            QQuickStyle::setStyle(QStringLiteral("Fusion"));
+            return true;
+        }();
+        Q_UNUSED(styled);
+        load([this](QQmlApplicationEngine& e) {
+            e.addImportPath(QStringLiteral("qrc:/"));
+            PictureProvider::addTo(e);
+            services->registerFor(e);
+            e.loadData(kFramesPage);
+            const auto roots = e.rootObjects();
+            return roots.isEmpty() ? nullptr : qobject_cast<QQuickWindow*>(roots.constFirst());
+        });
         if (window) {
             EXPECT_TRUE(exposed);
         }
@@ -81,7 +128,7 @@ struct SheetHarness : vl::test::WindowHarness {
         unload();
     }
 
-    // Creates one of the module's sheets for a chunk and opens it over the main window.
+    // Creates one of the module's sheets for a chunk and opens it over the frames page.
     QQuickWindow* open(const char* file, const QString& chunkID)
     {
         QQmlComponent component(engine.get(), QUrl(QStringLiteral("qrc:/Verseloom/Screens/frames/") + file));
@@ -114,7 +161,10 @@ struct SheetHarness : vl::test::WindowHarness {
 
     StoreHarness h;
     std::unique_ptr<ProjectStore> store;
-    std::unique_ptr<app::AppShell> shell;
+    vl::test::FakeFilePicker picker;
+    vl::test::FakeDesktop desktop;
+    std::unique_ptr<ChunkListModel> chunks;
+    std::unique_ptr<ScreenServices> services;
     QStringList ids; // generated (number 7), imported, unframed, edited
 };
 

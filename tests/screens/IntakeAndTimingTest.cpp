@@ -1,10 +1,10 @@
 #include "ScreenFixtures.h"
 
-#include "app/ProjectListModel.h"
 #include "app/AppFixtures.h"
 #include "design/Intent.h"
 #include "pipeline/FakeTranscriber.h"
 #include "screens/IntakeModel.h"
+#include "screens/lists/TranscriptListModel.h"
 #include "screens/TimingReviewModel.h"
 
 #include <QSignalSpy>
@@ -273,7 +273,7 @@ TEST(Timing, AStepIsOneChangeOfOneRowAndTheFooterFollowsTheStore)
     Project p = trackProject();
     p.transcript = {{Uuid::random(), "first", 59.5, 61.49}, {Uuid::random(), "second", 61.49, 3725}};
     ScreenHarness s(p);
-    app::TranscriptListModel rows(s.store.get());
+    screens::TranscriptListModel rows(s.store.get());
     TimingReviewModel timing(*s.services);
     EXPECT_TRUE(timing.hasTranscript());
     EXPECT_EQ(timing.durationText(), "62:05");

@@ -1,11 +1,13 @@
 #include "ScreenFixtures.h"
 
 #include "app/AppFixtures.h"
-#include "app/ProjectListModel.h"
-#include "app/WorkspaceModel.h"
 #include "design/Palette.h"
 #include "fakes/VendorReplies.h"
 #include "screens/PictureProvider.h"
+#include "screens/lists/CharacterListModel.h"
+#include "screens/lists/ChunkListModel.h"
+#include "screens/lists/ElementListModel.h"
+#include "screens/lists/TranscriptListModel.h"
 #include "screens/StoryboardModel.h"
 
 #include <QSignalSpy>
@@ -192,7 +194,7 @@ TEST(ElementCards, ALocalFileThenAnHttpAddressThenThePlaceholder)
                                 element("mast", "prop", std::nullopt, notAPicture)},
                                {});
     s.store->setProject(p);
-    app::ElementListModel rows(s.store.get());
+    screens::ElementListModel rows(s.store.get());
     const struct {
         QString source;
         bool remote;
@@ -224,10 +226,10 @@ TEST(Keystrokes, TypingIntoAChunkChangesOneRoleOfOneRowInEveryList)
 {
     Project p = plannedProject(200, {element("boat", "prop", "https://cdn.example/boat.png")}, {"#ff3366"});
     ScreenHarness s(p);
-    app::ChunkListModel chunks(s.store.get());
-    app::ElementListModel elements(s.store.get());
-    app::CharacterListModel characters(s.store.get());
-    app::TranscriptListModel transcript(s.store.get());
+    screens::ChunkListModel chunks(s.store.get());
+    screens::ElementListModel elements(s.store.get());
+    screens::CharacterListModel characters(s.store.get());
+    screens::TranscriptListModel transcript(s.store.get());
     StoryboardModel storyboard(*s.services);
 
     QSignalSpy chunkChanges(&chunks, &QAbstractItemModel::dataChanged);

@@ -13,6 +13,8 @@ namespace vl::screens {
 // signal for "something it shows may have changed". The chunk is looked up by id at
 // every read and never copied, so a frame changed anywhere shows at once and a chunk
 // that went away simply reads as absent.
+// Derived models name it with its namespace (`public vl::screens::…`): the QML type
+// registrar records a base class as written, and only the full name links the types.
 class ChunkSheetModel : public QObject {
     Q_OBJECT
     QML_ANONYMOUS

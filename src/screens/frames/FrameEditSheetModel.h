@@ -12,7 +12,7 @@ QString versionLabel(std::size_t undoCount, std::size_t redoCount);
 // version steps and the edit's progress. Sending passes the text as typed to the
 // store, which trims it; the field is cleared only when the edit left no error. The
 // text lives as long as one showing of the sheet.
-class FrameEditSheetModel : public ChunkSheetModel {
+class FrameEditSheetModel : public vl::screens::ChunkSheetModel {
     Q_OBJECT
     QML_ELEMENT
     Q_PROPERTY(QString text READ text WRITE setText NOTIFY textChanged)

@@ -6,7 +6,7 @@ namespace vl::screens {
 
 // The prompt sheet: a private copy of the chunk's image prompt, taken once when the
 // sheet opens. Nothing reaches the project until one of the two saves.
-class FramePromptSheetModel : public ChunkSheetModel {
+class FramePromptSheetModel : public vl::screens::ChunkSheetModel {
     Q_OBJECT
     QML_ELEMENT
     Q_PROPERTY(QString text READ text WRITE setText NOTIFY textChanged)

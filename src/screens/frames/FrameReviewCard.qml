@@ -5,7 +5,7 @@ import Verseloom.Design
 import Verseloom.Screens
 
 // One chunk of the frames page: its picture, its state and every action on its frame.
-// Bound to one `projectChunks` row; what it shows and allows comes from
+// Bound to one `ScreenServices.chunks` row; what it shows and allows comes from
 // FrameReviewModel.cardState, so a change of another row never touches it.
 Panel {
     id: card
@@ -49,7 +49,8 @@ Panel {
             ToolTip.text: "Open frame to view and edit"
             onClicked: card.viewRequested()
 
-            contentItem: Item {
+            // The badge is sized by its icon's id, so this content is made at once.
+            contentItem: Item { // qmllint disable deferred-property-id
                 FrameImageView {
                     anchors.fill: parent
                     hasFrame: card.hasFrame

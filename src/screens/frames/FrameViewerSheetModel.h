@@ -7,7 +7,7 @@ namespace vl::screens {
 // The frame viewer: the chunk's number and line, its frame, and every action on it.
 // Regenerating the plan throws away the storyboard, the characters and the timed
 // lyrics, so the sheet asks first (planQuestion) and it is refused while work runs.
-class FrameViewerSheetModel : public ChunkSheetModel {
+class FrameViewerSheetModel : public vl::screens::ChunkSheetModel {
     Q_OBJECT
     QML_ELEMENT
     Q_PROPERTY(QString kickerText READ kickerText NOTIFY stateChanged)

@@ -4,8 +4,9 @@ import Verseloom.Design
 import Verseloom.Screens
 
 // The lightbox's window; Lightbox (C++) creates, places and drops it. Every way of
-// closing asks Lightbox to dismiss it.
-Window {
+// closing asks Lightbox to dismiss it. Its `image` is a QImage, which is no QML type, so
+// the linter cannot type the alias.
+Window { // qmllint disable alias
     id: box
     objectName: "lightbox"
 

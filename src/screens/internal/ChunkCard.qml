@@ -6,7 +6,7 @@ import Verseloom.Support
 
 // One chunk of the plan: its number and start, the text that must stand in the frame
 // and the image prompt (both edited in place through the row), its chips, and its own
-// Generate button. `model` is the chunk's row of `projectChunks`.
+// Generate button. `model` is the chunk's row of `ScreenServices.chunks`.
 Panel {
     id: card
 

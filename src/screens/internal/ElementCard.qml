@@ -4,7 +4,7 @@ import QtQuick.Layouts
 import Verseloom.Design
 
 // One recurring element of the plan: its picture (or a placeholder while it has none),
-// its id and its continuity description. Rows come from `projectElements`.
+// its id and its continuity description. Rows come from `ScreenServices.elements`.
 ColumnLayout {
     id: card
     objectName: "elementCard"

@@ -86,6 +86,7 @@ Rectangle {
                     Repeater {
                         model: view.controller.steps
                         delegate: RowLayout {
+                            id: step
                             required property var modelData
                             Layout.fillWidth: true
                             spacing: 10
@@ -98,7 +99,7 @@ Rectangle {
                                 color: Theme.amber
                                 Text {
                                     anchors.centerIn: parent
-                                    text: modelData.number
+                                    text: step.modelData.number
                                     font.family: "monospace"
                                     font.pixelSize: 11
                                     font.weight: Font.Medium
@@ -110,14 +111,14 @@ Rectangle {
                                 Layout.alignment: Qt.AlignTop
                                 spacing: 3
                                 Text {
-                                    text: modelData.title
+                                    text: step.modelData.title
                                     font.pixelSize: 12
                                     font.bold: true
                                     color: Theme.cream
                                 }
                                 Text {
                                     Layout.fillWidth: true
-                                    text: modelData.text
+                                    text: step.modelData.text
                                     wrapMode: Text.Wrap
                                     // 10.5 in the design; whole pixels here.
                                     font.pixelSize: 11
@@ -175,10 +176,15 @@ Rectangle {
                 Layout.minimumWidth: 720
                 Layout.minimumHeight: 590
                 active: view.live
+                // The page reads the view's controller, which the linter accepts only from
+                // components bound to their context; Qt 6.4's Loader refuses to create bound
+                // components, so these reads go unchecked until it can.
+                // qmllint disable unqualified
                 sourceComponent: FalAccountWebView {
                     startUrl: view.controller.keysURL
                     onUrlReported: address => view.controller.currentURL = address
                 }
+                // qmllint enable unqualified
             }
         }
 

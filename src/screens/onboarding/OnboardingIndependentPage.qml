@@ -1,3 +1,5 @@
+pragma ComponentBehavior: Bound
+
 import QtQuick
 import QtQuick.Layouts
 import Verseloom.Design
@@ -36,6 +38,7 @@ ColumnLayout {
                   detail: "There is no required app price, trial timer, or locked creative mode." }
             ]
             delegate: Rectangle {
+                id: card
                 required property var modelData
                 Layout.fillWidth: true
                 Layout.preferredWidth: 1
@@ -53,19 +56,19 @@ ColumnLayout {
                     width: parent.width - 28
                     spacing: 9
                     Icon {
-                        name: modelData.symbol
+                        name: card.modelData.symbol
                         color: Theme.lime
                         size: 18
                     }
                     Text {
-                        text: modelData.title
+                        text: card.modelData.title
                         font.pixelSize: 12
                         font.bold: true
                         color: Theme.cream
                     }
                     Text {
                         Layout.fillWidth: true
-                        text: modelData.detail
+                        text: card.modelData.detail
                         wrapMode: Text.Wrap
                         font.pixelSize: 11
                         color: Theme.muted

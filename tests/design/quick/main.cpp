@@ -1,6 +1,5 @@
 #include "design/Fonts.h"
 
-#include <QQmlContext>
 #include <QQmlEngine>
 #include <QtQml/qqmlextensionplugin.h>
 #include <QtQuickTest>
@@ -16,8 +15,6 @@ public slots:
     void qmlEngineAvailable(QQmlEngine* engine) {
         // The module lives in the program's resources (static plugin).
         engine->addImportPath(QStringLiteral("qrc:/"));
-        engine->rootContext()->setContextProperty(QStringLiteral("galleryImagePath"),
-                                                  qEnvironmentVariable("VL_GALLERY_PNG"));
     }
 };
 

@@ -1,5 +1,6 @@
 import QtQuick
 import QtTest
+import Verseloom.DesignTest
 
 // TestCase itself is never drawn; the gallery is its visible sibling.
 Item {
@@ -16,8 +17,8 @@ Item {
             waitForRendering(gallery)
             const image = grabImage(gallery)
             compare(image.width, gallery.width)
-            if (galleryImagePath !== "")
-                image.save(galleryImagePath)
+            if (Harness.galleryImagePath !== "")
+                image.save(Harness.galleryImagePath)
             // A blank or single-colour picture means nothing drew; count distinct colours on a grid.
             const seen = {}
             let distinct = 0

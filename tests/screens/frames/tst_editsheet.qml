@@ -1,6 +1,7 @@
 import QtQuick
 import QtTest
 import Verseloom.Screens
+import Verseloom.ScreensFramesTest
 
 TestCase {
     id: test
@@ -10,8 +11,8 @@ TestCase {
     Component {
         id: sheetComponent
         FrameEditSheet {
-            store: harness.store
-            chunkID: harness.chunkID
+            store: Harness.store
+            chunkID: Harness.chunkID
         }
     }
 
@@ -24,15 +25,15 @@ TestCase {
 
         // Spaces only: Ctrl+Return does nothing.
         sheet.sheetModel.text = "   ";
-        harness.keyClick(sheet, Qt.Key_Return, Qt.ControlModifier);
+        Harness.keyClick(sheet, Qt.Key_Return, Qt.ControlModifier);
         wait(50);
-        compare(harness.editRequests(), 0);
+        compare(Harness.editRequests(), 0);
 
         sheet.sheetModel.text = "make the sky orange";
-        harness.keyClick(sheet, Qt.Key_Return, Qt.ControlModifier);
-        tryVerify(() => harness.editRequests() === 1, 10000);
-        tryVerify(() => harness.idle() && sheet.sheetModel.text === "", 10000);
-        compare(harness.editRequestOfFrame(), "make the sky orange");
+        Harness.keyClick(sheet, Qt.Key_Return, Qt.ControlModifier);
+        tryVerify(() => Harness.editRequests() === 1, 10000);
+        tryVerify(() => Harness.idle() && sheet.sheetModel.text === "", 10000);
+        compare(Harness.editRequestOfFrame(), "make the sky orange");
         compare(field.text, "", "the field follows the cleared text");
         sheet.close();
     }

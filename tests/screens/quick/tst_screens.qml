@@ -1,6 +1,7 @@
 import QtQuick
 import QtTest
 import Verseloom.Screens
+import Verseloom.ScreensTest
 
 // Each screen offscreen over the fixture projects: its forms, its texts, and typing that
 // keeps the field under the cursor.
@@ -23,17 +24,17 @@ Item {
         test.verify(field, fieldName)
         field.forceActiveFocus()
         field.cursorPosition = position
-        fixtures.resetCounts()
+        Fixtures.resetCounts()
         test.keyClick(Qt.Key_X)
-        test.compare(fixtures.projectChanges, 1, "one change of the project")
+        test.compare(Fixtures.projectChanges, 1, "one change of the project")
         test.compare(field.cursorPosition, position + 1, "the cursor moved on by one")
         test.verify(field.activeFocus, "the field kept the focus")
         return field
     }
 
     function shoot(test, item, name) {
-        if (screenShots !== "")
-            test.grabImage(item).save(screenShots + "/" + name + ".png")
+        if (Fixtures.screenShots !== "")
+            test.grabImage(item).save(Fixtures.screenShots + "/" + name + ".png")
     }
 
     TestCase {
@@ -41,13 +42,13 @@ Item {
         when: windowShown
 
         function test_formsFollowTheProject() {
-            fixtures.load("empty")
+            Fixtures.load("empty")
             const view = createTemporaryObject(intakeView, root)
             verify(findChild(view, "importHero").visible)
             verify(!findChild(view, "trackDetails").visible)
             shoot(this, view, "intake-hero")
 
-            fixtures.load("track")
+            Fixtures.load("track")
             tryVerify(() => findChild(view, "trackDetails").visible)
             verify(!findChild(view, "importHero").visible)
             compare(findChild(view, "lineCount").text, "3 lines")
@@ -57,7 +58,7 @@ Item {
             verify(findChild(view, "alignButton").enabled)
             shoot(this, view, "intake-details")
 
-            fixtures.load("noLyrics")
+            Fixtures.load("noLyrics")
             verify(findChild(view, "noLyricsPanel").visible)
             verify(!findChild(view, "lyricsPanel").visible)
             verify(!findChild(view, "alignButton").enabled)
@@ -68,21 +69,21 @@ Item {
         }
 
         function test_typingLyricsKeepsTheEditorAndCursor() {
-            fixtures.load("track")
+            Fixtures.load("track")
             const view = createTemporaryObject(intakeView, root)
             const editor = root.typeInto(this, view, "lyricsPanel", "lyricsEditor", 4)
-            compare(fixtures.lyrics().slice(0, 6), "Cityx ")
+            compare(Fixtures.lyrics().slice(0, 6), "Cityx ")
             compare(findChild(view, "lyricsEditor"), editor)
             compare(findChild(view, "lyricsSourceChip").text, "Edited manually")
             // The timing went with the first edit; the next keystroke changes no list.
-            fixtures.resetCounts()
+            Fixtures.resetCounts()
             keyClick(Qt.Key_Y)
-            compare(fixtures.rowsRebuilt, 0)
+            compare(Fixtures.rowsRebuilt, 0)
             compare(editor.cursorPosition, 6)
         }
 
         function test_titleField() {
-            fixtures.load("track")
+            Fixtures.load("track")
             const view = createTemporaryObject(intakeView, root)
             root.typeInto(this, view, "trackDetails", "titleField", 4)
             compare(findChild(view, "titleField").text, "Neonx Overpass")
@@ -94,7 +95,7 @@ Item {
         when: windowShown
 
         function test_rowsStepperAndEmptyState() {
-            fixtures.load("track")
+            Fixtures.load("track")
             const view = createTemporaryObject(timingView, root)
             const row = findChild(view, "segmentRow1")
             verify(row)
@@ -103,31 +104,31 @@ Item {
             compare(findChild(view, "durationText").text, "1:01")
             shoot(this, view, "timing")
 
-            fixtures.resetCounts()
+            Fixtures.resetCounts()
             waitForRendering(view) // new rows are laid out on the next frame
             mouseClick(findChild(row, "endUp"))
-            compare(fixtures.dataChanges, 1)
+            compare(Fixtures.dataChanges, 1)
             compare(findChild(row, "endText").text, "1:02")
             compare(findChild(view, "segmentRow1"), row)
 
-            fixtures.load("empty")
+            Fixtures.load("empty")
             verify(findChild(view, "emptyTranscript").visible)
             verify(!findChild(view, "timingFooter").visible)
-            fixtures.load("track")
-            fixtures.load("empty")
-            store.selectedStage = 1
+            Fixtures.load("track")
+            Fixtures.load("empty")
+            ScreenServices.store.selectedStage = 1
             mouseClick(findChild(view, "backToIntakeButton"))
-            compare(fixtures.stage, 0)
+            compare(Fixtures.stage, 0)
         }
 
         function test_typingALineKeepsTheRow() {
-            fixtures.load("track")
+            Fixtures.load("track")
             const view = createTemporaryObject(timingView, root)
             const row = findChild(view, "segmentRow0")
             root.typeInto(this, row, "segmentRow0", "lyricField", 4)
-            compare(fixtures.dataChanges, 1)
-            compare(fixtures.rowsRebuilt, 0)
-            compare(fixtures.segmentText(0), "Cityx lights are burning low")
+            compare(Fixtures.dataChanges, 1)
+            compare(Fixtures.rowsRebuilt, 0)
+            compare(Fixtures.segmentText(0), "Cityx lights are burning low")
             compare(findChild(view, "segmentRow0"), row)
         }
     }
@@ -137,12 +138,12 @@ Item {
         when: windowShown
 
         function test_cardsAndTheStoryboardButton() {
-            fixtures.load("empty")
+            Fixtures.load("empty")
             const view = createTemporaryObject(charactersView, root)
             verify(findChild(view, "noCharacters").visible)
             verify(!findChild(view, "storyboardButton").visible)
 
-            fixtures.load("cast")
+            Fixtures.load("cast")
             const first = findChild(view, "characterCard0")
             const second = findChild(view, "characterCard1")
             verify(first && second)
@@ -167,7 +168,7 @@ Item {
 
         // Past three lines the concept field stops growing and scrolls, caret in view.
         function test_conceptFieldScrollsPastThreeLines() {
-            fixtures.load("cast")
+            Fixtures.load("cast")
             const view = createTemporaryObject(charactersView, root)
             const field = findChild(view, "conceptField")
             field.forceActiveFocus()
@@ -195,7 +196,7 @@ Item {
         // A thumbnail over the pixel limit is refused and shows the placeholder; one
         // beside it that reads shows its picture.
         function test_aThumbnailOverTheLimitShowsThePlaceholder() {
-            fixtures.load("overLimit")
+            Fixtures.load("overLimit")
             const view = createTemporaryObject(charactersView, root)
             const big = findChild(view, "characterCard0")
             const small = findChild(view, "characterCard1")
@@ -208,13 +209,13 @@ Item {
         }
 
         function test_typingANameKeepsTheCard() {
-            fixtures.load("cast")
+            Fixtures.load("cast")
             const view = createTemporaryObject(charactersView, root)
             const card = findChild(view, "characterCard0")
             root.typeInto(this, card, "characterCard0", "nameField", 2)
-            compare(fixtures.dataChanges, 1)
-            compare(fixtures.rowsRebuilt, 0)
-            compare(fixtures.characterName(0), "Maxra")
+            compare(Fixtures.dataChanges, 1)
+            compare(Fixtures.rowsRebuilt, 0)
+            compare(Fixtures.characterName(0), "Maxra")
             compare(findChild(view, "characterCard0"), card)
         }
     }
@@ -224,7 +225,7 @@ Item {
         when: windowShown
 
         function test_previewFollowsTheFields() {
-            fixtures.load("empty")
+            Fixtures.load("empty")
             const view = createTemporaryObject(styleView, root)
             const preview = findChild(view, "promptPreview")
             verify(preview.text.indexOf("\"City lights are burning low\" is physically present on a hand-painted marker sign") >= 0,
@@ -250,25 +251,25 @@ Item {
         when: windowShown
 
         function test_emptyForms() {
-            fixtures.load("empty")
+            Fixtures.load("empty")
             const view = createTemporaryObject(storyboardView, root)
             verify(findChild(view, "emptyStoryboard").visible)
             compare(findChild(view, "emptyTitle").text, "Set up a character first")
             verify(findChild(view, "goToCharactersButton").visible)
             verify(!findChild(view, "planButton").visible)
 
-            fixtures.load("cast")
+            Fixtures.load("cast")
             compare(findChild(view, "emptyTitle").text, "No storyboard yet")
             verify(findChild(view, "planButton").visible)
             verify(findChild(view, "planButton").enabled)
             shoot(this, view, "storyboard-empty")
-            fixtures.load("empty")
+            Fixtures.load("empty")
             mouseClick(findChild(view, "goToCharactersButton"))
-            compare(fixtures.stage, 2)
+            compare(Fixtures.stage, 2)
         }
 
         function test_plannedProject() {
-            fixtures.load("planned")
+            Fixtures.load("planned")
             const view = createTemporaryObject(storyboardView, root)
             verify(!findChild(view, "emptyStoryboard").visible)
             compare(findChild(view, "elementsTitle").text, "Elements · 2/5 rendered")
@@ -294,8 +295,8 @@ Item {
             shoot(this, view, "storyboard-planned")
 
             mouseClick(findChild(view, "generateAllButton"))
-            compare(fixtures.stage, 4)
-            fixtures.waitIdle()
+            compare(Fixtures.stage, 4)
+            Fixtures.waitIdle()
         }
 
         // What the picture box of an element card settles on for each kind of source.
@@ -304,22 +305,22 @@ Item {
         function test_elementCardPictureBox_data() {
             return [
                 { tag: "no picture yet", source: "", remote: false, placeholder: true },
-                { tag: "a picture that reads", source: fixtures.fileAddress("picture"), remote: false,
+                { tag: "a picture that reads", source: Fixtures.fileAddress("picture"), remote: false,
                   placeholder: false, halves: true },
-                { tag: "a local file that is no picture", source: fixtures.fileAddress("notAPicture"),
+                { tag: "a local file that is no picture", source: Fixtures.fileAddress("notAPicture"),
                   remote: false, placeholder: true },
-                { tag: "a format Qt reads but we do not take", source: fixtures.fileAddress("bmp"),
+                { tag: "a format Qt reads but we do not take", source: Fixtures.fileAddress("bmp"),
                   remote: false, placeholder: true },
-                { tag: "a picture over the pixel limit", source: fixtures.fileAddress("overLimit"),
+                { tag: "a picture over the pixel limit", source: Fixtures.fileAddress("overLimit"),
                   remote: false, placeholder: true },
-                { tag: "a header claiming 900 megapixels", source: fixtures.fileAddress("claims900MP"),
+                { tag: "a header claiming 900 megapixels", source: Fixtures.fileAddress("claims900MP"),
                   remote: false, placeholder: true },
-                { tag: "a remote picture", source: fixtures.webAddress(fixtures.vendorPicture(0, false)),
+                { tag: "a remote picture", source: Fixtures.webAddress(Fixtures.vendorPicture(0, false)),
                   remote: true, placeholder: false },
                 { tag: "a remote picture that does not come shows the placeholder, not a spinner",
-                  source: fixtures.webAddress("http://127.0.0.1:9/missing.png"), remote: true, placeholder: true },
+                  source: Fixtures.webAddress("http://127.0.0.1:9/missing.png"), remote: true, placeholder: true },
                 { tag: "a remote picture that is not there",
-                  source: fixtures.webAddress(fixtures.vendorPicture(0, true)), remote: true, placeholder: true },
+                  source: Fixtures.webAddress(Fixtures.vendorPicture(0, true)), remote: true, placeholder: true },
             ]
         }
 
@@ -348,7 +349,7 @@ Item {
 
         function test_aPictureOnItsWayShowsTheSpinner() {
             const card = createTemporaryObject(elementCard, root, {
-                imageSource: fixtures.webAddress(fixtures.vendorPicture(30000, false)), isRemoteImage: true })
+                imageSource: Fixtures.webAddress(Fixtures.vendorPicture(30000, false)), isRemoteImage: true })
             const image = findChild(card, "elementImage")
             tryVerify(() => image.status === Image.Loading, 5000)
             verify(findChild(card, "imageSpinner").visible)
@@ -357,7 +358,7 @@ Item {
 
         // The models name pictures over the limit; the cards never decode them.
         function test_picturesOverTheLimitShowThePlaceholder() {
-            fixtures.load("overLimit")
+            Fixtures.load("overLimit")
             const view = createTemporaryObject(storyboardView, root)
             const card = findChild(view, "elementCard")
             const image = findChild(card, "elementImage")
@@ -370,17 +371,17 @@ Item {
         }
 
         function test_typingIntoAChunkKeepsTheCard() {
-            fixtures.load("planned")
+            Fixtures.load("planned")
             const view = createTemporaryObject(storyboardView, root)
             const card = findChild(view, "chunkCard4")
             root.typeInto(this, card, "chunkCard4", "renderedTextField", 2)
-            compare(fixtures.dataChanges, 1)
-            compare(fixtures.rowsRebuilt, 0)
-            compare(fixtures.chunkText(4), "lixne 5")
+            compare(Fixtures.dataChanges, 1)
+            compare(Fixtures.rowsRebuilt, 0)
+            compare(Fixtures.chunkText(4), "lixne 5")
             compare(findChild(view, "chunkCard4"), card)
 
             const prompt = root.typeInto(this, card, "chunkCard4", "imagePromptField", 1)
-            compare(fixtures.dataChanges, 1)
+            compare(Fixtures.dataChanges, 1)
             compare(prompt.text.slice(0, 6), "ax wet")
         }
     }

@@ -13,7 +13,7 @@
 #include <optional>
 #include <vector>
 
-namespace vl::app {
+namespace vl::screens {
 
 // A list of the open project as QML sees it: one row per record, one role per
 // field. On every change of the project the rows are rebuilt and compared with
@@ -84,61 +84,4 @@ private:
     bool rowsHaveDuplicates_ = false;
 };
 
-// The project's chunks, in stored order.
-class ChunkListModel final : public ProjectListModel {
-    Q_OBJECT
-public:
-    explicit ChunkListModel(ProjectStore* store, QObject* parent = nullptr);
-
-protected:
-    std::vector<Row> rowsNow() const override;
-    std::optional<std::vector<int>> changedRows() const override;
-    Row rowNow(int row) const override;
-    bool write(Project& project, const QString& id, int field, const QVariant& value) const override;
-
-private:
-    // `currentClip`: the store found the chunk's recorded clip current.
-    static Row rowOf(const StoryboardChunk& chunk, bool currentClip);
-    // The chunks the rows were last made from, position by position, and whether
-    // each one's clip was current then.
-    mutable std::vector<StoryboardChunk> builtFrom_;
-    mutable std::vector<bool> builtWithCurrentClip_;
-};
-
-// The project's characters, in stored order; `isPrimary` marks the primary one. The
-// card's derived values (status chip, thumbnail, processing, the active chip) follow
-// the project and the store's processing set.
-class CharacterListModel final : public ProjectListModel {
-    Q_OBJECT
-public:
-    explicit CharacterListModel(ProjectStore* store, QObject* parent = nullptr);
-
-protected:
-    std::vector<Row> rowsNow() const override;
-    bool write(Project& project, const QString& id, int field, const QVariant& value) const override;
-};
-
-// The plan's recurring elements, in plan order; none without a plan. `imageSource` is
-// what the card shows, as a picture provider address: a readable local file, else an
-// http(s) address, else nothing (the placeholder with `placeholderSymbol`).
-class ElementListModel final : public ProjectListModel {
-    Q_OBJECT
-public:
-    explicit ElementListModel(ProjectStore* store, QObject* parent = nullptr);
-
-protected:
-    std::vector<Row> rowsNow() const override;
-};
-
-// The project's timed lyric lines.
-class TranscriptListModel final : public ProjectListModel {
-    Q_OBJECT
-public:
-    explicit TranscriptListModel(ProjectStore* store, QObject* parent = nullptr);
-
-protected:
-    std::vector<Row> rowsNow() const override;
-    bool write(Project& project, const QString& id, int field, const QVariant& value) const override;
-};
-
-} // namespace vl::app
+} // namespace vl::screens

@@ -1,7 +1,8 @@
-#include "AppFixtures.h"
-
-#include "app/ProjectListModel.h"
+#include "app/AppFixtures.h"
 #include "design/Intent.h"
+#include "screens/lists/CharacterListModel.h"
+#include "screens/lists/ChunkListModel.h"
+#include "screens/lists/TranscriptListModel.h"
 
 #include <QSignalSpy>
 
@@ -11,7 +12,7 @@
 #include <limits>
 
 using namespace vl;
-using namespace vl::app;
+using namespace vl::screens;
 using vl::testing::projectWithChunks;
 using vl::testing::StoreHarness;
 
