@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/MenuCommands.h"
+#include "app/MenuCommandsModel.h"
 #include "app/WorkspaceModel.h"
 #include "pipeline/ProjectStore.h"
 #include "pipeline/SystemClipboard.h"
@@ -33,7 +33,7 @@ namespace vl::app {
 // The screens reach the store and the project's lists through the ScreenServices
 // singleton the shell registers for the engine; the main window is given the shell's own
 // objects as its required properties: `workspace` (WorkspaceModel), `menuCommands`
-// (MenuCommands), `keySetup` (the fal key sheet's controller), `settingsModel` (the
+// (MenuCommandsModel), `keySetup` (the fal key sheet's controller), `settingsModel` (the
 // settings window's), `onboarding` and `onboardingModel` (the first-run guide) and
 // `support` (the contribution flow).
 //
@@ -67,7 +67,7 @@ public:
     QQuickWindow* load(QQmlApplicationEngine& engine);
 
     WorkspaceModel& workspace() { return workspace_; }
-    MenuCommands& menuCommands() { return menuCommands_; }
+    MenuCommandsModel& menuCommands() { return menuCommands_; }
     screens::ChunkListModel& chunks() { return chunks_; }
     screens::CharacterListModel& characters() { return characters_; }
     screens::TranscriptListModel& transcript() { return transcript_; }
@@ -83,7 +83,7 @@ public:
 private:
     ProjectStore& store_;
     WorkspaceModel workspace_;
-    MenuCommands menuCommands_;
+    MenuCommandsModel menuCommands_;
     screens::ChunkListModel chunks_;
     screens::CharacterListModel characters_;
     screens::TranscriptListModel transcript_;

@@ -16,7 +16,7 @@ ApplicationWindow {
     objectName: "mainWindow"
 
     required property WorkspaceModel workspace
-    required property MenuCommands menuCommands
+    required property MenuCommandsModel menuCommands
     required property KeySetupController keySetup
     required property SettingsModel settingsModel
     required property OnboardingController onboarding

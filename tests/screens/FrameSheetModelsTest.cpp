@@ -2,7 +2,7 @@
 #include "screens/frames/FrameEditSheetModel.h"
 #include "screens/frames/FramePromptSheetModel.h"
 #include "screens/frames/FrameViewerSheetModel.h"
-#include "screens/frames/Lightbox.h"
+#include "screens/frames/LightboxController.h"
 
 #include <QQuickWindow>
 #include <QSignalSpy>
@@ -47,7 +47,7 @@ struct FrameSheets : ::testing::Test {
         store = h.make(project);
     }
 
-    void TearDown() override { Lightbox::dismiss(); }
+    void TearDown() override { LightboxController::dismiss(); }
 
     template <typename Model>
     std::unique_ptr<Model> model(const Uuid& chunkID)
@@ -371,8 +371,8 @@ TEST_F(FrameSheets, TheViewerMenuFollowsTheFrameAndTheStore)
         EXPECT_EQ(m->canRegenerateImage(), c.canRegenerateImage) << c.name;
         EXPECT_EQ(m->canRegeneratePlan(), c.canRegeneratePlan) << c.name;
         EXPECT_EQ(m->showFullScreen(), c.fullScreen) << c.name;
-        EXPECT_EQ(Lightbox::window() != nullptr, c.fullScreen) << c.name;
-        Lightbox::dismiss();
+        EXPECT_EQ(LightboxController::window() != nullptr, c.fullScreen) << c.name;
+        LightboxController::dismiss();
         if (op)
             op->release();
         ASSERT_TRUE(StoreHarness::waitForIdle(*store));
@@ -385,7 +385,7 @@ TEST_F(FrameSheets, TheViewerMenuFollowsTheFrameAndTheStore)
     // A frame whose file went away: the address is not used for full screen.
     store->editProject([&](Project& p) { p.chunk(generated)->frame->localPath = "/nowhere/gone.png"; });
     EXPECT_FALSE(m->showFullScreen());
-    EXPECT_EQ(Lightbox::window(), nullptr);
+    EXPECT_EQ(LightboxController::window(), nullptr);
     EXPECT_TRUE(h.vendor.requests().empty());
 }
 

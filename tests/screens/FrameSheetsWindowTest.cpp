@@ -2,7 +2,7 @@
 #include "fakes/FakeDesktop.h"
 #include "fakes/WindowHarness.h"
 #include "screens/frames/FrameContent.h"
-#include "screens/frames/Lightbox.h"
+#include "screens/frames/LightboxController.h"
 #include "screens/PictureProvider.h"
 #include "screens/ScreenServices.h"
 #include "screens/lists/ChunkListModel.h"
@@ -124,7 +124,7 @@ struct SheetHarness : vl::test::WindowHarness {
     }
     ~SheetHarness()
     {
-        Lightbox::dismiss();
+        LightboxController::dismiss();
         unload();
     }
 
@@ -395,22 +395,22 @@ TEST(FrameSheetsWindow, TheGreenDotOpensTheLightboxWhichOutlivesTheViewer)
     QQuickWindow* unframed = w.open("FrameViewerSheet.qml", w.ids[2]);
     ASSERT_NE(unframed, nullptr);
     SheetHarness::tap(unframed, SheetHarness::item(unframed, "fullScreenDot"));
-    EXPECT_EQ(Lightbox::window(), nullptr) << "no frame, no lightbox";
+    EXPECT_EQ(LightboxController::window(), nullptr) << "no frame, no lightbox";
     QMetaObject::invokeMethod(unframed, "close");
 
     QQuickWindow* viewer = w.open("FrameViewerSheet.qml", w.ids[1]);
     ASSERT_NE(viewer, nullptr);
     SheetHarness::tap(viewer, SheetHarness::item(viewer, "fullScreenDot"));
-    QQuickWindow* lightbox = Lightbox::window();
+    QQuickWindow* lightbox = LightboxController::window();
     ASSERT_NE(lightbox, nullptr) << "an imported picture opens full screen";
     ASSERT_TRUE(QTest::qWaitForWindowExposed(lightbox));
     SheetHarness::settle(lightbox, "lightbox");
 
     QMetaObject::invokeMethod(viewer, "close");
     w.settle();
-    EXPECT_EQ(Lightbox::window(), lightbox);
+    EXPECT_EQ(LightboxController::window(), lightbox);
     EXPECT_TRUE(lightbox->isVisible()) << "closing the viewer leaves the lightbox";
     QTest::keyClick(lightbox, Qt::Key_Escape);
-    EXPECT_EQ(Lightbox::window(), nullptr);
+    EXPECT_EQ(LightboxController::window(), nullptr);
     EXPECT_TRUE(w.warnings.isEmpty()) << w.warnings.join('\n').toStdString();
 }

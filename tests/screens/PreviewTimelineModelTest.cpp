@@ -4,7 +4,7 @@
 #include "design/Intent.h"
 #include "screens/PreviewTimelineModel.h"
 
-#include "app/ProjectListModel.h"
+#include "screens/lists/ChunkListModel.h"
 #include "media/motion/MotionRenderer.h"
 #include "screens/MotionControlsModel.h"
 
@@ -255,7 +255,7 @@ TEST(PreviewTimelineModel, AStaleClipIsNeitherCountedNorPlayedNorBadgedUntilMade
         SCOPED_TRACE(c.what);
         Page page(projectWithChunks(3, 3));
         MotionControlsModel motion(*page.services);
-        app::ChunkListModel rows(page.store.get());
+        ChunkListModel rows(page.store.get());
         page.renderClips();
 
         const auto follows = [&](const std::vector<bool>& current) {

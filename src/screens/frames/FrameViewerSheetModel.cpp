@@ -1,7 +1,7 @@
 #include "screens/frames/FrameViewerSheetModel.h"
 
 #include "screens/frames/FrameContent.h"
-#include "screens/frames/Lightbox.h"
+#include "screens/frames/LightboxController.h"
 
 #include <QGuiApplication>
 #include <QImage>
@@ -61,7 +61,7 @@ bool FrameViewerSheetModel::showFullScreen()
     const QImage image = readPicture(QString::fromStdString(c->frame->localPath), box);
     if (image.isNull())
         return false;
-    Lightbox::present(image);
+    LightboxController::present(image);
     return true;
 }
 

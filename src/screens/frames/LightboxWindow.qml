@@ -3,8 +3,8 @@ import QtQuick.Window
 import Verseloom.Design
 import Verseloom.Screens
 
-// The lightbox's window; Lightbox (C++) creates, places and drops it. Every way of
-// closing asks Lightbox to dismiss it. Its `image` is a QImage, which is no QML type, so
+// The lightbox's window; LightboxController (C++) creates, places and drops it. Every way of
+// closing asks LightboxController to dismiss it. Its `image` is a QImage, which is no QML type, so
 // the linter cannot type the alias.
 Window { // qmllint disable alias
     id: box
@@ -18,7 +18,7 @@ Window { // qmllint disable alias
     MouseArea {
         objectName: "closeArea"
         anchors.fill: parent
-        onClicked: Lightbox.dismiss()
+        onClicked: LightboxController.dismiss()
     }
 
     FittedImage {
@@ -41,13 +41,13 @@ Window { // qmllint disable alias
             anchors.fill: parent
             anchors.margins: -6
             cursorShape: Qt.PointingHandCursor
-            onClicked: Lightbox.dismiss()
+            onClicked: LightboxController.dismiss()
         }
     }
 
     Shortcut {
         sequences: ["Escape"]
         context: Qt.WindowShortcut
-        onActivated: Lightbox.dismiss()
+        onActivated: LightboxController.dismiss()
     }
 }

@@ -1,4 +1,4 @@
-#include "screens/frames/Lightbox.h"
+#include "screens/frames/LightboxController.h"
 
 #include <QGuiApplication>
 #include <QQuickItem>
@@ -44,8 +44,8 @@ QQuickItem* find(QQuickWindow* window, const char* name)
 
 QQuickWindow* presented(const QImage& image)
 {
-    Lightbox::present(image);
-    QQuickWindow* window = Lightbox::window();
+    LightboxController::present(image);
+    QQuickWindow* window = LightboxController::window();
     if (window) {
         EXPECT_TRUE(QTest::qWaitForWindowExposed(window));
     }
@@ -54,7 +54,7 @@ QQuickWindow* presented(const QImage& image)
 
 } // namespace
 
-TEST(Lightbox, ASecondPictureReplacesTheFirstOverTheWholePrimaryScreen)
+TEST(LightboxController, ASecondPictureReplacesTheFirstOverTheWholePrimaryScreen)
 {
     const QImage first = picture(90, 160, Qt::red);
     const QImage second = picture(160, 90, Qt::blue);
@@ -72,12 +72,12 @@ TEST(Lightbox, ASecondPictureReplacesTheFirstOverTheWholePrimaryScreen)
     EXPECT_TRUE(window->flags() & Qt::FramelessWindowHint);
     EXPECT_TRUE(window->flags() & Qt::WindowStaysOnTopHint);
     EXPECT_EQ(window->color(), QColor(Qt::black));
-    Lightbox::dismiss();
+    LightboxController::dismiss();
     QCoreApplication::processEvents();
     EXPECT_EQ(visibleLightboxes(), 0);
 }
 
-TEST(Lightbox, APortraitPictureIsShownWholeWithBlackAroundIt)
+TEST(LightboxController, APortraitPictureIsShownWholeWithBlackAroundIt)
 {
     QQuickWindow* window = presented(picture(90, 160, Qt::white));
     ASSERT_NE(window, nullptr);
@@ -88,10 +88,10 @@ TEST(Lightbox, APortraitPictureIsShownWholeWithBlackAroundIt)
     EXPECT_LE(inWindow.bottom(), window->height() - 24 + 0.5);
     EXPECT_NEAR(inWindow.center().x(), window->width() / 2.0, 1);
     EXPECT_NEAR(inWindow.width() / inWindow.height(), 90.0 / 160.0, 0.01);
-    Lightbox::dismiss();
+    LightboxController::dismiss();
 }
 
-TEST(Lightbox, EscapeAClickAnywhereOrTheButtonClosesIt)
+TEST(LightboxController, EscapeAClickAnywhereOrTheButtonClosesIt)
 {
     struct Case {
         const char* name;
@@ -116,7 +116,7 @@ TEST(Lightbox, EscapeAClickAnywhereOrTheButtonClosesIt)
         window->requestActivate();
         ASSERT_TRUE(QTest::qWaitForWindowActive(window)) << c.name;
         c.gesture(window);
-        EXPECT_EQ(Lightbox::window(), nullptr) << c.name;
+        EXPECT_EQ(LightboxController::window(), nullptr) << c.name;
         QCoreApplication::processEvents();
         EXPECT_EQ(visibleLightboxes(), 0) << c.name;
     }

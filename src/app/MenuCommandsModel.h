@@ -28,7 +28,7 @@ std::vector<OpenProjectEntry> openProjectEntries(const std::vector<ProjectRef>& 
 
 // What the File and Import menus do. Every command acts on the one store; none is
 // ever disabled.
-class MenuCommands final : public QObject {
+class MenuCommandsModel final : public QObject {
     Q_OBJECT
     QML_ELEMENT
     QML_UNCREATABLE("The application builds the menu commands.")
@@ -36,7 +36,7 @@ class MenuCommands final : public QObject {
     Q_PROPERTY(QVariantList openProjectEntries READ openProjectEntryList NOTIFY openProjectEntriesChanged)
 
 public:
-    explicit MenuCommands(ProjectStore* store, QObject* parent = nullptr);
+    explicit MenuCommandsModel(ProjectStore* store, QObject* parent = nullptr);
 
     QVariantList openProjectEntryList() const;
 

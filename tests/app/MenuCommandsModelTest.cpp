@@ -1,6 +1,6 @@
 #include "AppFixtures.h"
 
-#include "app/MenuCommands.h"
+#include "app/MenuCommandsModel.h"
 
 #include <QSignalSpy>
 #include <QVariantMap>
@@ -42,7 +42,7 @@ TEST(OpenProjectMenu, CommandsReachTheStoreAndTheListFollowsIt)
 {
     StoreHarness h;
     auto store = h.make(projectWithChunks(12, 3, "First"));
-    MenuCommands menu(store.get());
+    MenuCommandsModel menu(store.get());
     const Uuid firstID = store->project().id;
 
     auto entries = menu.openProjectEntryList();
@@ -51,7 +51,7 @@ TEST(OpenProjectMenu, CommandsReachTheStoreAndTheListFollowsIt)
     EXPECT_EQ(entries[0].toMap()["projectID"].toString(), "");
 
     // New Project saves the one being left; the list shows it.
-    QSignalSpy listChanged(&menu, &MenuCommands::openProjectEntriesChanged);
+    QSignalSpy listChanged(&menu, &MenuCommandsModel::openProjectEntriesChanged);
     menu.newProject();
     EXPECT_GE(listChanged.count(), 1);
     EXPECT_EQ(store->project().title, "Untitled");

@@ -1,4 +1,4 @@
-#include "screens/frames/Lightbox.h"
+#include "screens/frames/LightboxController.h"
 
 #include <QGuiApplication>
 #include <QPainter>
@@ -32,7 +32,7 @@ QQmlEngine& lightboxEngine()
 
 } // namespace
 
-void Lightbox::present(const QImage& image)
+void LightboxController::present(const QImage& image)
 {
     dismiss();
     QScreen* screen = QGuiApplication::primaryScreen();
@@ -44,7 +44,7 @@ void Lightbox::present(const QImage& image)
     QObject* created = component.createWithInitialProperties({{QStringLiteral("image"), QVariant::fromValue(image)}});
     auto* window = qobject_cast<QQuickWindow*>(created);
     if (!window) {
-        qWarning().noquote() << "[Lightbox]" << component.errorString();
+        qWarning().noquote() << "[LightboxController]" << component.errorString();
         delete created;
         return;
     }
@@ -58,12 +58,12 @@ void Lightbox::present(const QImage& image)
     slot() = window;
 }
 
-QQuickWindow* Lightbox::window()
+QQuickWindow* LightboxController::window()
 {
     return slot();
 }
 
-void Lightbox::dismiss()
+void LightboxController::dismiss()
 {
     if (QQuickWindow* window = slot()) {
         slot() = nullptr;

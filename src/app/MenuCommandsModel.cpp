@@ -1,4 +1,4 @@
-#include "app/MenuCommands.h"
+#include "app/MenuCommandsModel.h"
 
 #include <QVariantMap>
 
@@ -23,12 +23,12 @@ std::vector<OpenProjectEntry> openProjectEntries(const std::vector<ProjectRef>& 
     return entries;
 }
 
-MenuCommands::MenuCommands(ProjectStore* store, QObject* parent) : QObject(parent), store_(store)
+MenuCommandsModel::MenuCommandsModel(ProjectStore* store, QObject* parent) : QObject(parent), store_(store)
 {
-    connect(store, &ProjectStore::savedProjectsChanged, this, &MenuCommands::openProjectEntriesChanged);
+    connect(store, &ProjectStore::savedProjectsChanged, this, &MenuCommandsModel::openProjectEntriesChanged);
 }
 
-QVariantList MenuCommands::openProjectEntryList() const
+QVariantList MenuCommandsModel::openProjectEntryList() const
 {
     QVariantList list;
     for (const OpenProjectEntry& entry : openProjectEntries(store_->savedProjects())) {
@@ -41,33 +41,33 @@ QVariantList MenuCommands::openProjectEntryList() const
     return list;
 }
 
-void MenuCommands::newProject()
+void MenuCommandsModel::newProject()
 {
     store_->newProject();
 }
 
-void MenuCommands::openProject(const QString& projectID)
+void MenuCommandsModel::openProject(const QString& projectID)
 {
     if (auto id = Uuid::parse(projectID.toStdString()))
         store_->openProject(*id);
 }
 
-void MenuCommands::refreshList()
+void MenuCommandsModel::refreshList()
 {
     store_->refreshSavedProjects();
 }
 
-void MenuCommands::resetProject()
+void MenuCommandsModel::resetProject()
 {
     store_->resetProject();
 }
 
-void MenuCommands::importPlanFromClipboard()
+void MenuCommandsModel::importPlanFromClipboard()
 {
     store_->importPlanFromClipboard();
 }
 
-void MenuCommands::importPlanFromFile(const QUrl& file)
+void MenuCommandsModel::importPlanFromFile(const QUrl& file)
 {
     if (file.isLocalFile())
         store_->importPlanFromFile(file.toLocalFile().toStdString());

@@ -12,7 +12,7 @@ namespace vl::screens {
 // One frame alone on black, over the whole primary screen and above every other
 // window, until a click, its close button or Escape. There is one slot: showing a
 // second picture drops the first window. Main thread only.
-class Lightbox : public QObject {
+class LightboxController : public QObject {
     Q_OBJECT
     QML_ELEMENT
     QML_SINGLETON
