@@ -7,10 +7,10 @@
 // `bench_motion mask` measures the mask alone. VL_BENCH_CLIPS=<folder> also keeps
 // the mask and a parallax clip of every painted frame there, to look at.
 
-#include "media/motion/AVFoundationMotionRenderer.h"
 #include "media/motion/ClipWriter.h"
 #include "media/motion/FrameImage.h"
-#include "media/motion/MetalParallaxRenderer.h"
+#include "media/motion/PanZoomRenderer.h"
+#include "media/motion/ParallaxRenderer.h"
 #include "media/motion/SubjectMask.h"
 #include "model/Files.h"
 
@@ -235,14 +235,14 @@ void throughput(const fs::path& folder)
     const double encodeFps = n / encodeSeconds;
 
     // (b) The 2D clip, from the image file to the finished movie.
-    const double clip2dSeconds = best(2, [&] { AVFoundationMotionRenderer().render(imagePath, motion, folder / "2d.mov", {}); });
+    const double clip2dSeconds = best(2, [&] { PanZoomRenderer().render(imagePath, motion, folder / "2d.mov", {}); });
     const double clip2dFps = n / clip2dSeconds;
 
     // (c) The parallax clip on the GPU path alone, so a fallback cannot pose as it.
     double parallaxFps = 0;
     try {
         const double parallaxSeconds = best(2, [&] {
-            MetalParallaxRenderer().renderParallax(imagePath, motion, folder / "parallax.mov", {});
+            ParallaxRenderer().renderParallax(imagePath, motion, folder / "parallax.mov", {});
         });
         parallaxFps = n / parallaxSeconds;
     } catch (const std::exception& e) {
@@ -322,7 +322,7 @@ void subjectMasks(const fs::path& folder)
             if (masked)
                 cv::imwrite((fs::path(keep) / ("mask-" + std::to_string(k) + ".png")).string(), *masked);
             try {
-                MetalParallaxRenderer().renderParallax(frame, storeMotion(0.5), fs::path(keep) / ("clip-" + std::to_string(k) + ".mov"), {});
+                ParallaxRenderer().renderParallax(frame, storeMotion(0.5), fs::path(keep) / ("clip-" + std::to_string(k) + ".mov"), {});
             } catch (const std::exception& e) {
                 std::printf("# no parallax clip of %s: %s\n", all[k].name.c_str(), e.what());
             }

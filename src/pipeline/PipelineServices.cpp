@@ -1,7 +1,7 @@
 #include "pipeline/PipelineServices.h"
 
 #include "media/export/VideoExporter.h"
-#include "media/motion/MetalParallaxRenderer.h"
+#include "media/motion/ParallaxRenderer.h"
 #include "media/transcription/SystemTranscriber.h"
 
 namespace vl {
@@ -12,7 +12,7 @@ const PipelineServices& PipelineServices::standard()
     static const PipelineServices services = [] {
         PipelineServices s;
         s.transcriber = std::make_shared<SystemTranscriber>(); // Whisper "base", then on-device speech
-        s.motion = std::make_shared<MetalParallaxRenderer>(); // its fallback is the 2D renderer
+        s.motion = std::make_shared<ParallaxRenderer>(); // its fallback is the 2D renderer
         s.exporter = std::make_shared<VideoExporter>();
         return s;
     }();

@@ -4,9 +4,9 @@
 // renderer that notes every call and writes real but tiny clips, and a probe of
 // the movies that come out.
 
-#include "media/motion/AVFoundationMotionRenderer.h"
 #include "media/motion/MotionError.h"
 #include "media/motion/MotionRenderer.h"
+#include "media/motion/PanZoomRenderer.h"
 #include "model/Json.h"
 
 #include <opencv2/core.hpp>
@@ -72,7 +72,7 @@ public:
     }
 
 private:
-    AVFoundationMotionRenderer real_;
+    PanZoomRenderer real_;
     mutable std::mutex mutex_;
     mutable std::vector<Call> calls_;
 };

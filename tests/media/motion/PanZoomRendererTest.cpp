@@ -1,9 +1,9 @@
 #include "Images.h"
 #include "MovieReader.h"
 
-#include "media/motion/AVFoundationMotionRenderer.h"
 #include "media/motion/FrameImage.h"
 #include "media/motion/MotionError.h"
+#include "media/motion/PanZoomRenderer.h"
 #include "model/Cancellation.h"
 #include "model/Files.h"
 
@@ -180,7 +180,7 @@ class PanZoomRender : public ::testing::Test {
 protected:
     files::TemporaryDirectory dir{"motion-test"};
     fs::path image = save(striped(90, 160), dir.path() / "frame.png");
-    AVFoundationMotionRenderer renderer;
+    PanZoomRenderer renderer;
 };
 
 TEST_F(PanZoomRender, WritesAQuickTimeH264ClipOfExactlyNFramesAtRateR)

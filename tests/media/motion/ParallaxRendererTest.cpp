@@ -1,8 +1,8 @@
 #include "Images.h"
 #include "MovieReader.h"
 
-#include "media/motion/MetalParallaxRenderer.h"
 #include "media/motion/MotionError.h"
+#include "media/motion/ParallaxRenderer.h"
 #include "model/Cancellation.h"
 #include "model/Files.h"
 
@@ -101,8 +101,8 @@ bool withScene(const cv::Mat& image, const cv::Mat& depth, int width, int height
     std::optional<ParallaxScene> scene;
     try {
         scene.emplace(image, depth, width, height);
-    } catch (const MetalError& e) {
-        if (e.code() != MetalError::Code::unavailable)
+    } catch (const ParallaxError& e) {
+        if (e.code() != ParallaxError::Code::unavailable)
             throw;
         return false;
     }
@@ -243,7 +243,7 @@ protected:
             try {
                 ParallaxScene scene(cv::Mat(2, 2, CV_8UC4, cv::Scalar::all(0)), cv::Mat(2, 2, CV_8UC1), 2, 2);
                 return true;
-            } catch (const MetalError&) {
+            } catch (const ParallaxError&) {
                 return false;
             }
         }();
@@ -275,7 +275,7 @@ protected:
 TEST_F(ParallaxRender, DrawsOnTheGpuWhenAContextCanBeMade)
 {
     std::vector<double> progress;
-    const MetalParallaxRenderer renderer;
+    const ParallaxRenderer renderer;
     EXPECT_EQ(renderer.render(image, clip(), out, [&](double p) { progress.push_back(p); }), out);
     const Movie movie = readMovie(out);
     expectClip(movie);
@@ -286,7 +286,7 @@ TEST_F(ParallaxRender, DrawsOnTheGpuWhenAContextCanBeMade)
     EXPECT_EQ(progress.back(), 1.0);
     EXPECT_EQ(filesInClips(), 1u);
     if (!gpuAvailable()) {
-        EXPECT_THROW(renderer.renderParallax(image, clip(), out, {}), MetalError);
+        EXPECT_THROW(renderer.renderParallax(image, clip(), out, {}), ParallaxError);
     }
 }
 
@@ -297,21 +297,21 @@ TEST_F(ParallaxRender, EveryFailureFallsBackToThe2DClipOfTheSameNameSizeAndLengt
         ParallaxFailure failure;
         std::function<void(const std::exception&)> gpuError; // what the GPU path alone throws
     };
-    const auto metal = [](MetalError::Code code) {
+    const auto gpuError = [](ParallaxError::Code code) {
         return [code](const std::exception& e) {
-            const auto* m = dynamic_cast<const MetalError*>(&e);
+            const auto* m = dynamic_cast<const ParallaxError*>(&e);
             ASSERT_TRUE(m) << e.what();
             EXPECT_EQ(m->code(), code);
         };
     };
     const auto platform = [](const std::exception& e) {
-        EXPECT_EQ(dynamic_cast<const MetalError*>(&e), nullptr) << e.what();
+        EXPECT_EQ(dynamic_cast<const ParallaxError*>(&e), nullptr) << e.what();
         EXPECT_EQ(dynamic_cast<const MotionError*>(&e), nullptr) << e.what();
     };
     const Case cases[] = {
-        {"no EGL display", ParallaxFailure::display, metal(MetalError::Code::unavailable)},
-        {"no context", ParallaxFailure::context, metal(MetalError::Code::unavailable)},
-        {"no depth map", ParallaxFailure::depth, metal(MetalError::Code::depthFailed)},
+        {"no EGL display", ParallaxFailure::display, gpuError(ParallaxError::Code::unavailable)},
+        {"no context", ParallaxFailure::context, gpuError(ParallaxError::Code::unavailable)},
+        {"no depth map", ParallaxFailure::depth, gpuError(ParallaxError::Code::depthFailed)},
         {"shader does not compile", ParallaxFailure::shaderCompile, platform},
         {"read-back fails midway", ParallaxFailure::readBack, platform},
         {"encoder fails midway", ParallaxFailure::encoder, platform},
@@ -319,7 +319,7 @@ TEST_F(ParallaxRender, EveryFailureFallsBackToThe2DClipOfTheSameNameSizeAndLengt
     fs::create_directories(out.parent_path());
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        MetalParallaxRenderer renderer;
+        ParallaxRenderer renderer;
         renderer.forcedFailure = c.failure;
         const bool reachesGpu = c.failure == ParallaxFailure::display || c.failure == ParallaxFailure::depth
                                 || gpuAvailable();
@@ -346,14 +346,14 @@ TEST_F(ParallaxRender, EveryFailureFallsBackToThe2DClipOfTheSameNameSizeAndLengt
 TEST_F(ParallaxRender, APictureWithoutASubjectIsDrawnIn2D)
 {
     const fs::path flat = save(cv::Mat(160, 90, CV_8UC3, cv::Scalar(40, 90, 160)), dir.path() / "flat.png");
-    MetalParallaxRenderer().render(flat, clip(), out, {});
+    ParallaxRenderer().render(flat, clip(), out, {});
     const Movie movie = readMovie(out);
     expectClip(movie);
 }
 
 TEST_F(ParallaxRender, CancellationStopsWithoutFallingBack)
 {
-    const MetalParallaxRenderer renderer;
+    const ParallaxRenderer renderer;
     renderer.render(image, clip(0.2), out, {});
     const auto before = files::readAll(out);
     std::stop_source stop;
@@ -372,7 +372,7 @@ TEST_F(ParallaxRender, CancellationStopsWithoutFallingBack)
 
 TEST_F(ParallaxRender, FailuresOfBothPathsReachTheCaller)
 {
-    const MetalParallaxRenderer renderer;
+    const ParallaxRenderer renderer;
     try {
         renderer.render(dir.path() / "missing.png", clip(), out, {});
         ADD_FAILURE() << "rendered";

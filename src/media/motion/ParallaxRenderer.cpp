@@ -1,4 +1,4 @@
-#include "media/motion/MetalParallaxRenderer.h"
+#include "media/motion/ParallaxRenderer.h"
 
 #include "media/motion/ClipWriter.h"
 #include "media/motion/FrameImage.h"
@@ -201,7 +201,7 @@ GLuint compile(GLenum type, const char* source)
 
 } // namespace
 
-const char* MetalError::what() const noexcept
+const char* ParallaxError::what() const noexcept
 {
     switch (code_) {
     case Code::unavailable: return "no GPU context";
@@ -273,9 +273,9 @@ struct ParallaxScene::State {
     {
         display = forced == ParallaxFailure::display ? EGL_NO_DISPLAY : sharedDisplay();
         if (display == EGL_NO_DISPLAY)
-            throw MetalError(MetalError::Code::unavailable);
+            throw ParallaxError(ParallaxError::Code::unavailable);
         if (forced == ParallaxFailure::context || !eglBindAPI(EGL_OPENGL_ES_API))
-            throw MetalError(MetalError::Code::unavailable);
+            throw ParallaxError(ParallaxError::Code::unavailable);
         const EGLint attributes[] = {EGL_CONTEXT_MAJOR_VERSION, 3, EGL_CONTEXT_MINOR_VERSION, 0, EGL_NONE};
         EGLConfig config = EGL_NO_CONFIG_KHR;
         const char* extensions = eglQueryString(display, EGL_EXTENSIONS);
@@ -283,7 +283,7 @@ struct ParallaxScene::State {
             const EGLint wanted[] = {EGL_RENDERABLE_TYPE, EGL_OPENGL_ES3_BIT, EGL_NONE};
             EGLint count = 0;
             if (!eglChooseConfig(display, wanted, &config, 1, &count) || count < 1)
-                throw MetalError(MetalError::Code::unavailable);
+                throw ParallaxError(ParallaxError::Code::unavailable);
         }
         previousDisplay = eglGetCurrentDisplay();
         previousContext = eglGetCurrentContext();
@@ -291,9 +291,9 @@ struct ParallaxScene::State {
         previousRead = eglGetCurrentSurface(EGL_READ);
         context = eglCreateContext(display, config, EGL_NO_CONTEXT, attributes);
         if (context == EGL_NO_CONTEXT)
-            throw MetalError(MetalError::Code::unavailable);
+            throw ParallaxError(ParallaxError::Code::unavailable);
         if (!eglMakeCurrent(display, EGL_NO_SURFACE, EGL_NO_SURFACE, context))
-            throw MetalError(MetalError::Code::unavailable);
+            throw ParallaxError(ParallaxError::Code::unavailable);
         current = true;
     }
 
@@ -328,7 +328,7 @@ struct ParallaxScene::State {
         const GLint depthMap = glGetUniformLocation(program, "depthMap");
         const GLint reachMap = glGetUniformLocation(program, "reachMap");
         if (block == GL_INVALID_INDEX || frameImage < 0 || depthMap < 0 || reachMap < 0)
-            throw MetalError(MetalError::Code::encodeFailed);
+            throw ParallaxError(ParallaxError::Code::encodeFailed);
         const char* names[] = {"offset", "height", "steady", "zoom", "center", "steps"};
         const GLint expected[] = {0, 8, 12, 16, 24, 32};
         GLuint indices[6];
@@ -336,10 +336,10 @@ struct ParallaxScene::State {
         glGetUniformIndices(program, 6, names, indices);
         for (GLuint index : indices)
             if (index == GL_INVALID_INDEX)
-                throw MetalError(MetalError::Code::encodeFailed);
+                throw ParallaxError(ParallaxError::Code::encodeFailed);
         glGetActiveUniformsiv(program, 6, indices, GL_UNIFORM_OFFSET, offsets);
         if (!std::equal(offsets, offsets + 6, expected))
-            throw MetalError(MetalError::Code::encodeFailed);
+            throw ParallaxError(ParallaxError::Code::encodeFailed);
         GLint blockSize = 0;
         glGetActiveUniformBlockiv(program, block, GL_UNIFORM_BLOCK_DATA_SIZE, &blockSize);
         uniformSize = std::max<GLsizeiptr>(blockSize, sizeof(PUniforms)); // std140 may round up to 48
@@ -491,9 +491,9 @@ const std::uint8_t* ParallaxScene::readBack()
     return s.pixels.data();
 }
 
-fs::path MetalParallaxRenderer::renderParallax(const fs::path& imagePath, const ClipMotion& motion,
-                                               const fs::path& outputURL, const Progress& onProgress,
-                                               std::stop_token stop) const
+fs::path ParallaxRenderer::renderParallax(const fs::path& imagePath, const ClipMotion& motion,
+                                          const fs::path& outputURL, const Progress& onProgress,
+                                          std::stop_token stop) const
 {
     checkClipMotion(motion);
     const int width = static_cast<int>(motion.width);
@@ -504,7 +504,7 @@ fs::path MetalParallaxRenderer::renderParallax(const fs::path& imagePath, const 
     throwIfCancelled(stop);
     const auto depth = forcedFailure == ParallaxFailure::depth ? std::nullopt : subjectMask(*image, 640);
     if (!depth)
-        throw MetalError(MetalError::Code::depthFailed);
+        throw ParallaxError(ParallaxError::Code::depthFailed);
     throwIfCancelled(stop);
 
     ParallaxScene scene(*image, *depth, width, height, forcedFailure);
@@ -537,9 +537,9 @@ fs::path MetalParallaxRenderer::renderParallax(const fs::path& imagePath, const 
     return outputURL;
 }
 
-fs::path MetalParallaxRenderer::render(const fs::path& imagePath, const ClipMotion& motion,
-                                       const fs::path& outputURL, const Progress& onProgress,
-                                       std::stop_token stop) const
+fs::path ParallaxRenderer::render(const fs::path& imagePath, const ClipMotion& motion,
+                                  const fs::path& outputURL, const Progress& onProgress,
+                                  std::stop_token stop) const
 {
     try {
         return renderParallax(imagePath, motion, outputURL, onProgress, stop);

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "media/motion/AVFoundationMotionRenderer.h"
 #include "media/motion/ClipMotion.h"
 #include "media/motion/MotionRenderer.h"
+#include "media/motion/PanZoomRenderer.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -36,13 +36,13 @@ PUniforms parallaxUniforms(const ClipMotion& motion, std::int64_t i, std::int64_
 
 // The GPU path's own failures. They never reach a caller: every one of them makes
 // the renderer draw the clip in 2D instead.
-class MetalError : public std::exception {
+class ParallaxError : public std::exception {
 public:
     enum class Code { unavailable, depthFailed, textureFailed, encodeFailed };
-    explicit MetalError(Code code) : code_(code) {}
+    explicit ParallaxError(Code code) : code_(code) {}
     Code code() const { return code_; }
     const char* what() const noexcept override;
-    friend bool operator==(const MetalError& a, const MetalError& b) { return a.code_ == b.code_; }
+    friend bool operator==(const ParallaxError& a, const ParallaxError& b) { return a.code_ == b.code_; }
 
 private:
     Code code_;
@@ -57,7 +57,7 @@ enum class ParallaxFailure { none, display, context, shaderCompile, depth, readB
 // creating thread until destroyed, which restores whatever was current before.
 class ParallaxScene {
 public:
-    // `image` is 8-bit BGRA, `depth` 8-bit grey (255 nearest). Throws MetalError
+    // `image` is 8-bit BGRA, `depth` 8-bit grey (255 nearest). Throws ParallaxError
     // unavailable when no context can be made, or the error of the failing step.
     ParallaxScene(const cv::Mat& image, const cv::Mat& depth, int width, int height,
                   ParallaxFailure forced = ParallaxFailure::none);
@@ -83,16 +83,16 @@ private:
 // The GPU renderer: depth parallax drawn by a fragment shader compiled at run
 // time, with the subject mask as depth map. Whatever goes wrong on the way makes
 // it draw the same clip with `fallback`, so to callers it almost never fails.
-class MetalParallaxRenderer : public MotionRenderer {
+class ParallaxRenderer : public MotionRenderer {
 public:
-    AVFoundationMotionRenderer fallback;
+    PanZoomRenderer fallback;
     ParallaxFailure forcedFailure = ParallaxFailure::none; // tests only
 
     std::filesystem::path render(const std::filesystem::path& imagePath, const ClipMotion& motion,
                                  const std::filesystem::path& outputURL, const Progress& onProgress,
                                  std::stop_token stop = {}) const override;
 
-    // The GPU path alone: throws MetalError, MotionError, vl::Cancelled or the
+    // The GPU path alone: throws ParallaxError, MotionError, vl::Cancelled or the
     // platform's error instead of falling back.
     std::filesystem::path renderParallax(const std::filesystem::path& imagePath, const ClipMotion& motion,
                                          const std::filesystem::path& outputURL, const Progress& onProgress,

@@ -32,7 +32,7 @@ private:
 
 // The 2D motion renderer: pan and zoom drawn on the CPU, encoded with libx264.
 // It needs nothing but the image, which is why the GPU renderer falls back to it.
-class AVFoundationMotionRenderer : public MotionRenderer {
+class PanZoomRenderer : public MotionRenderer {
 public:
     std::filesystem::path render(const std::filesystem::path& imagePath, const ClipMotion& motion,
                                  const std::filesystem::path& outputURL, const Progress& onProgress,

@@ -1,4 +1,4 @@
-#include "media/motion/AVFoundationMotionRenderer.h"
+#include "media/motion/PanZoomRenderer.h"
 
 #include "media/motion/ClipWriter.h"
 #include "media/motion/FrameImage.h"
@@ -146,9 +146,9 @@ void PanZoomPainter::draw(std::int64_t i, std::int64_t n, cv::Mat& frame) const
     }
 }
 
-fs::path AVFoundationMotionRenderer::render(const fs::path& imagePath, const ClipMotion& motion,
-                                            const fs::path& outputURL, const Progress& onProgress,
-                                            std::stop_token stop) const
+fs::path PanZoomRenderer::render(const fs::path& imagePath, const ClipMotion& motion,
+                                 const fs::path& outputURL, const Progress& onProgress,
+                                 std::stop_token stop) const
 {
     const auto image = loadFrameImage(imagePath);
     if (!image)
