@@ -40,6 +40,32 @@ std::vector<ProjectListModel::Row> StageListModel::rowsNow() const
 
 // ---- WorkspaceModel ----------------------------------------------------------------------
 
+static_assert(static_cast<int>(WorkspaceModel::Stage::Intake) == static_cast<int>(PipelineStage::intake));
+static_assert(static_cast<int>(WorkspaceModel::Stage::Frames) == static_cast<int>(PipelineStage::frames));
+static_assert(static_cast<int>(WorkspaceModel::Stage::Export) == static_cast<int>(PipelineStage::exportVideo));
+
+WorkspaceModel::Screen WorkspaceModel::screenFor(PipelineStage stage)
+{
+    switch (stage) {
+    case PipelineStage::intake: return Screen::IntakeView;
+    case PipelineStage::timing: return Screen::TimingReviewView;
+    case PipelineStage::characters: return Screen::CharacterManagerView;
+    case PipelineStage::storyboard: return Screen::StoryboardView;
+    case PipelineStage::frames: return Screen::FrameReviewView;
+    case PipelineStage::style: return Screen::StyleGuidanceView;
+    case PipelineStage::motion: return Screen::MotionControlsView;
+    case PipelineStage::preview: return Screen::PreviewTimelineView;
+    case PipelineStage::exportVideo: return Screen::ExportView;
+    }
+    return Screen::PlaceholderView;
+}
+
+WorkspaceModel::Screen WorkspaceModel::screenFor(Stage stage)
+{
+    const auto known = pipelineStageFromRaw(static_cast<int>(stage));
+    return known ? screenFor(*known) : Screen::PlaceholderView;
+}
+
 WorkspaceModel::WorkspaceModel(ProjectStore* store, QObject* parent)
     : QObject(parent), store_(store), summary_(summaryOf(store->project())), stages_(store)
 {

@@ -57,11 +57,22 @@ class WorkspaceModel final : public QObject {
     Q_PROPERTY(int selectedStage READ selectedStage NOTIFY selectedStageChanged)
     Q_PROPERTY(QString selectedStageLabel READ selectedStageLabel NOTIFY selectedStageChanged)
     Q_PROPERTY(QString selectedStageDescription READ selectedStageDescription NOTIFY selectedStageChanged)
+    Q_PROPERTY(vl::app::WorkspaceModel::Screen selectedScreen READ selectedScreen NOTIFY selectedStageChanged)
     Q_PROPERTY(vl::app::ProjectListModel* stages READ stages CONSTANT)
 
 public:
     // Which form the floating status capsule takes.
     enum class Capsule { hidden, running, error };
+
+    // The pipeline's stages as QML names them (values as PipelineStage's).
+    enum class Stage { Intake, Timing, Characters, Storyboard, Frames, Style, Motion, Preview, Export };
+    Q_ENUM(Stage)
+    // The screens the stage area shows.
+    enum class Screen {
+        IntakeView, TimingReviewView, CharacterManagerView, StoryboardView, FrameReviewView,
+        StyleGuidanceView, MotionControlsView, PreviewTimelineView, ExportView, PlaceholderView
+    };
+    Q_ENUM(Screen)
 
     // The top bar and footer: all read from the open project.
     struct Summary {
@@ -98,6 +109,11 @@ public:
     QString selectedStageLabel() const;
     QString selectedStageDescription() const;
     ProjectListModel* stages() { return &stages_; }
+
+    Screen selectedScreen() const { return screenFor(store_->selectedStage()); }
+    // The screen the stage area shows while `stage` is selected.
+    static Screen screenFor(PipelineStage stage);
+    Q_INVOKABLE static vl::app::WorkspaceModel::Screen screenFor(vl::app::WorkspaceModel::Stage stage);
 
     // A tap on a sidebar row. The store clears the error only when the stage changes.
     Q_INVOKABLE void selectStage(int stage);

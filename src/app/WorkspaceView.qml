@@ -1,6 +1,7 @@
 import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
+import Verseloom.App
 import Verseloom.Design
 import Verseloom.Screens
 
@@ -184,40 +185,86 @@ Item {
                 Layout.fillHeight: true
                 clip: true
                 contentWidth: width
-                contentHeight: screenLoader.height + 48
+                contentHeight: screens.shownHeight + 48
                 boundsBehavior: Flickable.StopAtBounds
                 ScrollBar.vertical: ScrollBar {}
 
-                // The selected stage's screen; a new one each time a stage is chosen.
-                Loader {
-                    id: screenLoader
+                // A switch only shows another screen: each is built once and kept,
+                // the first time its stage is chosen or ahead of that, once the window
+                // is up. A new screen starts at the top.
+                Item {
+                    id: screens
                     x: 24
                     y: 24
                     width: stageArea.width - 48
-                    sourceComponent: workspaceView.screenFor(workspace.selectedStage)
+                    property real shownHeight: 0
+
+                    ScreenSlot { screen: WorkspaceModel.IntakeView; sourceComponent: intakeScreen }
+                    ScreenSlot { screen: WorkspaceModel.TimingReviewView; sourceComponent: timingScreen }
+                    ScreenSlot { screen: WorkspaceModel.CharacterManagerView; sourceComponent: charactersScreen }
+                    ScreenSlot { screen: WorkspaceModel.StoryboardView; sourceComponent: storyboardScreen }
+                    ScreenSlot { screen: WorkspaceModel.FrameReviewView; sourceComponent: framesScreen }
+                    ScreenSlot { screen: WorkspaceModel.StyleGuidanceView; sourceComponent: styleScreen }
+                    ScreenSlot { screen: WorkspaceModel.MotionControlsView; sourceComponent: motionScreen }
+                    ScreenSlot { screen: WorkspaceModel.PreviewTimelineView; sourceComponent: previewScreen }
+                    ScreenSlot { screen: WorkspaceModel.ExportView; sourceComponent: exportScreen }
+                    ScreenSlot { screen: WorkspaceModel.PlaceholderView; sourceComponent: placeholderScreen }
                 }
             }
         }
     }
 
-    // The screen of each stage (stage numbers in sidebar order). A stage without a
-    // screen of its own shows the placeholder.
-    function screenFor(stage) {
-        switch (stage) {
-        // From import to the storyboard.
-        case 0: return intakeScreen
-        case 1: return timingScreen
-        case 2: return charactersScreen
-        case 3: return storyboardScreen
-        case 5: return styleScreen
+    component ScreenSlot: Loader {
+        required property int screen
+        readonly property bool shown: workspace.selectedScreen === screen
+        // Set once: from then on the screen stays built.
+        property bool wanted: false
 
-        // From frames to export.
-        case 4: return framesScreen
-        case 6: return motionScreen
-        case 7: return previewScreen
-        case 8: return exportScreen
+        objectName: "screenSlot"
+        width: parent ? parent.width : 0
+        visible: shown
+        active: wanted
+        // Built ahead in idle time; the screen the user is waiting for at once.
+        asynchronous: !shown
+        onShownChanged: if (shown) { show(); stageArea.contentY = 0; }
+        Component.onCompleted: if (shown) show()
+
+        function show() {
+            wanted = true;
+            screens.shownHeight = Qt.binding(() => height);
         }
-        return placeholderScreen
+    }
+
+    // Once the window has shown its first frame, build the other screens one after
+    // another, so that no stage waits for its screen when first chosen.
+    Connections {
+        target: workspaceView.Window.window
+        enabled: !workspaceView.builtAhead
+        function onFrameSwapped() {
+            workspaceView.builtAhead = true;
+            buildAhead.start();
+        }
+    }
+    property bool builtAhead: false
+    Timer {
+        id: buildAhead
+        interval: 1
+        repeat: true
+        onTriggered: {
+            for (let i = 0; i < screens.children.length; ++i) {
+                const slot = screens.children[i];
+                if (slot.wanted && slot.status === Loader.Loading)
+                    return; // one at a time
+            }
+            for (let i = 0; i < screens.children.length; ++i) {
+                const slot = screens.children[i];
+                if (!slot.wanted && slot.screen !== WorkspaceModel.PlaceholderView) {
+                    slot.wanted = true;
+                    return;
+                }
+            }
+            stop();
+        }
     }
 
     Component { id: intakeScreen; IntakeView {} }

@@ -76,6 +76,9 @@ struct ShellHarness {
     {
         if (root->objectName() == QLatin1String(name))
             return root;
+        // Screens of stages not shown stay built, hidden: not what the window shows.
+        if (root->objectName() == QLatin1String("screenSlot") && !root->isVisible())
+            return nullptr;
         for (QQuickItem* child : root->childItems())
             if (QQuickItem* found = findItem(child, name))
                 return found;
