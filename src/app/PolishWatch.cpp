@@ -77,6 +77,8 @@ QStringList PolishWatch::itemsPolishedMoreThan(int limit) const
     return lines;
 }
 
+QQuickWindow* PolishWatch::window() const { return window_; }
+
 int PolishWatch::mostPolishes() const
 {
     int most = 0;

@@ -20,6 +20,7 @@ public:
     enum class Until { firstFrame, destroyed };
     explicit PolishWatch(QQuickWindow* window, Until until = Until::firstFrame, QObject* parent = nullptr);
 
+    QQuickWindow* window() const;
     // True once the window has shown its first frame; counting stops there.
     bool firstFrameShown() const { return shown_; }
     // The items polished more than `limit` times, one line each with the count.

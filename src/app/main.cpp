@@ -138,6 +138,22 @@ int main(int argc, char** argv)
         for (QWindow* each : QGuiApplication::topLevelWindows())
             if (auto* quick = qobject_cast<QQuickWindow*>(each))
                 polishWatches.push_back(std::make_unique<vl::app::PolishWatch>(quick));
+        // The start is shown once every window it opens has drawn (the first-run guide
+        // with the main window) and the program answers again: a timer due 100 ms
+        // later runs only when no frame keeps the thread busy. A benchmark times it.
+        auto unshown = std::make_shared<int>(0);
+        for (const auto& watch : polishWatches) {
+            if (!watch->window()->isVisible())
+                continue;
+            ++*unshown;
+            QObject::connect(watch->window(), &QQuickWindow::frameSwapped, &app, [unshown] {
+                if (--*unshown == 0)
+                    QTimer::singleShot(100, [] {
+                        std::printf("first frame, answering 100 ms later\n");
+                        std::fflush(stdout);
+                    });
+            }, Qt::SingleShotConnection);
+        }
         QObject::connect(window, &QQuickWindow::frameSwapped, &app, [window, &polishWatches] {
             // Let queued work of the first frame finish before judging it; say which
             // windows are up, so a test can tell what a start showed.
