@@ -136,6 +136,14 @@ QString WorkspaceModel::selectedStageDescription() const
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
+void WorkspaceModel::markWindowShown()
+{
+    if (windowShown_)
+        return;
+    windowShown_ = true;
+    emit windowShownChanged();
+}
+
 void WorkspaceModel::selectStage(int stage)
 {
     if (auto value = pipelineStageFromRaw(stage))

@@ -58,6 +58,7 @@ class WorkspaceModel final : public QObject {
     Q_PROPERTY(QString selectedStageLabel READ selectedStageLabel NOTIFY selectedStageChanged)
     Q_PROPERTY(QString selectedStageDescription READ selectedStageDescription NOTIFY selectedStageChanged)
     Q_PROPERTY(vl::app::WorkspaceModel::Screen selectedScreen READ selectedScreen NOTIFY selectedStageChanged)
+    Q_PROPERTY(bool windowShown READ windowShown NOTIFY windowShownChanged)
     Q_PROPERTY(vl::app::ProjectListModel* stages READ stages CONSTANT)
 
 public:
@@ -115,6 +116,11 @@ public:
     static Screen screenFor(PipelineStage stage);
     Q_INVOKABLE static vl::app::WorkspaceModel::Screen screenFor(vl::app::WorkspaceModel::Stage stage);
 
+    // Set once the main window has drawn its first frame: the screens of stages not
+    // chosen yet are built after it, never in its way.
+    bool windowShown() const { return windowShown_; }
+    void markWindowShown();
+
     // A tap on a sidebar row. The store clears the error only when the stage changes.
     Q_INVOKABLE void selectStage(int stage);
     // The capsule's "Dismiss": clears the error and nothing else.
@@ -126,12 +132,14 @@ signals:
     void summaryChanged();
     void capsuleChanged();
     void selectedStageChanged();
+    void windowShownChanged();
 
 private:
     void refreshSummary();
 
     QPointer<ProjectStore> store_;
     Summary summary_;
+    bool windowShown_ = false;
     StageListModel stages_;
 };
 

@@ -226,7 +226,16 @@ Item {
         active: wanted
         // Built ahead in idle time; the screen the user is waiting for at once.
         asynchronous: !shown
-        onShownChanged: if (shown) { show(); stageArea.contentY = 0; }
+        // A screen chosen again starts as a new one would: at the top, and with its
+        // own state (if it keeps any) afresh.
+        onShownChanged: {
+            if (!shown)
+                return;
+            show();
+            stageArea.contentY = 0;
+            if (item && typeof item.startAfresh === "function")
+                item.startAfresh();
+        }
         Component.onCompleted: if (shown) show()
 
         function show() {
@@ -238,14 +247,9 @@ Item {
     // Once the window has shown its first frame, build the other screens one after
     // another, so that no stage waits for its screen when first chosen.
     Connections {
-        target: workspaceView.Window.window
-        enabled: !workspaceView.builtAhead
-        function onFrameSwapped() {
-            workspaceView.builtAhead = true;
-            buildAhead.start();
-        }
+        target: workspace
+        function onWindowShownChanged() { buildAhead.start(); }
     }
-    property bool builtAhead: false
     Timer {
         id: buildAhead
         interval: 1

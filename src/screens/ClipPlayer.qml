@@ -17,6 +17,9 @@ Rectangle {
 
     color: "black"
 
+    // Screens stay built while another stage is shown: a hidden player plays nothing.
+    onVisibleChanged: if (!visible && player.playbackState === MediaPlayer.PlayingState) player.pause()
+
     MediaPlayer {
         id: player
         videoOutput: output

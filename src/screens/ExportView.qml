@@ -16,6 +16,9 @@ ColumnLayout {
         services: screenServices
     }
 
+    // The workspace keeps the page built; chosen again, it starts as a new page would.
+    function startAfresh() { exporter.forgetLastExport(); }
+
     SurfaceHeader {
         Layout.fillWidth: true
         kicker: "Step 7 · Export"
