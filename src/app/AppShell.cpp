@@ -97,6 +97,10 @@ QQuickWindow* AppShell::load(QQmlApplicationEngine& engine)
     QQuickWindow* window = roots.isEmpty() ? nullptr : qobject_cast<QQuickWindow*>(roots.constFirst());
     if (filePicker_)
         filePicker_->setParentWindow(window);
+    // Frames are swapped on the render thread; the model hears of the first one on its own.
+    if (window)
+        QObject::connect(window, &QQuickWindow::frameSwapped, &workspace_, &WorkspaceModel::markWindowShown,
+                         static_cast<Qt::ConnectionType>(Qt::QueuedConnection | Qt::SingleShotConnection));
     return window;
 }
 

@@ -40,6 +40,32 @@ std::vector<StageListModel::Row> StageListModel::rowsNow() const
 
 // ---- WorkspaceModel ----------------------------------------------------------------------
 
+static_assert(static_cast<int>(WorkspaceModel::Stage::Intake) == static_cast<int>(PipelineStage::intake));
+static_assert(static_cast<int>(WorkspaceModel::Stage::Frames) == static_cast<int>(PipelineStage::frames));
+static_assert(static_cast<int>(WorkspaceModel::Stage::Export) == static_cast<int>(PipelineStage::exportVideo));
+
+WorkspaceModel::Screen WorkspaceModel::screenFor(PipelineStage stage)
+{
+    switch (stage) {
+    case PipelineStage::intake: return Screen::IntakeScreen;
+    case PipelineStage::timing: return Screen::TimingScreen;
+    case PipelineStage::characters: return Screen::CharactersScreen;
+    case PipelineStage::storyboard: return Screen::StoryboardScreen;
+    case PipelineStage::frames: return Screen::FramesScreen;
+    case PipelineStage::style: return Screen::StyleScreen;
+    case PipelineStage::motion: return Screen::MotionScreen;
+    case PipelineStage::preview: return Screen::PreviewScreen;
+    case PipelineStage::exportVideo: return Screen::ExportScreen;
+    }
+    return Screen::PlaceholderScreen;
+}
+
+WorkspaceModel::Screen WorkspaceModel::screenFor(Stage stage)
+{
+    const auto known = pipelineStageFromRaw(static_cast<int>(stage));
+    return known ? screenFor(*known) : Screen::PlaceholderScreen;
+}
+
 WorkspaceModel::WorkspaceModel(ProjectStore* store, QObject* parent)
     : QObject(parent), store_(store), summary_(summaryOf(store->project())), stages_(store)
 {
@@ -108,6 +134,14 @@ QString WorkspaceModel::selectedStageDescription() const
 {
     const std::string_view text = stageInfo(store_->selectedStage()).description;
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+void WorkspaceModel::markWindowShown()
+{
+    if (windowShown_)
+        return;
+    windowShown_ = true;
+    emit windowShownChanged();
 }
 
 void WorkspaceModel::selectStage(int stage)

@@ -57,11 +57,23 @@ class WorkspaceModel final : public QObject {
     Q_PROPERTY(int selectedStage READ selectedStage NOTIFY selectedStageChanged)
     Q_PROPERTY(QString selectedStageLabel READ selectedStageLabel NOTIFY selectedStageChanged)
     Q_PROPERTY(QString selectedStageDescription READ selectedStageDescription NOTIFY selectedStageChanged)
+    Q_PROPERTY(vl::app::WorkspaceModel::Screen selectedScreen READ selectedScreen NOTIFY selectedStageChanged)
+    Q_PROPERTY(bool windowShown READ windowShown NOTIFY windowShownChanged)
     Q_PROPERTY(vl::screens::ProjectListModel* stages READ stages CONSTANT)
 
 public:
     // Which form the floating status capsule takes.
     enum class Capsule { hidden, running, error };
+
+    // The pipeline's stages as QML names them (values as PipelineStage's).
+    enum class Stage { Intake, Timing, Characters, Storyboard, Frames, Style, Motion, Preview, Export };
+    Q_ENUM(Stage)
+    // The screens the stage area shows.
+    enum class Screen {
+        IntakeScreen, TimingScreen, CharactersScreen, StoryboardScreen, FramesScreen,
+        StyleScreen, MotionScreen, PreviewScreen, ExportScreen, PlaceholderScreen
+    };
+    Q_ENUM(Screen)
 
     // The top bar and footer: all read from the open project.
     struct Summary {
@@ -99,6 +111,16 @@ public:
     QString selectedStageDescription() const;
     screens::ProjectListModel* stages() { return &stages_; }
 
+    Screen selectedScreen() const { return screenFor(store_->selectedStage()); }
+    // The screen the stage area shows while `stage` is selected.
+    static Screen screenFor(PipelineStage stage);
+    Q_INVOKABLE static vl::app::WorkspaceModel::Screen screenFor(vl::app::WorkspaceModel::Stage stage);
+
+    // Set once the main window has drawn its first frame: the screens of stages not
+    // chosen yet are built after it, never in its way.
+    bool windowShown() const { return windowShown_; }
+    void markWindowShown();
+
     // A tap on a sidebar row. The store clears the error only when the stage changes.
     Q_INVOKABLE void selectStage(int stage);
     // The capsule's "Dismiss": clears the error and nothing else.
@@ -110,12 +132,14 @@ signals:
     void summaryChanged();
     void capsuleChanged();
     void selectedStageChanged();
+    void windowShownChanged();
 
 private:
     void refreshSummary();
 
     QPointer<ProjectStore> store_;
     Summary summary_;
+    bool windowShown_ = false;
     StageListModel stages_;
 };
 

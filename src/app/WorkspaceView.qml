@@ -192,40 +192,94 @@ Item {
                 Layout.fillHeight: true
                 clip: true
                 contentWidth: width
-                contentHeight: screenLoader.height + 48
+                contentHeight: screens.shownHeight + 48
                 boundsBehavior: Flickable.StopAtBounds
                 ScrollBar.vertical: ScrollBar {}
 
-                // The selected stage's screen; a new one each time a stage is chosen.
-                Loader {
-                    id: screenLoader
+                // A switch only shows another screen: each is built once and kept,
+                // the first time its stage is chosen or ahead of that, once the window
+                // is up. A new screen starts at the top.
+                Item {
+                    id: screens
                     x: 24
                     y: 24
                     width: stageArea.width - 48
-                    sourceComponent: workspaceView.screenFor(workspaceView.workspace.selectedStage)
+                    property real shownHeight: 0
+
+                    ScreenSlot { screen: WorkspaceModel.IntakeScreen; sourceComponent: intakeScreen }
+                    ScreenSlot { screen: WorkspaceModel.TimingScreen; sourceComponent: timingScreen }
+                    ScreenSlot { screen: WorkspaceModel.CharactersScreen; sourceComponent: charactersScreen }
+                    ScreenSlot { screen: WorkspaceModel.StoryboardScreen; sourceComponent: storyboardScreen }
+                    ScreenSlot { screen: WorkspaceModel.FramesScreen; sourceComponent: framesScreen }
+                    ScreenSlot { screen: WorkspaceModel.StyleScreen; sourceComponent: styleScreen }
+                    ScreenSlot { screen: WorkspaceModel.MotionScreen; sourceComponent: motionScreen }
+                    ScreenSlot { screen: WorkspaceModel.PreviewScreen; sourceComponent: previewScreen }
+                    ScreenSlot { screen: WorkspaceModel.ExportScreen; sourceComponent: exportScreen }
+                    ScreenSlot { screen: WorkspaceModel.PlaceholderScreen; sourceComponent: placeholderScreen }
                 }
             }
         }
     }
 
-    // The screen of each stage (stage numbers in sidebar order). A stage without a
-    // screen of its own shows the placeholder.
-    function screenFor(stage) {
-        switch (stage) {
-        // From import to the storyboard.
-        case 0: return intakeScreen
-        case 1: return timingScreen
-        case 2: return charactersScreen
-        case 3: return storyboardScreen
-        case 5: return styleScreen
+    // A slot reads the workspace and the stage area by id: an inline component sees
+    // them at run time, but the linter takes it for a component of its own.
+    // qmllint disable unqualified
+    component ScreenSlot: Loader {
+        required property int screen
+        readonly property bool shown: workspaceView.workspace.selectedScreen === screen
+        // Set once: from then on the screen stays built.
+        property bool wanted: false
 
-        // From frames to export.
-        case 4: return framesScreen
-        case 6: return motionScreen
-        case 7: return previewScreen
-        case 8: return exportScreen
+        objectName: "screenSlot"
+        width: parent ? parent.width : 0
+        visible: shown
+        active: wanted
+        // Built ahead in idle time; the screen the user is waiting for at once.
+        asynchronous: !shown
+        // A screen chosen again starts as a new one would: at the top, and with its
+        // own state (if it keeps any) afresh.
+        onShownChanged: {
+            if (!shown)
+                return;
+            show();
+            stageArea.contentY = 0;
+            if (item && typeof item.startAfresh === "function")
+                item.startAfresh();
         }
-        return placeholderScreen
+        Component.onCompleted: if (shown) show()
+
+        function show() {
+            wanted = true;
+            screens.shownHeight = Qt.binding(() => height);
+        }
+    }
+    // qmllint enable unqualified
+
+    // Once the window has shown its first frame, build the other screens one after
+    // another, so that no stage waits for its screen when first chosen.
+    Connections {
+        target: workspaceView.workspace
+        function onWindowShownChanged() { buildAhead.start(); }
+    }
+    Timer {
+        id: buildAhead
+        interval: 1
+        repeat: true
+        onTriggered: {
+            for (let i = 0; i < screens.children.length; ++i) {
+                const slot = screens.children[i];
+                if (slot.wanted && slot.status === Loader.Loading)
+                    return; // one at a time
+            }
+            for (let i = 0; i < screens.children.length; ++i) {
+                const slot = screens.children[i];
+                if (!slot.wanted && slot.screen !== WorkspaceModel.PlaceholderScreen) {
+                    slot.wanted = true;
+                    return;
+                }
+            }
+            stop();
+        }
     }
 
     // The screens read the view's ids, which the linter accepts only from components bound

@@ -18,6 +18,10 @@ ColumnLayout {
         services: ScreenServices
     }
 
+    // The workspace keeps the page built; chosen again, the new character's name starts
+    // empty, as on a new page.
+    function startAfresh() { cast.newName = ""; }
+
     SurfaceHeader {
         Layout.fillWidth: true
         kicker: "Step 3 · Characters"

@@ -190,4 +190,12 @@ void ExportModel::revealLastExport()
         services()->desktop().reveal(lastExport_);
 }
 
+void ExportModel::forgetLastExport()
+{
+    if (lastExport_.isEmpty())
+        return;
+    lastExport_.clear();
+    emit lastExportChanged();
+}
+
 } // namespace vl::screens

@@ -113,6 +113,8 @@ public:
     // "Export lyric video": on success the written file becomes lastExport and is
     // shown in the file manager at once; a failure keeps the previous result.
     Q_INVOKABLE void exportVideo();
+    // The page is chosen again: its result row starts empty, as on a new page.
+    Q_INVOKABLE void forgetLastExport();
     // "Reveal in File Manager".
     Q_INVOKABLE void revealLastExport();
 

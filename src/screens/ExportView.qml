@@ -18,6 +18,9 @@ ColumnLayout {
         services: ScreenServices
     }
 
+    // The workspace keeps the page built; chosen again, it starts as a new page would.
+    function startAfresh() { exporter.forgetLastExport(); }
+
     SurfaceHeader {
         Layout.fillWidth: true
         kicker: "Step 7 · Export"
@@ -144,6 +147,7 @@ ColumnLayout {
     }
 
     Panel {
+        id: summaryPanel
         Layout.fillWidth: true
         padding: 16
 
@@ -173,8 +177,9 @@ ColumnLayout {
                     }
                     Text {
                         objectName: summaryRow.modelData.name
-                        // A long folder is cut in the middle, keeping the file's name.
-                        Layout.maximumWidth: parent.width * 0.75
+                        // A long folder is cut in the middle, keeping the file's name. Measured
+                        // on the panel: the row's own width follows this text's.
+                        Layout.maximumWidth: summaryPanel.availableWidth * 0.75
                         text: summaryRow.modelData.value
                         elide: Text.ElideMiddle
                         font.family: "monospace"

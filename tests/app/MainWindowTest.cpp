@@ -23,6 +23,8 @@
 
 #include <unistd.h>
 
+#include <map>
+
 Q_IMPORT_QML_PLUGIN(Verseloom_DesignPlugin)
 Q_IMPORT_QML_PLUGIN(Verseloom_SupportPlugin)
 Q_IMPORT_QML_PLUGIN(Verseloom_ScreensPlugin)
@@ -442,4 +444,52 @@ TEST(MainWindow, TheScreensFromIntakeToStoryboardLoadWithoutWarnings)
         }
         EXPECT_TRUE(w.warnings.isEmpty()) << w.warnings.join('\n').toStdString();
     }
+}
+
+TEST(MainWindow, StageScreensAreBuiltAheadOnceAndKept)
+{
+    WindowHarness w(projectWithChunks(6, 3));
+    ASSERT_NE(w.window, nullptr);
+    const auto screenSlots = w.window->findChildren<QQuickItem*>("screenSlot");
+    const int placeholder = static_cast<int>(WorkspaceModel::Screen::PlaceholderScreen);
+    const auto builtScreen = [&](PipelineStage stage) -> QObject* {
+        const int screen = static_cast<int>(WorkspaceModel::screenFor(stage));
+        for (QQuickItem* slot : screenSlots)
+            if (slot->property("screen").toInt() == screen)
+                return slot->property("item").value<QObject*>();
+        return nullptr;
+    };
+    ASSERT_EQ(screenSlots.size(), static_cast<qsizetype>(kAllPipelineStages.size()) + 1);
+    // Once the window is up, every stage's screen is built before it is chosen.
+    ASSERT_TRUE(QTest::qWaitFor([&] {
+        for (PipelineStage stage : kAllPipelineStages)
+            if (!builtScreen(stage))
+                return false;
+        return true;
+    }, 120000)) << "the screens were not built ahead";
+
+    std::map<PipelineStage, QObject*> first;
+    for (PipelineStage stage : kAllPipelineStages)
+        first[stage] = builtScreen(stage);
+    for (int round = 0; round < 2; ++round)
+        for (PipelineStage stage : kAllPipelineStages) {
+            SCOPED_TRACE(std::string(title(stage)));
+            w.store->setSelectedStage(stage);
+            // Shown at once, and the very screen built before: not made again.
+            QObject* screen = builtScreen(stage);
+            EXPECT_EQ(screen, first[stage]);
+            ASSERT_NE(screen, nullptr);
+            EXPECT_TRUE(qobject_cast<QQuickItem*>(screen)->isVisible());
+            int shown = 0;
+            for (QQuickItem* slot : screenSlots)
+                shown += slot->isVisible() ? 1 : 0;
+            EXPECT_EQ(shown, 1) << "only the chosen stage's screen is shown";
+        }
+    for (QQuickItem* slot : screenSlots) {
+        if (slot->property("screen").toInt() == placeholder) {
+            EXPECT_EQ(slot->property("item").value<QObject*>(), nullptr) << "no stage needs the placeholder";
+        }
+    }
+    w.settle();
+    EXPECT_TRUE(w.warnings.isEmpty()) << w.warnings.join('\n').toStdString();
 }

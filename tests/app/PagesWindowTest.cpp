@@ -503,6 +503,31 @@ TEST(PreviewPage, APlayingClipSurvivesRedrawsAndANewChunkWaitsAtItsStart)
     EXPECT_EQ(player->property("position").toLongLong(), 0);
     EXPECT_NE(player->property("playbackState").toInt(), 1) << "not playing";
     EXPECT_EQ(w.text("previewTime"), "0:02.00");
+
+    // Another stage: the preview's screen stays built, but its clip does not play on.
+    w.tap(PageWindow::findItem(stage, "playButton"));
+    ASSERT_TRUE(vl::testing::waitUntil([&] { return player->property("playbackState").toInt() == 1; }, 20000));
+    w.select(PipelineStage::exportVideo);
+    EXPECT_NE(player->property("playbackState").toInt(), 1) << "a hidden screen plays nothing";
+    w.select(PipelineStage::preview);
+    EXPECT_EQ(w.item("clipPlayer"), stage) << "the same player, back";
+    EXPECT_NO_QML_WARNINGS(w);
+}
+
+TEST(CharactersPage, ANameLeftHalfTypedStartsEmptyWhenTheStageIsChosenAgain)
+{
+    PageWindow w(projectWithChunks(2, 0));
+    ASSERT_NE(w.window, nullptr);
+    w.select(PipelineStage::characters);
+    w.tapInStage("newNameField");
+    for (char key : std::string("Mara"))
+        QTest::keyClick(w.window, key);
+    w.settle();
+    ASSERT_EQ(w.text("newNameField"), "Mara");
+    w.select(PipelineStage::storyboard);
+    w.select(PipelineStage::characters);
+    EXPECT_EQ(w.text("newNameField"), "");
+    EXPECT_TRUE(w.store->project().characters.empty()) << "nothing was added";
     EXPECT_NO_QML_WARNINGS(w);
 }
 

@@ -217,3 +217,39 @@ TEST(WorkspaceModel, SelectingAStageRedrawsOnlyTheTwoRowsInvolved)
     EXPECT_EQ(rows, (std::set<int>{static_cast<int>(PipelineStage::intake), static_cast<int>(PipelineStage::preview)}));
     EXPECT_EQ(reset.count(), 0);
 }
+
+TEST(WorkspaceModel, EachStageShowsItsOwnScreen)
+{
+    using S = WorkspaceModel::Screen;
+    const std::pair<PipelineStage, S> cases[] = {
+        {PipelineStage::intake, S::IntakeScreen},
+        {PipelineStage::timing, S::TimingScreen},
+        {PipelineStage::characters, S::CharactersScreen},
+        {PipelineStage::storyboard, S::StoryboardScreen},
+        {PipelineStage::frames, S::FramesScreen},
+        {PipelineStage::style, S::StyleScreen},
+        {PipelineStage::motion, S::MotionScreen},
+        {PipelineStage::preview, S::PreviewScreen},
+        {PipelineStage::exportVideo, S::ExportScreen},
+    };
+    StoreHarness h;
+    auto store = h.make(projectWithChunks(2, 1));
+    WorkspaceModel model(store.get());
+    QSignalSpy changed(&model, &WorkspaceModel::selectedStageChanged);
+    for (const auto& [stage, screen] : cases) {
+        SCOPED_TRACE(std::string(title(stage)));
+        EXPECT_EQ(WorkspaceModel::screenFor(stage), screen);
+        // QML names the stage by the registered enumeration: the same screen.
+        EXPECT_EQ(WorkspaceModel::screenFor(static_cast<WorkspaceModel::Stage>(static_cast<int>(stage))), screen);
+        model.selectStage(static_cast<int>(stage));
+        EXPECT_EQ(model.selectedScreen(), screen);
+        EXPECT_EQ(model.property("selectedScreen").toInt(), static_cast<int>(screen));
+    }
+    EXPECT_GE(changed.count(), 8);
+    EXPECT_EQ(WorkspaceModel::screenFor(static_cast<WorkspaceModel::Stage>(42)), S::PlaceholderScreen)
+        << "a stage the sidebar does not know shows the placeholder";
+    // The names QML uses are registered.
+    const QMetaEnum stages = QMetaEnum::fromType<WorkspaceModel::Stage>();
+    EXPECT_EQ(stages.keyToValue("Frames"), static_cast<int>(PipelineStage::frames));
+    EXPECT_EQ(stages.keyToValue("Export"), static_cast<int>(PipelineStage::exportVideo));
+}

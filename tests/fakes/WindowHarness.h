@@ -100,6 +100,10 @@ private:
     {
         if (root->objectName() == QLatin1String(name) && (!shownOnly || root->isVisible()))
             return root;
+        // The workspace keeps the screens of stages not shown built, hidden: not what the
+        // window shows.
+        if (root->objectName() == QLatin1String("screenSlot") && !root->isVisible())
+            return nullptr;
         for (QQuickItem* child : root->childItems())
             if (QQuickItem* found = search(child, name, shownOnly))
                 return found;

@@ -2,6 +2,7 @@
 
 #include "media/FFmpegSupport.h"
 #include "media/motion/MotionError.h"
+#include "media/motion/PictureConverter.h"
 #include "model/Files.h"
 #include "model/Log.h"
 
@@ -47,8 +48,8 @@ struct ClipWriter::State {
     AVStream* stream = nullptr;
     FramePtr frame;
     PacketPtr packet;
-    ScalerPtr scaler;
-    Layout scalerLayout = Layout::bgr24;
+    std::unique_ptr<PictureConverter> converter;
+    bool converted = false; // a picture waits for encode()
 
     ~State()
     {
@@ -86,21 +87,11 @@ struct ClipWriter::State {
         }
     }
 
-    SwsContext* scalerFor(Layout layout)
+    PictureConverter& converterFor(Layout layout)
     {
-        if (scaler && scalerLayout == layout)
-            return scaler.get();
-        scaler.reset();
-        const AVPixelFormat source = layout == Layout::bgr24 ? AV_PIX_FMT_BGR24 : AV_PIX_FMT_RGBA;
-        scaler.reset(sws_getContext(width, height, source, width, height, AV_PIX_FMT_YUV420P,
-                                    SWS_BILINEAR | SWS_ACCURATE_RND, nullptr, nullptr, nullptr));
-        if (!scaler)
-            throw MotionError::pixelBufferFailed();
-        scalerLayout = layout;
-        // Full-range RGB in, BT.709 limited range out, matching the stream's tags.
-        const int* bt709 = sws_getCoefficients(SWS_CS_ITU709);
-        sws_setColorspaceDetails(scaler.get(), bt709, 1, bt709, 0, 0, 1 << 16, 1 << 16);
-        return scaler.get();
+        if (!converter || converter->layout() != layout)
+            converter = std::make_unique<PictureConverter>(width, height, layout);
+        return *converter;
     }
 };
 
@@ -177,22 +168,28 @@ ClipWriter::~ClipWriter() = default;
 
 void ClipWriter::append(const std::uint8_t* pixels, std::ptrdiff_t bytesPerRow, Layout layout, bool bottomUp)
 {
+    convert(pixels, bytesPerRow, layout, bottomUp);
+    encode();
+}
+
+void ClipWriter::convert(const std::uint8_t* pixels, std::ptrdiff_t bytesPerRow, Layout layout, bool bottomUp)
+{
     State& s = *state_;
     if (s.finished)
         throw std::logic_error("frame appended to a finished clip");
     // The encoder may still hold the previous frame's planes; this takes fresh ones then.
     if (av_frame_make_writable(s.frame.get()) < 0)
         throw MotionError::pixelBufferFailed();
-    SwsContext* scaler = s.scalerFor(layout);
-    const std::uint8_t* source = pixels;
-    std::ptrdiff_t stride = bytesPerRow;
-    if (bottomUp) { // walk the rows backwards: no copy needed to turn the picture upright
-        source = pixels + bytesPerRow * (s.height - 1);
-        stride = -bytesPerRow;
-    }
-    const std::uint8_t* const planes[1] = {source};
-    const int strides[1] = {static_cast<int>(stride)};
-    sws_scale(scaler, planes, strides, 0, s.height, s.frame->data, s.frame->linesize);
+    s.converterFor(layout).convert(pixels, bytesPerRow, bottomUp, s.frame.get());
+    s.converted = true;
+}
+
+void ClipWriter::encode()
+{
+    State& s = *state_;
+    if (s.finished || !s.converted)
+        throw std::logic_error("no converted frame to encode");
+    s.converted = false;
     s.frame->pts = s.frames;
     int rc = avcodec_send_frame(s.codec.get(), s.frame.get());
     if (rc < 0)

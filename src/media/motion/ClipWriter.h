@@ -26,6 +26,11 @@ public:
     // the picture's bottom row (as OpenGL reads back). Throws the writer's error.
     void append(const std::uint8_t* pixels, std::ptrdiff_t bytesPerRow, Layout layout, bool bottomUp = false);
 
+    // append() in its two steps, for a caller that times them apart: convert() turns
+    // the pixels into the encoder's next picture, encode() hands that picture over.
+    void convert(const std::uint8_t* pixels, std::ptrdiff_t bytesPerRow, Layout layout, bool bottomUp = false);
+    void encode();
+
     // Drains the encoder, closes the movie and renames it into place.
     void finish();
 

@@ -355,6 +355,12 @@ void ParallaxScene::draw(const PUniforms& uniforms)
     checkGl("cannot draw the frame");
 }
 
+void ParallaxScene::finish()
+{
+    glFinish();
+    checkGl("cannot finish the frame");
+}
+
 const std::uint8_t* ParallaxScene::readBack()
 {
     State& s = *state_;

@@ -46,6 +46,8 @@ public:
 
     // Starts drawing one frame and returns without waiting for it.
     void draw(const PUniforms& uniforms);
+    // Waits until the frame drawn last is finished (what shading it costs, alone).
+    void finish();
     // Waits for the frame drawn last and copies it out: RGBA with the bottom row
     // first (OpenGL's order). The copy stays valid until the next readBack(), so the
     // next frame can be drawn while this one is encoded.

@@ -17,6 +17,9 @@ Rectangle {
 
     color: "black"
 
+    // Screens stay built while another stage is shown: a hidden player plays nothing.
+    onVisibleChanged: if (!visible && player.playbackState === MediaPlayer.PlayingState) player.pause()
+
     // Qt 6.4 describes MediaPlayer's position and duration as qlonglong, a type its own
     // linter does not know; the reads of them are marked so.
     MediaPlayer {

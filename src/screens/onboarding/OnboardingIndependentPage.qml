@@ -1,17 +1,18 @@
 pragma ComponentBehavior: Bound
 
 import QtQuick
-import QtQuick.Layouts
 import Verseloom.Design
 
-// Onboarding page one: the independent, bring-your-own-key model.
-ColumnLayout {
+// Onboarding page one: the independent, bring-your-own-key model. Positioners with
+// widths bound to the page: wrapped text then knows its width before it is laid out,
+// where a layout would measure it, narrow it and lay everything out again.
+Column {
     id: page
     spacing: 22
 
     Kicker { text: "Built independently" }
     Text {
-        Layout.fillWidth: true
+        width: page.width
         text: "One developer. One focused creative tool."
         wrapMode: Text.Wrap
         font.family: "Anton"
@@ -19,14 +20,14 @@ ColumnLayout {
         color: Theme.cream
     }
     Text {
-        Layout.fillWidth: true
+        width: page.width
         text: "Verseloom is built and maintained by a solo independent developer who makes music and uses the app. Keeping the product direct and lightweight means more time can go into the creative workflow instead of subscriptions, account systems, and marked-up generation credits."
         wrapMode: Text.Wrap
         font.pixelSize: 14
         color: Theme.muted
     }
-    RowLayout {
-        Layout.fillWidth: true
+    Row {
+        id: cards
         spacing: 14
         Repeater {
             model: [
@@ -40,16 +41,14 @@ ColumnLayout {
             delegate: Rectangle {
                 id: card
                 required property var modelData
-                Layout.fillWidth: true
-                Layout.preferredWidth: 1
-                Layout.alignment: Qt.AlignTop
+                width: (page.width - 2 * cards.spacing) / 3
                 implicitHeight: cardColumn.implicitHeight + 28
                 radius: 8
                 color: Theme.faded(Theme.surface, 0.8)
                 border.color: Theme.glowSoft
                 border.width: 1
 
-                ColumnLayout {
+                Column {
                     id: cardColumn
                     x: 14
                     y: 14
@@ -67,7 +66,7 @@ ColumnLayout {
                         color: Theme.cream
                     }
                     Text {
-                        Layout.fillWidth: true
+                        width: cardColumn.width
                         text: card.modelData.detail
                         wrapMode: Text.Wrap
                         font.pixelSize: 11
@@ -78,7 +77,7 @@ ColumnLayout {
         }
     }
     Rectangle {
-        Layout.fillWidth: true
+        width: page.width
         implicitHeight: note.implicitHeight + 28
         radius: 8
         color: Theme.faded(Theme.coral, 0.1)
