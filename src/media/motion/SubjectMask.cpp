@@ -1,5 +1,6 @@
 #include "media/motion/SubjectMask.h"
 
+#include "media/motion/SubjectMaskSeed.h"
 #include "model/Log.h"
 
 #include <opencv2/imgproc.hpp>
@@ -160,15 +161,15 @@ cv::Mat withoutHoles(const cv::Mat& region)
     return padded(cv::Rect(1, 1, region.cols, region.rows)) != 128;
 }
 
-// Whole objects: GrabCut on the stroke-free picture, seeded from the attention
-// blob (over its Otsu threshold, at least seedThickness thick, holes filled) as
-// certain subject, its surroundings as possible subject, and the rest as
-// certain background.
-std::optional<cv::Mat> foregroundMask(const cv::Mat& plain, const cv::Mat& attention)
+// Where the subject is looked for: the attention blob (over its Otsu threshold, at
+// least seedThickness thick, holes filled) as certain subject, its surroundings as
+// possible subject, and the rest as certain background.
+std::optional<cv::Mat> attentionBlobLabels(const detail::SeedAttention& seed)
 {
+    const cv::Mat& plain = seed.picture;
     const double side = std::max(plain.cols, plain.rows);
     cv::Mat eight, blob;
-    attention.convertTo(eight, CV_8U, 255);
+    seed.map.convertTo(eight, CV_8U, 255);
     cv::threshold(eight, blob, 0, 255, cv::THRESH_BINARY | cv::THRESH_OTSU);
     const cv::Mat thick = disc(side * seedThickness);
     cv::morphologyEx(blob, blob, cv::MORPH_OPEN, thick);
@@ -184,14 +185,20 @@ std::optional<cv::Mat> foregroundMask(const cv::Mat& plain, const cv::Mat& atten
     cv::Mat labels(blob.size(), CV_8U, cv::Scalar(cv::GC_BGD));
     labels.setTo(cv::GC_PR_FGD, near);
     labels.setTo(cv::GC_FGD, core);
+    return labels;
+}
 
+// Whole objects: GrabCut on the picture from the seed's labels, the silhouette
+// opened and its holes filled, as 0...1 at the picture's size.
+std::optional<cv::Mat> grabCutSubject(const cv::Mat& plain, cv::Mat labels)
+{
     cv::Mat colours = plain;
     const cv::Size small = scaledSize(plain.size(), grabCutSide);
     if (small != plain.size()) {
         cv::resize(plain, colours, small, 0, 0, cv::INTER_AREA);
         cv::resize(labels, labels, small, 0, 0, cv::INTER_NEAREST);
     }
-    if (cv::countNonZero(labels == cv::GC_BGD) == 0)
+    if (cv::countNonZero((labels == cv::GC_BGD) | (labels == cv::GC_PR_BGD)) == 0)
         return std::nullopt;
     // GrabCut seeds its colour clusters from OpenCV's thread-wide generator: a fixed
     // start makes the same picture give the same mask, whatever ran before.
@@ -228,7 +235,7 @@ cv::Mat maximumComposite(const cv::Mat& image, const cv::Mat& over)
     return result;
 }
 
-std::optional<cv::Mat> subjectMask(const cv::Mat& image, double maxDimension)
+std::optional<cv::Mat> detail::subjectMaskFrom(const cv::Mat& image, double maxDimension, const SubjectMaskSeed& seed)
 {
     if (image.empty() || image.depth() != CV_8U || !(maxDimension >= 0) || !std::isfinite(maxDimension))
         return std::nullopt;
@@ -238,21 +245,18 @@ std::optional<cv::Mat> subjectMask(const cv::Mat& image, double maxDimension)
         cv::Mat bgr = toBgr(image);
         if (analysis != image.size())
             cv::resize(bgr, bgr, analysis, 0, 0, cv::INTER_AREA);
-        const cv::Mat plain = withoutStrokes(bgr);
 
-        const auto grid = attentionGrid(plain);
-        if (!grid)
+        const auto attention = seed.attend(bgr);
+        if (!attention)
             return std::nullopt; // a flat picture has neither attention nor a subject
-        // The coarse map stretched over the whole picture (here at its analysis size).
-        cv::Mat attention;
-        cv::resize(*grid, attention, analysis, 0, 0, cv::INTER_LINEAR);
         std::optional<cv::Mat> foreground;
         try {
-            foreground = foregroundMask(plain, attention);
+            if (const auto labels = seed.labels(*attention))
+                foreground = grabCutSubject(attention->picture, *labels);
         } catch (const cv::Exception& e) {
             logLine("Motion", std::string("foreground estimate failed: ") + e.what());
         }
-        cv::Mat mask = foreground ? maximumComposite(attention, *foreground) : attention;
+        cv::Mat mask = foreground ? maximumComposite(attention->map, *foreground) : attention->map;
 
         if (mask.size() != output)
             cv::resize(mask, mask, output, 0, 0, cv::INTER_LINEAR);
@@ -265,6 +269,22 @@ std::optional<cv::Mat> subjectMask(const cv::Mat& image, double maxDimension)
         logLine("Motion", std::string("subject mask failed: ") + e.what());
         return std::nullopt;
     }
+}
+
+std::optional<cv::Mat> subjectMask(const cv::Mat& image, double maxDimension)
+{
+    // The seed: the coarse attention grid of the picture with its lettering painted
+    // over, stretched over the whole picture.
+    const auto attend = [](const cv::Mat& bgr) -> std::optional<detail::SeedAttention> {
+        cv::Mat plain = withoutStrokes(bgr);
+        const auto grid = attentionGrid(plain);
+        if (!grid)
+            return std::nullopt;
+        cv::Mat attention;
+        cv::resize(*grid, attention, bgr.size(), 0, 0, cv::INTER_LINEAR);
+        return detail::SeedAttention{plain, attention};
+    };
+    return detail::subjectMaskFrom(image, maxDimension, {attend, attentionBlobLabels});
 }
 
 } // namespace vl
