@@ -1,34 +1,24 @@
-# Shared build helpers. Every layer is one static library whose sources are the
-# files of its folder, so adding a file never means editing a CMakeLists.txt.
+# Shared build helpers. Every layer is one static library; its folder's CMakeLists.txt
+# lists each of its files, so what is built is what the list says.
 
 set(VL_WARNINGS -Wall -Wextra -Wpedantic -Wshadow=local -Wnon-virtual-dtor)
 
-# vl_add_library(<target> <folder under src> [LINK <targets...>])
-function(vl_add_library target folder)
-  cmake_parse_arguments(ARG "" "" "LINK" ${ARGN})
-  file(GLOB_RECURSE sources CONFIGURE_DEPENDS
-       ${CMAKE_SOURCE_DIR}/src/${folder}/*.cpp
-       ${CMAKE_SOURCE_DIR}/src/${folder}/*.h)
-  if(NOT sources)
-    add_library(${target} INTERFACE)
-    target_include_directories(${target} INTERFACE ${CMAKE_SOURCE_DIR}/src)
-    target_link_libraries(${target} INTERFACE ${ARG_LINK})
-    return()
-  endif()
-  add_library(${target} STATIC ${sources})
+# vl_add_library(<target> SOURCES <files, from this folder...> [LINK <targets...>])
+function(vl_add_library target)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LINK" ${ARGN})
+  add_library(${target} STATIC ${ARG_SOURCES})
   target_include_directories(${target} PUBLIC ${CMAKE_SOURCE_DIR}/src)
   target_compile_options(${target} PRIVATE ${VL_WARNINGS})
   target_link_libraries(${target} PUBLIC ${ARG_LINK})
 endfunction()
 
-# vl_add_test(<folder under tests> [LINK <targets...>] [ENV <VAR=value...>])
-# One GoogleTest executable per test folder (only that folder's own .cpp files).
+# vl_add_test(<folder under tests> SOURCES <files, from that folder...> [LINK <targets...>]
+#             [ENV <VAR=value...>])
+# One GoogleTest executable per test folder.
 function(vl_add_test folder)
-  cmake_parse_arguments(ARG "" "" "LINK;ENV" ${ARGN})
-  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/${folder}/*.cpp)
-  if(NOT sources)
-    return()
-  endif()
+  cmake_parse_arguments(ARG "" "" "SOURCES;LINK;ENV" ${ARGN})
+  set(sources ${ARG_SOURCES})
+  list(TRANSFORM sources PREPEND ${CMAKE_SOURCE_DIR}/tests/${folder}/)
   string(REPLACE "/" "_" name "test_${folder}")
   add_executable(${name} ${sources})
   target_compile_options(${name} PRIVATE ${VL_WARNINGS})
@@ -41,27 +31,19 @@ function(vl_add_test folder)
     PROPERTIES ENVIRONMENT "${ARG_ENV}" TIMEOUT 600)
 endfunction()
 
-# vl_add_qml_module(<target> URI <uri> [SUBFOLDERS] [QML_FILES <more .qml...>] [LINK <targets...>]
+# vl_add_qml_module(<target> URI <uri> SOURCES <.cpp/.h...> QML_FILES <.qml...> [LINK <targets...>]
 #                   [IMPORTS <QML module targets...>] [QT <Qt modules beyond Gui, Qml, Quick...>])
-# One static QML module from the current folder: its .cpp/.h files (a main.cpp is the
-# program's, not the module's) and its .qml files, plus QML_FILES from subfolders. With
-# SUBFOLDERS, the files of every subfolder belong to it too: a QML file keeps its type name
-# and sits at qrc:/<URI as a path>/<subfolder>/. Files that need QML properties (singleton,
-# internal type) get them, by their path from this folder, before this call.
+# One static QML module from the current folder and its subfolders, the files given by
+# their path from this folder (a program's main.cpp is not the module's). A QML file in a
+# subfolder keeps its type name and sits at qrc:/<URI as a path>/<subfolder>/. Files that
+# need QML properties (singleton, internal type) get them, by the same path, before this call.
 # Static so tests can import it: consumers link <target> and <target>plugin, and IMPORTS
 # does that for the modules this one uses. Files sit at qrc:/<URI as a path>/, where the
 # programs load Main.qml and tests import with `-import qrc:/`.
 function(vl_add_qml_module target)
-  cmake_parse_arguments(ARG "SUBFOLDERS" "URI" "QML_FILES;LINK;IMPORTS;QT" ${ARGN})
-  set(glob GLOB)
-  if(ARG_SUBFOLDERS)
-    set(glob GLOB_RECURSE)
-  endif()
-  file(${glob} sources CONFIGURE_DEPENDS
-       ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
-  list(FILTER sources EXCLUDE REGEX "/main\\.cpp$")
-  file(${glob} qml CONFIGURE_DEPENDS RELATIVE ${CMAKE_CURRENT_SOURCE_DIR}
-       ${CMAKE_CURRENT_SOURCE_DIR}/*.qml)
+  cmake_parse_arguments(ARG "" "URI" "SOURCES;QML_FILES;LINK;IMPORTS;QT" ${ARGN})
+  set(sources ${ARG_SOURCES})
+  list(TRANSFORM sources PREPEND ${CMAKE_CURRENT_SOURCE_DIR}/)
 
   # Our C++ types derive from Qt Quick's, carry Qt's value types (QColor, …) and the types
   # of the modules we import; the tools resolve those only through declared dependencies,
@@ -78,18 +60,16 @@ function(vl_add_qml_module target)
     VERSION 1.0
     RESOURCE_PREFIX /
     DEPENDENCIES ${dependencies}
-    QML_FILES ${qml} ${ARG_QML_FILES}
+    QML_FILES ${ARG_QML_FILES}
     SOURCES ${sources})
 
   target_include_directories(${target} PUBLIC ${CMAKE_SOURCE_DIR}/src)
-  if(ARG_SUBFOLDERS)
-    # Qt's generated type registration includes each header by its bare name.
-    set(header_folders ${sources})
-    list(FILTER header_folders INCLUDE REGEX "\\.h$")
-    list(TRANSFORM header_folders REPLACE "/[^/]*$" "")
-    list(REMOVE_DUPLICATES header_folders)
-    target_include_directories(${target} PRIVATE ${header_folders})
-  endif()
+  # Qt's generated type registration includes each header by its bare name.
+  set(header_folders ${sources})
+  list(FILTER header_folders INCLUDE REGEX "\\.h$")
+  list(TRANSFORM header_folders REPLACE "/[^/]*$" "")
+  list(REMOVE_DUPLICATES header_folders)
+  target_include_directories(${target} PRIVATE ${header_folders})
   # Our warnings for our sources only; the QML compiler's generated C++ is not ours to fix.
   set_source_files_properties(${sources} PROPERTIES COMPILE_OPTIONS "${VL_WARNINGS}")
   set(imports)

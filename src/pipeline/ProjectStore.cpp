@@ -178,22 +178,28 @@ void ProjectStore::autosaveFinished(long long ticket)
 {
     if (!saveInFlight_ || saveInFlight_->ticket != ticket)
         return; // a synchronous save has taken it in already
-    const SaveInFlight save = std::move(*saveInFlight_);
-    saveInFlight_.reset();
+    const Uuid projectID = saveInFlight_->projectID;
     try {
-        save.done.get();
-        rememberWritten(save.ticket, save.projectID);
-        if (save.projectID == project_.id && save.edit == editCount_)
-            savePending_ = false;
+        takeInFinishedSave();
         emit projectSaved();
     } catch (const std::exception& e) {
         // A lost save is lost work: say so. The save stays pending: the next change,
         // a switch or quitting tries again.
-        if (save.projectID == project_.id)
+        if (projectID == project_.id)
             setLastError("Couldn't save the project: " + saveFailureReason(e) + ".");
     }
     if (std::exchange(autosaveAgain_, false))
         autosave();
+}
+
+void ProjectStore::takeInFinishedSave()
+{
+    const SaveInFlight save = std::move(*saveInFlight_);
+    saveInFlight_.reset();
+    save.done.get();
+    rememberWritten(save.ticket, save.projectID);
+    if (save.projectID == project_.id && save.edit == editCount_)
+        savePending_ = false;
 }
 
 void ProjectStore::settleAutosave()
@@ -201,13 +207,8 @@ void ProjectStore::settleAutosave()
     autosaveAgain_ = false; // the caller writes the project as it is now
     if (!saveInFlight_)
         return;
-    const SaveInFlight save = std::move(*saveInFlight_);
-    saveInFlight_.reset();
     try {
-        save.done.get();
-        rememberWritten(save.ticket, save.projectID);
-        if (save.projectID == project_.id && save.edit == editCount_)
-            savePending_ = false;
+        takeInFinishedSave();
     } catch (const std::exception&) {
         // The caller's own save tries again and reports.
     }

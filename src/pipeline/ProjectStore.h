@@ -416,6 +416,9 @@ private:
     // Waits for the write under way, if any, and takes in its outcome without a
     // banner (the caller is about to save and report itself).
     void settleAutosave();
+    // Waits for the save in flight (there is one) and records what it wrote; throws what
+    // the write threw. The save is no longer in flight either way.
+    void takeInFinishedSave();
     // Writes `project` through the writer thread and waits; throws what the write threw.
     void writeAndWait(const Project& project);
     // Remembers a written project as the last one, unless a later write already was.

@@ -147,7 +147,6 @@ ColumnLayout {
     }
 
     Panel {
-        id: summaryPanel
         Layout.fillWidth: true
         padding: 16
 
@@ -170,16 +169,18 @@ ColumnLayout {
                     required property var modelData
                     Layout.fillWidth: true
                     Text {
-                        Layout.fillWidth: true
+                        Layout.minimumWidth: implicitWidth
                         text: summaryRow.modelData.label
                         font.pixelSize: 12
                         color: Theme.muted
                     }
+                    // The value takes the rest of the row, flush right; a long folder is cut
+                    // in the middle, keeping the file's name. Nothing here is bound to a
+                    // width, so the layout settles in one pass.
                     Text {
                         objectName: summaryRow.modelData.name
-                        // A long folder is cut in the middle, keeping the file's name. Measured
-                        // on the panel: the row's own width follows this text's.
-                        Layout.maximumWidth: summaryPanel.availableWidth * 0.75
+                        Layout.fillWidth: true
+                        horizontalAlignment: Text.AlignRight
                         text: summaryRow.modelData.value
                         elide: Text.ElideMiddle
                         font.family: "monospace"
