@@ -22,7 +22,7 @@ WebEngineView {
 
     // A page that has not loaded within this time is stopped; the view keeps what it
     // shows then, as for any failed load.
-    readonly property int loadTimeLimit: 60000
+    property int loadTimeLimit: 60000
 
     onUrlChanged: urlReported(url)
     onLoadingChanged: loadingInfo => {
