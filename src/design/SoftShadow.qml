@@ -18,7 +18,8 @@ Item {
 
     // Layers from half the blur inside the edge to the full blur outside it; their
     // alphas compound to `color`'s alpha where they all overlap.
-    readonly property int layers: Math.max(4, Math.min(12, Math.round(blur / 3)))
+    // About one layer per two pixels of spread, so the steps between them do not show.
+    readonly property int layers: Math.max(4, Math.min(16, Math.round(blur * 0.75)))
     readonly property real layerAlpha: 1 - Math.pow(1 - color.a, 1 / layers)
 
     anchors.fill: parent
