@@ -1,5 +1,7 @@
 #include "media/PictureFile.h"
 
+#include "model/Files.h"
+
 #include <opencv2/imgcodecs.hpp>
 
 #include <algorithm>
@@ -30,7 +32,7 @@ PictureFile PictureFile::read(const std::filesystem::path& path, std::string sub
     if (error)
         throw ImageError::unreadable(picture.subject, error.message());
     if (size > kMaxFileBytes)
-        throw ImageError::unreadable(picture.subject, "it is larger than 512 MB");
+        throw ImageError::unreadable(picture.subject, "it is larger than " + files::megabytesText(kMaxFileBytes));
     std::ifstream in(path, std::ios::binary);
     if (!in)
         throw ImageError::unreadable(picture.subject, std::strerror(errno ? errno : ENOENT));
@@ -48,7 +50,7 @@ PictureFile PictureFile::fromBytes(std::string bytes, std::string subject)
     PictureFile picture;
     picture.subject = std::move(subject);
     if (bytes.size() > kMaxFileBytes)
-        throw ImageError::unreadable(picture.subject, "it is larger than 512 MB");
+        throw ImageError::unreadable(picture.subject, "it is larger than " + files::megabytesText(kMaxFileBytes));
     picture.bytes = std::move(bytes);
     picture.header = checkedImageHeader(picture.bytes, picture.subject);
     return picture;

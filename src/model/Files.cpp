@@ -78,6 +78,11 @@ namespace {
     throw FileRefused(FileRefused::Reason::unreadable, std::strerror(error));
 }
 
+[[noreturn]] void refuseTooLarge(std::uintmax_t maxBytes)
+{
+    throw FileRefused(FileRefused::Reason::tooLarge, "it is larger than " + megabytesText(maxBytes));
+}
+
 // Refuses what is not a plain file small enough, from its status.
 void checkKind(const struct stat& status, std::uintmax_t maxBytes)
 {
@@ -86,7 +91,7 @@ void checkKind(const struct stat& status, std::uintmax_t maxBytes)
     if (!S_ISREG(status.st_mode))
         throw FileRefused(FileRefused::Reason::notPlainFile, "it is not a plain file");
     if (static_cast<std::uintmax_t>(status.st_size) > maxBytes)
-        throw FileRefused(FileRefused::Reason::tooLarge, "it is larger than " + megabytesText(maxBytes));
+        refuseTooLarge(maxBytes);
 }
 
 } // namespace
@@ -116,7 +121,7 @@ std::string readRegularFile(const fs::path& path, std::uintmax_t maxBytes)
     for (;;) {
         if (filled == bytes.size()) {
             if (bytes.size() > maxBytes)
-                throw FileRefused(FileRefused::Reason::tooLarge, "it is larger than " + megabytesText(maxBytes));
+                refuseTooLarge(maxBytes);
             // It may have grown since fstat: look for more, one byte past the cap at most.
             bytes.resize(std::min<std::uintmax_t>(bytes.size() + 65536, maxBytes + 1));
         }
@@ -132,7 +137,7 @@ std::string readRegularFile(const fs::path& path, std::uintmax_t maxBytes)
     }
     bytes.resize(filled);
     if (bytes.size() > maxBytes)
-        throw FileRefused(FileRefused::Reason::tooLarge, "it is larger than " + megabytesText(maxBytes));
+        refuseTooLarge(maxBytes);
     return bytes;
 }
 
@@ -155,8 +160,10 @@ bool isTemporarySiblingName(std::string_view name)
     if (stem.size() < 1 + 1 + 1 + kUuidLength || stem.front() != '.')
         return false;
     const std::string_view id = stem.substr(stem.size() - kUuidLength);
-    return stem[stem.size() - kUuidLength - 1] == '.' && Uuid::parse(id).has_value()
-           && id == Uuid::parse(id)->text();
+    if (stem[stem.size() - kUuidLength - 1] != '.')
+        return false;
+    const auto parsed = Uuid::parse(id);
+    return parsed && id == parsed->text();
 }
 
 fs::path temporaryPath(std::string_view prefix, std::string_view extension)

@@ -11,6 +11,7 @@ struct PictureConverter::State {
     int width = 0;
     int height = 0;
     ClipWriter::Layout layout = ClipWriter::Layout::bgr24;
+    AVPixelFormat format = AV_PIX_FMT_BGR24;
     ScalerPtr scaler;
     FramePtr source;
 };
@@ -22,7 +23,7 @@ PictureConverter::PictureConverter(int width, int height, ClipWriter::Layout lay
     s.width = width;
     s.height = height;
     s.layout = layout;
-    const AVPixelFormat format = layout == ClipWriter::Layout::bgr24 ? AV_PIX_FMT_BGR24 : AV_PIX_FMT_RGBA;
+    s.format = layout == ClipWriter::Layout::bgr24 ? AV_PIX_FMT_BGR24 : AV_PIX_FMT_RGBA;
     // Built through options: the threads option only exists that way, and only
     // sws_scale_frame() spreads the work over them (sws_scale() stays on one).
     s.scaler.reset(sws_alloc_context());
@@ -32,7 +33,7 @@ PictureConverter::PictureConverter(int width, int height, ClipWriter::Layout lay
     SwsContext* c = s.scaler.get();
     av_opt_set_int(c, "srcw", width, 0);
     av_opt_set_int(c, "srch", height, 0);
-    av_opt_set_int(c, "src_format", format, 0);
+    av_opt_set_int(c, "src_format", s.format, 0);
     av_opt_set_int(c, "dstw", width, 0);
     av_opt_set_int(c, "dsth", height, 0);
     av_opt_set_int(c, "dst_format", AV_PIX_FMT_YUV420P, 0);
@@ -60,7 +61,7 @@ void PictureConverter::convert(const std::uint8_t* pixels, std::ptrdiff_t bytesP
                                       [](void*, std::uint8_t*) {}, nullptr, AV_BUFFER_FLAG_READONLY);
     if (!source->buf[0])
         throw MotionError::pixelBufferFailed();
-    source->format = s.layout == ClipWriter::Layout::bgr24 ? AV_PIX_FMT_BGR24 : AV_PIX_FMT_RGBA;
+    source->format = s.format;
     source->width = s.width;
     source->height = s.height;
     // Walking the rows backwards turns a bottom-up picture upright without a copy.
