@@ -4,7 +4,6 @@
 #include "screens/frames/PictureFetch.h"
 
 #include <QCoreApplication>
-#include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QPointer>
 #include <QQmlEngine>
@@ -122,16 +121,6 @@ void decodeLater(std::shared_ptr<PictureJob> job, std::function<QImage(QString*)
     });
 }
 
-// Fetches run on the main thread, which has the event loop they need; one network
-// access manager serves them all for the life of the program.
-QNetworkAccessManager& mainThreadNetwork()
-{
-    static QPointer<QNetworkAccessManager> network;
-    if (!network)
-        network = new QNetworkAccessManager(QCoreApplication::instance());
-    return *network;
-}
-
 void fetchThenDecode(std::shared_ptr<PictureJob> job, QUrl url, QSize box)
 {
     QCoreApplication* app = QCoreApplication::instance();
@@ -146,7 +135,7 @@ void fetchThenDecode(std::shared_ptr<PictureJob> job, QUrl url, QSize box)
                 job->finish({}, QStringLiteral("Cancelled."));
                 return;
             }
-            job->reply = fetchPicture(mainThreadNetwork(), url, QCoreApplication::instance(),
+            job->reply = fetchPicture(pictureNetwork(), url, QCoreApplication::instance(),
                                       [job, url, box](QByteArray bytes) {
                                           job->reply = nullptr;
                                           if (bytes.isEmpty()) {

@@ -2,10 +2,8 @@
 
 #include "design/Palette.h"
 
-#include <QBuffer>
 #include <QCoreApplication>
 #include <QLinearGradient>
-#include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QPainter>
 #include <QPainterPath>
@@ -195,10 +193,8 @@ void FramePicture::localFinished(quint64 generation, QImage image)
 
 void FramePicture::loadRemote()
 {
-    if (!network_)
-        network_ = new QNetworkAccessManager(this);
     const quint64 generation = generation_;
-    reply_ = fetchPicture(*network_, QUrl(remoteURL_), this, [this, generation](QByteArray bytes) {
+    reply_ = fetchPicture(pictureNetwork(), QUrl(remoteURL_), this, [this, generation](QByteArray bytes) {
         remoteFetched(generation, std::move(bytes));
     });
 }

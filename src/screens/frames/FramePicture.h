@@ -4,13 +4,11 @@
 #include "screens/frames/PictureFetch.h"
 
 #include <QByteArray>
-#include <chrono>
 #include <QImage>
 #include <QPointer>
 #include <QQuickPaintedItem>
 #include <QtQml/qqmlregistration.h>
 
-class QNetworkAccessManager;
 class QNetworkReply;
 
 namespace vl::screens {
@@ -36,11 +34,6 @@ class FramePicture : public QQuickPaintedItem {
     Q_PROPERTY(QSize imageSize READ imageSize NOTIFY stateChanged)
 
 public:
-    // A fetch that has not finished by then shows the placeholder, and so does a
-    // body larger than any picture the program takes.
-    static constexpr std::chrono::milliseconds kRemoteTimeLimit = kPictureFetchTimeLimit;
-    static constexpr qint64 kMaxRemoteBytes = kMaxFetchedPictureBytes;
-
     explicit FramePicture(QQuickItem* parent = nullptr);
     ~FramePicture() override;
 
@@ -101,7 +94,6 @@ private:
     quint64 generation_ = 0;
     bool reloadPending_ = false;
     QPointer<QNetworkReply> reply_;
-    QNetworkAccessManager* network_ = nullptr;
 };
 
 } // namespace vl::screens

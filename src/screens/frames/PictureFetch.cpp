@@ -1,11 +1,21 @@
 #include "screens/frames/PictureFetch.h"
 
+#include <QCoreApplication>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
+#include <QPointer>
 #include <QTimer>
 
 namespace vl::screens {
+
+QNetworkAccessManager& pictureNetwork()
+{
+    static QPointer<QNetworkAccessManager> network;
+    if (!network)
+        network = new QNetworkAccessManager(QCoreApplication::instance());
+    return *network;
+}
 
 QNetworkReply* fetchPicture(QNetworkAccessManager& network, const QUrl& address, QObject* context,
                             std::function<void(QByteArray)> done, std::chrono::milliseconds timeLimit)

@@ -18,6 +18,10 @@ namespace vl::screens {
 inline constexpr std::chrono::milliseconds kPictureFetchTimeLimit{60'000};
 inline constexpr qint64 kMaxFetchedPictureBytes = qint64(64) << 20;
 
+// The network access manager picture fetches share: one, on the main thread (which has
+// the event loop they need), for the life of the program.
+QNetworkAccessManager& pictureNetwork();
+
 // Fetches a picture's bytes from an http(s) address, the one way the screens do: always
 // from the network, no redirect to a less safe scheme, the whole fetch within
 // `timeLimit`, and a body over the cap cut off as soon as it says so or shows it.

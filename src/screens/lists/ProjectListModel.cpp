@@ -159,7 +159,7 @@ void ProjectListModel::sync()
                       [](const Row& a, const Row& b) { return a.id == b.id; });
     if (sameRecords && !rowsHaveDuplicates_) {
         updateFields(next);
-    } else if (hasDuplicates(next) || hasDuplicates(rows_)) {
+    } else if (rowsHaveDuplicates_ || hasDuplicates(next)) {
         // Ids are how rows are matched; without unique ones only a reset is honest.
         replaceAll(std::move(next));
     } else {
