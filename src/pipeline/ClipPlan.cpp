@@ -54,6 +54,16 @@ std::vector<ClipSpan> timesInOrder(const std::vector<StoryboardChunk>& chunks, c
     return times;
 }
 
+// Values worked out in layout order, put back in the list's own order.
+template <typename T>
+std::vector<T> inListOrder(const std::vector<std::size_t>& order, const std::vector<T>& laidOut)
+{
+    std::vector<T> values(order.size());
+    for (std::size_t k = 0; k < order.size(); ++k)
+        values[order[k]] = laidOut[k];
+    return values;
+}
+
 // One manifest entry; nothing for a damaged one, so that clip is simply made again.
 std::optional<ClipSource> entrySource(const json::Json& entry)
 {
@@ -126,11 +136,7 @@ std::vector<ClipSpan> clipSpans(const std::vector<ClipSpan>& chunkTimes, double 
 std::vector<ClipSpan> clipSpansOf(const std::vector<StoryboardChunk>& chunks, double songSeconds)
 {
     const std::vector<std::size_t> order = layoutOrder(chunks);
-    const std::vector<ClipSpan> laidOut = clipSpans(timesInOrder(chunks, order), songSeconds);
-    std::vector<ClipSpan> spans(chunks.size());
-    for (std::size_t k = 0; k < order.size(); ++k)
-        spans[order[k]] = laidOut[k];
-    return spans;
+    return inListOrder(order, clipSpans(timesInOrder(chunks, order), songSeconds));
 }
 
 std::vector<std::int64_t> clipFrameCounts(const std::vector<double>& seconds, std::int64_t fps)
@@ -160,11 +166,7 @@ std::vector<std::int64_t> sequenceClipFrames(const std::vector<ClipSpan>& chunkT
 std::vector<std::int64_t> clipFramesOf(const std::vector<StoryboardChunk>& chunks, double songSeconds)
 {
     const std::vector<std::size_t> order = layoutOrder(chunks);
-    const std::vector<std::int64_t> laidOut = sequenceClipFrames(timesInOrder(chunks, order), songSeconds);
-    std::vector<std::int64_t> frames(chunks.size());
-    for (std::size_t k = 0; k < order.size(); ++k)
-        frames[order[k]] = laidOut[k];
-    return frames;
+    return inListOrder(order, sequenceClipFrames(timesInOrder(chunks, order), songSeconds));
 }
 
 double secondsForFrames(std::int64_t frames, std::int64_t fps)

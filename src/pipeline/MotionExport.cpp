@@ -10,6 +10,7 @@
 #include "pipeline/ClipPlan.h"
 
 #include <algorithm>
+#include <cmath>
 #include <stdexcept>
 
 namespace vl {
@@ -34,7 +35,9 @@ double songSeconds(const std::string& audioPath)
     if (audioPath.empty())
         return 0;
     try {
-        return AudioMetadata::load(audioPath).duration;
+        // Only the length: the song's tags are no part of it.
+        const double seconds = audioDuration(audioPath);
+        return std::isfinite(seconds) && seconds > 0 ? seconds : 0;
     } catch (const std::exception& e) {
         logLine("Motion", std::string("song length unknown: ") + e.what());
         return 0;
@@ -281,19 +284,25 @@ ProjectStore::ExpectedClips ProjectStore::expectedClips(const std::vector<Storyb
     return expected;
 }
 
+std::optional<double> ProjectStore::songLengthNow() const
+{
+    if (project_.audioPath.empty())
+        return 0.0;
+    if (songLength_ && songLength_->first == project_.audioPath)
+        return songLength_->second;
+    return std::nullopt;
+}
+
 std::optional<ProjectStore::ExpectedClips> ProjectStore::expectedClipsNow() const
 {
     const bool anyClaim = std::any_of(project_.chunks.begin(), project_.chunks.end(),
                                       [](const StoryboardChunk& c) { return c.frame && c.frame->motionClipPath; });
     if (!anyClaim)
         return ExpectedClips{};
-    double song = 0;
-    if (!project_.audioPath.empty()) {
-        if (!songLength_ || songLength_->first != project_.audioPath)
-            return std::nullopt; // read on the next check
-        song = songLength_->second;
-    }
-    return expectedClips(project_.chunks, clipSize(project_.exportSettings.resolution), song,
+    const std::optional<double> song = songLengthNow();
+    if (!song)
+        return std::nullopt; // read on the next check
+    return expectedClips(project_.chunks, clipSize(project_.exportSettings.resolution), *song,
                          projectFolder(project_.id) / "clips");
 }
 
@@ -301,7 +310,7 @@ void ProjectStore::updateCurrentClips()
 {
     const std::optional<ExpectedClips> expected = expectedClipsNow();
     if (!expected || expected != clipsAsked_)
-        requestClipCheck();
+        recheckClips();
     std::set<Uuid> current;
     if (expected && confirmedProject_ == project_.id) {
         for (const auto& [id, clip] : *expected) {
@@ -317,11 +326,6 @@ void ProjectStore::updateCurrentClips()
 }
 
 void ProjectStore::recheckClips()
-{
-    requestClipCheck();
-}
-
-void ProjectStore::requestClipCheck()
 {
     if (clipCheckRunning_)
         clipCheckAgain_ = true; // one more once this one is done, with the project as it is then
@@ -343,10 +347,7 @@ void ProjectStore::startClipCheck()
         return;
     }
     const std::string audio = project_.audioPath;
-    const std::optional<double> knownSong =
-        audio.empty() ? std::optional<double>(0)
-        : songLength_ && songLength_->first == audio ? std::optional<double>(songLength_->second)
-                                                     : std::nullopt;
+    const std::optional<double> knownSong = songLengthNow();
     // Only what the check needs: the chunks' times, pictures and recorded clips.
     std::vector<StoryboardChunk> chunks;
     chunks.reserve(project_.chunks.size());

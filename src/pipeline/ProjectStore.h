@@ -304,7 +304,8 @@ public:
     // changed stops counting at once, and counts again only once a check confirms it.
     const std::set<Uuid>& currentClips() const { return currentClips_; }
     bool hasCurrentClip(const Uuid& chunkID) const { return currentClips_.count(chunkID) > 0; }
-    // Looks at the clips on disk again (a clip was just written).
+    // Looks at the clips on disk again (a clip was just written); while a check is
+    // under way, one more follows it with the project as it is then.
     void recheckClips();
 
 private:
@@ -325,9 +326,11 @@ private:
                                        const std::filesystem::path& clipsFolder);
     // For the open project; nothing while the song's length is not known yet.
     std::optional<ExpectedClips> expectedClipsNow() const;
+    // The open project's song length as far as it is known: 0 with no song, nothing
+    // while its file has not been read yet.
+    std::optional<double> songLengthNow() const;
     // Publishes currentClips for the project as it is and asks for a check when its inputs changed.
     void updateCurrentClips();
-    void requestClipCheck();
     void startClipCheck();
 
     std::set<Uuid> currentClips_;
