@@ -30,16 +30,14 @@ QString describeItem(const QQuickItem* item)
 }
 
 PolishWatch::PolishWatch(QQuickWindow* window, Until until, QObject* parent)
-    : QObject(parent), window_(window)
+    : QObject(parent), window_(window), stopsAtFirstFrame_(until == Until::firstFrame)
 {
     window->installEventFilter(this);
-    connect(window, &QQuickWindow::frameSwapped, this, [this, until] {
+    connect(window, &QQuickWindow::frameSwapped, this, [this] {
         shown_ = true;
-        if (window_ && until == Until::firstFrame)
+        if (window_ && stopsAtFirstFrame_)
             window_->removeEventFilter(this);
     }, Qt::SingleShotConnection);
-    if (until == Until::destroyed)
-        stopsAtFirstFrame_ = false;
 }
 
 bool PolishWatch::eventFilter(QObject* watched, QEvent* event)

@@ -40,7 +40,7 @@ private:
     QPointer<QQuickWindow> window_;
     QHash<const QQuickItem*, Count> counts_;
     bool shown_ = false;
-    bool stopsAtFirstFrame_ = true;
+    const bool stopsAtFirstFrame_;
 };
 
 // "Type(objectName) < parent type < …": enough to find an item in the QML.

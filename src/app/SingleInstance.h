@@ -42,7 +42,6 @@ signals:
 
 private:
     bool handOn(const QStringList& arguments, int waitMs);
-    void receive();
 
     QString folder_;
     std::unique_ptr<QLockFile> lock_;

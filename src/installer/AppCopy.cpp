@@ -4,9 +4,8 @@
 #include "media/transcription/ChildProcess.h"
 #include "model/Files.h"
 #include "model/Text.h"
+#include "model/Uuid.h"
 
-#include <algorithm>
-#include <cctype>
 #include <system_error>
 
 namespace vl::installer {
@@ -81,8 +80,7 @@ bool isDirectCopyStage(const std::string& name)
     const std::string suffix = ".new";
     if (!name.starts_with(prefix) || !name.ends_with(suffix) || name.size() != prefix.size() + 36 + suffix.size())
         return false;
-    const std::string id = name.substr(prefix.size(), 36);
-    return std::all_of(id.begin(), id.end(), [](char c) { return std::isxdigit(static_cast<unsigned char>(c)) || c == '-'; });
+    return Uuid::parse(std::string_view(name).substr(prefix.size(), 36)).has_value();
 }
 
 // What a killed installer left half-copied beside the target.

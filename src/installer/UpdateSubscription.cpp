@@ -77,7 +77,7 @@ void subscribeForUpdates(HttpClient& http, const HttpRequest& request, std::stop
         return origin && parts && text::asciiLower(parts->scheme) == "https" &&
                text::asciiLower(parts->host) == text::asciiLower(origin->host);
     };
-    const HttpResponse response = performFollowingRedirects(http, request, mayFollow, stop, kMaxRedirects);
+    const HttpResponse response = performFollowingRedirects(http, request, mayFollow, stop);
     if (response.status < 200 || response.status > 299)
         throw InstallerError::step(kSubscriptionRejectedMessage);
 }

@@ -36,12 +36,9 @@ std::string updatesBaseUrl(const std::string& configured);
 HttpRequest subscriptionRequest(const std::string& baseUrl, const std::string& firstName, const std::string& email,
                                 std::chrono::seconds timeout = std::chrono::seconds(60));
 
-// How many redirects the request follows, each over https to the same host.
-inline constexpr int kMaxRedirects = 5;
-
 // Sends the request: returns on a 2xx reply; throws InstallerError on any other reply and
-// passes the client's HttpError on when no reply came. Redirects are followed as far as
-// kMaxRedirects when they lead over https to the request's own host.
+// passes the client's HttpError on when no reply came. Redirects are followed, as many as
+// performFollowingRedirects allows, when they lead over https to the request's own host.
 void subscribeForUpdates(HttpClient& http, const HttpRequest& request, std::stop_token stop = {});
 
 // The suite holds the user's name and e-mail: its file is made (or narrowed to) owner-only
