@@ -14,6 +14,15 @@ public:
 
 protected:
     std::vector<Row> rowsNow() const override;
+    // Only elements whose record changed: a row's picture check reads a file, which
+    // an edit elsewhere in the project (a keystroke in a prompt) must not repeat.
+    std::optional<std::vector<int>> changedRows() const override;
+    Row rowNow(int row) const override;
+
+private:
+    static Row rowOf(const PlanElement& element);
+    // The elements the rows were last made from, position by position.
+    mutable std::vector<PlanElement> builtFrom_;
 };
 
 } // namespace vl::screens
