@@ -17,6 +17,14 @@ bool clipPlayable(const std::string& path)
     return info.isFile() && info.size() > 0;
 }
 
+QString sequenceClock(const PreviewState& state, double playbackSeconds)
+{
+    double seconds = state.clipStartSeconds;
+    if (state.stage == PreviewState::Stage::player && std::isfinite(playbackSeconds) && playbackSeconds > 0)
+        seconds += playbackSeconds;
+    return support::formatMinutesSecondsHundredths(seconds);
+}
+
 PreviewState previewState(const Project& project, const std::optional<Uuid>& selectedChunkID,
                           const std::set<Uuid>& currentClips, double playbackSeconds)
 {
@@ -50,9 +58,8 @@ PreviewState previewState(const Project& project, const std::optional<Uuid>& sel
             sequenceSeconds = spans[i].start;
         videoSeconds = std::max(videoSeconds, spans[i].end);
     }
-    if (s.stage == PreviewState::Stage::player && std::isfinite(playbackSeconds) && playbackSeconds > 0)
-        sequenceSeconds += playbackSeconds;
-    s.timeText = support::formatMinutesSecondsHundredths(sequenceSeconds);
+    s.clipStartSeconds = sequenceSeconds;
+    s.timeText = sequenceClock(s, playbackSeconds);
     s.durationText = support::formatMinutesSeconds(videoSeconds);
     const long long total = static_cast<long long>(project.chunks.size());
     const long long framed = static_cast<long long>(project.framedCount());
@@ -106,7 +113,12 @@ void PreviewTimelineModel::setPlaybackPosition(qint64 milliseconds)
         return;
     playbackPosition_ = milliseconds;
     emit playbackPositionChanged();
-    update();
+    // A tick of the player moves the clock and nothing else: no project walk, no file check.
+    const QString time = sequenceClock(state_, static_cast<double>(milliseconds) / 1000.0);
+    if (time != state_.timeText) {
+        state_.timeText = time;
+        emit changed();
+    }
 }
 
 void PreviewTimelineModel::select(const QString& chunkID)

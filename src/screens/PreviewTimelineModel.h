@@ -22,6 +22,7 @@ struct PreviewState {
     QString shownRemoteURL;
     QString shownText;
     QUrl clipUrl; // set only when the stage is the player
+    double clipStartSeconds = 0; // where the shown clip starts in the video
     QString timeText;
     QString durationText;
     QString chipText;
@@ -30,6 +31,10 @@ struct PreviewState {
 
     friend bool operator==(const PreviewState&, const PreviewState&) = default;
 };
+
+// The sequence's clock: where the shown clip sits in the video, plus how far it has
+// played when it is the player that shows it.
+QString sequenceClock(const PreviewState& state, double playbackSeconds);
 
 // A clip can be played when its file exists and holds something.
 bool clipPlayable(const std::string& path);
