@@ -422,6 +422,19 @@ std::vector<MetadataFormat> readTagFormats(const std::filesystem::path& file)
     return formatsOf(*ref.file());
 }
 
+std::optional<double> knownSongSeconds(const std::string& audioPath, const std::string& component)
+{
+    if (audioPath.empty())
+        return std::nullopt;
+    try {
+        const double seconds = audioDuration(audioPath);
+        return std::isfinite(seconds) && seconds > 0 ? std::optional<double>(seconds) : std::nullopt;
+    } catch (const std::exception& e) {
+        logLine(component, std::string("song length unknown: ") + e.what());
+        return std::nullopt;
+    }
+}
+
 double audioDuration(const std::filesystem::path& file)
 {
     int error = 0;

@@ -72,6 +72,10 @@ std::optional<std::string> findLyrics(const std::vector<MetadataItem>& items);
 // claim); 0 when there is no audio stream, no decoder for it or no packet of it.
 double audioDuration(const std::filesystem::path& file);
 
+// The song's length when a song is named and its length can be read as a positive
+// number; nothing otherwise (why goes to the log under `component`).
+std::optional<double> knownSongSeconds(const std::string& audioPath, const std::string& component);
+
 // Drops bracketed tags ("[Chorus]", "[01:23]") within a line, squeezes runs of
 // spaces and tabs, trims each line and drops the empty ones.
 std::string cleanLyricsText(std::string_view text);

@@ -32,16 +32,7 @@ struct PlannedClip {
 // The song's length from the file itself; 0 when there is no song or it cannot be read.
 double songSeconds(const std::string& audioPath)
 {
-    if (audioPath.empty())
-        return 0;
-    try {
-        // Only the length: the song's tags are no part of it.
-        const double seconds = audioDuration(audioPath);
-        return std::isfinite(seconds) && seconds > 0 ? seconds : 0;
-    } catch (const std::exception& e) {
-        logLine("Motion", std::string("song length unknown: ") + e.what());
-        return 0;
-    }
+    return knownSongSeconds(audioPath, "Motion").value_or(0);
 }
 
 // Every clip of the sequence with its move, in order: each as long as its chunk's

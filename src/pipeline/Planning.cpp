@@ -29,21 +29,6 @@ std::string oneDecimal(double value)
     return std::string(buffer, end);
 }
 
-// The song's length for checking a plan's times, read from the file itself; nothing
-// when there is no song or it cannot be read. Runs on workers.
-std::optional<double> knownSongSeconds(const std::string& audioPath)
-{
-    if (audioPath.empty())
-        return std::nullopt;
-    try {
-        const double seconds = audioDuration(audioPath);
-        return seconds > 0 ? std::optional<double>(seconds) : std::nullopt;
-    } catch (const std::exception& e) {
-        logLine("Planning", std::string("song length unknown: ") + e.what());
-        return std::nullopt;
-    }
-}
-
 // An imported plan refused; what() is the banner's sentence.
 struct PlanImportRefused : std::runtime_error {
     using std::runtime_error::runtime_error;
@@ -155,7 +140,7 @@ void ProjectStore::planStoryboard(std::function<void()> done)
             reporter.stop());
         const auto result = client.fetchResult(submitted.responseURL, reporter.stop());
         auto parsed = PlanParser::parse(result);
-        checkPlanLimits(parsed, knownSongSeconds(audioPath));
+        checkPlanLimits(parsed, knownSongSeconds(audioPath, "Planning"));
 
         return [this, parsed = std::move(parsed)]() mutable {
             // Merged with the chunks as they are now, not as they were at the start.
@@ -188,7 +173,7 @@ void ProjectStore::importPlan(std::function<std::string()> readBytes, bool isTex
     workers_.start(
         Workers::Pool::quick,
         [this, readBytes = std::move(readBytes), isText, audioPath = project_.audioPath](std::stop_token) -> ApplyFn {
-            auto parsed = readImportedPlan(readBytes(), isText, knownSongSeconds(audioPath));
+            auto parsed = readImportedPlan(readBytes(), isText, knownSongSeconds(audioPath, "Planning"));
             return [this, parsed = std::move(parsed)]() mutable {
                 editProject([&](Project& p) {
                     p.chunks = mergeChunks(p.chunks, std::move(parsed.chunks));
