@@ -29,6 +29,8 @@
 #include <ctime>
 #include <functional>
 #include <map>
+#include <memory>
+#include <optional>
 #include <vector>
 
 using namespace vl;
@@ -298,12 +300,20 @@ void throughput(const fs::path& folder)
 
     // Where the time goes, per frame: the 2D drawing alone, and the parallax path
     // taken apart, each part timed on its own: shading (draw, then wait until the
-    // frame is finished), reading the finished frame back, colour conversion, encode.
+    // frame is finished), reading the finished frame back, colour conversion, encode;
+    // and, once per clip, loading the picture, its depth map, the GPU's setup, opening
+    // the movie and draining the encoder at the end.
     line("clip2d_draw_ms", drawSeconds / n * 1000, "ms");
     try {
-        const auto depth = subjectMask(image, 640);
-        ParallaxScene scene(image, *depth, 1080, 1920);
-        ClipWriter writer(folder / "parts.mov", 1080, 1920, 30);
+        std::optional<cv::Mat> loaded, depth;
+        std::unique_ptr<ParallaxScene> built;
+        std::unique_ptr<ClipWriter> opened;
+        const double load = seconds([&] { loaded = loadFrameImage(imagePath); });
+        const double mask = seconds([&] { depth = subjectMask(*loaded, 640); });
+        const double setup = seconds([&] { built = std::make_unique<ParallaxScene>(*loaded, *depth, 1080, 1920); });
+        const double open = seconds([&] { opened = std::make_unique<ClipWriter>(folder / "parts.mov", 1080, 1920, 30); });
+        ParallaxScene& scene = *built;
+        ClipWriter& writer = *opened;
         double shade = 0, readBack = 0, convert = 0, encode = 0;
         for (std::int64_t i = 0; i < n; ++i) {
             const std::uint8_t* pixels = nullptr;
@@ -315,7 +325,12 @@ void throughput(const fs::path& folder)
             convert += seconds([&] { writer.convert(pixels, 1080 * 4, ClipWriter::Layout::rgba, true); });
             encode += seconds([&] { writer.encode(); });
         }
-        writer.finish();
+        const double finish = seconds([&] { writer.finish(); });
+        line("parallax_load_ms", load * 1000, "ms");
+        line("parallax_mask_ms", mask * 1000, "ms");
+        line("parallax_scene_setup_ms", setup * 1000, "ms");
+        line("parallax_writer_open_ms", open * 1000, "ms");
+        line("parallax_writer_finish_ms", finish * 1000, "ms");
         line("parallax_shade_ms", shade / n * 1000, "ms");
         line("parallax_readback_ms", readBack / n * 1000, "ms");
         line("parallax_convert_ms", convert / n * 1000, "ms");

@@ -4,8 +4,10 @@
 #include "screens/frames/FrameViewerSheetModel.h"
 #include "screens/frames/LightboxController.h"
 
+#include <QFile>
 #include <QQuickWindow>
 #include <QSignalSpy>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -371,6 +373,7 @@ TEST_F(FrameSheets, TheViewerMenuFollowsTheFrameAndTheStore)
         EXPECT_EQ(m->canRegenerateImage(), c.canRegenerateImage) << c.name;
         EXPECT_EQ(m->canRegeneratePlan(), c.canRegeneratePlan) << c.name;
         EXPECT_EQ(m->showFullScreen(), c.fullScreen) << c.name;
+        EXPECT_TRUE(QTest::qWaitFor([] { return !LightboxController::loading(); }, 30000)) << c.name;
         EXPECT_EQ(LightboxController::window() != nullptr, c.fullScreen) << c.name;
         LightboxController::dismiss();
         if (op)
@@ -387,6 +390,40 @@ TEST_F(FrameSheets, TheViewerMenuFollowsTheFrameAndTheStore)
     EXPECT_FALSE(m->showFullScreen());
     EXPECT_EQ(LightboxController::window(), nullptr);
     EXPECT_TRUE(h.vendor.requests().empty());
+}
+
+TEST_F(FrameSheets, TheLightboxReadsItsPictureOffTheWindowsThread)
+{
+    auto m = model<FrameViewerSheetModel>(imported);
+    ASSERT_TRUE(m->showFullScreen());
+    // The call returns before the picture is decoded: the window comes when it is.
+    EXPECT_TRUE(LightboxController::loading());
+    EXPECT_EQ(LightboxController::window(), nullptr);
+    ASSERT_TRUE(QTest::qWaitFor([] { return LightboxController::window() != nullptr; }, 30000));
+    QQuickWindow* shown = LightboxController::window();
+
+    // A file that is there but does not decode shows nothing and leaves the lightbox up.
+    const std::string broken = h.picture("broken.png");
+    {
+        QFile file(QString::fromStdString(broken));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("\x89PNG\r\n\x1a\n not a picture after all");
+    }
+    store->editProject([&](Project& p) { p.chunk(imported)->frame->localPath = broken; });
+    EXPECT_TRUE(m->showFullScreen());
+    ASSERT_TRUE(QTest::qWaitFor([] { return !LightboxController::loading(); }, 30000));
+    EXPECT_EQ(LightboxController::window(), shown);
+
+    // Of two reads on their way, only the newer one is shown.
+    auto other = model<FrameViewerSheetModel>(generated);
+    LightboxController::dismiss();
+    ASSERT_TRUE(other->showFullScreen());
+    const QImage direct(8, 8, QImage::Format_RGB32);
+    LightboxController::present(direct);
+    QQuickWindow* newest = LightboxController::window();
+    ASSERT_NE(newest, nullptr);
+    ASSERT_TRUE(QTest::qWaitFor([] { return !LightboxController::loading(); }, 30000));
+    EXPECT_EQ(LightboxController::window(), newest) << "the older read came back later and was dropped";
 }
 
 TEST_F(FrameSheets, RegeneratingTheImageKeepsTheViewerOpenAndRecordsTheNewFrame)

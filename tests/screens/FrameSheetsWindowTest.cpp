@@ -401,8 +401,10 @@ TEST(FrameSheetsWindow, TheGreenDotOpensTheLightboxWhichOutlivesTheViewer)
     QQuickWindow* viewer = w.open("FrameViewerSheet.qml", w.ids[1]);
     ASSERT_NE(viewer, nullptr);
     SheetHarness::tap(viewer, SheetHarness::item(viewer, "fullScreenDot"));
+    // The picture is read on a worker; the window comes when it is decoded.
+    ASSERT_TRUE(QTest::qWaitFor([] { return LightboxController::window() != nullptr; }, 30000))
+        << "an imported picture opens full screen";
     QQuickWindow* lightbox = LightboxController::window();
-    ASSERT_NE(lightbox, nullptr) << "an imported picture opens full screen";
     ASSERT_TRUE(QTest::qWaitForWindowExposed(lightbox));
     SheetHarness::settle(lightbox, "lightbox");
 

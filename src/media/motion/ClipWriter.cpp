@@ -19,10 +19,17 @@ namespace {
 
 using namespace ffmpeg;
 
-// x264's speed preset for clips. Clips are intermediate files that export reads
-// again, so encoding speed matters more than the last percent of file size;
-// CRF 18 keeps the picture visually lossless either way.
-constexpr const char* clipPreset = "veryfast";
+// x264's settings for clips. Clips are intermediate files that export reads again,
+// so encoding speed matters more than the last percent of file size; CRF 18 keeps
+// the picture visually lossless either way. The superfast preset with the slower
+// presets' 10-frame lookahead and macroblock tree put back: on painted frames in
+// motion it takes about 40 % less encoding time than veryfast for files about 15 %
+// larger at the same fidelity (without the lookahead they would be four times as
+// large), and the encoder then takes less of the processor from the parallax
+// shading that runs beside it. x264 prints a statistics report per clip; the
+// journal has no use for it.
+constexpr const char* clipPreset = "superfast";
+constexpr const char* clipParams = "rc-lookahead=10:mbtree=1:log=-1";
 constexpr const char* clipCrf = "18";
 
 // `reason` is the system's own word, which the user sees ("No space left on device").
@@ -135,8 +142,7 @@ ClipWriter::ClipWriter(fs::path output, int width, int height, int rate)
         s.codec->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
     av_opt_set(s.codec->priv_data, "preset", clipPreset, 0);
     av_opt_set(s.codec->priv_data, "crf", clipCrf, 0);
-    // x264 prints a statistics report per clip; the journal has no use for it.
-    av_opt_set(s.codec->priv_data, "x264-params", "log=-1", 0);
+    av_opt_set(s.codec->priv_data, "x264-params", clipParams, 0);
 
     int rc = avcodec_open2(s.codec.get(), encoder, nullptr);
     if (rc < 0)

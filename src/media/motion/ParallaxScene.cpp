@@ -34,7 +34,8 @@ std::string fragmentText()
 {
     std::string text = shaders::parallaxFragment;
     const auto put = [&text](const std::string& name, int value) {
-        text.replace(text.find(name), name.size(), std::to_string(value));
+        const std::size_t at = text.find(name);
+        text = text.substr(0, at) + std::to_string(value) + text.substr(at + name.size());
     };
     put("REACH_CELL", reachCell);
     put("REACH_CHUNK", reachChunk);

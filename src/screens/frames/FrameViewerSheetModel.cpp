@@ -1,10 +1,9 @@
 #include "screens/frames/FrameViewerSheetModel.h"
 
-#include "screens/frames/FrameContent.h"
 #include "screens/frames/LightboxController.h"
 
+#include <QFileInfo>
 #include <QGuiApplication>
-#include <QImage>
 #include <QScreen>
 
 namespace vl::screens {
@@ -54,14 +53,14 @@ bool FrameViewerSheetModel::showFullScreen()
     const auto* c = chunk();
     if (!c || !c->frame)
         return false;
-    // Decoded no larger than the screen it fills, through the one picture reader.
+    const QString path = QString::fromStdString(c->frame->localPath);
+    if (!QFileInfo(path).isFile())
+        return false;
+    // Decoded on a worker, no larger than the screen it fills, through the one picture reader.
     QSize box;
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         box = screen->size() * screen->devicePixelRatio();
-    const QImage image = readPicture(QString::fromStdString(c->frame->localPath), box);
-    if (image.isNull())
-        return false;
-    LightboxController::present(image);
+    LightboxController::presentFile(path, box);
     return true;
 }
 

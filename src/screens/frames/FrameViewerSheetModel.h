@@ -31,8 +31,9 @@ public:
     QString planQuestion() const;
 
     Q_INVOKABLE void regenerateImage();
-    // Opens the lightbox on the frame's file; false (and nothing shown) when the file
-    // is missing or does not decode. The address at the vendor is not used here.
+    // Opens the lightbox on the frame's file, read on a worker; false (and nothing shown)
+    // when there is no frame file. A file that does not decode shows nothing either.
+    // The address at the vendor is not used here.
     Q_INVOKABLE bool showFullScreen();
     // After the user confirmed: the viewer is asked to close, then the plan is dropped.
     Q_INVOKABLE void regeneratePlan();

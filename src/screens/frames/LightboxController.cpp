@@ -1,5 +1,8 @@
 #include "screens/frames/LightboxController.h"
 
+#include "screens/frames/FrameContent.h"
+
+#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QPainter>
 #include <QPointer>
@@ -7,6 +10,9 @@
 #include <QQmlEngine>
 #include <QQuickWindow>
 #include <QScreen>
+#include <QThreadPool>
+
+#include <cstdint>
 
 namespace vl::screens {
 
@@ -30,10 +36,51 @@ QQmlEngine& lightboxEngine()
     return *engine;
 }
 
+// Which request may still present: each one (a picture, or a file to read) takes the
+// next number, and a file read that finds a newer number when it ends is dropped.
+std::uint64_t& newestRequest()
+{
+    static std::uint64_t number = 0;
+    return number;
+}
+
+int& readsOnTheirWay()
+{
+    static int count = 0;
+    return count;
+}
+
 } // namespace
+
+void LightboxController::presentFile(const QString& path, const QSize& box)
+{
+    const std::uint64_t request = ++newestRequest();
+    ++readsOnTheirWay();
+    QThreadPool::globalInstance()->start([path, box, request] {
+        QImage image = readPicture(path, box);
+        QCoreApplication* app = QCoreApplication::instance();
+        if (!app)
+            return; // the program is ending
+        QMetaObject::invokeMethod(
+            app,
+            [request, image = std::move(image)] {
+                --readsOnTheirWay();
+                if (request != newestRequest() || image.isNull())
+                    return;
+                present(image);
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+bool LightboxController::loading()
+{
+    return readsOnTheirWay() > 0;
+}
 
 void LightboxController::present(const QImage& image)
 {
+    ++newestRequest();
     dismiss();
     QScreen* screen = QGuiApplication::primaryScreen();
     if (!screen || image.isNull())

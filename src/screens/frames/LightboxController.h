@@ -3,6 +3,8 @@
 #include <QImage>
 #include <QObject>
 #include <QQuickPaintedItem>
+#include <QSize>
+#include <QString>
 #include <QtQml/qqmlregistration.h>
 
 class QQuickWindow;
@@ -21,6 +23,13 @@ public:
 
     // Without a primary screen nothing is shown (a lightbox already up is gone all the same).
     static void present(const QImage& image);
+    // The picture file decoded on a worker at no more than `box`, then presented; a
+    // file that does not decode shows nothing and leaves a lightbox already up as it
+    // is. The newest request wins: a read still on its way when another picture is
+    // asked for is dropped.
+    static void presentFile(const QString& path, const QSize& box);
+    // A picture file is being read for the lightbox.
+    static bool loading();
     // The window shown now, if any.
     static QQuickWindow* window();
     // Every way of closing ends here.
