@@ -191,16 +191,24 @@ TEST(InstallerWindow, theSidebarChipsSitInTwoRowsAndTheSmallTextsAreTwelveAndAHa
         EXPECT_GE(chips.back().left(), 0) << i << ": inside the sidebar";
         EXPECT_LE(chips.back().right(), sidebar->width()) << i << ": inside the sidebar";
     }
-    // Three in the first row, two in the second, left to right.
-    EXPECT_EQ(chips[1].top(), chips[0].top());
-    EXPECT_EQ(chips[2].top(), chips[0].top());
-    EXPECT_EQ(chips[4].top(), chips[3].top());
-    EXPECT_GT(chips[3].top(), chips[0].bottom());
+    // Three in the first row, two in the second, left to right, each row on one line.
+    EXPECT_EQ(chips[1].center().y(), chips[0].center().y());
+    EXPECT_EQ(chips[2].center().y(), chips[0].center().y());
+    EXPECT_EQ(chips[4].center().y(), chips[3].center().y());
+    for (int i : {0, 1, 2})
+        EXPECT_GT(chips[3].top(), chips[i].bottom()) << i;
     EXPECT_LT(chips[0].right(), chips[1].left());
     EXPECT_LT(chips[1].right(), chips[2].left());
     EXPECT_LT(chips[3].right(), chips[4].left());
     QQuickItem* shortChip = w.item("capabilityChip1");
     EXPECT_EQ(shortChip->width(), shortChip->implicitWidth()) << "a chip with room keeps its whole word";
+    // A chip short of room wraps its words rather than cutting them.
+    for (int i = 0; i < 5; ++i) {
+        QQuickItem* text = w.findItem(w.item(("capabilityChip" + std::to_string(i)).c_str()), "chipText");
+        ASSERT_NE(text, nullptr) << i;
+        EXPECT_FALSE(text->property("truncated").toBool()) << i << ": " << text->property("text").toString().toStdString();
+        EXPECT_LE(text->property("contentHeight").toReal(), w.item(("capabilityChip" + std::to_string(i)).c_str())->height()) << i;
+    }
 
     EXPECT_DOUBLE_EQ(drawnPixelSize(w.findItem(w.item("stepRow4"), "title")), 12.5);
     EXPECT_DOUBLE_EQ(drawnPixelSize(w.item("documentText")), 12.5);

@@ -2,9 +2,10 @@ pragma ComponentBehavior: Bound
 
 import QtQuick
 
-// One row of capability chips in the width it is given. When the chips need more, each
-// gets an equal share and a chip that needs less keeps its own width, so only the longest
-// words are cut.
+// One row of capability chips in the width it is given, centred on one line. When the
+// chips need more, a chip that needs less than an equal share keeps its own width and
+// the longer ones share the rest, their words wrapping onto more lines; none is made
+// narrower than its longest word.
 Item {
     id: row
 
@@ -13,38 +14,58 @@ Item {
     // The first chip's number in the sidebar, for its objectName.
     property int firstIndex: 0
     property real spacing: 7
-    // The chips' natural widths, in order, once they exist.
+    // The chips' natural and narrowest widths, in order, once they exist.
     property var naturalWidths: []
-    readonly property var widths: fitted(naturalWidths, width - spacing * Math.max(0, chips.length - 1))
+    property var minimumWidths: []
+    readonly property var widths: fitted(naturalWidths, minimumWidths, width - spacing * Math.max(0, chips.length - 1))
 
-    implicitHeight: repeater.count > 0 && repeater.itemAt(0) ? repeater.itemAt(0).implicitHeight : 0
+    // The tallest chip, once they exist.
+    property real tallest: 0
 
-    function fitted(naturals, available) {
+    implicitHeight: tallest
+
+    function fitted(naturals, minimums, available) {
         const widths = naturals.slice()
         let open = naturals.map((w, i) => i).sort((a, b) => naturals[a] - naturals[b])
         let left = available
         while (open.length > 0) {
             const share = left / open.length
-            if (naturals[open[0]] > share) {
-                for (const i of open)
-                    widths[i] = Math.max(0, share)
-                break
+            if (naturals[open[0]] <= share) { // fits whole
+                left -= naturals[open[0]]
+                open.shift()
+                continue
             }
-            left -= naturals[open[0]]
-            open.shift()
+            const stubborn = open.reduce((best, i) => minimums[i] > minimums[best] ? i : best, open[0])
+            if (minimums[stubborn] > share) { // its longest word needs more than a share
+                widths[stubborn] = minimums[stubborn]
+                left -= minimums[stubborn]
+                open = open.filter(i => i !== stubborn)
+                continue
+            }
+            for (const i of open)
+                widths[i] = share
+            break
         }
         return widths
     }
 
     function measure() {
         const list = []
+        const least = []
+        let height = 0
         for (let i = 0; i < repeater.count; ++i) {
-            const chip = repeater.itemAt(i)
+            const chip = repeater.itemAt(i) as CapabilityChip
             if (!chip)
                 return
             list.push(chip.implicitWidth)
+            least.push(chip.minimumWidth)
+            height = Math.max(height, chip.implicitHeight)
         }
-        naturalWidths = list
+        if (String(list) !== String(naturalWidths) || String(least) !== String(minimumWidths)) {
+            minimumWidths = least
+            naturalWidths = list
+        }
+        tallest = height
     }
 
     Repeater {
@@ -59,6 +80,7 @@ Item {
             icon: modelData[0]
             text: modelData[1]
             width: index < row.widths.length ? row.widths[index] : implicitWidth
+            y: (row.height - height) / 2
             x: {
                 let position = 0
                 for (let i = 0; i < index && i < row.widths.length; ++i)
@@ -66,6 +88,7 @@ Item {
                 return position
             }
             onImplicitWidthChanged: row.measure()
+            onImplicitHeightChanged: row.measure()
         }
     }
 }
