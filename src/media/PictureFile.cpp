@@ -3,6 +3,7 @@
 #include "model/Files.h"
 
 #include <opencv2/imgcodecs.hpp>
+#include <opencv2/imgproc.hpp>
 
 #include <algorithm>
 #include <cerrno>
@@ -11,6 +12,7 @@
 #include <fstream>
 #include <system_error>
 #include <utility>
+#include <vector>
 
 namespace vl {
 
@@ -93,6 +95,33 @@ void PictureFile::verifyDecodes() const
 void verifyPictureFile(const std::filesystem::path& path, std::string subject)
 {
     PictureFile::read(path, std::move(subject)).verifyDecodes();
+}
+
+std::optional<cv::Mat> eightBitBgra(const cv::Mat& decoded)
+{
+    cv::Mat eight;
+    switch (decoded.depth()) {
+    case CV_8U: eight = decoded; break;
+    case CV_16U: decoded.convertTo(eight, CV_8U, 1.0 / 257.0); break;
+    case CV_32F:
+    case CV_64F: decoded.convertTo(eight, CV_8U, 255.0); break;
+    default: return std::nullopt;
+    }
+    cv::Mat bgra;
+    switch (eight.channels()) {
+    case 1: cv::cvtColor(eight, bgra, cv::COLOR_GRAY2BGRA); break;
+    case 2: {
+        std::vector<cv::Mat> greyAndAlpha;
+        cv::split(eight, greyAndAlpha);
+        cv::cvtColor(greyAndAlpha[0], bgra, cv::COLOR_GRAY2BGRA);
+        cv::insertChannel(greyAndAlpha[1], bgra, 3);
+        break;
+    }
+    case 3: cv::cvtColor(eight, bgra, cv::COLOR_BGR2BGRA); break;
+    case 4: bgra = eight.isContinuous() ? eight : eight.clone(); break;
+    default: return std::nullopt;
+    }
+    return bgra;
 }
 
 } // namespace vl

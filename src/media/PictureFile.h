@@ -3,6 +3,7 @@
 #include "model/ImageHeader.h"
 
 #include <filesystem>
+#include <optional>
 #include <string>
 
 #include <opencv2/core/mat.hpp>
@@ -38,6 +39,11 @@ struct PictureFile {
     // before it is kept; throws ImageError::damaged.
     void verifyDecodes() const;
 };
+
+// A decoded picture as 8-bit BGRA, whatever its channels (grey, grey and alpha,
+// colour, colour and alpha) and depth (8 or 16 bits, or floats in 0...1); nothing
+// for a layout no picture has.
+std::optional<cv::Mat> eightBitBgra(const cv::Mat& decoded);
 
 // Reads and fully decodes a picture file, so a damaged one is refused before it
 // is kept; throws ImageError.

@@ -47,6 +47,29 @@ inline std::string pngClaiming(std::uint32_t width, std::uint32_t height)
         + pngChunk("IDAT", std::string("\x78\x9c\x03\x00\x00\x00\x00\x01", 8)) + pngChunk("IEND", "");
 }
 
+// A whole PNG of width × height 8-bit grey-and-alpha pixels, all `grey` at `alpha`
+// (a layout OpenCV writes no PNG in), its pixels in one stored deflate block.
+inline std::string pngGreyAlpha(std::uint32_t width, std::uint32_t height, unsigned char grey, unsigned char alpha)
+{
+    std::string rows;
+    for (std::uint32_t y = 0; y < height; ++y) {
+        rows += '\0'; // no filter
+        for (std::uint32_t x = 0; x < width; ++x)
+            rows += std::string{static_cast<char>(grey), static_cast<char>(alpha)};
+    }
+    std::uint32_t a = 1, b = 0; // Adler-32 of the stored bytes
+    for (const char c : rows) {
+        a = (a + static_cast<unsigned char>(c)) % 65521;
+        b = (b + a) % 65521;
+    }
+    const auto size = static_cast<std::uint16_t>(rows.size());
+    const std::string stored{'\x01', static_cast<char>(size & 0xFF), static_cast<char>(size >> 8),
+                             static_cast<char>(~size & 0xFF), static_cast<char>((~size >> 8) & 0xFF)};
+    const std::string header = bigEndian(width) + bigEndian(height) + std::string("\x08\x04\x00\x00\x00", 5);
+    return std::string("\x89PNG\r\n\x1a\n", 8) + pngChunk("IHDR", header)
+        + pngChunk("IDAT", std::string("\x78\x01", 2) + stored + rows + bigEndian((b << 16) | a)) + pngChunk("IEND", "");
+}
+
 // 128 bytes, "DICM", and a file meta element that makes the DICOM reader behind
 // OpenCV fail an assertion and abort the process.
 inline std::string dicomAbort()

@@ -26,24 +26,10 @@ QImage decodeFitted(const PictureFile& picture, const QSize& box, PictureFit fit
                         ? picture.decode(cv::IMREAD_UNCHANGED)
                         : picture.decodeReduced(cv::IMREAD_COLOR | cv::IMREAD_IGNORE_ORIENTATION,
                                                 std::max(target.width(), target.height()));
-    if (image.depth() == CV_16U)
-        image.convertTo(image, CV_8U, 1.0 / 257.0);
-    else if (image.depth() != CV_8U)
+    auto converted = eightBitBgra(image);
+    if (!converted)
         throw ImageError::damaged(picture.subject);
-    cv::Mat bgra;
-    switch (image.channels()) {
-    case 1: cv::cvtColor(image, bgra, cv::COLOR_GRAY2BGRA); break;
-    case 2: {
-        std::vector<cv::Mat> greyAndAlpha;
-        cv::split(image, greyAndAlpha);
-        cv::cvtColor(greyAndAlpha[0], bgra, cv::COLOR_GRAY2BGRA);
-        cv::insertChannel(greyAndAlpha[1], bgra, 3);
-        break;
-    }
-    case 3: cv::cvtColor(image, bgra, cv::COLOR_BGR2BGRA); break;
-    case 4: bgra = image; break;
-    default: throw ImageError::damaged(picture.subject);
-    }
+    cv::Mat bgra = std::move(*converted);
     image.release();
     if (bgra.cols != target.width() || bgra.rows != target.height())
         cv::resize(bgra, bgra, cv::Size(target.width(), target.height()), 0, 0, cv::INTER_AREA);

@@ -7,12 +7,17 @@
 #include "model/Cancellation.h"
 #include "model/Files.h"
 
+#include "fakes/PictureBytes.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <fstream>
 #include <functional>
 #include <limits>
+#include <string>
+#include <utility>
+#include <vector>
 
 using namespace vl;
 using namespace vl::test;
@@ -160,13 +165,19 @@ TEST(LoadFrameImage, DecodesEveryCommonLayoutToBgra)
         {"grey.png", grey, {200, 200, 200, 255}},
         {"alpha.png", withAlpha, {10, 20, 30, 40}},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        const auto loaded = loadFrameImage(save(c.image, dir.path() / c.name));
+    std::vector<std::pair<std::string, cv::Vec4b>> files;
+    for (const auto& c : cases)
+        files.emplace_back(save(c.image, dir.path() / c.name).string(), c.expected);
+    // Grey with alpha, which OpenCV itself writes no PNG in.
+    std::ofstream(dir.path() / "grey-alpha.png", std::ios::binary) << vl::testing::pngGreyAlpha(6, 8, 90, 200);
+    files.emplace_back((dir.path() / "grey-alpha.png").string(), cv::Vec4b{90, 90, 90, 200});
+    for (const auto& [file, expected] : files) {
+        SCOPED_TRACE(file);
+        const auto loaded = loadFrameImage(file);
         ASSERT_TRUE(loaded);
         EXPECT_EQ(loaded->type(), CV_8UC4);
         EXPECT_EQ(loaded->size(), cv::Size(6, 8));
-        EXPECT_EQ(loaded->at<cv::Vec4b>(0, 0), c.expected);
+        EXPECT_EQ(loaded->at<cv::Vec4b>(0, 0), expected);
     }
     std::ofstream(dir.path() / "text.png") << "not a picture";
     EXPECT_FALSE(loadFrameImage(dir.path() / "text.png"));
