@@ -105,6 +105,7 @@ struct ClipWriter::State {
 ClipWriter::ClipWriter(fs::path output, int width, int height, int rate)
     : state_(std::make_unique<State>())
 {
+    quietLogs(); // libavcodec reports each x264 encoder it opens
     State& s = *state_;
     s.output = std::move(output);
     s.width = width;
