@@ -114,19 +114,17 @@ private:
     {
         if (avcodec_send_frame(encoder_.get(), frame) < 0)
             transcodeFailed();
-        for (;;) {
-            const int r = avcodec_receive_packet(encoder_.get(), packet_.get());
-            if (r == AVERROR(EAGAIN) || r == AVERROR_EOF)
-                return;
-            if (r < 0)
-                transcodeFailed();
-            av_packet_rescale_ts(packet_.get(), encoder_->time_base, stream_->time_base);
-            packet_->stream_index = stream_->index;
-            const int w = av_write_frame(output_.get(), packet_.get());
-            av_packet_unref(packet_.get());
+        const int r = receivePackets(encoder_.get(), packet_.get(), [this](AVPacket* p) {
+            av_packet_rescale_ts(p, encoder_->time_base, stream_->time_base);
+            p->stream_index = stream_->index;
+            const int w = av_write_frame(output_.get(), p);
+            av_packet_unref(p);
             if (w < 0)
                 transcodeFailed();
-        }
+            return true;
+        });
+        if (r < 0)
+            transcodeFailed();
     }
 
     OutputPtr output_;

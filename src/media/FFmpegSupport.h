@@ -88,4 +88,20 @@ int firstAudioStream(const AVFormatContext& input);
 // Keeps FFmpeg's chatter about damaged input out of the log; errors still show.
 void quietLogs();
 
+// Hands every packet the encoder has ready to `take`, until the encoder wants more
+// input or is drained (0), `take` returns false (0), or the encoder fails (its error).
+template <typename Take>
+int receivePackets(AVCodecContext* encoder, AVPacket* packet, Take&& take)
+{
+    for (;;) {
+        const int error = avcodec_receive_packet(encoder, packet);
+        if (error == AVERROR(EAGAIN) || error == AVERROR_EOF)
+            return 0;
+        if (error < 0)
+            return error;
+        if (!take(packet))
+            return 0;
+    }
+}
+
 } // namespace vl::ffmpeg

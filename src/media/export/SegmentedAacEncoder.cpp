@@ -157,24 +157,23 @@ void SegmentedAacEncoder::encode(Segment& segment) const
     bool complete = false;
     // Returns once the packets of the segment's span are all out.
     auto drain = [&] {
-        for (;;) {
-            const int err = avcodec_receive_packet(encoder.get(), packet.get());
-            if (err == AVERROR(EAGAIN) || err == AVERROR_EOF) return;
-            if (err < 0) failEncoding(err);
-            if (segment.bounded && packet->pts >= segment.keepUntil) {
+        const int err = ffmpeg::receivePackets(encoder.get(), packet.get(), [&](AVPacket* p) {
+            if (segment.bounded && p->pts >= segment.keepUntil) {
                 complete = true;
-                av_packet_unref(packet.get());
-                return;
+                av_packet_unref(p);
+                return false;
             }
-            if (packet->pts >= segment.keepFrom) {
+            if (p->pts >= segment.keepFrom) {
                 PacketPtr kept(av_packet_alloc());
                 if (!kept) throw std::bad_alloc();
-                av_packet_move_ref(kept.get(), packet.get());
+                av_packet_move_ref(kept.get(), p);
                 segment.packets.push_back(std::move(kept));
             } else {
-                av_packet_unref(packet.get());
+                av_packet_unref(p);
             }
-        }
+            return true;
+        });
+        if (err < 0) failEncoding(err);
     };
 
     for (std::int64_t offset = 0; offset < length && !complete; offset += frameSize_) {

@@ -235,15 +235,14 @@ private:
         int err = avcodec_send_frame(encoder_.get(), frame);
         if (err < 0 && err != AVERROR_EOF)
             fail("could not encode the audio (" + errorText(err) + ")");
-        for (;;) {
-            err = avcodec_receive_packet(encoder_.get(), packet_.get());
-            if (err == AVERROR(EAGAIN) || err == AVERROR_EOF) return;
-            if (err < 0)
-                fail("could not encode the audio (" + errorText(err) + ")");
-            av_packet_rescale_ts(packet_.get(), encoder_->time_base, stream_->time_base);
-            packet_->stream_index = stream_->index;
-            out_.write(packet_.get());
-        }
+        err = ffmpeg::receivePackets(encoder_.get(), packet_.get(), [this](AVPacket* p) {
+            av_packet_rescale_ts(p, encoder_->time_base, stream_->time_base);
+            p->stream_index = stream_->index;
+            out_.write(p);
+            return true;
+        });
+        if (err < 0)
+            fail("could not encode the audio (" + errorText(err) + ")");
     }
 
     InputPtr input_;

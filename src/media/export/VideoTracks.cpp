@@ -294,22 +294,21 @@ private:
         int err = avcodec_send_frame(encoder_.get(), frame);
         if (err < 0 && err != AVERROR_EOF)
             fail("could not encode the video (" + errorText(err) + ")");
-        for (;;) {
-            err = avcodec_receive_packet(encoder_.get(), packet_.get());
-            if (err == AVERROR(EAGAIN) || err == AVERROR_EOF) return;
-            if (err < 0)
-                fail("could not encode the video (" + errorText(err) + ")");
+        err = ffmpeg::receivePackets(encoder_.get(), packet_.get(), [this](AVPacket* p) {
             // The encoder does not know how long each frame lasts; we do.
-            if (auto it = durations_.find(packet_->pts); it != durations_.end()) {
-                packet_->duration = it->second;
+            if (auto it = durations_.find(p->pts); it != durations_.end()) {
+                p->duration = it->second;
                 durations_.erase(it);
             }
-            if (packet_->dts != AV_NOPTS_VALUE)
-                position_ = std::max(position_, microseconds(packet_->dts, kEncodeTimeBase));
-            av_packet_rescale_ts(packet_.get(), kEncodeTimeBase, stream_->time_base);
-            packet_->stream_index = stream_->index;
-            out_.write(packet_.get());
-        }
+            if (p->dts != AV_NOPTS_VALUE)
+                position_ = std::max(position_, microseconds(p->dts, kEncodeTimeBase));
+            av_packet_rescale_ts(p, kEncodeTimeBase, stream_->time_base);
+            p->stream_index = stream_->index;
+            out_.write(p);
+            return true;
+        });
+        if (err < 0)
+            fail("could not encode the video (" + errorText(err) + ")");
     }
 
     std::vector<Clip>& clips_;

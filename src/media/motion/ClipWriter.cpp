@@ -78,20 +78,18 @@ struct ClipWriter::State {
 
     void drainPackets()
     {
-        for (;;) {
-            int rc = avcodec_receive_packet(codec.get(), packet.get());
-            if (rc == AVERROR(EAGAIN) || rc == AVERROR_EOF)
-                return;
-            if (rc < 0)
-                writeFailed(rc, "cannot encode video frame");
-            if (packet->duration == 0)
-                packet->duration = 1;
-            av_packet_rescale_ts(packet.get(), codec->time_base, stream->time_base);
-            packet->stream_index = stream->index;
-            rc = av_interleaved_write_frame(format.get(), packet.get()); // takes the packet's reference
-            if (rc < 0)
-                writeFailed(rc, "cannot write video file");
-        }
+        const int rc = receivePackets(codec.get(), packet.get(), [this](AVPacket* p) {
+            if (p->duration == 0)
+                p->duration = 1;
+            av_packet_rescale_ts(p, codec->time_base, stream->time_base);
+            p->stream_index = stream->index;
+            const int written = av_interleaved_write_frame(format.get(), p); // takes the packet's reference
+            if (written < 0)
+                writeFailed(written, "cannot write video file");
+            return true;
+        });
+        if (rc < 0)
+            writeFailed(rc, "cannot encode video frame");
     }
 
     PictureConverter& converterFor(Layout layout)

@@ -75,10 +75,9 @@ std::vector<ProjectListModel::Row> CharacterListModel::rowsNow() const
 
 bool CharacterListModel::write(Project& project, const QString& id, int field, const QVariant& value) const
 {
-    const auto found = std::find_if(project.characters.begin(), project.characters.end(),
-                                    [&](const CharacterReference& c) { return idText(c.id) == id; });
+    auto* found = findByID(project.characters, id);
     const auto newText = plainText(value);
-    if (found == project.characters.end() || !newText)
+    if (!found || !newText)
         return false;
     if (field == fieldIndex("name"))
         found->name = *newText;

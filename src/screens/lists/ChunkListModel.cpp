@@ -84,10 +84,9 @@ ProjectListModel::Row ChunkListModel::rowOf(const StoryboardChunk& c, bool curre
 
 bool ChunkListModel::write(Project& project, const QString& id, int field, const QVariant& value) const
 {
-    const auto found = std::find_if(project.chunks.begin(), project.chunks.end(),
-                                    [&](const StoryboardChunk& c) { return idText(c.id) == id; });
+    auto* found = findByID(project.chunks, id);
     const auto newText = plainText(value);
-    if (found == project.chunks.end() || !newText)
+    if (!found || !newText)
         return false;
     // The screens edit these two; everything else of a chunk comes from the planner.
     if (field == fieldIndex("renderedText"))

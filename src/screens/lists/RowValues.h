@@ -22,4 +22,14 @@ QStringList textList(const std::vector<std::string>& items);
 std::optional<double> finiteNumber(const QVariant& value);
 std::optional<std::string> plainText(const QVariant& value);
 
+// The record whose identifier reads `id`, or nothing.
+template <typename Item>
+Item* findByID(std::vector<Item>& items, const QString& id)
+{
+    for (Item& item : items)
+        if (idText(item.id) == id)
+            return &item;
+    return nullptr;
+}
+
 } // namespace vl::screens::lists

@@ -24,9 +24,8 @@ std::vector<ProjectListModel::Row> TranscriptListModel::rowsNow() const
 
 bool TranscriptListModel::write(Project& project, const QString& id, int field, const QVariant& value) const
 {
-    const auto found = std::find_if(project.transcript.begin(), project.transcript.end(),
-                                    [&](const TranscriptSegment& s) { return idText(s.id) == id; });
-    if (found == project.transcript.end())
+    auto* found = findByID(project.transcript, id);
+    if (!found)
         return false;
     if (field == fieldIndex("text")) {
         const auto newText = plainText(value);
