@@ -311,7 +311,7 @@ void throughput(const fs::path& folder)
         const double load = seconds([&] { loaded = loadFrameImage(imagePath); });
         const double mask = seconds([&] { depth = subjectMask(*loaded, 640); });
         const double setup = seconds([&] { built = std::make_unique<ParallaxScene>(*loaded, *depth, 1080, 1920); });
-        const double open = seconds([&] { opened = std::make_unique<ClipWriter>(folder / "parts.mov", 1080, 1920, 30); });
+        const double open = seconds([&] { opened = std::make_unique<ClipWriter>(folder / "parts.mov", 1080, 1920, 30, writerThreadsBeside(*built)); });
         ParallaxScene& scene = *built;
         ClipWriter& writer = *opened;
         double shade = 0, readBack = 0, convert = 0, encode = 0;

@@ -47,6 +47,7 @@ struct ClipWriter::State {
     int width = 0;
     int height = 0;
     int rate = 1;
+    int threads = 0;
     std::int64_t frames = 0;
     bool finished = false;
 
@@ -95,12 +96,12 @@ struct ClipWriter::State {
     PictureConverter& converterFor(Layout layout)
     {
         if (!converter || converter->layout() != layout)
-            converter = std::make_unique<PictureConverter>(width, height, layout);
+            converter = std::make_unique<PictureConverter>(width, height, layout, threads);
         return *converter;
     }
 };
 
-ClipWriter::ClipWriter(fs::path output, int width, int height, int rate)
+ClipWriter::ClipWriter(fs::path output, int width, int height, int rate, int threads)
     : state_(std::make_unique<State>())
 {
     quietLogs(); // libavcodec reports each x264 encoder it opens
@@ -109,7 +110,8 @@ ClipWriter::ClipWriter(fs::path output, int width, int height, int rate)
     s.width = width;
     s.height = height;
     s.rate = rate;
-    if (width < 2 || height < 2 || width % 2 || height % 2 || rate < 1)
+    s.threads = threads;
+    if (width < 2 || height < 2 || width % 2 || height % 2 || rate < 1 || threads < 0)
         setupFailed("unsupported size or rate");
     s.temp = files::temporarySibling(s.output);
 
@@ -133,6 +135,7 @@ ClipWriter::ClipWriter(fs::path output, int width, int height, int rate)
     s.codec->time_base = AVRational{1, rate};
     s.codec->framerate = AVRational{rate, 1};
     s.codec->sample_aspect_ratio = AVRational{1, 1};
+    s.codec->thread_count = threads; // x264's frame threads; 0: its own choice
     s.codec->color_range = AVCOL_RANGE_MPEG;
     s.codec->colorspace = AVCOL_SPC_BT709;
     s.codec->color_primaries = AVCOL_PRI_BT709;

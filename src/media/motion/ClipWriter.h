@@ -16,8 +16,10 @@ class ClipWriter {
 public:
     enum class Layout { bgr24, rgba };
 
+    // `threads` caps the threads the writer keeps busy, the encoder's and the colour
+    // conversion's alike; 0 lets each take as many as the machine has cores for.
     // Throws MotionError writerSetupFailed when the encoder or the file cannot be set up.
-    ClipWriter(std::filesystem::path output, int width, int height, int rate);
+    ClipWriter(std::filesystem::path output, int width, int height, int rate, int threads = 0);
     ~ClipWriter();
     ClipWriter(const ClipWriter&) = delete;
     ClipWriter& operator=(const ClipWriter&) = delete;

@@ -30,6 +30,19 @@ PUniforms parallaxUniforms(const ClipMotion& m, std::int64_t i, std::int64_t n)
     return u;
 }
 
+// On a software rasteriser the shading keeps every core busy and sets the clip's
+// pace; whatever the writer takes is taken from it. x264 keeps up with that pace on
+// a thread or two, and a few threads of its own, rather than one and a half per
+// core, cost less processor time to coordinate and keep fewer frames' worth of
+// memory going through the caches the shading reads its textures from. A graphics
+// card leaves the cores to the writer.
+constexpr int writerThreadsBesideSoftwareShading = 4;
+
+int writerThreadsBeside(const ParallaxScene& scene)
+{
+    return scene.drawsOnProcessor() ? writerThreadsBesideSoftwareShading : 0;
+}
+
 fs::path ParallaxRenderer::renderParallax(const fs::path& imagePath, const ClipMotion& motion,
                                           const fs::path& outputURL, const Progress& onProgress,
                                           std::stop_token stop) const
@@ -49,7 +62,7 @@ fs::path ParallaxRenderer::renderParallax(const fs::path& imagePath, const ClipM
     ParallaxScene scene(*image, *depth, width, height, forcedFailure);
     if (outputURL.has_parent_path())
         fs::create_directories(outputURL.parent_path());
-    ClipWriter writer(outputURL, width, height, static_cast<int>(effectiveRate(motion)));
+    ClipWriter writer(outputURL, width, height, static_cast<int>(effectiveRate(motion)), writerThreadsBeside(scene));
 
     const std::int64_t n = frameCount(motion);
     const std::int64_t failingFrame = std::min<std::int64_t>(1, n - 1);

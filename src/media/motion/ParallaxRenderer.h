@@ -14,6 +14,10 @@ namespace vl {
 // reaches the end of the move exactly (t = 0 for a single frame), smoothstep eased.
 PUniforms parallaxUniforms(const ClipMotion& motion, std::int64_t i, std::int64_t n);
 
+// How many threads the clip's writer gets beside this scene's shading (0: as many
+// as it likes).
+int writerThreadsBeside(const ParallaxScene& scene);
+
 // The GPU renderer: depth parallax drawn by a fragment shader compiled at run
 // time, with the subject mask as depth map. Whatever goes wrong on the way makes
 // it draw the same clip with `fallback`, so to callers it almost never fails.

@@ -111,6 +111,7 @@ struct ParallaxScene::State {
     EGLSurface previousDraw = EGL_NO_SURFACE;
     EGLSurface previousRead = EGL_NO_SURFACE;
     bool current = false;
+    bool software = false;
 
     GLuint program = 0;
     GLuint textures[3] = {}; // frame image, depth map, reach map
@@ -168,6 +169,8 @@ struct ParallaxScene::State {
         if (!eglMakeCurrent(display, EGL_NO_SURFACE, EGL_NO_SURFACE, context))
             throw ParallaxError(ParallaxError::Code::unavailable);
         current = true;
+        const auto* renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
+        software = renderer && isSoftwareRenderer(renderer);
     }
 
     void buildProgram(ParallaxFailure forced)
@@ -340,6 +343,17 @@ ParallaxScene::ParallaxScene(const cv::Mat& image, const cv::Mat& depth, int wid
 
 ParallaxScene::~ParallaxScene() = default;
 
+bool isSoftwareRenderer(std::string_view renderer)
+{
+    // "llvmpipe (LLVM 15.0.6, 256 bits)", "softpipe", "Software Rasterizer"; a
+    // graphics card's name can mention LLVM too, as its shader compiler.
+    for (std::string_view name : {"llvmpipe", "softpipe", "Software Rasterizer"})
+        if (renderer.starts_with(name))
+            return true;
+    return false;
+}
+
+bool ParallaxScene::drawsOnProcessor() const { return state_->software; }
 int ParallaxScene::width() const { return state_->width; }
 int ParallaxScene::height() const { return state_->height; }
 

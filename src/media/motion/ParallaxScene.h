@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <string_view>
 
 #include <opencv2/core/mat.hpp>
 
@@ -29,6 +30,10 @@ static_assert(offsetof(PUniforms, steps) == 32);
 
 // Places where tests make the GPU attempt fail, to see the fallback take over.
 enum class ParallaxFailure { none, display, context, shaderCompile, depth, readBack, encoder };
+
+// Whether an OpenGL renderer string (GL_RENDERER) names a rasteriser that runs on
+// the processor: Mesa's llvmpipe, softpipe or classic swrast.
+bool isSoftwareRenderer(std::string_view renderer);
 
 // One OpenGL ES 3.0 context (EGL, surfaceless Mesa) on the calling thread with the
 // parallax program, the frame image and the depth map uploaded, drawing into an
@@ -55,6 +60,10 @@ public:
 
     int width() const;
     int height() const;
+
+    // Whether the context draws with the processor's own cores (Mesa's software
+    // rasterisers) rather than a graphics card.
+    bool drawsOnProcessor() const;
 
 private:
     struct State;

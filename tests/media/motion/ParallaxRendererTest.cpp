@@ -151,6 +151,23 @@ TEST(ParallaxUniforms, RunFromStartToEndWithTheLastFrame)
     }
 }
 
+// Only Mesa's rasterisers that run on the processor count as such: a graphics card's
+// name can carry LLVM too, as the compiler of its shaders.
+TEST(ParallaxScene, TellsASoftwareRasteriserFromAGraphicsCard)
+{
+    struct Case {
+        const char* renderer;
+        bool software;
+    };
+    for (const auto& c : {Case{"llvmpipe (LLVM 15.0.6, 256 bits)", true}, Case{"softpipe", true},
+                          Case{"Software Rasterizer", true},
+                          Case{"AMD Radeon RX 6600 (navi23, LLVM 15.0.6, DRM 3.49, 6.1.0-13-amd64)", false},
+                          Case{"Mesa Intel(R) UHD Graphics 620 (KBL GT2)", false}, Case{"", false}}) {
+        SCOPED_TRACE(c.renderer);
+        EXPECT_EQ(isSoftwareRenderer(c.renderer), c.software);
+    }
+}
+
 // A far background that is not quite flat, with small near specks and a soft
 // disc: a march crosses a speck part-way through a run of steps, where skipping
 // steps it should have taken would show.
