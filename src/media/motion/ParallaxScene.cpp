@@ -230,8 +230,7 @@ struct ParallaxScene::State {
 
     void upload(const cv::Mat& image, const cv::Mat& depth)
     {
-        cv::Mat rgba;
-        cv::cvtColor(image, rgba, cv::COLOR_BGRA2RGBA);
+        const cv::Mat bgra = image.isContinuous() ? image : image.clone();
         mask = depth.isContinuous() ? depth : depth.clone();
         // Half floats: filtered like the bytes they hold (to well within a byte), and
         // the software rasteriser filters them faster than 8-bit texels.
@@ -242,7 +241,11 @@ struct ParallaxScene::State {
         // Rows go up top row first: texture coordinate v = 0 is the image's top.
         glActiveTexture(GL_TEXTURE0);
         glBindTexture(GL_TEXTURE_2D, textures[0]);
-        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, rgba.cols, rgba.rows, 0, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data);
+        // The bytes go up as they are, blue first; the texture hands red and blue
+        // back swapped, which spares converting the whole picture here.
+        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, bgra.cols, bgra.rows, 0, GL_RGBA, GL_UNSIGNED_BYTE, bgra.data);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_SWIZZLE_R, GL_BLUE);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_SWIZZLE_B, GL_RED);
         glActiveTexture(GL_TEXTURE1);
         glBindTexture(GL_TEXTURE_2D, textures[1]);
         glTexImage2D(GL_TEXTURE_2D, 0, GL_R16F, depthValues.cols, depthValues.rows, 0, GL_RED, GL_FLOAT, depthValues.data);
