@@ -8,6 +8,7 @@
 #include "model/Log.h"
 
 #include <algorithm>
+#include <future>
 #include <stdexcept>
 #include <string>
 
@@ -54,15 +55,20 @@ fs::path ParallaxRenderer::renderParallax(const fs::path& imagePath, const ClipM
     if (!image)
         throw MotionError::cannotLoadImage(imagePath.string());
     throwIfCancelled(stop);
-    const auto depth = forcedFailure == ParallaxFailure::depth ? std::nullopt : subjectMask(*image, 640);
-    if (!depth)
-        throw ParallaxError(ParallaxError::Code::depthFailed);
-    throwIfCancelled(stop);
-
-    ParallaxScene scene(*image, *depth, width, height, forcedFailure);
+    // The depth map takes one core for a while; the context, the shader and the
+    // movie are set up on this thread meanwhile. (Leaving early waits for it.)
+    auto depthSoon = std::async(std::launch::async, [&] {
+        return forcedFailure == ParallaxFailure::depth ? std::nullopt : subjectMask(*image, 640);
+    });
+    ParallaxScene scene(*image, width, height, forcedFailure);
     if (outputURL.has_parent_path())
         fs::create_directories(outputURL.parent_path());
     ClipWriter writer(outputURL, width, height, static_cast<int>(effectiveRate(motion)), writerThreadsBeside(scene));
+    const auto depth = depthSoon.get();
+    if (!depth)
+        throw ParallaxError(ParallaxError::Code::depthFailed);
+    throwIfCancelled(stop);
+    scene.setDepth(*depth);
 
     const std::int64_t n = frameCount(motion);
     const std::int64_t failingFrame = std::min<std::int64_t>(1, n - 1);

@@ -228,14 +228,9 @@ struct ParallaxScene::State {
         checkGl("cannot set up the shader");
     }
 
-    void upload(const cv::Mat& image, const cv::Mat& depth)
+    void uploadImage(const cv::Mat& image)
     {
         const cv::Mat bgra = image.isContinuous() ? image : image.clone();
-        mask = depth.isContinuous() ? depth : depth.clone();
-        // Half floats: filtered like the bytes they hold (to well within a byte), and
-        // the software rasteriser filters them faster than 8-bit texels.
-        cv::Mat depthValues;
-        mask.convertTo(depthValues, CV_32F, 1.0 / 255.0);
         glGenTextures(3, textures);
         glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
         // Rows go up top row first: texture coordinate v = 0 is the image's top.
@@ -246,10 +241,7 @@ struct ParallaxScene::State {
         glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, bgra.cols, bgra.rows, 0, GL_RGBA, GL_UNSIGNED_BYTE, bgra.data);
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_SWIZZLE_R, GL_BLUE);
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_SWIZZLE_B, GL_RED);
-        glActiveTexture(GL_TEXTURE1);
-        glBindTexture(GL_TEXTURE_2D, textures[1]);
-        glTexImage2D(GL_TEXTURE_2D, 0, GL_R16F, depthValues.cols, depthValues.rows, 0, GL_RED, GL_FLOAT, depthValues.data);
-        checkGl("cannot upload the frame image or depth map");
+        checkGl("cannot upload the frame image");
 
         // One sampler for both: linear both ways, clamped to the edge, no mipmaps.
         glGenSamplers(1, &sampler);
@@ -269,6 +261,21 @@ struct ParallaxScene::State {
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
         checkGl("cannot set up the reach map");
+    }
+
+    void uploadDepth(const cv::Mat& depth)
+    {
+        mask = depth.isContinuous() ? depth : depth.clone();
+        reach = {-1, -1};
+        // Half floats: filtered like the bytes they hold (to well within a byte), and
+        // the software rasteriser filters them faster than 8-bit texels.
+        cv::Mat depthValues;
+        mask.convertTo(depthValues, CV_32F, 1.0 / 255.0);
+        glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+        glActiveTexture(GL_TEXTURE1);
+        glBindTexture(GL_TEXTURE_2D, textures[1]);
+        glTexImage2D(GL_TEXTURE_2D, 0, GL_R16F, depthValues.cols, depthValues.rows, 0, GL_RED, GL_FLOAT, depthValues.data);
+        checkGl("cannot upload the depth map");
     }
 
     // Makes sure the reach map covers one chunk of steps of this frame's march: every
@@ -331,17 +338,29 @@ struct ParallaxScene::State {
     }
 };
 
-ParallaxScene::ParallaxScene(const cv::Mat& image, const cv::Mat& depth, int width, int height,
-                             ParallaxFailure forced)
+ParallaxScene::ParallaxScene(const cv::Mat& image, int width, int height, ParallaxFailure forced)
     : state_(std::make_unique<State>())
 {
-    CV_Assert(image.type() == CV_8UC4 && depth.type() == CV_8UC1);
+    CV_Assert(image.type() == CV_8UC4);
     state_->width = width;
     state_->height = height;
     state_->makeContext(forced);
     state_->buildProgram(forced);
-    state_->upload(image, depth);
+    state_->uploadImage(image);
     state_->makeTarget();
+}
+
+ParallaxScene::ParallaxScene(const cv::Mat& image, const cv::Mat& depth, int width, int height,
+                             ParallaxFailure forced)
+    : ParallaxScene(image, width, height, forced)
+{
+    setDepth(depth);
+}
+
+void ParallaxScene::setDepth(const cv::Mat& depth)
+{
+    CV_Assert(depth.type() == CV_8UC1 && !depth.empty());
+    state_->uploadDepth(depth);
 }
 
 ParallaxScene::~ParallaxScene() = default;
@@ -363,6 +382,8 @@ int ParallaxScene::height() const { return state_->height; }
 void ParallaxScene::draw(const PUniforms& uniforms)
 {
     State& s = *state_;
+    if (s.mask.empty())
+        throw std::logic_error("a frame drawn before its depth map");
     s.prepareReach(uniforms);
     glBindBuffer(GL_UNIFORM_BUFFER, s.uniformBuffer);
     glBufferSubData(GL_UNIFORM_BUFFER, 0, sizeof uniforms, &uniforms);

@@ -45,9 +45,15 @@ public:
     // unavailable when no context can be made, or the error of the failing step.
     ParallaxScene(const cv::Mat& image, const cv::Mat& depth, int width, int height,
                   ParallaxFailure forced = ParallaxFailure::none);
+    // The same without the depth map yet, which setDepth() gives before the first
+    // draw(): so the context can be made while the map is still being worked out.
+    ParallaxScene(const cv::Mat& image, int width, int height, ParallaxFailure forced = ParallaxFailure::none);
     ~ParallaxScene();
     ParallaxScene(const ParallaxScene&) = delete;
     ParallaxScene& operator=(const ParallaxScene&) = delete;
+
+    // Sets (or replaces) the depth map, 8-bit grey, 255 nearest.
+    void setDepth(const cv::Mat& depth);
 
     // Starts drawing one frame and returns without waiting for it.
     void draw(const PUniforms& uniforms);

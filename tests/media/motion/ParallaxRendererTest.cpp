@@ -230,6 +230,31 @@ TEST(ParallaxShader, MatchesTheMarchComputedOnTheCpu)
     }
 }
 
+// A depth map given after the context is made, or replacing another that has
+// already drawn (and widened its reach map), draws exactly what one given at once does.
+TEST(ParallaxShader, ADepthMapGivenLaterDrawsTheSame)
+{
+    const cv::Mat image = gradient(64, 96), specks = speckled(72, 128), disc = softDisc(72, 128);
+    const PUniforms u{{0.4f, -0.3f}, 0.3f, 0.3f, 1.05f, 0, {0.5f, 0.5f}, 64, 0};
+    const int width = 40, height = 60;
+    cv::Mat once;
+    if (!withScene(image, specks, width, height, [&](ParallaxScene& scene) {
+            scene.draw(u);
+            once = upright(scene.readBack(), width, height).clone();
+        }))
+        GTEST_SKIP() << "no GPU context on this machine";
+
+    ParallaxScene later(image, width, height);
+    EXPECT_THROW(later.draw(u), std::logic_error);
+    later.setDepth(disc);
+    later.draw(u); // the reach map now covers this move, for the disc
+    later.readBack();
+    later.setDepth(specks);
+    later.draw(u);
+    const cv::Mat drawn = upright(later.readBack(), width, height);
+    EXPECT_EQ(cv::norm(drawn, once, cv::NORM_INF), 0);
+}
+
 TEST(ParallaxShader, KeepsTheImageUprightAndUnmirrored)
 {
     cv::Mat image;
