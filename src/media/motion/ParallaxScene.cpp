@@ -271,7 +271,6 @@ struct ParallaxScene::State {
         // the software rasteriser filters them faster than 8-bit texels.
         cv::Mat depthValues;
         mask.convertTo(depthValues, CV_32F, 1.0 / 255.0);
-        glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
         glActiveTexture(GL_TEXTURE1);
         glBindTexture(GL_TEXTURE_2D, textures[1]);
         glTexImage2D(GL_TEXTURE_2D, 0, GL_R16F, depthValues.cols, depthValues.rows, 0, GL_RED, GL_FLOAT, depthValues.data);

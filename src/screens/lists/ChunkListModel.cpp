@@ -41,16 +41,9 @@ std::optional<std::vector<int>> ChunkListModel::changedRows() const
     // Rows shown are the chunks last built from, position by position; an edit that
     // keeps every chunk in place only needs the ones that differ turned into text again.
     const std::vector<StoryboardChunk>& chunks = store().project().chunks;
-    if (chunks.size() != builtFrom_.size())
-        return std::nullopt;
-    std::vector<int> changed;
-    for (std::size_t i = 0; i < chunks.size(); ++i) {
-        if (chunks[i].id != builtFrom_[i].id)
-            return std::nullopt;
-        if (!(chunks[i] == builtFrom_[i]) || store().hasCurrentClip(chunks[i].id) != builtWithCurrentClip_[i])
-            changed.push_back(static_cast<int>(i));
-    }
-    return changed;
+    return changedPositions(chunks, builtFrom_, [&](std::size_t i) {
+        return store().hasCurrentClip(chunks[i].id) != builtWithCurrentClip_[i];
+    });
 }
 
 ProjectListModel::Row ChunkListModel::rowNow(int row) const

@@ -35,17 +35,7 @@ std::optional<std::vector<int>> ElementListModel::changedRows() const
 {
     const auto& plan = store().project().plan;
     const std::vector<PlanElement> none;
-    const std::vector<PlanElement>& elements = plan ? plan->elements : none;
-    if (elements.size() != builtFrom_.size())
-        return std::nullopt;
-    std::vector<int> changed;
-    for (std::size_t i = 0; i < elements.size(); ++i) {
-        if (elements[i].id != builtFrom_[i].id)
-            return std::nullopt;
-        if (!(elements[i] == builtFrom_[i]))
-            changed.push_back(static_cast<int>(i));
-    }
-    return changed;
+    return changedPositions(plan ? plan->elements : none, builtFrom_);
 }
 
 ProjectListModel::Row ElementListModel::rowNow(int row) const

@@ -6,6 +6,7 @@
 #include <QStringList>
 #include <QVariant>
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <vector>
@@ -21,6 +22,31 @@ QStringList textList(const std::vector<std::string>& items);
 // doubles. A number that is not finite would make the project unsaveable, so it is refused.
 std::optional<double> finiteNumber(const QVariant& value);
 std::optional<std::string> plainText(const QVariant& value);
+
+// The positions whose record differs from the one its row was last made from, or for
+// which `alsoChanged(position)` holds; nothing when records were added, removed or
+// moved, which only making every row again shows honestly.
+template <typename Record, typename AlsoChanged>
+std::optional<std::vector<int>> changedPositions(const std::vector<Record>& now, const std::vector<Record>& builtFrom,
+                                                 AlsoChanged&& alsoChanged)
+{
+    if (now.size() != builtFrom.size())
+        return std::nullopt;
+    std::vector<int> changed;
+    for (std::size_t i = 0; i < now.size(); ++i) {
+        if (now[i].id != builtFrom[i].id)
+            return std::nullopt;
+        if (!(now[i] == builtFrom[i]) || alsoChanged(i))
+            changed.push_back(static_cast<int>(i));
+    }
+    return changed;
+}
+
+template <typename Record>
+std::optional<std::vector<int>> changedPositions(const std::vector<Record>& now, const std::vector<Record>& builtFrom)
+{
+    return changedPositions(now, builtFrom, [](std::size_t) { return false; });
+}
 
 // The record whose identifier reads `id`, or nothing.
 template <typename Item>
