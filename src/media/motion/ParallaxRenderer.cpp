@@ -70,6 +70,17 @@ fs::path ParallaxRenderer::renderParallax(const fs::path& imagePath, const ClipM
     throwIfCancelled(stop);
     scene.setDepth(*depth);
 
+    drawFrames(scene, motion, writer, onProgress, stop);
+    throwIfCancelled(stop);
+    writer.finish();
+    if (onProgress)
+        onProgress(1.0);
+    return outputURL;
+}
+
+void ParallaxRenderer::drawFrames(ParallaxScene& scene, const ClipMotion& motion, ClipWriter& writer,
+                                  const Progress& onProgress, std::stop_token stop) const
+{
     const std::int64_t n = frameCount(motion);
     const std::int64_t failingFrame = std::min<std::int64_t>(1, n - 1);
     // One frame ahead: while frame i is converted and encoded here, the GPU
@@ -84,15 +95,10 @@ fs::path ParallaxRenderer::renderParallax(const fs::path& imagePath, const ClipM
             scene.draw(parallaxUniforms(motion, i + 1, n));
         if (forcedFailure == ParallaxFailure::encoder && i == failingFrame)
             throw std::runtime_error("cannot encode video frame (forced)");
-        writer.append(pixels, static_cast<std::ptrdiff_t>(width) * 4, ClipWriter::Layout::rgba, true);
+        writer.append(pixels, static_cast<std::ptrdiff_t>(scene.width()) * 4, ClipWriter::Layout::rgba, true);
         if (onProgress)
             onProgress(static_cast<double>(i) / static_cast<double>(n));
     }
-    throwIfCancelled(stop);
-    writer.finish();
-    if (onProgress)
-        onProgress(1.0);
-    return outputURL;
 }
 
 fs::path ParallaxRenderer::render(const fs::path& imagePath, const ClipMotion& motion,

@@ -10,6 +10,8 @@
 
 namespace vl {
 
+class ClipWriter;
+
 // The uniforms of frame i of n. The position runs i / (n - 1), so the last frame
 // reaches the end of the move exactly (t = 0 for a single frame), smoothstep eased.
 PUniforms parallaxUniforms(const ClipMotion& motion, std::int64_t i, std::int64_t n);
@@ -35,6 +37,11 @@ public:
     std::filesystem::path renderParallax(const std::filesystem::path& imagePath, const ClipMotion& motion,
                                          const std::filesystem::path& outputURL, const Progress& onProgress,
                                          std::stop_token stop = {}) const;
+
+    // The clip's frames alone, from a scene with its depth map into an open writer,
+    // which is left unfinished: renderParallax() between its setup and the end.
+    void drawFrames(ParallaxScene& scene, const ClipMotion& motion, ClipWriter& writer,
+                    const Progress& onProgress, std::stop_token stop = {}) const;
 };
 
 } // namespace vl
