@@ -204,10 +204,11 @@ TEST(InstallerWindow, theSidebarChipsSitInTwoRowsAndTheSmallTextsAreTwelveAndAHa
     EXPECT_EQ(shortChip->width(), shortChip->implicitWidth()) << "a chip with room keeps its whole word";
     // A chip short of room wraps its words rather than cutting them.
     for (int i = 0; i < 5; ++i) {
-        QQuickItem* text = w.findItem(w.item(("capabilityChip" + std::to_string(i)).c_str()), "chipText");
+        QQuickItem* chip = w.item(("capabilityChip" + std::to_string(i)).c_str());
+        QQuickItem* text = w.findItem(chip, "chipText");
         ASSERT_NE(text, nullptr) << i;
         EXPECT_FALSE(text->property("truncated").toBool()) << i << ": " << text->property("text").toString().toStdString();
-        EXPECT_LE(text->property("contentHeight").toReal(), w.item(("capabilityChip" + std::to_string(i)).c_str())->height()) << i;
+        EXPECT_LE(text->property("contentHeight").toReal(), chip->height()) << i;
     }
 
     EXPECT_DOUBLE_EQ(drawnPixelSize(w.findItem(w.item("stepRow4"), "title")), 12.5);

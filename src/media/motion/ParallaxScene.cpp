@@ -34,6 +34,8 @@ std::string fragmentText()
 {
     std::string text = shaders::parallaxFragment;
     const auto put = [&text](const std::string& name, int value) {
+        // Spliced rather than replace()d in place: GCC 12's -Wrestrict warns, wrongly,
+        // about replace() here in an optimised build.
         const std::size_t at = text.find(name);
         text = text.substr(0, at) + std::to_string(value) + text.substr(at + name.size());
     };
