@@ -67,14 +67,19 @@ public:
 // The process-wide client on libcurl, shared like a URL session.
 HttpClient& sharedHttpClient();
 
+// What a redirect may do to the request's method: 301, 302 and 303 after a POST
+// become a GET without a body (as browsers do), or only redirects that repeat the
+// method and body (307, 308) are followed at all.
+enum class RedirectMethod { browser, keep };
+
 // Performs the request and follows at most `maxRedirects` redirects whose absolute
 // target `mayFollow` accepts, headers and all (so `mayFollow` decides who may see
-// a credential). 307 and 308 repeat the method and body; 301, 302 and 303 after a
-// POST become a GET without a body. A redirect that is not followed comes back as
-// the answer it is.
+// a credential). 307 and 308 repeat the method and body; what the others do depends
+// on `method`. A redirect that is not followed comes back as the answer it is.
 HttpResponse performFollowingRedirects(HttpClient& http, HttpRequest request,
                                        const std::function<bool(std::string_view target)>& mayFollow,
-                                       std::stop_token stop, int maxRedirects = 5);
+                                       std::stop_token stop, int maxRedirects = 5,
+                                       RedirectMethod method = RedirectMethod::browser);
 
 // Same scheme, host and port (compared without regard to case).
 bool sameOrigin(std::string_view a, std::string_view b);

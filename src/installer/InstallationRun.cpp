@@ -46,12 +46,12 @@ void InstallationRun::start()
         return;
     // Found out before anything is sent or copied, so that Try Again cannot repeat a run
     // that is bound to stop at the copy.
-    if (const std::string missing = missingRights(); !missing.empty()) {
+    if (const std::string reason = cannotInstall(); !reason.empty()) {
         for (std::size_t i = 0; i < model_.components().size(); ++i) {
             if (model_.components()[i].id == "renderer")
                 model_.setComponentState(InstallComponent::State::failed, static_cast<int>(i));
         }
-        model_.setFailure(QString::fromStdString(missing));
+        model_.setFailure(QString::fromStdString(reason));
         model_.setStatusLine(QString::fromUtf8(InstallerModel::kStoppedStatusLine));
         return;
     }
@@ -249,14 +249,22 @@ void InstallationRun::startProfileStep()
     });
 }
 
-std::string InstallationRun::missingRights() const
+std::string InstallationRun::cannotInstall() const
 {
     for (const auto& component : model_.components()) {
         if (component.id == "renderer" && component.state == InstallComponent::State::done)
             return {};
     }
-    if (copiedDetail_ || (context_.canWrite && context_.canWrite(context_.destination)) ||
-        isExecutableFile(context_.pkexecProgram))
+    if (copiedDetail_)
+        return {};
+    if (const auto payload = model_.appPayloadPath()) {
+        try {
+            checkInstallTarget(*payload, context_.destination, context_.ownFolders, context_.legacyDestination);
+        } catch (const InstallerError& refused) {
+            return refused.what();
+        }
+    }
+    if ((context_.canWrite && context_.canWrite(context_.destination)) || isExecutableFile(context_.pkexecProgram))
         return {};
     return administratorRightsUnavailable("Installing into " + context_.destination.string() +
                                           " needs administrator rights, and pkexec is not installed to ask for them");
@@ -278,25 +286,24 @@ void InstallationRun::startRendererStep()
     runBlocking([this, payload = *payload, destination, target, relay, copied](std::stop_token stop) -> Apply {
         std::string detail = copied.value_or("Installed to " + destination.string());
         if (!copied) {
-            bool direct = false;
-            std::string directFailure;
             if (context_.canWrite && context_.canWrite(destination)) {
+                // The user's own folder: a failure there is the user's to see, never a
+                // reason to ask for root's password and leave a tree they cannot remove.
                 try {
-                    directInstall(payload, destination);
-                    direct = true;
-                } catch (const std::exception& e) {
-                    directFailure = e.what();
-                    logLine("Installer",
-                            "direct copy failed (" + directFailure + "); asking for administrator rights.");
+                    directInstall(payload, destination, context_.ownFolders, context_.legacyDestination);
+                } catch (const fs::filesystem_error& e) {
+                    const std::string where = e.path1().empty() ? "" : " (" + e.path1().string() + ")";
+                    throw InstallerError::step("Verseloom could not be copied into " + destination.string() + ": " +
+                                               e.code().message() + where + ".");
                 }
-            }
-            if (!direct) {
-                if (!directFailure.empty() && !isExecutableFile(context_.pkexecProgram))
+            } else {
+                if (!isExecutableFile(context_.pkexecProgram))
                     throw InstallerError::step(administratorRightsUnavailable(
-                        "Verseloom could not be copied into " + destination.string() + " (" + directFailure +
-                        "), and pkexec is not installed to ask for administrator rights"));
+                        "Installing into " + destination.string() +
+                        " needs administrator rights, and pkexec is not installed to ask for them"));
                 relay("Waiting for administrator authorization\u2026");
-                privilegedInstall(context_.pkexecProgram, payload, destination, stop);
+                privilegedInstall(context_.pkexecProgram, payload, destination, stop, context_.ownFolders,
+                                  context_.legacyDestination);
                 detail += " \u00b7 authenticated";
             }
             QMetaObject::invokeMethod(

@@ -44,9 +44,10 @@ private:
     // Status lines from a step's worker; those that arrive after the step has ended drop.
     LogLine relayLog();
 
-    // The sentence that stops a run before it starts: the copy needs administrator rights
-    // and there is no pkexec to ask for them. Empty when the run can go ahead.
-    std::string missingRights() const;
+    // The sentence that stops a run before it starts: the target is something the installer
+    // must not replace, or the copy needs administrator rights and there is no pkexec to
+    // ask for them. Empty when the run can go ahead.
+    std::string cannotInstall() const;
 
     void verifyPackage();
     void startProfileStep();

@@ -1,11 +1,13 @@
 #pragma once
 
+#include "installer/AppCopy.h"
 #include "installer/WhisperRuntime.h"
 
 #include <chrono>
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace vl {
 class HttpClient;
@@ -21,7 +23,12 @@ struct InstallerContext {
     // Holds the application tree to install, under the name kAppFolderName.
     std::filesystem::path payloadFolder;
     // The folder that receives the tree; no page changes it.
-    std::filesystem::path destination = "/opt";
+    std::filesystem::path destination = kDefaultDestination;
+    // Where an install made before installs were marked may be found and replaced.
+    std::filesystem::path legacyDestination = kDefaultDestination;
+    // Folders an install must never replace or hold: the payload, the installer's own
+    // folder and the checkout it was built from.
+    std::vector<std::filesystem::path> ownFolders;
     // Where the applications menu finds desktop entries ($XDG_DATA_HOME/applications).
     std::filesystem::path applicationsFolder;
     WhisperSetup whisper;
@@ -46,6 +53,12 @@ struct InstallerContext {
     // launcher. The network client and the suite are the caller's to set.
     static InstallerContext forThisUser(const std::filesystem::path& programFolder);
 };
+
+// The folder a --destination argument names, as the user meant it: a relative one from
+// `workingFolder`, a leading "~" as `home`. Throws InstallerError for an empty argument, a
+// "~name" the shell left unexpanded, or a folder that cannot hold an install.
+std::filesystem::path destinationFromArgument(const std::string& argument, const std::filesystem::path& workingFolder,
+                                              const std::filesystem::path& home);
 
 // True when the nearest existing folder of `path` may be written by this process.
 bool mayWrite(const std::filesystem::path& path);

@@ -96,6 +96,8 @@ QString InstallerModel::summarizeWhisper(const WhisperSetup& setup, std::stop_to
 
 QString InstallerModel::destination() const { return fromPath(context_.destination); }
 
+QString InstallerModel::installFolder() const { return fromPath(context_.destination / kAppFolderName); }
+
 QVariantList InstallerModel::componentsForView() const
 {
     QVariantList list;
@@ -106,7 +108,12 @@ QVariantList InstallerModel::componentsForView() const
         item[QStringLiteral("systemImage")] = QString::fromStdString(component.systemImage);
         item[QStringLiteral("required")] = component.required;
         item[QStringLiteral("state")] = QString::fromLatin1(stateName(component.state));
-        item[QStringLiteral("detail")] = QString::fromStdString(component.detail.value_or(std::string()));
+        // A failed command's detail is the command, then the last lines it printed: the
+        // command may be cut to fit, the lines that say why may not.
+        const QString detail = QString::fromStdString(component.detail.value_or(std::string()));
+        const qsizetype lineBreak = detail.indexOf(QLatin1Char('\n'));
+        item[QStringLiteral("detail")] = lineBreak < 0 ? detail : detail.left(lineBreak);
+        item[QStringLiteral("reason")] = lineBreak < 0 ? QString() : detail.mid(lineBreak + 1);
         list.push_back(item);
     }
     return list;

@@ -26,6 +26,8 @@ class InstallerModel : public QObject {
     Q_PROPERTY(bool acceptedTerms READ acceptedTerms WRITE setAcceptedTerms NOTIFY acceptedTermsChanged)
     Q_PROPERTY(bool acceptedPrivacy READ acceptedPrivacy WRITE setAcceptedPrivacy NOTIFY acceptedPrivacyChanged)
     Q_PROPERTY(QString destination READ destination CONSTANT)
+    // The folder the program itself lands in: the destination's "verseloom".
+    Q_PROPERTY(QString installFolder READ installFolder CONSTANT)
     Q_PROPERTY(QString firstName READ firstName WRITE setFirstName NOTIFY firstNameChanged)
     Q_PROPERTY(QString email READ email WRITE setEmail NOTIFY emailChanged)
     Q_PROPERTY(QString exportDestination READ exportDestination WRITE setExportDestination NOTIFY
@@ -81,6 +83,7 @@ public:
     bool acceptedTerms() const { return acceptedTerms_; }
     bool acceptedPrivacy() const { return acceptedPrivacy_; }
     QString destination() const;
+    QString installFolder() const;
     QString firstName() const { return firstName_; }
     QString email() const { return email_; }
     QString exportDestination() const { return exportDestination_; }

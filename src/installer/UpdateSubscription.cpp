@@ -69,15 +69,14 @@ HttpRequest subscriptionRequest(const std::string& baseUrl, const std::string& f
 
 void subscribeForUpdates(HttpClient& http, const HttpRequest& request, std::stop_token stop)
 {
-    // The server may move the endpoint, as a web client would follow; only over https and
-    // to the host the request was meant for, a few hops at most.
-    const auto origin = url::parse(request.url);
-    const auto mayFollow = [&origin](std::string_view target) {
+    // The server may move the endpoint: followed only over https to the host and port the
+    // request was meant for, a few hops at most, and only by a redirect that sends the
+    // profile again. One that turns the POST into a GET would be answered without it.
+    const auto mayFollow = [&request](std::string_view target) {
         const auto parts = url::parse(target);
-        return origin && parts && text::asciiLower(parts->scheme) == "https" &&
-               text::asciiLower(parts->host) == text::asciiLower(origin->host);
+        return parts && text::asciiLower(parts->scheme) == "https" && sameOrigin(request.url, target);
     };
-    const HttpResponse response = performFollowingRedirects(http, request, mayFollow, stop);
+    const HttpResponse response = performFollowingRedirects(http, request, mayFollow, stop, 5, RedirectMethod::keep);
     if (response.status < 200 || response.status > 299)
         throw InstallerError::step(kSubscriptionRejectedMessage);
 }

@@ -71,15 +71,21 @@ void install(const WhisperSetup& setup, const LogLine& onLog, std::stop_token st
         onLog("Creating a local Python environment\u2026");
         ProcessRunner::run(*python, {"-I", "-m", "venv", venv.string()}, onLog, stop, folder);
 
-        const fs::path pip = venv / "bin" / "pip";
-        if (!isExecutableFile(pip))
+        // pip runs through the environment's own python, isolated like the step above:
+        // PYTHONPATH, PYTHONHOME and the user's site packages of the caller stay out of it.
+        const fs::path venvPython = venv / "bin" / "python";
+        if (!isExecutableFile(venv / "bin" / "pip") || !isExecutableFile(venvPython))
             throw InstallerError::step("The Python environment did not build correctly.");
+        const auto pip = [&](std::vector<std::string> arguments) {
+            arguments.insert(arguments.begin(), {"-I", "-m", "pip"});
+            ProcessRunner::run(venvPython, arguments, onLog, stop, folder);
+        };
 
         onLog("Preparing package installer\u2026");
-        ProcessRunner::run(pip, {"install", "--upgrade", "pip", "wheel"}, onLog, stop, folder);
+        pip({"install", "--upgrade", "pip", "wheel"});
 
         onLog("Downloading the Whisper runtime \u2014 this can take several minutes\u2026");
-        ProcessRunner::run(pip, {"install", "--upgrade", "openai-whisper"}, onLog, stop, folder);
+        pip({"install", "--upgrade", "openai-whisper"});
 
         if (!venvWhisperPath(setup))
             throw InstallerError::step("Whisper finished installing but its CLI could not be located.");

@@ -72,14 +72,19 @@ int main(int argc, char** argv)
     context.http = &vl::sharedHttpClient();
     context.sharedSuite = &sharedSuite;
     context.sharedSuiteFile = QSettings(organisation, QStringLiteral("shared")).fileName().toStdString();
+    context.ownFolders.emplace_back(VL_SOURCE_DIR);
     if (parser.isSet(destinationOption)) {
-        const std::filesystem::path folder =
-            std::filesystem::absolute(parser.value(destinationOption).toStdString()).lexically_normal();
-        context.destination = folder.has_filename() ? folder : folder.parent_path();
         try {
-            vl::installer::installTarget(context.destination);
+            context.destination = vl::installer::destinationFromArgument(
+                parser.value(destinationOption).toStdString(), std::filesystem::current_path(),
+                qEnvironmentVariable("HOME").toStdString());
+            // Said now, on the terminal the user typed into, rather than at the end of the run.
+            if (const auto payload = context.payloadFolder / vl::installer::kAppFolderName;
+                std::filesystem::is_directory(payload))
+                vl::installer::checkInstallTarget(payload, context.destination, context.ownFolders,
+                                                  context.legacyDestination);
         } catch (const std::exception& e) {
-            std::fprintf(stderr, "%s\n", e.what());
+            std::fprintf(stderr, "verseloom-installer: %s\n", e.what());
             return 2;
         }
     }

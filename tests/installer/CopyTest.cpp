@@ -1,12 +1,15 @@
 #include "InstallerTestSupport.h"
 
 #include "installer/AppCopy.h"
+#include "installer/InstallerContext.h"
 #include "installer/DesktopEntry.h"
 #include "installer/InstallerError.h"
 #include "media/transcription/ChildProcess.h"
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -51,7 +54,37 @@ void installOldVersion(const fs::path& target)
 {
     writeText(target / "old-only.txt", "old");
     writeScript(target / "bin/verseloom", "#!/bin/sh\necho old\n");
+    writeText(target / kInstallMarkerName, "Verseloom\n");
 }
+
+// A user's own folder that happens to have the install's name: a checkout, say.
+void makeUsersFolder(const fs::path& folder)
+{
+    writeText(folder / ".git/HEAD", "ref: refs/heads/main\n");
+    writeText(folder / "notes.txt", "uncommitted work");
+    writeScript(folder / "bin/verseloom", "#!/bin/sh\n");
+}
+
+bool usersFolderIsIntact(const fs::path& folder)
+{
+    return fs::exists(folder / ".git/HEAD") && test::readText(folder / "notes.txt") == "uncommitted work";
+}
+
+// The two ways of copying, over one destination: as this user, and through a pkexec
+// stand-in that runs the script as we are.
+const struct {
+    const char* name;
+    std::function<void(Sandbox&, const fs::path& payload, const fs::path& destination,
+                       const std::vector<fs::path>& ownFolders, const fs::path& legacy)>
+        install;
+} kCopies[] = {
+    {"direct",
+     [](Sandbox&, const fs::path& payload, const fs::path& destination, const std::vector<fs::path>& own,
+        const fs::path& legacy) { directInstall(payload, destination, own, legacy); }},
+    {"privileged",
+     [](Sandbox& box, const fs::path& payload, const fs::path& destination, const std::vector<fs::path>& own,
+        const fs::path& legacy) { privilegedInstall(box.pkexecThatRuns(), payload, destination, {}, own, legacy); }},
+};
 
 TEST(AppCopy, theTargetIsAFixedNameInAnAbsoluteNormalFolder)
 {
@@ -59,6 +92,40 @@ TEST(AppCopy, theTargetIsAFixedNameInAnAbsoluteNormalFolder)
     EXPECT_EQ(installTarget("/home/ann/my apps"), fs::path("/home/ann/my apps/verseloom"));
     for (const char* refused : {"", "opt", "/", "//", "/opt/", "/opt/../etc", "/opt/./x", "/opt//x", "./opt"})
         EXPECT_THROW(installTarget(refused), InstallerError) << '"' << refused << '"';
+}
+
+TEST(InstallerContext, aDestinationArgumentMeansWhatTheUserTyped)
+{
+    const fs::path here = "/home/ann/code/verseloom", home = "/home/ann";
+    const struct {
+        std::string argument;
+        std::string folder; // empty: refused
+    } cases[] = {
+        {"/srv/apps", "/srv/apps"},
+        {"/srv/apps/", "/srv/apps"},
+        {"..", "/home/ann/code"}, // from where ./dev install was typed, not where ./dev goes
+        {"apps", "/home/ann/code/verseloom/apps"},
+        {"./apps/../tools/", "/home/ann/code/verseloom/tools"},
+        {"~", "/home/ann"},
+        {"~/apps", "/home/ann/apps"},
+        {"~/", "/home/ann"},
+        {"", ""},
+        {"~bob/apps", ""},
+        {"~bob", ""},
+        {"/", ""},
+        {"../../../..", ""},
+    };
+    for (const auto& c : cases) {
+        std::string folder, error;
+        try {
+            folder = destinationFromArgument(c.argument, here, home).string();
+        } catch (const InstallerError& e) {
+            error = e.what();
+        }
+        EXPECT_EQ(folder, c.folder) << '"' << c.argument << '"';
+        EXPECT_EQ(error.empty(), !c.folder.empty()) << '"' << c.argument << "\": " << error;
+    }
+    EXPECT_THROW(destinationFromArgument("~/apps", here, ""), InstallerError) << "no HOME to expand";
 }
 
 TEST(AppCopy, directCopyReplacesTheOldTreeWhole)
@@ -81,13 +148,183 @@ TEST(AppCopy, directCopyReplacesTheOldTreeWhole)
 
 TEST(AppCopy, aFailedDirectCopyKeepsTheOldTree)
 {
-    Sandbox box;
-    const fs::path payload = box.makePayload();
-    ASSERT_EQ(::mkfifo((payload / "share/a-pipe").c_str(), 0644), 0); // not a file we can copy
-    installOldVersion(box.target());
-    EXPECT_THROW(directInstall(payload, box.destination), fs::filesystem_error);
-    EXPECT_TRUE(fs::exists(box.target() / "old-only.txt"));
-    EXPECT_EQ(entriesOf(box.destination), std::vector<std::string>{"verseloom"});
+    for (const auto& copy : kCopies) {
+        Sandbox box;
+        const fs::path payload = box.makePayload();
+        ASSERT_EQ(::mkfifo((payload / "share/a-pipe").c_str(), 0644), 0); // not a file we can copy
+        installOldVersion(box.target());
+        const std::string error = failureOf([&] { copy.install(box, payload, box.destination, {}, {}); });
+        EXPECT_TRUE(error.find("a-pipe") != std::string::npos ||
+                    error == "The installer payload holds something other than files, folders and links; Verseloom "
+                             "was not installed.")
+            << copy.name << ": " << error;
+        EXPECT_TRUE(fs::exists(box.target() / "old-only.txt")) << copy.name;
+        EXPECT_EQ(entriesOf(box.destination), std::vector<std::string>{"verseloom"}) << copy.name;
+    }
+}
+
+TEST(AppCopy, replacesOnlyWhatAnEarlierInstallLeft)
+{
+    const auto notOurs = [](const fs::path& target) {
+        return target.string() + " is not a Verseloom installation, so the installer leaves it alone. Move it "
+                                 "elsewhere or choose another folder.";
+    };
+    const struct {
+        const char* what;
+        std::function<void(const fs::path& target)> arrange;
+        bool atLegacyPlace; // the destination is where unmarked installs used to go
+        bool replaced;
+    } cases[] = {
+        {"nothing there yet", [](const fs::path&) {}, false, true},
+        {"an earlier install", installOldVersion, false, true},
+        {"a user's folder of that name", makeUsersFolder, false, false},
+        {"a user's folder, even where installs used to go", makeUsersFolder, true, false},
+        {"a file of that name", [](const fs::path& t) { writeText(t, "mine"); }, false, false},
+        {"a link to an earlier install",
+         [](const fs::path& t) {
+             installOldVersion(t.parent_path() / "elsewhere");
+             fs::create_directory_symlink(t.parent_path() / "elsewhere", t);
+         },
+         false, false},
+        {"a marker that is a link",
+         [](const fs::path& t) {
+             makeUsersFolder(t);
+             writeText(t.parent_path() / "marker", "x");
+             fs::create_symlink(t.parent_path() / "marker", t / kInstallMarkerName);
+         },
+         false, false},
+        {"an unmarked install where installs used to go",
+         [](const fs::path& t) {
+             writeScript(t / "bin/verseloom", "#!/bin/sh\necho old\n");
+             writeText(t / "share/applications/pro.quillmarsh.verseloom.desktop", "[Desktop Entry]\n");
+         },
+         true, true},
+        {"the same layout anywhere else",
+         [](const fs::path& t) {
+             writeScript(t / "bin/verseloom", "#!/bin/sh\necho old\n");
+             writeText(t / "share/applications/pro.quillmarsh.verseloom.desktop", "[Desktop Entry]\n");
+         },
+         false, false},
+        {"that layout with more beside it",
+         [](const fs::path& t) {
+             writeScript(t / "bin/verseloom", "#!/bin/sh\necho old\n");
+             writeText(t / "share/applications/pro.quillmarsh.verseloom.desktop", "[Desktop Entry]\n");
+             writeText(t / "thesis.tex", "mine");
+         },
+         true, false},
+    };
+    for (const auto& copy : kCopies) {
+        for (const auto& c : cases) {
+            Sandbox box;
+            const fs::path payload = box.makePayload();
+            c.arrange(box.target());
+            const auto before = fs::exists(fs::symlink_status(box.target())) ? entriesOf(box.destination)
+                                                                              : std::vector<std::string>{};
+            const fs::path legacy = c.atLegacyPlace ? box.destination : fs::path(kDefaultDestination);
+            const std::string error =
+                failureOf([&] { copy.install(box, payload, box.destination, {}, legacy); });
+            const std::string what = std::string(copy.name) + ", " + c.what;
+            if (c.replaced) {
+                EXPECT_EQ(error, "") << what;
+                EXPECT_TRUE(isInstallation(box.target())) << what << ": the new tree carries the marker";
+                EXPECT_EQ(test::readText(box.target() / "bin/verseloom"), "#!/bin/sh\necho verseloom\n") << what;
+            } else {
+                EXPECT_EQ(error, notOurs(box.target())) << what;
+                EXPECT_EQ(entriesOf(box.destination), before) << what << ": nothing was added or moved";
+                if (fs::exists(box.target() / "notes.txt")) {
+                    EXPECT_TRUE(usersFolderIsIntact(box.target())) << what;
+                }
+            }
+        }
+    }
+}
+
+TEST(AppCopy, neverInstallsOverTheInstallersOwnFiles)
+{
+    // `./dev install --destination ..` from a checkout named verseloom: the target is the
+    // checkout, which holds the payload and the installer.
+    for (const auto& copy : kCopies) {
+        Sandbox box;
+        box.makePayload();
+        const fs::path checkout = box.destination / "verseloom";
+        makeUsersFolder(checkout);
+        writeText(checkout / kInstallMarkerName, "Verseloom\n"); // even one that looks installed
+        const fs::path payload = checkout / "build/payload/verseloom";
+        fs::create_directories(payload.parent_path());
+        fs::rename(box.payloadFolder / "verseloom", payload);
+        const std::vector<fs::path> own = {payload.parent_path(), checkout / "build/installer", checkout};
+        const std::string error = failureOf([&] { copy.install(box, payload, box.destination, own, {}); });
+        EXPECT_EQ(error, "Verseloom cannot be installed into " + checkout.string() +
+                             ": that folder holds the installer's own files. Choose another folder.")
+            << copy.name;
+        EXPECT_TRUE(usersFolderIsIntact(checkout)) << copy.name;
+        EXPECT_EQ(entriesOf(box.destination), std::vector<std::string>{"verseloom"}) << copy.name;
+
+        // Nor into the payload itself, whatever the caller passed as its own.
+        const fs::path inside = payload / "share/applications";
+        EXPECT_EQ(failureOf([&] { copy.install(box, payload, inside, {}, {}); }),
+                  "Verseloom cannot be installed into " + (inside / "verseloom").string() +
+                      ": that folder lies inside the installer's own files. Choose another folder.")
+            << copy.name;
+        EXPECT_FALSE(fs::exists(inside / "verseloom")) << copy.name;
+    }
+}
+
+TEST(AppCopy, clearsOnlyItsOwnLeftoversAndNoneWhileAnotherInstallerWorks)
+{
+    const std::string uuid = "0F8FAD5B-D9CB-469F-A165-70867728950E";
+    const std::vector<std::string> ours = {".verseloom." + uuid + ".new", ".verseloom." + uuid + ".old",
+                                           "verseloom.new.Ab3xYz", "verseloom.old.Q1w2E3"};
+    // Not ours to remove: other names, another program's staging folder, a link and a file
+    // under our names.
+    const std::vector<std::string> kept = {".other." + uuid + ".new", ".verseloom.notes.new", "keep",
+                                           "verseloom.new.toolong1", ".verseloom." + uuid + ".tmp"};
+    const std::string link = "verseloom.old.Link12", file = "verseloom.new.File12";
+    for (const auto& copy : kCopies) {
+        Sandbox box;
+        const fs::path payload = box.makePayload();
+        installOldVersion(box.target());
+        for (const auto& name : ours)
+            writeText(box.destination / name / "bin/verseloom", "half");
+        for (const auto& name : kept)
+            writeText(box.destination / name / "x", "x");
+        fs::create_directory_symlink(box.destination / "keep", box.destination / link);
+        writeText(box.destination / file, "x");
+        std::vector<std::string> expected = kept;
+        expected.insert(expected.end(), {"verseloom", link, file});
+        std::sort(expected.begin(), expected.end());
+
+        // While another installer holds the folder, its staging folders are its own.
+        {
+            const int held = ::open(box.destination.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+            ASSERT_GE(held, 0);
+            ASSERT_EQ(::flock(held, LOCK_EX), 0);
+            EXPECT_EQ(failureOf([&] { copy.install(box, payload, box.destination, {}, {}); }),
+                      "Another installer is installing into " + box.destination.string() +
+                          " right now. Try again once it has finished.")
+                << copy.name;
+            ::close(held);
+            EXPECT_EQ(entriesOf(box.destination).size(), expected.size() + ours.size()) << copy.name;
+            EXPECT_EQ(test::readText(box.target() / "bin/verseloom"), "#!/bin/sh\necho old\n") << copy.name;
+        }
+        ASSERT_EQ(failureOf([&] { copy.install(box, payload, box.destination, {}, {}); }), "") << copy.name;
+        EXPECT_EQ(entriesOf(box.destination), expected) << copy.name;
+        EXPECT_TRUE(fs::exists(box.destination / "keep/x")) << copy.name << ": the link was not followed";
+    }
+
+    if (::geteuid() != 0)
+        return;
+    // A staging name in someone else's hands is theirs.
+    for (const auto& copy : kCopies) {
+        Sandbox box;
+        const fs::path payload = box.makePayload();
+        for (const auto& name : ours) {
+            writeText(box.destination / name / "x", "x");
+            ASSERT_EQ(::chown((box.destination / name).c_str(), 4321, 4321), 0);
+        }
+        ASSERT_EQ(failureOf([&] { copy.install(box, payload, box.destination, {}, {}); }), "") << copy.name;
+        EXPECT_EQ(entriesOf(box.destination).size(), ours.size() + 1) << copy.name;
+    }
 }
 
 TEST(AppCopy, thePrivilegedCopyTakesEveryPathAsOneArgument)
@@ -222,7 +459,7 @@ TEST(AppCopy, aRefusedCancelledOrFailedPrivilegedCopyKeepsTheOldTree)
         {"another failure mentioning cancel", 1, "", "cp: cannot stat /srv/cancelled/x: No such file",
          "cp: cannot stat /srv/cancelled/x: No such file"},
         {"a failure without words", 4, "", "", kAuthenticatedInstallFailed},
-        {"copy fails", -1, "cp", "", "Could not copy Verseloom into "},
+        {"copy fails", -1, "tar", "", "Could not copy Verseloom into "},
         {"modes fail", -1, "chmod", "", "Could not set the permissions of the installed files."},
         {"the swap fails", -1, "mv", "", "Could not put the new Verseloom in place."},
     };
@@ -243,13 +480,104 @@ TEST(AppCopy, aRefusedCancelledOrFailedPrivilegedCopyKeepsTheOldTree)
             writeScript(pkexec, "#!/bin/sh\nPATH='" + bin.string() + "':\"$PATH\" exec \"$@\"\n");
         }
         const std::string error = failureOf([&] { privilegedInstall(pkexec, payload, box.destination); });
-        if (c.brokenTool == "cp")
+        if (c.brokenTool == "tar")
             EXPECT_EQ(error, c.message + box.destination.string() + ".") << c.what;
         else
             EXPECT_EQ(error, c.message) << c.what;
         EXPECT_TRUE(fs::exists(box.target() / "old-only.txt")) << c.what;
         EXPECT_EQ(test::readText(box.target() / "bin/verseloom"), "#!/bin/sh\necho old\n") << c.what;
         EXPECT_EQ(entriesOf(box.destination), std::vector<std::string>{"verseloom"}) << c.what << ": nothing left over";
+    }
+}
+
+TEST(AppCopy, whenNeitherTreeCanBePutInPlaceTheOldOneIsKept)
+{
+    // Every "mv -T" fails: the new tree cannot go in, nor the old one back.
+    Sandbox box;
+    const fs::path payload = box.makePayload();
+    installOldVersion(box.target());
+    const fs::path bin = box.tools / "broken-bin";
+    writeScript(bin / "mv", "#!/bin/sh\ncase \"$*\" in *-T*) exit 1;; esac\nexec /bin/mv \"$@\"\n");
+    const fs::path pkexec = box.tools / "pkexec-path";
+    writeScript(pkexec, "#!/bin/sh\nPATH='" + bin.string() + "':\"$PATH\" exec \"$@\"\n");
+
+    const std::string error = failureOf([&] { privilegedInstall(pkexec, payload, box.destination); });
+    const auto entries = entriesOf(box.destination);
+    ASSERT_EQ(entries.size(), 1u);
+    ASSERT_TRUE(entries[0].starts_with("verseloom.old.")) << entries[0];
+    const fs::path kept = box.destination / entries[0] / "verseloom";
+    EXPECT_EQ(error, "Could not put the new Verseloom in place, nor the old one back: it is kept in " + kept.string() +
+                         ".");
+    EXPECT_EQ(test::readText(kept / "old-only.txt"), "old");
+    EXPECT_EQ(test::readText(kept / "bin/verseloom"), "#!/bin/sh\necho old\n");
+
+    // The next install that succeeds clears it away.
+    ASSERT_EQ(failureOf([&] { privilegedInstall(box.pkexecThatRuns(), payload, box.destination); }), "");
+    EXPECT_EQ(entriesOf(box.destination), std::vector<std::string>{"verseloom"});
+}
+
+TEST(AppCopy, thePrivilegedCopyMakesNothingWritableByOthersWhateverTheUmask)
+{
+    Sandbox box;
+    const fs::path payload = box.makePayload();
+    const fs::path pkexec = box.tools / "pkexec-umask";
+    writeScript(pkexec, "#!/bin/sh\numask 000\nexec \"$@\"\n"); // pkexec hands the caller's umask on
+    const fs::path destination = box.destination / "new/apps";
+    ASSERT_EQ(failureOf([&] { privilegedInstall(pkexec, payload, destination); }), "");
+    EXPECT_EQ(modeOf(box.destination / "new"), 0755);
+    EXPECT_EQ(modeOf(destination), 0755);
+    EXPECT_EQ(modeOf(destination / "verseloom"), 0755);
+    EXPECT_EQ(modeOf(destination / "verseloom" / kInstallMarkerName), 0644);
+}
+
+TEST(AppCopy, rootCopiesOnlyWhatTheAskingUserCouldRead)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "only root can read as another user";
+    const uid_t user = 4321;
+    const struct {
+        const char* what;
+        std::function<void(const fs::path& payload, const fs::path& secrets)> arrange;
+    } cases[] = {
+        // What a folder swapped in mid-copy hands the reader: another user's private files.
+        {"a folder of another user's in the payload",
+         [](const fs::path& payload, const fs::path& secrets) { fs::rename(secrets, payload / "share/swapped"); }},
+        {"a link to them", [](const fs::path& payload, const fs::path& secrets) {
+             fs::create_directory_symlink(secrets, payload / "share/swapped");
+         }},
+    };
+    for (const auto& c : cases) {
+        Sandbox box;
+        const fs::path payload = box.makePayload();
+        installOldVersion(box.target());
+        const fs::path secrets = box.root.path() / "secrets";
+        writeText(secrets / "key.pem", "private");
+        fs::permissions(secrets, fs::perms::owner_all);
+        fs::permissions(secrets / "key.pem", fs::perms::owner_read | fs::perms::owner_write);
+        ASSERT_EQ(::chown(secrets.c_str(), 4322, 4322), 0);
+        ASSERT_EQ(::chown((secrets / "key.pem").c_str(), 4322, 4322), 0);
+        // The user's own payload, readable by them.
+        for (const auto& entry : fs::recursive_directory_iterator(payload))
+            ASSERT_EQ(::lchown(entry.path().c_str(), user, user), 0);
+        ASSERT_EQ(::chown(payload.c_str(), user, user), 0);
+        c.arrange(payload, secrets);
+        const fs::path pkexec = box.tools / "pkexec-as-user";
+        writeScript(pkexec, "#!/bin/sh\nPKEXEC_UID=" + std::to_string(user) + " exec \"$@\"\n");
+
+        const std::string error = failureOf([&] { privilegedInstall(pkexec, payload, box.destination); });
+        for (const auto& entry : fs::recursive_directory_iterator(box.destination))
+            EXPECT_NE(entry.path().filename(), "key.pem") << c.what << ": " << entry.path();
+        if (!error.empty()) {
+            EXPECT_EQ(error, "Could not copy Verseloom into " + box.destination.string() +
+                                 " (./share/swapped: Cannot open: Permission denied).")
+                << c.what;
+            EXPECT_EQ(test::readText(box.target() / "bin/verseloom"), "#!/bin/sh\necho old\n") << c.what;
+        } else {
+            EXPECT_TRUE(fs::is_symlink(box.target() / "share/swapped")) << c.what << ": a link is copied as a link";
+        }
+        struct stat info{};
+        ASSERT_EQ(::lstat((box.target() / "bin/verseloom").c_str(), &info), 0);
+        EXPECT_EQ(info.st_uid, 0u) << c.what << ": what is installed is root's";
     }
 }
 
@@ -285,24 +613,34 @@ TEST(AppCopy, theScriptRefusesATargetThatIsNotItsLocationsVerseloom)
     const fs::path payload = box.makePayload();
     const fs::path victim = box.root.path() / "victim";
     writeText(victim / "keep.txt", "x");
+    // Asked to run directly, as root would be, past the checks the installer makes first.
+    makeUsersFolder(box.target());
     const struct {
-        std::string destination, target;
+        std::string destination, target, legacy;
     } cases[] = {
-        {box.destination.string(), victim.string()},
-        {"relative", "relative/verseloom"},
-        {"/", "//verseloom"},
+        {box.destination.string(), victim.string(), ""},
+        {"relative", "relative/verseloom", ""},
+        {"/", "//verseloom", ""},
+        {box.destination.string(), box.target().string(), ""},
+        {box.destination.string(), box.target().string(), box.destination.string()},
+        {(payload / "share/applications").string(), (payload / "share/applications/verseloom").string(), ""},
+        {payload.parent_path().string(), payload.string(), ""},
     };
     for (const auto& c : cases) {
         ChildProcessOptions options;
         options.errorLimit = 4096;
-        const auto result = runChildProcess(
-            "/bin/sh", {"-c", kPrivilegedScript, "verseloom-install", c.destination, c.target, payload.string()}, {},
-            options);
+        const auto result = runChildProcess("/bin/sh",
+                                            {"-c", kPrivilegedScript, "verseloom-install", c.destination, c.target,
+                                             payload.string(), c.legacy},
+                                            {}, options);
         EXPECT_EQ(result.exitStatus, 1) << c.target;
         EXPECT_FALSE(result.standardError.empty());
     }
     EXPECT_TRUE(fs::exists(victim / "keep.txt"));
     EXPECT_FALSE(fs::exists(victim / "bin"));
+    EXPECT_TRUE(usersFolderIsIntact(box.target()));
+    EXPECT_FALSE(fs::exists(payload / "share/applications/verseloom"));
+    EXPECT_EQ(entriesOf(box.destination), std::vector<std::string>{"verseloom"});
 }
 
 TEST(DesktopEntry, pointsTheMenuAtTheInstalledProgram)

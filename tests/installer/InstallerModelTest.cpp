@@ -266,17 +266,6 @@ TEST(InstallationRun, asksForRightsWhenTheDestinationIsNotWritable)
     EXPECT_TRUE(isExecutableFile(h.box.target() / "bin/verseloom"));
 }
 
-TEST(InstallationRun, aFailedDirectCopyFallsBackToThePrivilegedOne)
-{
-    ModelHarness h;
-    ASSERT_EQ(::mkfifo((h.box.payloadFolder / "verseloom/a-pipe").c_str(), 0644), 0);
-    h.box.context.pkexecProgram = h.box.pkexecThatRuns();
-    h.install();
-    ASSERT_TRUE(h.waitForEnd());
-    EXPECT_TRUE(h.model->finished()) << h.model->failure().toStdString();
-    EXPECT_EQ(h.detail("renderer"), "Installed to " + h.box.destination.string() + " \u00b7 authenticated");
-}
-
 TEST(InstallationRun, aDismissedPromptStopsAtTheRendererAndTryAgainGoesOnFromThere)
 {
     ModelHarness h;
@@ -349,21 +338,40 @@ TEST(InstallationRun, withoutPkexecARunThatNeedsRightsStopsBeforeItStarts)
     EXPECT_EQ(timesAsked(h.box), 1);
 }
 
-TEST(InstallationRun, aFailedDirectCopyWithoutPkexecSaysWhy)
+TEST(InstallationRun, aFailedCopyIntoTheUsersOwnFolderSaysWhyAndAsksForNoPassword)
+{
+    // With pkexec at hand or not: a folder the user may write is the user's to fix.
+    for (const bool withPkexec : {true, false}) {
+        ModelHarness h;
+        ASSERT_EQ(::mkfifo((h.box.payloadFolder / "verseloom/a-pipe").c_str(), 0644), 0);
+        h.box.context.pkexecProgram = withPkexec ? countingPkexec(h.box) : h.box.root.path() / "no/pkexec";
+        h.install();
+        ASSERT_TRUE(h.waitForEnd());
+        const std::string failure = h.model->failure().toStdString();
+        EXPECT_TRUE(failure.starts_with("Verseloom could not be copied into " + h.box.destination.string() + ": "))
+            << failure;
+        EXPECT_TRUE(failure.ends_with(": Operation not supported (" +
+                                      (h.box.payloadFolder / "verseloom/a-pipe").string() + ")."))
+            << "the copy's own reason, and where: " << failure;
+        EXPECT_EQ(h.states()[2], "renderer:failed");
+        EXPECT_EQ(timesAsked(h.box), 0) << "no administrator prompt for the user's own folder";
+        EXPECT_FALSE(fs::exists(h.box.target()));
+    }
+}
+
+TEST(InstallationRun, aFolderThatIsNotAnInstallStopsTheRunBeforeItStarts)
 {
     ModelHarness h;
-    ASSERT_EQ(::mkfifo((h.box.payloadFolder / "verseloom/a-pipe").c_str(), 0644), 0);
-    h.box.context.pkexecProgram = h.box.root.path() / "no/pkexec";
+    test::writeText(h.box.target() / "thesis.tex", "mine");
     h.install();
     ASSERT_TRUE(h.waitForEnd());
-    const std::string failure = h.model->failure().toStdString();
-    EXPECT_TRUE(failure.starts_with("Verseloom could not be copied into " + h.box.destination.string() + " (")) << failure;
-    EXPECT_NE(failure.find("cannot copy"), std::string::npos) << "the copy's own reason: " << failure;
-    EXPECT_TRUE(failure.ends_with("), and pkexec is not installed to ask for administrator rights: install the pkexec "
-                                  "package (polkit) and try again, or run verseloom-installer --destination with a "
-                                  "folder you own."))
-        << failure;
-    EXPECT_EQ(h.states()[2], "renderer:failed");
+    EXPECT_EQ(h.model->failure().toStdString(),
+              h.box.target().string() + " is not a Verseloom installation, so the installer leaves it alone. Move it "
+                                        "elsewhere or choose another folder.");
+    EXPECT_EQ(h.states(), (std::vector<std::string>{"verify:pending", "profile:pending", "renderer:failed",
+                                                    "depthflow:pending", "fonts:pending"}));
+    EXPECT_TRUE(h.server.requests().empty()) << "nothing is sent for a run that cannot finish";
+    EXPECT_EQ(test::readText(h.box.target() / "thesis.tex"), "mine");
 }
 
 TEST(InstallationRun, aRetryRepeatsOnlyWhatFailed)

@@ -93,7 +93,9 @@ fs::path Sandbox::fakePython(bool makePip, int exitStatus)
                              "case \"$*\" in *openai-whisper*) ;; *) echo \"Requirement already satisfied: pip\"; exit 0;; esac\n"
                              "mode=$(cat " + shellQuoted(tools / "pip-mode") + ")\n"
                              "if [ \"$mode\" = hang ]; then exec sleep 600; fi\n"
-                             "if [ \"$mode\" = fail ]; then echo 'ERROR: No matching distribution found for openai-whisper' >&2; exit 1; fi\n"
+                             "if [ \"$mode\" = fail ]; then echo 'Collecting openai-whisper'; "
+                             "echo 'ERROR: Could not find a version that satisfies the requirement openai-whisper (from versions: none)' >&2; "
+                             "echo 'ERROR: No matching distribution found for openai-whisper' >&2; exit 1; fi\n"
                              "printf 'Collecting openai-whisper\\r\\n\\r\\n    Downloading openai_whisper-1.tar.gz\\r\\n'\n"
                              "printf '%0300d\\n' 0\n"
                              "echo 'warning on stderr' >&2\n"
@@ -112,6 +114,10 @@ fs::path Sandbox::fakePython(bool makePip, int exitStatus)
         body += "echo 'The virtual environment was not created successfully because ensurepip is not available.'\n"
                 "exit " + std::to_string(exitStatus) + "\n";
     body += "mkdir -p \"$3/bin\"\n";
+    // The environment's python runs pip only as "python -I -m pip", isolated.
+    body += "printf '%s\\n' '#!/bin/sh' '[ \"$1\" = -I ] && [ \"$2\" = -m ] && [ \"$3\" = pip ] || exit 2' 'shift 3' "
+            "'exec \"$(dirname \"$0\")/pip\" \"$@\"' > \"$3/bin/python\"\n"
+            "chmod 755 \"$3/bin/python\"\n";
     if (makePip)
         body += "cp " + shellQuoted(pipTemplate) + " \"$3/bin/pip\"\n";
     writeScript(python, body);

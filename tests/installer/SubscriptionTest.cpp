@@ -108,7 +108,7 @@ private:
     std::size_t next_ = 0;
 };
 
-TEST(UpdateSubscription, followsAFewRedirectsOverHttpsToTheSameHost)
+TEST(UpdateSubscription, followsAFewRedirectsThatResendTheProfileOverHttpsToTheSameOrigin)
 {
     const std::string base = "https://updates.example.org";
     const struct {
@@ -121,9 +121,21 @@ TEST(UpdateSubscription, followsAFewRedirectsOverHttpsToTheSameHost)
          {base + "/api/updates/subscribe", base + "/v2/subscribe"}},
         {"a path on the same host", {{307, "/api/v2/updates/subscribe"}, {200, ""}}, true,
          {base + "/api/updates/subscribe", base + "/api/v2/updates/subscribe"}},
-        {"the host in other letters", {{301, "https://UPDATES.example.org/new"}, {204, ""}}, true,
+        {"the host in other letters", {{308, "https://UPDATES.example.org/new"}, {204, ""}}, true,
          {base + "/api/updates/subscribe", "https://UPDATES.example.org/new"}},
-        {"down to http", {{302, "http://updates.example.org/api/updates/subscribe"}}, false,
+        {"a path beside this one", {{307, "v2/subscribe"}, {200, ""}}, true,
+         {base + "/api/updates/subscribe", base + "/api/updates/v2/subscribe"}},
+        {"a path one up", {{308, "../v2/subscribe?from=installer"}, {200, ""}}, true,
+         {base + "/api/updates/subscribe", base + "/api/v2/subscribe?from=installer"}},
+        {"the default port named", {{307, "https://updates.example.org:443/v3"}, {200, ""}}, true,
+         {base + "/api/updates/subscribe", "https://updates.example.org:443/v3"}},
+        // These would come back as a GET without the profile: a 2xx to that is no subscription.
+        {"moved for good as a GET", {{301, base + "/new"}, {200, ""}}, false, {base + "/api/updates/subscribe"}},
+        {"found as a GET", {{302, "/new"}, {200, ""}}, false, {base + "/api/updates/subscribe"}},
+        {"see other", {{303, base + "/thanks"}, {200, ""}}, false, {base + "/api/updates/subscribe"}},
+        {"to another port", {{307, "https://updates.example.org:8443/api/updates/subscribe"}, {200, ""}}, false,
+         {base + "/api/updates/subscribe"}},
+        {"down to http", {{307, "http://updates.example.org/api/updates/subscribe"}}, false,
          {base + "/api/updates/subscribe"}},
         {"to another host", {{307, "https://collector.example.net/subscribe"}}, false,
          {base + "/api/updates/subscribe"}},
@@ -145,8 +157,9 @@ TEST(UpdateSubscription, followsAFewRedirectsOverHttpsToTheSameHost)
         for (const auto& sent : http.requests)
             asked.push_back(sent.url);
         EXPECT_EQ(asked, c.asked) << c.what;
-        if (http.requests.size() > 1 && http.requests[1].method == "POST") {
-            EXPECT_EQ(http.requests[1].body, request.body) << c.what << ": 307 and 308 send the profile again";
+        for (const auto& sent : http.requests) {
+            EXPECT_EQ(sent.method, "POST") << c.what;
+            EXPECT_EQ(sent.body, request.body) << c.what << ": every request carries the profile";
         }
     }
 }

@@ -75,8 +75,10 @@ TEST(WhisperRuntime, buildsAVenvAndInstallsWhisperReportingEachLine)
 TEST(WhisperRuntime, eachFailureEndsTheInstallWithItsSentence)
 {
     const auto pipFailure = [](const fs::path& venv) {
-        return "A setup command failed (exit 1): " + (venv / "bin/pip").string() +
-               " install --upgrade openai-whisper\nERROR: No matching distribution found for openai-whisper";
+        return "A setup command failed (exit 1): " + (venv / "bin/python").string() +
+               " -I -m pip install --upgrade openai-whisper\nCollecting openai-whisper\nERROR: Could not find a version "
+               "that satisfies the requirement openai-whisper (from versions: none)\nERROR: No matching distribution "
+               "found for openai-whisper";
     };
     const struct {
         const char* what;

@@ -3,12 +3,13 @@ import QtQuick.Layouts
 import Verseloom.Design
 
 // One install component on the installation page: its marker in the state's colour (a
-// spinner while it runs), title, one-line detail (a few lines for the reason a passed-over
-// component failed), and "Optional" for a component whose failure does not stop the run.
+// spinner while it runs), title, one-line detail (the whole sentence for a passed-over
+// component, and below it, whole, the lines that say why its command failed), and
+// "Optional" for a component whose failure does not stop the run.
 Rectangle {
     id: card
 
-    // { id, title, systemImage, required, state, detail } from InstallerModel.components
+    // { id, title, systemImage, required, state, detail, reason } from InstallerModel.components
     property var component: ({})
     readonly property string componentState: component.state || "pending"
     readonly property color stateColor: componentState === "running" ? Theme.amber
@@ -78,13 +79,24 @@ Rectangle {
                 Layout.fillWidth: true
                 visible: text !== ""
                 text: card.component.detail || ""
-                // A passed-over component's detail is why it failed, often with the last
-                // lines its command printed: those get room to be read.
+                // A passed-over component's detail is why it failed; when the lines its
+                // command printed follow, the command itself may be cut.
                 wrapMode: Text.Wrap
-                maximumLineCount: card.componentState === "skipped" ? 4 : 1
+                maximumLineCount: card.componentState === "skipped" && !reasonText.visible ? 1000 : 1
                 elide: Text.ElideRight
                 font.pixelSize: 11
                 color: Theme.muted
+            }
+
+            Text {
+                id: reasonText
+                objectName: "reason"
+                Layout.fillWidth: true
+                visible: text !== ""
+                text: card.component.reason || ""
+                wrapMode: Text.Wrap
+                font.pixelSize: 11
+                color: Theme.faded(Theme.cream, 0.85)
             }
         }
 

@@ -34,7 +34,7 @@ ColumnLayout {
                 Text {
                     objectName: "destinationText"
                     Layout.fillWidth: true
-                    text: page.model.destination
+                    text: page.model.installFolder
                     elide: Text.ElideMiddle
                     font.family: "monospace"
                     font.pixelSize: 13
