@@ -353,14 +353,13 @@ public:
     QString generationModelText() const { return QString::fromStdString(generationModel_); }
     QString editWorkflowText() const { return QString::fromStdString(editWorkflow_); }
     QString proxyBaseURLText() const { return QString::fromStdString(proxyBaseURL_); }
-    // QML writes the three settings plainly while the user types (nothing stored);
-    // the settings screen commits them with the update operations when editing ends.
+    // The plain setters store nothing; the settings screen hands each edit of the model
+    // and the edit workflow to the update operations, and the relay's through its model.
     void setGenerationModelText(const QString& v) { setGenerationModel(v.toStdString()); }
     void setEditWorkflowText(const QString& v) { setEditWorkflow(v.toStdString()); }
     void setProxyBaseURLText(const QString& v) { setProxyBaseURL(v.toStdString()); }
     Q_INVOKABLE void updateGenerationModelText(const QString& v) { updateGenerationModel(v.toStdString()); }
     Q_INVOKABLE void updateEditWorkflowText(const QString& v) { updateEditWorkflow(v.toStdString()); }
-    Q_INVOKABLE void updateProxyBaseURLText(const QString& v) { updateProxyBaseURL(v.toStdString()); }
 
     // ---- Operations on ids and files as text -----------------------------------
     // The screen models pass on what QML hands them: ids as text (one that does not

@@ -290,7 +290,7 @@ TEST_F(StoreCore, CloudStepsReadTheKeyAtEachOperation)
     EXPECT_EQ(submitted.requestID, h.vendor.lastRequestID());
 }
 
-TEST_F(StoreCore, BoundSettingsFieldsKeepWhatIsTypedUntilTheScreenCommits)
+TEST_F(StoreCore, PlainSettingSettersStoreNothingAndTheUpdatesStore)
 {
     auto store = h.make();
     // A bound text field writes every keystroke through the property.
@@ -303,10 +303,9 @@ TEST_F(StoreCore, BoundSettingsFieldsKeepWhatIsTypedUntilTheScreenCommits)
     EXPECT_EQ(store->generationModel(), " custom/model");
     EXPECT_EQ(store->editWorkflow(), "workflows/me/edit");
     for (const char* key : {"proxyBaseURL", "generationModel", "editWorkflow"})
-        EXPECT_FALSE(h.settings.string(key)) << key << " is saved only when editing ends";
+        EXPECT_FALSE(h.settings.string(key)) << key << " is saved only through an update";
 
-    // Editing ends: the screen commits each field.
-    QMetaObject::invokeMethod(store.get(), "updateProxyBaseURLText", Q_ARG(QString, store->proxyBaseURLText()));
+    store->updateProxyBaseURL(store->proxyBaseURL());
     QMetaObject::invokeMethod(store.get(), "updateGenerationModelText", Q_ARG(QString, store->generationModelText()));
     QMetaObject::invokeMethod(store.get(), "updateEditWorkflowText", Q_ARG(QString, store->editWorkflowText()));
     EXPECT_EQ(store->proxyBaseURL(), "https://relay.example.org/r");
