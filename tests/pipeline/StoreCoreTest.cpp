@@ -328,6 +328,19 @@ void unblockProjectFile(const std::filesystem::path& file)
     std::filesystem::remove_all(file);
 }
 
+const std::optional<std::string> kBlockedSave("Couldn't save the project: Is a directory.");
+
+// Once the open project's `file` is written, blocks it and edits the project: true once
+// the failed autosave is the banner.
+bool failToSaveAnEdit(ProjectStore& store, const std::filesystem::path& file)
+{
+    if (!waitUntil([&] { return std::filesystem::exists(file); }, 60000))
+        return false;
+    blockProjectFile(file);
+    store.editProject([](Project& p) { p.title = "Edited"; });
+    return waitUntil([&] { return store.lastError() == kBlockedSave; }, 60000);
+}
+
 } // namespace
 
 TEST_F(StoreCore, ASwitchThatCannotSaveTheEditsDoesNotHappen)
@@ -393,12 +406,7 @@ TEST_F(StoreCore, AFailedAutosaveWaitsAndQuittingRetriesIt)
     Project open = ProjectStore::defaultNewProject();
     auto store = h.make(open);
     const auto file = MediaLibrary(open.id, h.projectsRoot()).projectFile();
-    ASSERT_TRUE(waitUntil([&] { return std::filesystem::exists(file); }));
-
-    blockProjectFile(file);
-    store->editProject([](Project& p) { p.title = "Edited"; });
-    ASSERT_TRUE(waitUntil([&] { return store->lastError().has_value(); }));
-    EXPECT_EQ(*store->lastError(), "Couldn't save the project: Is a directory.");
+    ASSERT_TRUE(failToSaveAnEdit(*store, file));
 
     // Quitting while it still fails: the window stays, once.
     EXPECT_FALSE(store->saveBeforeQuitting());
@@ -415,6 +423,39 @@ TEST_F(StoreCore, AFailedAutosaveWaitsAndQuittingRetriesIt)
     ASSERT_TRUE(saved);
     EXPECT_EQ(saved->title, "Edited again");
     EXPECT_TRUE(store->saveBeforeQuitting());
+}
+
+// A failed save keeps trying on its own and keeps saying so: the banner outlives what
+// clears other banners, comes back at the next failed try after a dismissal, and goes
+// once a save lands, with no further edit.
+TEST_F(StoreCore, AFailedSaveIsRetriedOnATimerAndItsBannerStaysUntilASaveLands)
+{
+    h.autosaveDelay = std::chrono::milliseconds(50);
+    h.saveRetryDelay = std::chrono::milliseconds(100);
+    Project open = ProjectStore::defaultNewProject();
+    auto store = h.make(open);
+    const auto file = MediaLibrary(open.id, h.projectsRoot()).projectFile();
+    ASSERT_TRUE(failToSaveAnEdit(*store, file));
+    const auto failure = kBlockedSave;
+
+    store->setSelectedStage(PipelineStage::timing);
+    EXPECT_EQ(store->lastError(), failure) << "a stage change keeps the banner while the edit is unsaved";
+    store->setLastError("The planner failed.");
+    store->setLastError(std::nullopt);
+    EXPECT_EQ(store->lastError(), failure) << "clearing a later error brings the failed save back";
+
+    store->dismissLastError();
+    EXPECT_FALSE(store->lastError());
+    ASSERT_TRUE(waitUntil([&] { return store->lastError() == failure; }, 60000)) << "no try of its own";
+
+    // The folder takes writes again: a try lands without a further edit.
+    unblockProjectFile(file);
+    ASSERT_TRUE(waitUntil([&] { return !store->lastError(); }, 60000)) << "the banner outlived the save";
+    const auto saved = ProjectLibrary(h.projectsRoot(), h.settings).loadProject(open.id);
+    ASSERT_TRUE(saved);
+    EXPECT_EQ(saved->title, "Edited");
+    store->setSelectedStage(PipelineStage::intake);
+    EXPECT_FALSE(store->lastError());
 }
 
 TEST_F(StoreCore, ACopiedProjectFolderIsAProjectOfItsOwn)
