@@ -21,6 +21,8 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <cstring>
 #include <unistd.h>
 
 #include <map>
@@ -195,6 +197,8 @@ TEST(Program, StartsOffscreenShowsItsWindowAndQuits)
     // a dialog loads only when it first opens must be installed.
     EXPECT_FALSE(errors.contains("is not installed")) << errors.toStdString();
     EXPECT_TRUE(errors.contains("Smoke run: opened and cancelled planFileDialog")) << errors.toStdString();
+    // And the window a start shows instead when it cannot go on.
+    EXPECT_TRUE(errors.contains("Smoke run: opened and cancelled startProblemWindow")) << errors.toStdString();
 
     // It started on the sample project and saved it on the way out.
     const auto projects = home.path() / "data" / "Verseloom" / "projects";
@@ -205,48 +209,96 @@ TEST(Program, StartsOffscreenShowsItsWindowAndQuits)
     EXPECT_EQ(saved, 1);
 }
 
+namespace {
+
+// The program as a user starts it, over user folders under `home`. `staying`: it runs
+// until the test ends it; otherwise it quits after its smoke run.
+struct ProgramRun {
+    ProgramRun(const std::filesystem::path& home, bool staying, const QStringList& arguments = {})
+    {
+        QProcessEnvironment env = vl::test::smokeEnvironment(home);
+        if (staying)
+            env.remove("VL_QUIT_AFTER_FIRST_FRAME");
+        process.setProcessEnvironment(env);
+        process.start(QStringLiteral(VL_APP_BINARY), arguments);
+    }
+
+    // Reads its standard error until that holds `text`.
+    bool waitForError(const char* text)
+    {
+        return vl::testing::waitUntil(
+            [&] {
+                errors += QString::fromLocal8Bit(process.readAllStandardError());
+                return errors.contains(QLatin1String(text));
+            },
+            120000);
+    }
+    // Waits for it to end, with all it wrote to standard error.
+    bool finish()
+    {
+        const bool ended = process.waitForFinished(180000);
+        errors += QString::fromLocal8Bit(process.readAllStandardError());
+        return ended;
+    }
+    void signal(int number) { ::kill(static_cast<pid_t>(process.processId()), number); }
+
+    QProcess process;
+    QString errors;
+};
+
+// Until the running copy under `home` listens for later starts.
+bool listening(const std::filesystem::path& home)
+{
+    return vl::testing::waitUntil([&] { return std::filesystem::exists(home / "runtime" / "verseloom.socket"); },
+                                  120000);
+}
+
+} // namespace
+
 TEST(Program, ASecondStartHandsOverToTheRunningOneAndACrashedOneIsTakenOver)
 {
     files::TemporaryDirectory home("app-instance");
-    QProcessEnvironment staying = vl::test::smokeEnvironment(home.path());
-    staying.remove("VL_QUIT_AFTER_FIRST_FRAME"); // runs until the test ends it
-    const auto socket = home.path() / "runtime" / "verseloom.socket";
-
-    QProcess first;
-    first.setProcessEnvironment(staying);
-    first.start(QStringLiteral(VL_APP_BINARY), {});
-    ASSERT_TRUE(first.waitForStarted(60000));
-    ASSERT_TRUE(vl::testing::waitUntil([&] { return std::filesystem::exists(socket); }, 120000))
-        << "the first start never listened";
+    ProgramRun first(home.path(), true);
+    ASSERT_TRUE(listening(home.path())) << "the first start never listened";
 
     // A second start with the same user folders: it hands its arguments over and goes.
-    QProcess second;
-    second.setProcessEnvironment(staying);
-    second.start(QStringLiteral(VL_APP_BINARY), {QStringLiteral("--from-the-desktop")});
-    ASSERT_TRUE(second.waitForFinished(180000)) << "the second start stayed";
-    EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(second.exitCode(), 0) << second.readAllStandardError().toStdString();
-    QString firstErrors;
-    EXPECT_TRUE(vl::testing::waitUntil(
-        [&] {
-            firstErrors += QString::fromLocal8Bit(first.readAllStandardError());
-            return firstErrors.contains("[Instance] a second start came here (1 arguments)");
-        },
-        120000))
-        << firstErrors.toStdString();
-    EXPECT_EQ(first.state(), QProcess::Running);
+    ProgramRun second(home.path(), true, {QStringLiteral("--from-the-desktop")});
+    ASSERT_TRUE(second.finish()) << "the second start stayed";
+    EXPECT_EQ(second.process.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(second.process.exitCode(), 0) << second.errors.toStdString();
+    EXPECT_TRUE(first.waitForError("[Instance] a second start came here (1 arguments)")) << first.errors.toStdString();
+    EXPECT_EQ(first.process.state(), QProcess::Running);
 
     // The first one crashes, leaving its lock and socket behind: the next start runs.
-    first.kill();
-    ASSERT_TRUE(first.waitForFinished(60000));
-    ASSERT_TRUE(std::filesystem::exists(socket));
-    QProcess third;
-    third.setProcessEnvironment(vl::test::smokeEnvironment(home.path()));
-    third.start(QStringLiteral(VL_APP_BINARY), {});
-    ASSERT_TRUE(third.waitForFinished(180000));
-    const QString errors = QString::fromLocal8Bit(third.readAllStandardError());
-    EXPECT_EQ(third.exitCode(), 0) << errors.toStdString();
-    EXPECT_TRUE(errors.contains("Smoke run: opened and cancelled")) << "it ran its window: " << errors.toStdString();
+    first.process.kill();
+    ASSERT_TRUE(first.finish());
+    ASSERT_TRUE(std::filesystem::exists(home.path() / "runtime" / "verseloom.socket"));
+    ProgramRun third(home.path(), false);
+    ASSERT_TRUE(third.finish());
+    EXPECT_EQ(third.process.exitCode(), 0) << third.errors.toStdString();
+    EXPECT_TRUE(third.errors.contains("Smoke run: opened and cancelled")) << "it ran its window: "
+                                                                          << third.errors.toStdString();
+}
+
+// A start that meets a running copy which answers no more (stopped here) waits for it,
+// and once that copy is gone it runs itself instead of giving up.
+TEST(Program, ASecondStartWaitsForACopyThatAnswersNoMoreAndRunsOnceItIsGone)
+{
+    files::TemporaryDirectory home("app-instance-wait");
+    ProgramRun first(home.path(), true);
+    ASSERT_TRUE(listening(home.path())) << "the first start never listened";
+    first.signal(SIGSTOP); // holds the lock, answers nothing
+
+    ProgramRun second(home.path(), false);
+    ASSERT_TRUE(second.waitForError("[Instance] another copy holds the lock")) << second.errors.toStdString();
+    EXPECT_EQ(second.process.state(), QProcess::Running) << "it waits";
+
+    first.process.kill();
+    ASSERT_TRUE(first.finish());
+    ASSERT_TRUE(second.finish());
+    EXPECT_EQ(second.process.exitCode(), 0) << second.errors.toStdString();
+    EXPECT_TRUE(second.errors.contains("Smoke run: opened and cancelled")) << "it ran its window: "
+                                                                           << second.errors.toStdString();
 }
 
 TEST(MainWindow, DeclaresTheDialogsItsMenusOpen)
