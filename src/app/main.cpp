@@ -5,6 +5,7 @@
 #include "app/DialogTour.h"
 #include "app/PolishWatch.h"
 #include "app/ProgramContext.h"
+#include "app/SessionEnd.h"
 #include "app/SingleInstance.h"
 #include "app/StartProblem.h"
 #include "design/Fonts.h"
@@ -128,7 +129,7 @@ int main(int argc, char** argv)
     }
 
     vl::ProjectStore store(std::nullopt, vl::PipelineServices::standard(), context);
-    QObject::connect(&app, &QCoreApplication::aboutToQuit, &store, [&store] { store.flushAutosave(); });
+    vl::app::SessionEnd sessionEnd(store);
 
     // The shell outlives the engine: bindings must never see its objects gone.
     // The suite the installer writes: subscriber e-mail and the default export folder.

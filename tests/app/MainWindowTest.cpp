@@ -301,6 +301,66 @@ TEST(Program, ASecondStartWaitsForACopyThatAnswersNoMoreAndRunsOnceItIsGone)
                                                                            << second.errors.toStdString();
 }
 
+// SIGTERM (kill, the system shutting down) and SIGHUP (a closed terminal) end the run
+// as quitting does: edits the autosave has not written yet are saved first.
+TEST(Program, SigtermAndSighupSaveTheOpenProjectBeforeTheEnd)
+{
+    for (const int signal : {SIGTERM, SIGHUP}) {
+        SCOPED_TRACE(strsignal(signal));
+        files::TemporaryDirectory home("app-session-end");
+        const auto projects = home.path() / "projects";
+        QProcess probe;
+        probe.setProcessEnvironment(vl::test::smokeEnvironment(home.path()));
+        probe.start(QStringLiteral(VL_SESSION_END_PROBE), {QString::fromStdString(projects.string())});
+        ASSERT_TRUE(probe.waitForStarted(60000));
+        QString out;
+        ASSERT_TRUE(vl::testing::waitUntil(
+            [&] {
+                out += QString::fromLocal8Bit(probe.readAllStandardOutput());
+                return out.contains('\n');
+            },
+            120000))
+            << "the probe never got ready";
+        ASSERT_TRUE(out.startsWith("ready ")) << out.toStdString();
+        const auto id = Uuid::parse(out.mid(6).trimmed().toStdString());
+        ASSERT_TRUE(id);
+
+        ::kill(static_cast<pid_t>(probe.processId()), signal);
+        ASSERT_TRUE(probe.waitForFinished(60000));
+        const std::string errors = probe.readAllStandardError().toStdString();
+        EXPECT_EQ(probe.exitStatus(), QProcess::NormalExit) << "ended by the signal itself: " << errors;
+        EXPECT_EQ(probe.exitCode(), 0) << errors;
+        MemorySettings settings;
+        const auto saved = ProjectLibrary(projects, settings).loadProject(*id);
+        ASSERT_TRUE(saved) << "the edit was lost: " << errors;
+        EXPECT_EQ(saved->title, "Edited just before the end");
+    }
+}
+
+// The program itself takes SIGTERM as a request to quit, also while the first-run guide
+// is up (a sheet that does not let itself be closed).
+TEST(Program, SigtermQuitsTheProgramTheWayQuittingDoes)
+{
+    files::TemporaryDirectory home("app-sigterm");
+    ProgramRun program(home.path(), true);
+    // Its first autosave lands once the store and its session handling are set up.
+    const auto projects = home.path() / "data" / "Verseloom" / "projects";
+    const auto saved = [&] {
+        std::error_code ignored;
+        for (const auto& entry : std::filesystem::directory_iterator(projects, ignored))
+            if (std::filesystem::exists(entry.path() / "project.json"))
+                return true;
+        return false;
+    };
+    ASSERT_TRUE(vl::testing::waitUntil(saved, 120000)) << "the program never saved its project";
+
+    program.signal(SIGTERM);
+    ASSERT_TRUE(program.finish());
+    EXPECT_EQ(program.process.exitStatus(), QProcess::NormalExit) << program.errors.toStdString();
+    EXPECT_EQ(program.process.exitCode(), 0) << program.errors.toStdString();
+    EXPECT_TRUE(program.errors.contains("[Session] SIGTERM arrived")) << program.errors.toStdString();
+}
+
 TEST(MainWindow, DeclaresTheDialogsItsMenusOpen)
 {
     WindowHarness w(std::nullopt);
