@@ -156,11 +156,12 @@ QList<QObject*> declaredDialogs(QQuickWindow* window)
 }
 
 void tourDialogs(QQuickWindow* window,
-                 std::function<void(const QStringList& visited, const QStringList& problems)> done)
+                 std::function<void(const QStringList& visited, const QStringList& problems)> done,
+                 const QList<QObject*>& others)
 {
     auto tour = std::make_shared<Tour>();
     tour->window = window;
-    for (QObject* dialog : declaredDialogs(window))
+    for (QObject* dialog : declaredDialogs(window) + others)
         tour->dialogs << dialog;
     tour->done = std::move(done);
     visitNext(tour);

@@ -15,11 +15,13 @@ namespace vl::app {
 // with show(), like the settings window).
 QList<QObject*> declaredDialogs(QQuickWindow* window);
 
-// Opens each declared dialog in turn, lets it draw, cancels it and waits for it to go
-// away, then calls `done` on the window's thread with the names of the dialogs that
-// opened and closed, and one line per dialog that would not. The program's smoke run
-// uses it: a QML module a dialog needs is only loaded the first time the dialog opens.
+// Opens each declared dialog in turn, then each of `others` (windows the program shows
+// instead of this one), lets it draw, cancels it and waits for it to go away, then
+// calls `done` on the window's thread with the names of the dialogs that opened and
+// closed, and one line per dialog that would not. The program's smoke run uses it: a
+// QML module a dialog needs is only loaded the first time the dialog opens.
 void tourDialogs(QQuickWindow* window,
-                 std::function<void(const QStringList& visited, const QStringList& problems)> done);
+                 std::function<void(const QStringList& visited, const QStringList& problems)> done,
+                 const QList<QObject*>& others = {});
 
 } // namespace vl::app

@@ -1,18 +1,23 @@
 #include "app/SingleInstance.h"
 
-#include <QDataStream>
+#include "model/Log.h"
 
-#include <algorithm>
-#include <QDeadlineTimer>
+#include <QDataStream>
 #include <QDir>
 #include <QLocalSocket>
 #include <QThread>
+
+#include <algorithm>
+#include <utility>
 
 namespace vl::app {
 
 namespace {
 
 constexpr char kAcknowledge = '+';
+// How long one wait for the running copy lasts before the lock is tried again.
+constexpr qint64 kSliceMs = 250;
+constexpr unsigned long kRetryMs = 50;
 // A start's arguments are a few paths at most; anything longer is not one of ours.
 constexpr qint64 kMaxMessageBytes = 64 * 1024;
 
@@ -76,6 +81,12 @@ QString SingleInstance::socketPath() const
     return QDir(folder_).filePath(QStringLiteral("verseloom.socket"));
 }
 
+QString SingleInstance::noAnswerMessage()
+{
+    return QStringLiteral("Verseloom is already running but does not answer \u2014 quit it (or end it in the "
+                          "system monitor), then start Verseloom again.");
+}
+
 SingleInstance::Role SingleInstance::start(const QStringList& arguments, int waitMs)
 {
     if (folder_.isEmpty() || !QDir().mkpath(folder_))
@@ -83,38 +94,71 @@ SingleInstance::Role SingleInstance::start(const QStringList& arguments, int wai
     lock_ = std::make_unique<QLockFile>(QDir(folder_).filePath(QStringLiteral("verseloom.lock")));
     // Held for the whole run: never stale by age, only when its process is gone.
     lock_->setStaleLockTime(0);
-    if (lock_->tryLock(0)) {
-        // A socket file left by a copy that crashed would make listening fail.
-        QLocalServer::removeServer(socketPath());
-        server_.setSocketOptions(QLocalServer::UserAccessOption);
-        return server_.listen(socketPath()) ? Role::first : Role::unguarded;
+    const QDeadlineTimer deadline(waitMs);
+    bool announced = false;
+    for (;;) {
+        if (lock_->tryLock(0))
+            return listen();
+        if (lock_->error() != QLockFile::LockFailedError) {
+            lock_.reset();
+            return Role::unguarded; // no permission, no space: the lock cannot work here
+        }
+        if (!std::exchange(announced, true))
+            logLine("Instance", "another copy holds the lock: handing over to it, or waiting for it to go");
+        switch (handOn(arguments, deadline)) {
+        case Attempt::answered:
+            lock_.reset();
+            return Role::handedOn;
+        case Attempt::lockTaken:
+            return listen();
+        case Attempt::unanswered:
+            break;
+        }
+        if (deadline.hasExpired()) {
+            lock_.reset();
+            return Role::noAnswer;
+        }
+        QThread::msleep(kRetryMs);
     }
-    if (lock_->error() != QLockFile::LockFailedError)
-        return Role::unguarded; // no permission, no space: the lock cannot work here
-    lock_.reset();
-    return handOn(arguments, waitMs) ? Role::handedOn : Role::noAnswer;
 }
 
-bool SingleInstance::handOn(const QStringList& arguments, int waitMs)
+SingleInstance::Role SingleInstance::listen()
 {
-    const QDeadlineTimer deadline(waitMs);
-    // The running copy may hold the lock but not listen yet: try again until it does.
-    while (!deadline.hasExpired()) {
-        QLocalSocket socket;
-        socket.connectToServer(socketPath());
-        if (socket.waitForConnected(static_cast<int>(std::max<qint64>(1, deadline.remainingTime())))) {
-            socket.write(encode(arguments));
-            socket.flush();
-            while (socket.bytesAvailable() < 1 && !deadline.hasExpired()
-                   && socket.state() == QLocalSocket::ConnectedState)
-                socket.waitForReadyRead(static_cast<int>(std::max<qint64>(1, deadline.remainingTime())));
-            char answer = 0;
-            if (socket.read(&answer, 1) == 1 && answer == kAcknowledge)
-                return true;
-        }
-        QThread::msleep(50);
+    // A socket file left by a copy that crashed would make listening fail.
+    QLocalServer::removeServer(socketPath());
+    server_.setSocketOptions(QLocalServer::UserAccessOption);
+    if (server_.listen(socketPath()))
+        return Role::first;
+    // A lock kept by a copy nobody can reach would turn every later start away.
+    logLine("Instance", "cannot listen on " + socketPath().toStdString() + ": " + server_.errorString().toStdString());
+    lock_->unlock();
+    lock_.reset();
+    return Role::unguarded;
+}
+
+SingleInstance::Attempt SingleInstance::handOn(const QStringList& arguments, const QDeadlineTimer& deadline)
+{
+    const auto slice = [&deadline] {
+        return static_cast<int>(std::clamp<qint64>(deadline.remainingTime(), 1, kSliceMs));
+    };
+    // The running copy may hold the lock but not listen yet, or have stopped listening
+    // on its way out: the caller tries again.
+    QLocalSocket socket;
+    socket.connectToServer(socketPath());
+    if (!socket.waitForConnected(slice()))
+        return Attempt::unanswered;
+    socket.write(encode(arguments));
+    socket.flush();
+    // A copy on its way out may still take the connection but never answer: while
+    // waiting, look whether its lock has come free.
+    while (socket.bytesAvailable() < 1 && socket.state() == QLocalSocket::ConnectedState && !deadline.hasExpired()) {
+        if (!socket.waitForReadyRead(slice()) && lock_->tryLock(0))
+            return Attempt::lockTaken;
     }
-    return false;
+    char answer = 0;
+    if (socket.isOpen() && socket.read(&answer, 1) == 1 && answer == kAcknowledge)
+        return Attempt::answered;
+    return Attempt::unanswered;
 }
 
 } // namespace vl::app

@@ -152,7 +152,7 @@ void WorkspaceModel::selectStage(int stage)
 
 void WorkspaceModel::dismissError()
 {
-    store_->setLastError(std::nullopt);
+    store_->dismissLastError();
 }
 
 } // namespace vl::app

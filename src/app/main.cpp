@@ -5,7 +5,9 @@
 #include "app/DialogTour.h"
 #include "app/PolishWatch.h"
 #include "app/ProgramContext.h"
+#include "app/SessionEnd.h"
 #include "app/SingleInstance.h"
+#include "app/StartProblem.h"
 #include "design/Fonts.h"
 #include "pipeline/PipelineServices.h"
 #include "pipeline/ProjectStore.h"
@@ -69,29 +71,17 @@ void countingHandler(QtMsgType type, const QMessageLogContext& context, const QS
     previousHandler(type, context, message);
 }
 
-// Without a projects folder nothing can be saved: say so in a window of its own and stop.
-int showStartupError(QGuiApplication& app, const QString& message)
+// A start that cannot go on (no projects folder, a running copy that does not answer)
+// says why in a window of its own, and stops once it is closed.
+int showStartProblem(const QString& message)
 {
     std::fprintf(stderr, "Verseloom cannot start: %s\n", message.toLocal8Bit().constData());
-    QQmlApplicationEngine engine;
-    engine.setInitialProperties({{QStringLiteral("message"), message}});
-    engine.loadData(R"qml(
-        import QtQuick
-        Window {
-            id: errorWindow
-            required property string message
-            width: 460; height: 140; visible: true; title: "Verseloom"
-            color: "#031413"
-            Text {
-                anchors.fill: parent; anchors.margins: 24
-                text: errorWindow.message; wrapMode: Text.Wrap; color: "#F7ECD2"; font.pixelSize: 13
-            }
-            onClosing: Qt.quit()
-        }
-    )qml");
-    if (engine.rootObjects().isEmpty())
+    QQmlEngine engine;
+    const std::unique_ptr<QQuickWindow> window = vl::app::makeStartProblemWindow(engine, message);
+    if (!window)
         return 1;
-    app.exec();
+    window->show();
+    QGuiApplication::exec();
     return 1;
 }
 
@@ -122,10 +112,9 @@ int main(int argc, char** argv)
     case vl::app::SingleInstance::Role::handedOn:
         return 0;
     case vl::app::SingleInstance::Role::noAnswer:
-        std::fprintf(stderr, "Verseloom is already running but does not answer; not starting a second copy.\n");
-        return 1;
+        return showStartProblem(vl::app::SingleInstance::noAnswerMessage());
     case vl::app::SingleInstance::Role::unguarded:
-        vl::logLine("Instance", "the runtime folder cannot hold the instance lock; running without it");
+        vl::logLine("Instance", "the runtime folder cannot hold the instance lock or its socket; running without it");
         break;
     }
 
@@ -136,11 +125,11 @@ int main(int argc, char** argv)
     try {
         context = vl::app::programStoreContext(settings);
     } catch (const std::exception& e) {
-        return showStartupError(app, QString::fromUtf8(e.what()));
+        return showStartProblem(QString::fromUtf8(e.what()));
     }
 
     vl::ProjectStore store(std::nullopt, vl::PipelineServices::standard(), context);
-    QObject::connect(&app, &QCoreApplication::aboutToQuit, &store, [&store] { store.flushAutosave(); });
+    vl::app::SessionEnd sessionEnd(store);
 
     // The shell outlives the engine: bindings must never see its objects gone.
     // The suite the installer writes: subscriber e-mail and the default export folder.
@@ -152,6 +141,10 @@ int main(int argc, char** argv)
     QQuickWindow* window = shell.load(engine);
     if (window == nullptr)
         return 1;
+    // The smoke run opens the window a start shows when it cannot go on, too.
+    std::unique_ptr<QQuickWindow> startProblem;
+    if (smokeRun)
+        startProblem = vl::app::makeStartProblemWindow(engine, vl::app::SingleInstance::noAnswerMessage());
     QObject::connect(&instance, &vl::app::SingleInstance::activationRequested, window,
                      [window](const QStringList& arguments) {
                          vl::logLine("Instance", "a second start came here (" + std::to_string(arguments.size())
@@ -186,10 +179,10 @@ int main(int argc, char** argv)
                     });
             }, Qt::SingleShotConnection);
         }
-        QObject::connect(window, &QQuickWindow::frameSwapped, &app, [window, &polishWatches] {
+        QObject::connect(window, &QQuickWindow::frameSwapped, &app, [window, &polishWatches, &startProblem] {
             // Let queued work of the first frame finish before judging it; say which
             // windows are up, so a test can tell what a start showed.
-            QTimer::singleShot(200, window, [window, &polishWatches] {
+            QTimer::singleShot(200, window, [window, &polishWatches, &startProblem] {
                 for (QWindow* shown : QGuiApplication::topLevelWindows())
                     if (shown->isVisible() && !shown->objectName().isEmpty())
                         std::printf("shown: %s\n", shown->objectName().toUtf8().constData());
@@ -207,7 +200,7 @@ int main(int argc, char** argv)
                     QTimer::singleShot(200, [failed = !found.isEmpty()] {
                         QCoreApplication::exit(failed ? 4 : warningsSeen == 0 ? 0 : 3);
                     });
-                });
+                }, {startProblem.get()});
             });
         }, Qt::SingleShotConnection);
     }

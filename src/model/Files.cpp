@@ -42,10 +42,13 @@ void writeAtomically(const fs::path& path, std::string_view bytes)
         }
         written += static_cast<std::size_t>(n);
     }
-    if (::fsync(fd) != 0 || ::close(fd) != 0) {
-        const int error = errno;
+    // The descriptor is closed whether or not the flush worked: a failed save must
+    // not leak one per attempt while the autosave keeps retrying.
+    const int synced = ::fsync(fd) == 0 ? 0 : errno;
+    const int closed = ::close(fd) == 0 ? 0 : errno;
+    if (synced != 0 || closed != 0) {
         ::unlink(temp.c_str());
-        fail("cannot flush file", temp, error);
+        fail("cannot flush file", temp, synced != 0 ? synced : closed);
     }
     if (::rename(temp.c_str(), path.c_str()) != 0) {
         const int error = errno;

@@ -73,6 +73,12 @@ ProjectStore::ProjectStore(std::optional<Project> project, PipelineServices serv
     autosaveTimer_.setInterval(context_.autosaveDelay);
     connect(&autosaveTimer_, &QTimer::timeout, this, &ProjectStore::autosave);
     autosaveTimer_.start();
+    saveRetryTimer_.setSingleShot(true);
+    saveRetryTimer_.setInterval(context_.saveRetryDelay);
+    connect(&saveRetryTimer_, &QTimer::timeout, this, [this] {
+        if (savePending_)
+            autosave();
+    });
 
     refreshSavedProjects();
     if (lastProjectDamage)
@@ -184,9 +190,9 @@ void ProjectStore::autosaveFinished(long long ticket)
         emit projectSaved();
     } catch (const std::exception& e) {
         // A lost save is lost work: say so. The save stays pending: the next change,
-        // a switch or quitting tries again.
+        // the retry, a switch or quitting tries again.
         if (projectID == project_.id)
-            setLastError("Couldn't save the project: " + saveFailureReason(e) + ".");
+            saveFailed(e);
     }
     if (std::exchange(autosaveAgain_, false))
         autosave();
@@ -198,6 +204,8 @@ void ProjectStore::takeInFinishedSave()
     saveInFlight_.reset();
     save.done.get();
     rememberWritten(save.ticket, save.projectID);
+    if (save.projectID == project_.id)
+        saveSucceeded();
     if (save.projectID == project_.id && save.edit == editCount_)
         savePending_ = false;
 }
@@ -222,6 +230,26 @@ void ProjectStore::writeAndWait(const Project& project)
     const ProjectLibrary library = this->library();
     writer_->submit([&library, &bytes, id = project.id] { library.writeDocument(id, bytes); }).get();
     rememberWritten(ticket, project.id);
+    if (project.id == project_.id)
+        saveSucceeded();
+}
+
+void ProjectStore::saveFailed(const std::exception& error, std::string_view more)
+{
+    saveFailure_ = "Couldn't save the project: " + saveFailureReason(error) + ".";
+    setLastError(*saveFailure_ + std::string(more));
+    saveRetryTimer_.start();
+}
+
+void ProjectStore::saveSucceeded()
+{
+    saveRetryTimer_.stop();
+    if (!saveFailure_)
+        return;
+    const bool shown = lastError_ && lastError_->starts_with(*saveFailure_);
+    saveFailure_.reset();
+    if (shown)
+        setLastError(std::nullopt);
 }
 
 void ProjectStore::flushAutosave()
@@ -234,7 +262,7 @@ void ProjectStore::flushAutosave()
             savePending_ = false;
             emit projectSaved();
         } catch (const std::exception& e) {
-            setLastError("Couldn't save the project: " + saveFailureReason(e) + ".");
+            saveFailed(e);
         }
     }
 }
@@ -251,8 +279,7 @@ bool ProjectStore::saveBeforeSwitch()
             logLine("Autosave", "saving before a switch failed: " + saveFailureReason(e));
             return true;
         }
-        setLastError("Couldn't save the project: " + saveFailureReason(e)
-                     + ". It stays open so your latest changes are not lost.");
+        saveFailed(e, " It stays open so your latest changes are not lost.");
         return false;
     }
 }
@@ -273,8 +300,7 @@ bool ProjectStore::saveBeforeQuitting()
             return true;
         }
         quitRefusedAtEdit_ = editCount_;
-        setLastError("Couldn't save the project: " + saveFailureReason(e)
-                     + ". Close the window again to quit without your latest changes.");
+        saveFailed(e, " Close the window again to quit without your latest changes.");
         return false;
     }
 }
@@ -300,9 +326,19 @@ void ProjectStore::setSelectedChunkID(std::optional<Uuid> id)
 
 void ProjectStore::setLastError(std::optional<std::string> message)
 {
+    if (!message && saveFailure_)
+        message = saveFailure_; // unsaved edits are not news that a stage change makes old
     if (message == lastError_)
         return;
     lastError_ = std::move(message);
+    emit lastErrorChanged();
+}
+
+void ProjectStore::dismissLastError()
+{
+    if (!lastError_)
+        return;
+    lastError_.reset();
     emit lastErrorChanged();
 }
 

@@ -54,6 +54,8 @@ struct StoreContext {
     std::filesystem::path projectsRoot;         // folder holding one folder per project
     std::function<std::optional<std::string>()> loadKey; // the stored fal key, if any
     std::chrono::milliseconds autosaveDelay{1000};
+    // After a failed save, how long until it is tried again without a further change.
+    std::chrono::milliseconds saveRetryDelay{10000};
     // The vendor: the HTTP session cloud steps share, where the vendor lives, and
     // how often a job's status is asked for.
     HttpClient* http = nullptr; // nullptr: the process-wide libcurl client
@@ -112,7 +114,13 @@ public:
     // An operation is running.
     bool isBusy() const { return runningTask_.has_value(); }
     const std::optional<std::string>& lastError() const { return lastError_; }
+    // Clearing the banner (a stage change, a new run) brings back the failed save's
+    // sentence while the open project's edits are still unsaved: it goes only once a
+    // save succeeds.
     void setLastError(std::optional<std::string> message);
+    // The user dismissed the banner: it goes, even a failed save's, until the next
+    // attempt fails again.
+    void dismissLastError();
     const std::string& generationModel() const { return generationModel_; }
     const std::string& editWorkflow() const { return editWorkflow_; }
     const std::string& proxyBaseURL() const { return proxyBaseURL_; }
@@ -353,14 +361,13 @@ public:
     QString generationModelText() const { return QString::fromStdString(generationModel_); }
     QString editWorkflowText() const { return QString::fromStdString(editWorkflow_); }
     QString proxyBaseURLText() const { return QString::fromStdString(proxyBaseURL_); }
-    // QML writes the three settings plainly while the user types (nothing stored);
-    // the settings screen commits them with the update operations when editing ends.
+    // The plain setters store nothing; the settings screen hands each edit of the model
+    // and the edit workflow to the update operations, and the relay's through its model.
     void setGenerationModelText(const QString& v) { setGenerationModel(v.toStdString()); }
     void setEditWorkflowText(const QString& v) { setEditWorkflow(v.toStdString()); }
     void setProxyBaseURLText(const QString& v) { setProxyBaseURL(v.toStdString()); }
     Q_INVOKABLE void updateGenerationModelText(const QString& v) { updateGenerationModel(v.toStdString()); }
     Q_INVOKABLE void updateEditWorkflowText(const QString& v) { updateEditWorkflow(v.toStdString()); }
-    Q_INVOKABLE void updateProxyBaseURLText(const QString& v) { updateProxyBaseURL(v.toStdString()); }
 
     // ---- Operations on ids and files as text -----------------------------------
     // The screen models pass on what QML hands them: ids as text (one that does not
@@ -429,6 +436,11 @@ private:
     // Saves the open project before another replaces it. False, with the reason in
     // the banner, when unsaved changes could not be written: the switch must not happen.
     bool saveBeforeSwitch();
+    // A write of the open project failed: the banner says why (with `more` after the
+    // sentence) and keeps saying so, and the write is tried again in a while.
+    void saveFailed(const std::exception& error, std::string_view more = {});
+    // A write of the open project landed: a failure's banner and retry go.
+    void saveSucceeded();
 
     long long beginRun(std::string label);
     void endRun(long long runId);
@@ -492,6 +504,9 @@ private:
     std::shared_ptr<AssetURLCache> assetURLCache_ = std::make_shared<AssetURLCache>();
     QTimer autosaveTimer_;
     bool savePending_ = true;       // changes not yet written (a failed save keeps it)
+    // The sentence of the open project's last failed save, until a save succeeds.
+    std::optional<std::string> saveFailure_;
+    QTimer saveRetryTimer_;
     // The autosave being written: what it holds and how it ends.
     struct SaveInFlight {
         long long ticket;

@@ -21,6 +21,8 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <cstring>
 #include <unistd.h>
 
 #include <map>
@@ -195,6 +197,8 @@ TEST(Program, StartsOffscreenShowsItsWindowAndQuits)
     // a dialog loads only when it first opens must be installed.
     EXPECT_FALSE(errors.contains("is not installed")) << errors.toStdString();
     EXPECT_TRUE(errors.contains("Smoke run: opened and cancelled planFileDialog")) << errors.toStdString();
+    // And the window a start shows instead when it cannot go on.
+    EXPECT_TRUE(errors.contains("Smoke run: opened and cancelled startProblemWindow")) << errors.toStdString();
 
     // It started on the sample project and saved it on the way out.
     const auto projects = home.path() / "data" / "Verseloom" / "projects";
@@ -205,48 +209,156 @@ TEST(Program, StartsOffscreenShowsItsWindowAndQuits)
     EXPECT_EQ(saved, 1);
 }
 
+namespace {
+
+// The program as a user starts it, over user folders under `home`. `staying`: it runs
+// until the test ends it; otherwise it quits after its smoke run.
+struct ProgramRun {
+    ProgramRun(const std::filesystem::path& home, bool staying, const QStringList& arguments = {})
+    {
+        QProcessEnvironment env = vl::test::smokeEnvironment(home);
+        if (staying)
+            env.remove("VL_QUIT_AFTER_FIRST_FRAME");
+        process.setProcessEnvironment(env);
+        process.start(QStringLiteral(VL_APP_BINARY), arguments);
+    }
+
+    // Reads its standard error until that holds `text`.
+    bool waitForError(const char* text)
+    {
+        return vl::testing::waitUntil(
+            [&] {
+                errors += QString::fromLocal8Bit(process.readAllStandardError());
+                return errors.contains(QLatin1String(text));
+            },
+            120000);
+    }
+    // Waits for it to end, with all it wrote to standard error.
+    bool finish()
+    {
+        const bool ended = process.waitForFinished(180000);
+        errors += QString::fromLocal8Bit(process.readAllStandardError());
+        return ended;
+    }
+    void signal(int number) { ::kill(static_cast<pid_t>(process.processId()), number); }
+
+    QProcess process;
+    QString errors;
+};
+
+// Until the running copy under `home` listens for later starts.
+bool listening(const std::filesystem::path& home)
+{
+    return vl::testing::waitUntil([&] { return std::filesystem::exists(home / "runtime" / "verseloom.socket"); },
+                                  120000);
+}
+
+} // namespace
+
 TEST(Program, ASecondStartHandsOverToTheRunningOneAndACrashedOneIsTakenOver)
 {
     files::TemporaryDirectory home("app-instance");
-    QProcessEnvironment staying = vl::test::smokeEnvironment(home.path());
-    staying.remove("VL_QUIT_AFTER_FIRST_FRAME"); // runs until the test ends it
-    const auto socket = home.path() / "runtime" / "verseloom.socket";
-
-    QProcess first;
-    first.setProcessEnvironment(staying);
-    first.start(QStringLiteral(VL_APP_BINARY), {});
-    ASSERT_TRUE(first.waitForStarted(60000));
-    ASSERT_TRUE(vl::testing::waitUntil([&] { return std::filesystem::exists(socket); }, 120000))
-        << "the first start never listened";
+    ProgramRun first(home.path(), true);
+    ASSERT_TRUE(listening(home.path())) << "the first start never listened";
 
     // A second start with the same user folders: it hands its arguments over and goes.
-    QProcess second;
-    second.setProcessEnvironment(staying);
-    second.start(QStringLiteral(VL_APP_BINARY), {QStringLiteral("--from-the-desktop")});
-    ASSERT_TRUE(second.waitForFinished(180000)) << "the second start stayed";
-    EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(second.exitCode(), 0) << second.readAllStandardError().toStdString();
-    QString firstErrors;
-    EXPECT_TRUE(vl::testing::waitUntil(
-        [&] {
-            firstErrors += QString::fromLocal8Bit(first.readAllStandardError());
-            return firstErrors.contains("[Instance] a second start came here (1 arguments)");
-        },
-        120000))
-        << firstErrors.toStdString();
-    EXPECT_EQ(first.state(), QProcess::Running);
+    ProgramRun second(home.path(), true, {QStringLiteral("--from-the-desktop")});
+    ASSERT_TRUE(second.finish()) << "the second start stayed";
+    EXPECT_EQ(second.process.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(second.process.exitCode(), 0) << second.errors.toStdString();
+    EXPECT_TRUE(first.waitForError("[Instance] a second start came here (1 arguments)")) << first.errors.toStdString();
+    EXPECT_EQ(first.process.state(), QProcess::Running);
 
     // The first one crashes, leaving its lock and socket behind: the next start runs.
-    first.kill();
-    ASSERT_TRUE(first.waitForFinished(60000));
-    ASSERT_TRUE(std::filesystem::exists(socket));
-    QProcess third;
-    third.setProcessEnvironment(vl::test::smokeEnvironment(home.path()));
-    third.start(QStringLiteral(VL_APP_BINARY), {});
-    ASSERT_TRUE(third.waitForFinished(180000));
-    const QString errors = QString::fromLocal8Bit(third.readAllStandardError());
-    EXPECT_EQ(third.exitCode(), 0) << errors.toStdString();
-    EXPECT_TRUE(errors.contains("Smoke run: opened and cancelled")) << "it ran its window: " << errors.toStdString();
+    first.process.kill();
+    ASSERT_TRUE(first.finish());
+    ASSERT_TRUE(std::filesystem::exists(home.path() / "runtime" / "verseloom.socket"));
+    ProgramRun third(home.path(), false);
+    ASSERT_TRUE(third.finish());
+    EXPECT_EQ(third.process.exitCode(), 0) << third.errors.toStdString();
+    EXPECT_TRUE(third.errors.contains("Smoke run: opened and cancelled")) << "it ran its window: "
+                                                                          << third.errors.toStdString();
+}
+
+// A start that meets a running copy which answers no more (stopped here) waits for it,
+// and once that copy is gone it runs itself instead of giving up.
+TEST(Program, ASecondStartWaitsForACopyThatAnswersNoMoreAndRunsOnceItIsGone)
+{
+    files::TemporaryDirectory home("app-instance-wait");
+    ProgramRun first(home.path(), true);
+    ASSERT_TRUE(listening(home.path())) << "the first start never listened";
+    first.signal(SIGSTOP); // holds the lock, answers nothing
+
+    ProgramRun second(home.path(), false);
+    ASSERT_TRUE(second.waitForError("[Instance] another copy holds the lock")) << second.errors.toStdString();
+    EXPECT_EQ(second.process.state(), QProcess::Running) << "it waits";
+
+    first.process.kill();
+    ASSERT_TRUE(first.finish());
+    ASSERT_TRUE(second.finish());
+    EXPECT_EQ(second.process.exitCode(), 0) << second.errors.toStdString();
+    EXPECT_TRUE(second.errors.contains("Smoke run: opened and cancelled")) << "it ran its window: "
+                                                                           << second.errors.toStdString();
+}
+
+// SIGTERM (kill, the system shutting down) and SIGHUP (a closed terminal) end the run
+// as quitting does: edits the autosave has not written yet are saved first.
+TEST(Program, SigtermAndSighupSaveTheOpenProjectBeforeTheEnd)
+{
+    for (const int signal : {SIGTERM, SIGHUP}) {
+        SCOPED_TRACE(strsignal(signal));
+        files::TemporaryDirectory home("app-session-end");
+        const auto projects = home.path() / "projects";
+        QProcess probe;
+        probe.setProcessEnvironment(vl::test::smokeEnvironment(home.path()));
+        probe.start(QStringLiteral(VL_SESSION_END_PROBE), {QString::fromStdString(projects.string())});
+        ASSERT_TRUE(probe.waitForStarted(60000));
+        QString out;
+        ASSERT_TRUE(vl::testing::waitUntil(
+            [&] {
+                out += QString::fromLocal8Bit(probe.readAllStandardOutput());
+                return out.contains('\n');
+            },
+            120000))
+            << "the probe never got ready";
+        ASSERT_TRUE(out.startsWith("ready ")) << out.toStdString();
+        const auto id = Uuid::parse(out.mid(6).trimmed().toStdString());
+        ASSERT_TRUE(id);
+
+        ::kill(static_cast<pid_t>(probe.processId()), signal);
+        ASSERT_TRUE(probe.waitForFinished(60000));
+        const std::string errors = probe.readAllStandardError().toStdString();
+        EXPECT_EQ(probe.exitStatus(), QProcess::NormalExit) << "ended by the signal itself: " << errors;
+        EXPECT_EQ(probe.exitCode(), 0) << errors;
+        MemorySettings settings;
+        const auto saved = ProjectLibrary(projects, settings).loadProject(*id);
+        ASSERT_TRUE(saved) << "the edit was lost: " << errors;
+        EXPECT_EQ(saved->title, "Edited just before the end");
+    }
+}
+
+// The program itself takes SIGTERM as a request to quit, also while the first-run guide
+// is up (a sheet that does not let itself be closed).
+TEST(Program, SigtermQuitsTheProgramTheWayQuittingDoes)
+{
+    files::TemporaryDirectory home("app-sigterm");
+    ProgramRun program(home.path(), true);
+    // Its first autosave lands once the store and its session handling are set up.
+    const auto projects = home.path() / "data" / "Verseloom" / "projects";
+    const auto saved = [&] {
+        std::error_code ignored;
+        for (const auto& entry : std::filesystem::directory_iterator(projects, ignored))
+            if (std::filesystem::exists(entry.path() / "project.json"))
+                return true;
+        return false;
+    };
+    ASSERT_TRUE(vl::testing::waitUntil(saved, 120000)) << "the program never saved its project";
+
+    program.signal(SIGTERM);
+    ASSERT_TRUE(program.finish());
+    EXPECT_EQ(program.process.exitStatus(), QProcess::NormalExit) << program.errors.toStdString();
+    EXPECT_EQ(program.process.exitCode(), 0) << program.errors.toStdString();
+    EXPECT_TRUE(program.errors.contains("[Session] SIGTERM arrived")) << program.errors.toStdString();
 }
 
 TEST(MainWindow, DeclaresTheDialogsItsMenusOpen)

@@ -78,7 +78,9 @@ TEST(SettingsWindow, TheEngineRowFollowsTheEngineWhileTheWindowIsOpen)
     EXPECT_TRUE(s.warnings.isEmpty()) << s.warnings.join('\n').toStdString();
 }
 
-TEST(SettingsWindow, AdvancedFieldsCommitWhenEditingFinishes)
+// The advanced fields store what the user types and nothing else: a field only
+// visited stores nothing, so a default nobody chose is never pinned in the settings.
+TEST(SettingsWindow, AdvancedFieldsStoreOnlyWhatIsTyped)
 {
     ShellHarness s;
     ASSERT_NE(s.window, nullptr);
@@ -86,36 +88,52 @@ TEST(SettingsWindow, AdvancedFieldsCommitWhenEditingFinishes)
     ASSERT_NE(w, nullptr);
     ShellHarness::tap(w, ShellHarness::item(w, "advancedToggle"));
     ShellHarness::settle(w, "settings-advanced");
-    QQuickItem* relay = ShellHarness::findItem(ShellHarness::item(w, "relayField"), "field");
     QQuickItem* model = ShellHarness::findItem(ShellHarness::item(w, "modelField"), "field");
-    ASSERT_TRUE(relay && model && relay->isVisible());
+    QQuickItem* workflow = ShellHarness::findItem(ShellHarness::item(w, "workflowField"), "field");
+    QQuickItem* relay = ShellHarness::findItem(ShellHarness::item(w, "relayField"), "field");
+    ASSERT_TRUE(model && workflow && relay && relay->isVisible());
     const std::string defaultRelay = s.store->proxyBaseURL();
-    const auto storedBefore = s.h.settings.string("proxyBaseURL");
-
     w->requestActivate();
     ASSERT_TRUE(QTest::qWaitForWindowActive(w));
+
+    // Clicking into each field and out again, and Return in one, stores nothing.
+    for (QQuickItem* field : {model, workflow, relay}) {
+        ShellHarness::tap(w, field);
+        ASSERT_TRUE(field->hasActiveFocus());
+        QTest::keyClick(w, Qt::Key_Return);
+    }
+    ShellHarness::item(w, "settingsView")->forceActiveFocus();
+    for (const char* key : {"generationModel", "editWorkflow", "proxyBaseURL"})
+        EXPECT_FALSE(s.h.settings.string(key)) << key << " was stored without being typed";
+
+    // Typing into the model stores each edit at once, an emptied field as empty text.
+    model->forceActiveFocus();
+    QMetaObject::invokeMethod(model, "selectAll");
+    typeText(w, "custom/model");
+    EXPECT_EQ(s.h.settings.string("generationModel"), std::string("custom/model"));
+    QMetaObject::invokeMethod(model, "selectAll");
+    QTest::keyClick(w, Qt::Key_Backspace);
+    EXPECT_EQ(s.h.settings.string("generationModel"), std::string(""));
+    EXPECT_EQ(model->property("text").toString(), "");
+
+    // The relay shows a half-typed address as typed and stores it, resolved, when
+    // editing ends.
     relay->forceActiveFocus();
     QMetaObject::invokeMethod(relay, "selectAll");
     typeText(w, "h");
     EXPECT_EQ(relay->property("text").toString(), "h") << "a half-typed address is left alone";
     typeText(w, "ttps://relay.example.org/api/fal/");
-    EXPECT_EQ(s.h.settings.string("proxyBaseURL"), storedBefore) << "nothing is stored while typing";
+    EXPECT_FALSE(s.h.settings.string("proxyBaseURL")) << "nothing is stored while typing";
     QTest::keyClick(w, Qt::Key_Return);
     EXPECT_EQ(s.h.settings.string("proxyBaseURL"), std::string("https://relay.example.org/api/fal"));
     EXPECT_EQ(relay->property("text").toString(), "https://relay.example.org/api/fal");
 
     QMetaObject::invokeMethod(relay, "selectAll");
     typeText(w, "http://relay.example.org/api/fal");
-    QTest::keyClick(w, Qt::Key_Return);
+    workflow->forceActiveFocus(); // leaving the field ends the edit too
     EXPECT_EQ(s.h.settings.string("proxyBaseURL"), defaultRelay) << "plain http falls back to the default";
     EXPECT_EQ(relay->property("text").toString().toStdString(), defaultRelay);
-
-    // Leaving a field commits it too; an emptied model is stored empty.
-    model->forceActiveFocus();
-    QMetaObject::invokeMethod(model, "selectAll");
-    QTest::keyClick(w, Qt::Key_Backspace);
-    relay->forceActiveFocus();
-    EXPECT_EQ(s.h.settings.string("generationModel"), std::string(""));
+    EXPECT_FALSE(s.h.settings.string("editWorkflow"));
     EXPECT_TRUE(s.warnings.isEmpty()) << s.warnings.join('\n').toStdString();
 }
 

@@ -290,7 +290,7 @@ TEST_F(StoreCore, CloudStepsReadTheKeyAtEachOperation)
     EXPECT_EQ(submitted.requestID, h.vendor.lastRequestID());
 }
 
-TEST_F(StoreCore, BoundSettingsFieldsKeepWhatIsTypedUntilTheScreenCommits)
+TEST_F(StoreCore, PlainSettingSettersStoreNothingAndTheUpdatesStore)
 {
     auto store = h.make();
     // A bound text field writes every keystroke through the property.
@@ -303,10 +303,9 @@ TEST_F(StoreCore, BoundSettingsFieldsKeepWhatIsTypedUntilTheScreenCommits)
     EXPECT_EQ(store->generationModel(), " custom/model");
     EXPECT_EQ(store->editWorkflow(), "workflows/me/edit");
     for (const char* key : {"proxyBaseURL", "generationModel", "editWorkflow"})
-        EXPECT_FALSE(h.settings.string(key)) << key << " is saved only when editing ends";
+        EXPECT_FALSE(h.settings.string(key)) << key << " is saved only through an update";
 
-    // Editing ends: the screen commits each field.
-    QMetaObject::invokeMethod(store.get(), "updateProxyBaseURLText", Q_ARG(QString, store->proxyBaseURLText()));
+    store->updateProxyBaseURL(store->proxyBaseURL());
     QMetaObject::invokeMethod(store.get(), "updateGenerationModelText", Q_ARG(QString, store->generationModelText()));
     QMetaObject::invokeMethod(store.get(), "updateEditWorkflowText", Q_ARG(QString, store->editWorkflowText()));
     EXPECT_EQ(store->proxyBaseURL(), "https://relay.example.org/r");
@@ -327,6 +326,19 @@ void blockProjectFile(const std::filesystem::path& file)
 void unblockProjectFile(const std::filesystem::path& file)
 {
     std::filesystem::remove_all(file);
+}
+
+const std::optional<std::string> kBlockedSave("Couldn't save the project: Is a directory.");
+
+// Once the open project's `file` is written, blocks it and edits the project: true once
+// the failed autosave is the banner.
+bool failToSaveAnEdit(ProjectStore& store, const std::filesystem::path& file)
+{
+    if (!waitUntil([&] { return std::filesystem::exists(file); }, 60000))
+        return false;
+    blockProjectFile(file);
+    store.editProject([](Project& p) { p.title = "Edited"; });
+    return waitUntil([&] { return store.lastError() == kBlockedSave; }, 60000);
 }
 
 } // namespace
@@ -394,12 +406,7 @@ TEST_F(StoreCore, AFailedAutosaveWaitsAndQuittingRetriesIt)
     Project open = ProjectStore::defaultNewProject();
     auto store = h.make(open);
     const auto file = MediaLibrary(open.id, h.projectsRoot()).projectFile();
-    ASSERT_TRUE(waitUntil([&] { return std::filesystem::exists(file); }));
-
-    blockProjectFile(file);
-    store->editProject([](Project& p) { p.title = "Edited"; });
-    ASSERT_TRUE(waitUntil([&] { return store->lastError().has_value(); }));
-    EXPECT_EQ(*store->lastError(), "Couldn't save the project: Is a directory.");
+    ASSERT_TRUE(failToSaveAnEdit(*store, file));
 
     // Quitting while it still fails: the window stays, once.
     EXPECT_FALSE(store->saveBeforeQuitting());
@@ -416,6 +423,39 @@ TEST_F(StoreCore, AFailedAutosaveWaitsAndQuittingRetriesIt)
     ASSERT_TRUE(saved);
     EXPECT_EQ(saved->title, "Edited again");
     EXPECT_TRUE(store->saveBeforeQuitting());
+}
+
+// A failed save keeps trying on its own and keeps saying so: the banner outlives what
+// clears other banners, comes back at the next failed try after a dismissal, and goes
+// once a save lands, with no further edit.
+TEST_F(StoreCore, AFailedSaveIsRetriedOnATimerAndItsBannerStaysUntilASaveLands)
+{
+    h.autosaveDelay = std::chrono::milliseconds(50);
+    h.saveRetryDelay = std::chrono::milliseconds(100);
+    Project open = ProjectStore::defaultNewProject();
+    auto store = h.make(open);
+    const auto file = MediaLibrary(open.id, h.projectsRoot()).projectFile();
+    ASSERT_TRUE(failToSaveAnEdit(*store, file));
+    const auto failure = kBlockedSave;
+
+    store->setSelectedStage(PipelineStage::timing);
+    EXPECT_EQ(store->lastError(), failure) << "a stage change keeps the banner while the edit is unsaved";
+    store->setLastError("The planner failed.");
+    store->setLastError(std::nullopt);
+    EXPECT_EQ(store->lastError(), failure) << "clearing a later error brings the failed save back";
+
+    store->dismissLastError();
+    EXPECT_FALSE(store->lastError());
+    ASSERT_TRUE(waitUntil([&] { return store->lastError() == failure; }, 60000)) << "no try of its own";
+
+    // The folder takes writes again: a try lands without a further edit.
+    unblockProjectFile(file);
+    ASSERT_TRUE(waitUntil([&] { return !store->lastError(); }, 60000)) << "the banner outlived the save";
+    const auto saved = ProjectLibrary(h.projectsRoot(), h.settings).loadProject(open.id);
+    ASSERT_TRUE(saved);
+    EXPECT_EQ(saved->title, "Edited");
+    store->setSelectedStage(PipelineStage::intake);
+    EXPECT_FALSE(store->lastError());
 }
 
 TEST_F(StoreCore, ACopiedProjectFolderIsAProjectOfItsOwn)

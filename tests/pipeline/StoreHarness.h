@@ -53,6 +53,7 @@ struct StoreHarness {
     MemorySettings settings;
     std::optional<std::string> storedKey;
     std::chrono::milliseconds autosaveDelay{1000};
+    std::chrono::milliseconds saveRetryDelay{10000};
     double pollInterval = 0.02;
     MemoryClipboard clipboard;
     ProjectWriter* writer = nullptr; // none: the store's own
@@ -74,6 +75,7 @@ struct StoreHarness {
         c.projectsRoot = projectsRoot();
         c.loadKey = [this] { return storedKey; };
         c.autosaveDelay = autosaveDelay;
+        c.saveRetryDelay = saveRetryDelay;
         c.endpoints = vendor.endpoints();
         c.pollInterval = pollInterval;
         c.clipboard = &clipboard;

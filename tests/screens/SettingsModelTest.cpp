@@ -159,3 +159,30 @@ TEST(SettingsModel, VersionComesFromTheBuild)
     SettingsPage s;
     EXPECT_FALSE(s.model->versionText().isEmpty());
 }
+
+// The relay field stores only an address the user typed, resolved once editing ends.
+TEST(SettingsModel, TheRelayStoresWhatWasTypedWhenEditingEnds)
+{
+    SettingsPage s;
+    const std::string defaultRelay = s.store->proxyBaseURL();
+    s.model->relayEditingFinished();
+    EXPECT_FALSE(s.h.settings.string("proxyBaseURL")) << "an edit with nothing typed stores nothing";
+
+    for (const char* typed : {"h", "https://relay.example.org/r/"}) {
+        s.model->relayEdited(QString::fromUtf8(typed));
+        EXPECT_EQ(s.store->proxyBaseURL(), typed) << "shown as typed";
+        EXPECT_FALSE(s.h.settings.string("proxyBaseURL")) << "nothing stored while typing";
+    }
+    s.model->relayEditingFinished();
+    EXPECT_EQ(s.h.settings.string("proxyBaseURL"), std::string("https://relay.example.org/r"));
+    EXPECT_EQ(s.store->proxyBaseURL(), "https://relay.example.org/r");
+
+    s.model->relayEdited("http://plain.example.org");
+    s.model->relayEditingFinished();
+    EXPECT_EQ(s.h.settings.string("proxyBaseURL"), defaultRelay) << "a refused address stores the default";
+    EXPECT_EQ(s.store->proxyBaseURL(), defaultRelay);
+
+    s.h.settings.remove("proxyBaseURL");
+    s.model->relayEditingFinished();
+    EXPECT_FALSE(s.h.settings.string("proxyBaseURL")) << "the next edit starts with nothing typed";
+}

@@ -2,9 +2,9 @@ import QtQuick
 import QtQuick.Layouts
 import Verseloom.Design
 
-// One advanced setting: its kicker over a text field. The field shows `value`, reports
-// every edit, and reports the text to commit when editing finishes (Return or leaving
-// the field); a value the commit changes is shown.
+// One advanced setting: its kicker over a text field. The field shows `value` and
+// reports only what the user types (see EditableText); `editingFinished` is the
+// field's own (Return, or leaving it), typed into or not.
 ColumnLayout {
     id: setting
 
@@ -13,7 +13,7 @@ ColumnLayout {
     property string value
 
     signal edited(string text)
-    signal committed(string text)
+    signal editingFinished()
 
     Layout.fillWidth: true
     spacing: 6
@@ -26,6 +26,6 @@ ColumnLayout {
         placeholderText: setting.placeholder
         EditableText.value: setting.value
         EditableText.onEdited: text => setting.edited(text)
-        onEditingFinished: setting.committed(text)
+        onEditingFinished: setting.editingFinished()
     }
 }

@@ -7,6 +7,8 @@
 #include "media/transcription/Transcriber.h"
 #include "screens/keysetup/KeySetupController.h"
 
+#include <utility>
+
 namespace vl::screens {
 
 namespace {
@@ -167,6 +169,21 @@ void SettingsModel::removeKey()
 void SettingsModel::keySheetClosed()
 {
     refreshKeyFlag();
+}
+
+void SettingsModel::relayEdited(const QString& text)
+{
+    if (!store_)
+        return;
+    relayTyped_ = true;
+    store_->setProxyBaseURL(text.toStdString());
+}
+
+void SettingsModel::relayEditingFinished()
+{
+    if (!store_ || !std::exchange(relayTyped_, false))
+        return;
+    store_->updateProxyBaseURL(store_->proxyBaseURL());
 }
 
 } // namespace vl::screens

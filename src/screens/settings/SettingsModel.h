@@ -76,6 +76,12 @@ public:
     Q_INVOKABLE void removeKey();
     // The key sheet went away: the flag follows the keyring.
     Q_INVOKABLE void keySheetClosed();
+    // The relay field. A half-typed address would resolve to the default at once and
+    // the field would jump to it under the user's fingers, so what is typed is shown as
+    // typed, and stored (resolved) when editing ends; ending an edit in which nothing
+    // was typed stores nothing, so a default nobody chose is never written down.
+    Q_INVOKABLE void relayEdited(const QString& text);
+    Q_INVOKABLE void relayEditingFinished();
 
 signals:
     void engineChanged();
@@ -91,6 +97,7 @@ private:
     SecretStore* secrets_;
     QString engineName_;
     std::optional<QString> credentialError_;
+    bool relayTyped_ = false;
     QTimer engineLook_;
 };
 

@@ -188,24 +188,22 @@ Rectangle {
                         label: "Image model"
                         placeholder: "fal-ai/flux/dev"
                         value: view.store.generationModel
-                        onEdited: text => view.store.generationModel = text
-                        onCommitted: text => view.store.updateGenerationModelText(text)
+                        onEdited: text => view.store.updateGenerationModelText(text)
                     }
                     SettingField {
                         objectName: "workflowField"
                         label: "Edit workflow"
                         placeholder: "workflows/\u2026/lyric-video-edit-frame"
                         value: view.store.editWorkflow
-                        onEdited: text => view.store.editWorkflow = text
-                        onCommitted: text => view.store.updateEditWorkflowText(text)
+                        onEdited: text => view.store.updateEditWorkflowText(text)
                     }
                     SettingField {
                         objectName: "relayField"
                         label: "Dormant funded-service URL"
                         placeholder: "https://\u2026/api/fal"
                         value: view.store.proxyBaseURL
-                        onEdited: text => view.store.proxyBaseURL = text
-                        onCommitted: text => view.store.updateProxyBaseURLText(text)
+                        onEdited: text => view.model.relayEdited(text)
+                        onEditingFinished: view.model.relayEditingFinished()
                     }
                 }
             }

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QObject>
+#include <QSocketNotifier>
+
+#include <memory>
+
+namespace vl {
+class ProjectStore;
+}
+
+namespace vl::app {
+
+// Saves the open project however the run ends: quitting, a logout (the session
+// manager asks the program to save), or SIGTERM and SIGHUP (`kill`, the system
+// shutting down, a closed terminal). Those two signals would end the process on the
+// spot and lose the edits the autosave has not written yet; here they quit the event
+// loop instead, so the program leaves the way quitting does. A second such signal
+// while it is still leaving ends it at once.
+//
+// One per process: it takes the two signals over for its lifetime.
+class SessionEnd final : public QObject {
+    Q_OBJECT
+
+public:
+    explicit SessionEnd(ProjectStore& store, QObject* parent = nullptr);
+    ~SessionEnd() override;
+
+signals:
+    // SIGTERM or SIGHUP arrived; the event loop has been asked to quit.
+    void signalled(int signal);
+
+private:
+    void readSignals();
+
+    ProjectStore& store_;
+    std::unique_ptr<QSocketNotifier> notifier_;
+};
+
+} // namespace vl::app
