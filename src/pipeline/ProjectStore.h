@@ -119,6 +119,8 @@ public:
     bool hasFalAPIKey() const { return hasFalAPIKey_; }
     void setHasFalAPIKey(bool value);
     const std::vector<ProjectRef>& savedProjects() const { return savedProjects_; }
+    // The saved projects have been listed at least once (the list is read on a worker).
+    bool savedProjectsRead() const { return savedProjectsRead_; }
     const PipelineServices& services() const { return services_; }
     const StoreContext& context() const { return context_; }
     // Shared with workers: uploads fill it from any thread.
@@ -162,6 +164,8 @@ public:
     void newProject();
     void resetProject();
     void openProject(const Uuid& id);
+    // Lists the saved projects again on a worker; savedProjectsChanged follows the
+    // first list read and every one that differs from the list shown.
     void refreshSavedProjects();
     // Writes the open project now if an autosave is pending or failed (at quit), after
     // waiting for a write already under way.
@@ -483,6 +487,9 @@ private:
     bool hasFalAPIKey_ = false;
     PipelineServices services_;
     std::vector<ProjectRef> savedProjects_;
+    bool savedProjectsRead_ = false;
+    bool listingRunning_ = false;
+    bool listingAgain_ = false; // a refresh was asked for while the list was being read
 
     StoreContext context_;
     // Temporary files older than this are left from an earlier run, never a write of
