@@ -176,7 +176,8 @@ public:
     Q_INVOKABLE bool saveBeforeQuitting();
     // Saves without touching the banner (a failure is only logged); true on success.
     bool saveQuietly(const Project& project);
-    // Applies the plan JSON on the clipboard, as an import.
+    // Applies the plan JSON on the clipboard, as an import: the text is fetched on a
+    // worker, and not at all when it is larger than kMaxPlanBytes.
     void importPlanFromClipboard();
     // Applies the plan JSON in a file the user picked, read on a worker (a plain file
     // of at most kMaxPlanBytes); an empty path (the picker was cancelled) does nothing.
