@@ -15,6 +15,8 @@ get_target_property(_vl_ps_includes PkgConfig::POCKETSPHINX INTERFACE_INCLUDE_DI
 list(FILTER _vl_ps_includes EXCLUDE REGEX "^/usr/include/sphinxbase$")
 set_target_properties(PkgConfig::POCKETSPHINX PROPERTIES INTERFACE_INCLUDE_DIRECTORIES "${_vl_ps_includes}")
 pkg_check_modules(EGL REQUIRED IMPORTED_TARGET egl glesv2)
+# The clipboard's size is asked of the X server before its text is fetched.
+pkg_check_modules(XCB REQUIRED IMPORTED_TARGET xcb)
 pkg_check_modules(HTTPLIB IMPORTED_TARGET cpp-httplib)
 
 # OpenCV: only the modules we use (highgui would drag in Qt 5).

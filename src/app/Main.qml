@@ -78,7 +78,8 @@ ApplicationWindow {
                     delegate: MenuRow {
                         required property var modelData
                         text: modelData.text
-                        // The "No saved projects" line is text, not a command.
+                        // An inert line ("No saved projects", or "Reading saved
+                        // projects…" until the list is read) is text, not a command.
                         enabled: modelData.projectID !== ""
                         onTriggered: window.menuCommands.openProject(modelData.projectID)
                     }

@@ -4,8 +4,10 @@
 
 namespace vl::app {
 
-std::vector<OpenProjectEntry> openProjectEntries(const std::vector<ProjectRef>& savedProjects)
+std::vector<OpenProjectEntry> openProjectEntries(const std::vector<ProjectRef>& savedProjects, bool read)
 {
+    if (savedProjects.empty() && !read)
+        return {{"Reading saved projects\u2026", std::nullopt}};
     if (savedProjects.empty())
         return {{"No saved projects", std::nullopt}};
     std::vector<OpenProjectEntry> entries;
@@ -31,7 +33,7 @@ MenuCommandsModel::MenuCommandsModel(ProjectStore* store, QObject* parent) : QOb
 QVariantList MenuCommandsModel::openProjectEntryList() const
 {
     QVariantList list;
-    for (const OpenProjectEntry& entry : openProjectEntries(store_->savedProjects())) {
+    for (const OpenProjectEntry& entry : openProjectEntries(store_->savedProjects(), store_->savedProjectsRead())) {
         QVariantMap item;
         item.insert(QStringLiteral("text"), QString::fromStdString(entry.text));
         item.insert(QStringLiteral("projectID"),

@@ -14,8 +14,9 @@
 
 namespace vl::app {
 
-// One entry of File ▸ Open Project above its divider: a saved project to open, or the
-// inert "No saved projects" line (no id).
+// One entry of File ▸ Open Project above its divider: a saved project to open, or an
+// inert line (no id): "No saved projects", or "Reading saved projects…" until the
+// list has been read.
 struct OpenProjectEntry {
     std::string text;
     std::optional<Uuid> projectID;
@@ -23,8 +24,9 @@ struct OpenProjectEntry {
     friend bool operator==(const OpenProjectEntry&, const OpenProjectEntry&) = default;
 };
 
-// The entries for a list of saved projects, in the list's order.
-std::vector<OpenProjectEntry> openProjectEntries(const std::vector<ProjectRef>& savedProjects);
+// The entries for a list of saved projects, in the list's order; `read` is false
+// while the first list is still being read.
+std::vector<OpenProjectEntry> openProjectEntries(const std::vector<ProjectRef>& savedProjects, bool read = true);
 
 // What the File and Import menus do. Every command acts on the one store; none is
 // ever disabled.

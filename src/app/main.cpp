@@ -12,6 +12,7 @@
 #include "pipeline/PipelineServices.h"
 #include "pipeline/ProjectStore.h"
 #include "pipeline/QtSettings.h"
+#include "screens/frames/PictureCopies.h"
 #include "model/Log.h"
 
 #include <QGuiApplication>
@@ -24,6 +25,7 @@
 #include <QtWebEngineQuick/qtwebenginequickglobal.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -119,6 +121,11 @@ int main(int argc, char** argv)
     }
 
     vl::design::registerBundledFonts();
+    // Reduced copies of large pictures, so a card does not decode a huge one each time.
+    const QString cache = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation);
+    if (!cache.isEmpty())
+        vl::screens::usePictureCopies(std::make_shared<vl::screens::PictureCopies>(
+            std::filesystem::path(cache.toStdString()) / "Verseloom" / "pictures"));
 
     vl::QtSettings settings(QGuiApplication::organizationName(), QGuiApplication::applicationName());
     vl::StoreContext context;

@@ -92,6 +92,42 @@ void PictureFile::verifyDecodes() const
     decode(cv::IMREAD_UNCHANGED | cv::IMREAD_IGNORE_ORIENTATION);
 }
 
+DecodeBudget::Hold::~Hold()
+{
+    if (budget_)
+        budget_->giveBack(pixels_);
+}
+
+DecodeBudget::Hold DecodeBudget::take(std::uint64_t pixels)
+{
+    pixels = std::min(pixels, total_);
+    std::unique_lock held(lock_);
+    freed_.wait(held, [&] { return held_ + pixels <= total_; });
+    held_ += pixels;
+    return Hold(this, pixels);
+}
+
+std::uint64_t DecodeBudget::held() const
+{
+    std::lock_guard held(lock_);
+    return held_;
+}
+
+void DecodeBudget::giveBack(std::uint64_t pixels)
+{
+    {
+        std::lock_guard held(lock_);
+        held_ -= pixels;
+    }
+    freed_.notify_all();
+}
+
+DecodeBudget& DecodeBudget::shared()
+{
+    static DecodeBudget budget(kMaxImagePixels);
+    return budget;
+}
+
 void verifyPictureFile(const std::filesystem::path& path, std::string subject)
 {
     PictureFile::read(path, std::move(subject)).verifyDecodes();

@@ -2,9 +2,13 @@
 
 #include "model/ImageHeader.h"
 
+#include <condition_variable>
+#include <cstdint>
 #include <filesystem>
+#include <mutex>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include <opencv2/core/mat.hpp>
 
@@ -44,6 +48,46 @@ struct PictureFile {
 // colour, colour and alpha) and depth (8 or 16 bits, or floats in 0...1); nothing
 // for a layout no picture has.
 std::optional<cv::Mat> eightBitBgra(const cv::Mat& decoded);
+
+// Pixels that decodes of large pictures may hold at once. A decode takes its share
+// before it begins and gives it back once its picture has been reduced, waiting while
+// others hold too much: however many pictures are asked for together (a page of cards
+// on a thread pool), the full-size pixels in memory at once stay within the budget.
+class DecodeBudget {
+public:
+    // A share taken; given back when it goes.
+    class Hold {
+    public:
+        Hold() = default;
+        Hold(Hold&& other) noexcept : budget_(std::exchange(other.budget_, nullptr)), pixels_(other.pixels_) {}
+        Hold& operator=(Hold&&) = delete;
+        ~Hold();
+
+    private:
+        friend class DecodeBudget;
+        Hold(DecodeBudget* budget, std::uint64_t pixels) : budget_(budget), pixels_(pixels) {}
+        DecodeBudget* budget_ = nullptr;
+        std::uint64_t pixels_ = 0;
+    };
+
+    explicit DecodeBudget(std::uint64_t pixels) : total_(pixels) {}
+
+    // Waits until `pixels` fit beside what others hold; a decode larger than the whole
+    // budget waits until it runs alone.
+    Hold take(std::uint64_t pixels);
+    std::uint64_t held() const;
+
+    // The one the screens' picture decodes share: the largest picture taken in, once.
+    static DecodeBudget& shared();
+
+private:
+    void giveBack(std::uint64_t pixels);
+
+    const std::uint64_t total_;
+    mutable std::mutex lock_;
+    std::condition_variable freed_;
+    std::uint64_t held_ = 0;
+};
 
 // Reads and fully decodes a picture file, so a damaged one is refused before it
 // is kept; throws ImageError.

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <limits>
 #include <fcntl.h>
 #include <fstream>
 #include <sstream>
@@ -99,27 +100,68 @@ void checkKind(const struct stat& status, std::uintmax_t maxBytes)
 
 } // namespace
 
+namespace {
+
+// An open plain file of at most `maxBytes`, refused as readRegularFile refuses.
+class RegularFile {
+public:
+    RegularFile(const fs::path& path, std::uintmax_t maxBytes)
+    {
+        // Look before opening: opening a device may already do something.
+        if (::stat(path.c_str(), &status) != 0)
+            refuseUnreadable(errno);
+        checkKind(status, maxBytes);
+        // O_NONBLOCK: should a FIFO have taken the name since, the open returns at once.
+        fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+        if (fd < 0)
+            refuseUnreadable(errno);
+        if (::fstat(fd, &status) != 0) {
+            ::close(fd);
+            refuseUnreadable(errno);
+        }
+        try {
+            checkKind(status, maxBytes);
+        } catch (...) {
+            ::close(fd);
+            throw;
+        }
+    }
+    ~RegularFile() { ::close(fd); }
+    RegularFile(const RegularFile&) = delete;
+    RegularFile& operator=(const RegularFile&) = delete;
+
+    int fd = -1;
+    struct stat status {};
+};
+
+} // namespace
+
+std::string readRegularFileStart(const fs::path& path, std::size_t count)
+{
+    const RegularFile file(path, std::numeric_limits<std::uintmax_t>::max());
+    std::string bytes(count, '\0');
+    std::size_t filled = 0;
+    while (filled < count) {
+        const ssize_t n = ::read(file.fd, bytes.data() + filled, count - filled);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            refuseUnreadable(errno);
+        }
+        if (n == 0)
+            break;
+        filled += static_cast<std::size_t>(n);
+    }
+    bytes.resize(filled);
+    return bytes;
+}
+
 std::string readRegularFile(const fs::path& path, std::uintmax_t maxBytes)
 {
-    // Look before opening: opening a device may already do something.
-    struct stat status {};
-    if (::stat(path.c_str(), &status) != 0)
-        refuseUnreadable(errno);
-    checkKind(status, maxBytes);
-    // O_NONBLOCK: should a FIFO have taken the name since, the open returns at once.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0)
-        refuseUnreadable(errno);
-    struct Closer {
-        int fd;
-        ~Closer() { ::close(fd); }
-    } closer{fd};
-    if (::fstat(fd, &status) != 0)
-        refuseUnreadable(errno);
-    checkKind(status, maxBytes);
-
+    const RegularFile file(path, maxBytes);
+    const int fd = file.fd;
     std::string bytes;
-    bytes.resize(static_cast<std::size_t>(status.st_size));
+    bytes.resize(static_cast<std::size_t>(file.status.st_size));
     std::size_t filled = 0;
     for (;;) {
         if (filled == bytes.size()) {

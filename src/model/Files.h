@@ -43,6 +43,10 @@ private:
 // the cap while being read is refused too. Throws FileRefused.
 std::string readRegularFile(const std::filesystem::path& path, std::uintmax_t maxBytes);
 
+// The first `count` bytes of a plain file (all of it when shorter), refused and opened
+// as readRegularFile does. Throws FileRefused.
+std::string readRegularFileStart(const std::filesystem::path& path, std::size_t count);
+
 // "8 MB": a byte cap in words, in whole mebibytes.
 std::string megabytesText(std::uintmax_t bytes);
 

@@ -1,5 +1,6 @@
 #include "model/MediaLibrary.h"
 
+#include "model/Cancellation.h"
 #include "model/Files.h"
 #include "model/ProjectJson.h"
 
@@ -130,14 +131,21 @@ void ProjectLibrary::rememberLast(const Uuid& projectID) const
     settings_.setString(kLastProjectIDKey, projectID.text());
 }
 
-ProjectReading ProjectLibrary::readProject(const Uuid& projectID) const
+namespace {
+
+// The bytes of a project's document, or why they cannot be used, or neither when the
+// folder holds no document at all.
+struct DocumentBytes {
+    std::optional<std::string> bytes;
+    std::optional<std::string> damage;
+};
+
+DocumentBytes readDocumentBytes(const fs::path& file)
 {
-    const fs::path file = library(projectID).projectFile();
-    std::string bytes;
     try {
         // Only a plain file under the cap: a FIFO or a device under that name would
         // block or never end, a huge one would stall the start.
-        bytes = files::readRegularFile(file, kMaxProjectFileBytes);
+        return {files::readRegularFile(file, kMaxProjectFileBytes), std::nullopt};
     } catch (const files::FileRefused& refused) {
         std::error_code error;
         if (refused.reason() == files::FileRefused::Reason::unreadable && !fs::exists(fs::symlink_status(file, error)))
@@ -153,16 +161,27 @@ ProjectReading ProjectLibrary::readProject(const Uuid& projectID) const
         }
         return {std::nullopt, std::string("its file cannot be read (") + refused.what() + ")"};
     }
+}
+
+// Nothing is repaired: a damaged file stays as it is for the user to rescue.
+constexpr const char* kDamaged = "its file is damaged";
+
+} // namespace
+
+ProjectReading ProjectLibrary::readProject(const Uuid& projectID) const
+{
+    DocumentBytes document = readDocumentBytes(library(projectID).projectFile());
+    if (!document.bytes)
+        return {std::nullopt, std::move(document.damage)};
     try {
-        Project project = decodeProjectDocument(bytes, projectID);
+        Project project = decodeProjectDocument(*document.bytes, projectID);
         // The folder names the project. A folder copied under another id is a project
         // of its own: listed once under its folder, opened from it, saved into it.
         project.id = projectID;
         resolvePathsAgainst(project, library(projectID).root());
         return {std::move(project), std::nullopt};
     } catch (const std::exception&) {
-        // Nothing is repaired: the file stays as it is for the user to rescue.
-        return {std::nullopt, "its file is damaged"};
+        return {std::nullopt, std::string(kDamaged)};
     }
 }
 
@@ -219,12 +238,20 @@ std::vector<Project> ProjectLibrary::listProjects() const
     return projects;
 }
 
-std::vector<ProjectEntry> ProjectLibrary::listEntries() const
+namespace {
+
+// Every folder of `root` named by a project id and holding a document, read by `read`
+// (which gives a value with an updatedAt, kept in `value`, or why it is damaged): the
+// readable ones newest update first (a stable sort keeps the listing order among
+// equals), then the damaged ones in listing order.
+template <typename Entry, typename T, typename Read>
+std::vector<Entry> listFolders(const fs::path& root, std::optional<T> Entry::*value, Read read,
+                               const std::stop_token& stop)
 {
-    std::vector<ProjectEntry> readable;
-    std::vector<ProjectEntry> damaged;
+    std::vector<Entry> readable;
+    std::vector<Entry> damaged;
     std::error_code error;
-    fs::directory_iterator it(projectsRoot_, error);
+    fs::directory_iterator it(root, error);
     if (error)
         return readable;
     // Folder names that differ only in letter case name the same project; the file
@@ -233,20 +260,49 @@ std::vector<ProjectEntry> ProjectLibrary::listEntries() const
     for (; it != fs::directory_iterator(); it.increment(error)) {
         if (error)
             break;
+        throwIfCancelled(stop);
         const auto id = Uuid::parse(it->path().filename().string());
         if (!id || !seen.insert(*id).second)
             continue;
-        ProjectReading reading = readProject(*id);
-        if (reading.project)
-            readable.push_back({*id, std::move(reading.project), {}});
-        else if (reading.damage)
-            damaged.push_back({*id, std::nullopt, std::move(*reading.damage)});
+        auto [found, damage] = read(*id);
+        Entry entry{*id, std::nullopt, {}};
+        if (found) {
+            entry.*value = std::move(found);
+            readable.push_back(std::move(entry));
+        } else if (damage) {
+            entry.damage = std::move(*damage);
+            damaged.push_back(std::move(entry));
+        }
     }
-    std::stable_sort(readable.begin(), readable.end(), [](const ProjectEntry& a, const ProjectEntry& b) {
-        return a.project->updatedAt > b.project->updatedAt;
+    std::stable_sort(readable.begin(), readable.end(), [value](const Entry& a, const Entry& b) {
+        return (a.*value)->updatedAt > (b.*value)->updatedAt;
     });
     readable.insert(readable.end(), std::make_move_iterator(damaged.begin()), std::make_move_iterator(damaged.end()));
     return readable;
+}
+
+} // namespace
+
+std::vector<ProjectEntry> ProjectLibrary::listEntries() const
+{
+    return listFolders(projectsRoot_, &ProjectEntry::project, [this](const Uuid& id) { return readProject(id); }, {});
+}
+
+std::vector<ProjectListing> ProjectLibrary::listSummaries(std::stop_token stop) const
+{
+    return listFolders(
+        projectsRoot_, &ProjectListing::summary,
+        [this](const Uuid& id) -> std::pair<std::optional<ProjectSummary>, std::optional<std::string>> {
+            DocumentBytes document = readDocumentBytes(library(id).projectFile());
+            if (!document.bytes)
+                return {std::nullopt, std::move(document.damage)};
+            try {
+                return {decodeProjectSummary(*document.bytes), std::nullopt};
+            } catch (const std::exception&) {
+                return {std::nullopt, std::string(kDamaged)};
+            }
+        },
+        stop);
 }
 
 } // namespace vl

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/Project.h"
+#include "model/ProjectSummary.h"
 #include "model/Settings.h"
 #include "model/Uuid.h"
 
@@ -10,6 +11,7 @@
 #include <filesystem>
 #include <optional>
 #include <stdexcept>
+#include <stop_token>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -91,6 +93,13 @@ struct ProjectEntry {
     std::string damage;             // why, when damaged
 };
 
+// One folder of the projects root as the saved-projects list shows it.
+struct ProjectListing {
+    Uuid id;
+    std::optional<ProjectSummary> summary; // absent when damaged
+    std::string damage;                    // why, when damaged
+};
+
 // Relative paths in a document name files in its project folder: makes them
 // absolute there, so nothing depends on the program's working folder.
 void resolvePathsAgainst(Project& project, const std::filesystem::path& folder);
@@ -124,6 +133,11 @@ public:
     // Every folder holding a document: the readable ones newest update first, then
     // the damaged ones in listing order. Nothing is repaired or removed.
     std::vector<ProjectEntry> listEntries() const;
+
+    // The same order and damage, reading only what the saved-projects list shows
+    // (decodeProjectSummary), one document at a time. Throws vl::Cancelled once
+    // `stop` is requested.
+    std::vector<ProjectListing> listSummaries(std::stop_token stop = {}) const;
 
     // One project's document; nothing when it is missing or unreadable. The project
     // takes the id of the folder it was read from, whatever the document says.

@@ -36,10 +36,17 @@ struct PlanImportRefused : std::runtime_error {
 
 // Reads pasted text or opened bytes into a checked plan; throws PlanImportRefused,
 // PlanLimitError or PipelineError, each with the banner's sentence. Runs on workers.
+PlanLimitError planTooLarge()
+{
+    return PlanLimitError("That plan is larger than " + files::megabytesText(kMaxPlanBytes) + ".");
+}
+
+constexpr const char* kEmptyClipboard = "The clipboard is empty \u2014 copy the plan JSON first.";
+
 PlanParser::Parsed readImportedPlan(std::string_view bytes, bool isText, std::optional<double> songSeconds)
 {
     if (bytes.size() > kMaxPlanBytes)
-        throw PlanLimitError("That plan is larger than " + files::megabytesText(kMaxPlanBytes) + ".");
+        throw planTooLarge();
     if (isText && !text::isValidUtf8(bytes))
         throw PlanImportRefused("The text could not be read.");
     json::Json top;
@@ -197,12 +204,20 @@ void ProjectStore::importPlan(std::function<std::string()> readBytes, bool isTex
 
 void ProjectStore::importPlanFromClipboard()
 {
-    const auto content = context_.clipboard ? context_.clipboard->text() : std::nullopt;
-    if (!content || content->empty()) {
-        setLastError("The clipboard is empty \u2014 copy the plan JSON first.");
+    if (!context_.clipboard) {
+        setLastError(kEmptyClipboard);
         return;
     }
-    applyPlanText(*content);
+    // The text is fetched on the worker, and only when its size is within the cap: a
+    // huge copy in another program never holds up the window or fills the memory.
+    importPlan([read = context_.clipboard->textReader(kMaxPlanBytes)] {
+        ClipboardText copied = read();
+        if (copied.kind == ClipboardText::Kind::tooLarge)
+            throw planTooLarge();
+        if (copied.kind == ClipboardText::Kind::none || copied.text.empty())
+            throw PlanImportRefused(kEmptyClipboard);
+        return std::move(copied.text);
+    }, true);
 }
 
 void ProjectStore::importPlanFromFile(const std::string& path)

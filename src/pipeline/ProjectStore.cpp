@@ -482,20 +482,46 @@ void ProjectStore::openProject(const Uuid& id)
 
 void ProjectStore::refreshSavedProjects()
 {
-    std::vector<ProjectRef> refs;
-    for (const ProjectEntry& entry : library().listEntries()) {
-        if (!entry.project) {
-            refs.push_back({entry.id, "Untitled", 0, 0, Date{}, entry.damage});
-            continue;
-        }
-        const Project& p = *entry.project;
-        refs.push_back({p.id, p.title.empty() ? "Untitled" : p.title, static_cast<long long>(p.framedCount()),
-                        static_cast<long long>(p.chunks.size()), p.updatedAt, std::nullopt});
+    // Read on a worker: the documents may be large and many, and the window must not
+    // wait for them. A refresh asked for while one runs follows it, and only the
+    // newer list is shown.
+    if (listingRunning_) {
+        listingAgain_ = true;
+        return;
     }
-    if (refs != savedProjects_) {
-        savedProjects_ = std::move(refs);
-        emit savedProjectsChanged();
-    }
+    listingRunning_ = true;
+    workers_.start(
+        Workers::Pool::quick,
+        [this, library = library()](std::stop_token stop) -> ApplyFn {
+            std::vector<ProjectRef> refs;
+            for (ProjectListing& entry : library.listSummaries(stop)) {
+                if (!entry.summary) {
+                    refs.push_back({entry.id, "Untitled", 0, 0, Date{}, std::move(entry.damage)});
+                    continue;
+                }
+                ProjectSummary& s = *entry.summary;
+                refs.push_back({entry.id, s.title.empty() ? "Untitled" : std::move(s.title),
+                                static_cast<long long>(s.framed), static_cast<long long>(s.total), s.updatedAt,
+                                std::nullopt});
+            }
+            return [this, refs = std::move(refs)]() mutable {
+                const bool firstList = !savedProjectsRead_;
+                savedProjectsRead_ = true;
+                if (refs != savedProjects_ || firstList) {
+                    savedProjects_ = std::move(refs);
+                    emit savedProjectsChanged();
+                }
+            };
+        },
+        [this](JobOutcome outcome) {
+            listingRunning_ = false;
+            if (std::exchange(listingAgain_, false)) {
+                refreshSavedProjects();
+                return;
+            }
+            if (outcome.apply)
+                outcome.apply();
+        });
 }
 
 // ---- QML-facing adaptors -------------------------------------------------------------

@@ -127,6 +127,8 @@ public:
     bool hasFalAPIKey() const { return hasFalAPIKey_; }
     void setHasFalAPIKey(bool value);
     const std::vector<ProjectRef>& savedProjects() const { return savedProjects_; }
+    // The saved projects have been listed at least once (the list is read on a worker).
+    bool savedProjectsRead() const { return savedProjectsRead_; }
     const PipelineServices& services() const { return services_; }
     const StoreContext& context() const { return context_; }
     // Shared with workers: uploads fill it from any thread.
@@ -170,6 +172,8 @@ public:
     void newProject();
     void resetProject();
     void openProject(const Uuid& id);
+    // Lists the saved projects again on a worker; savedProjectsChanged follows the
+    // first list read and every one that differs from the list shown.
     void refreshSavedProjects();
     // Writes the open project now if an autosave is pending or failed (at quit), after
     // waiting for a write already under way.
@@ -180,7 +184,8 @@ public:
     Q_INVOKABLE bool saveBeforeQuitting();
     // Saves without touching the banner (a failure is only logged); true on success.
     bool saveQuietly(const Project& project);
-    // Applies the plan JSON on the clipboard, as an import.
+    // Applies the plan JSON on the clipboard, as an import: the text is fetched on a
+    // worker, and not at all when it is larger than kMaxPlanBytes.
     void importPlanFromClipboard();
     // Applies the plan JSON in a file the user picked, read on a worker (a plain file
     // of at most kMaxPlanBytes); an empty path (the picker was cancelled) does nothing.
@@ -495,6 +500,9 @@ private:
     bool hasFalAPIKey_ = false;
     PipelineServices services_;
     std::vector<ProjectRef> savedProjects_;
+    bool savedProjectsRead_ = false;
+    bool listingRunning_ = false;
+    bool listingAgain_ = false; // a refresh was asked for while the list was being read
 
     StoreContext context_;
     // Temporary files older than this are left from an earlier run, never a write of

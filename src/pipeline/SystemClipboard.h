@@ -7,8 +7,9 @@
 namespace vl {
 
 // The desktop's clipboard. Reads nothing unless a QGuiApplication runs, so a
-// process without a display simply sees an empty clipboard. Main thread only;
-// changes are counted from the moment it first sees the application.
+// process without a display simply sees an empty clipboard. Main thread only (the
+// readers it hands out excepted); changes are counted from the moment it first sees
+// the application.
 class SystemClipboard final : public Clipboard {
 public:
     SystemClipboard();
@@ -16,7 +17,7 @@ public:
     SystemClipboard(const SystemClipboard&) = delete;
     SystemClipboard& operator=(const SystemClipboard&) = delete;
 
-    std::optional<std::string> text() const override;
+    std::function<ClipboardText()> textReader(std::size_t maxBytes) const override;
     long long changeCount() const override;
     void clear() override;
 

@@ -145,19 +145,31 @@ TEST(MainWindow, MenusCarryTheSavedProjectsAndTheirShortcuts)
     // "No saved projects", the divider and "Refresh List".
     EXPECT_EQ(openMenu->property("count").toInt(), 3);
 
+    // The saved projects are read on a worker: their rows arrive in the menu once read.
+    const auto rowShown = [openMenu](const char* text) {
+        for (auto* item : openMenu->findChildren<QObject*>())
+            if (item->property("text").toString() == QString::fromUtf8(text))
+                return true;
+        return false;
+    };
     const Uuid keptID = w.store->project().id;
     w.window->requestActivate();
     QTest::keyClick(w.window, Qt::Key_N, Qt::ControlModifier);
     EXPECT_NE(w.store->project().id, keptID) << "Ctrl+N starts a new project";
-    w.settle();
-    // The project left behind is now listed above the divider.
+    // The project left behind is listed above the divider.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return rowShown("Kept \u2014 1/4 frames"); }, 30000));
     EXPECT_EQ(openMenu->property("count").toInt(), 3);
-    bool listed = false;
-    for (auto* item : openMenu->findChildren<QObject*>()) {
-        if (item->property("text").toString() == QString::fromUtf8("Kept \u2014 1/4 frames"))
-            listed = true;
-    }
-    EXPECT_TRUE(listed);
+
+    // A project saved meanwhile shows after Refresh List.
+    ProjectLibrary(w.h.projectsRoot(), w.h.settings).save(projectWithChunks(2, 2, "Restored"));
+    QObject* refreshRow = nullptr;
+    for (auto* item : openMenu->findChildren<QObject*>())
+        if (item->property("text").toString() == "Refresh List" && item->metaObject()->indexOfSignal("triggered()") >= 0)
+            refreshRow = item;
+    ASSERT_NE(refreshRow, nullptr);
+    QMetaObject::invokeMethod(refreshRow, "triggered");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return rowShown("Restored \u2014 2/2 frames"); }, 30000));
+    EXPECT_EQ(openMenu->property("count").toInt(), 4);
 
     if (!qEnvironmentVariableIsEmpty("WINDOW_SHOTS")) {
         QMetaObject::invokeMethod(w.object("fileMenu"), "open");
@@ -495,6 +507,7 @@ TEST(MainWindow, MenuRowsShowTheirKeysAndDisabledRowsLookDisabled)
                     {"Reset Project…", "Ctrl+Shift+R"},
                     {"Settings…", "Ctrl+,"},
                     {"Quit", "Ctrl+Q"}}));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return w.store->savedProjectsRead(); }, 30000));
     QMetaObject::invokeMethod(openMenu, "open");
     w.settle("menu-open-project");
     QQuickItem* inert = nullptr;

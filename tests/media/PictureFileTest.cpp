@@ -9,8 +9,10 @@
 #include <opencv2/core.hpp>
 #include <opencv2/imgcodecs.hpp>
 
+#include <atomic>
 #include <fstream>
 #include <functional>
+#include <thread>
 #include <vector>
 
 using namespace vl;
@@ -137,3 +139,28 @@ TEST_F(PictureFileTest, FrameImagesNeverReachAnotherDecoder)
 }
 
 } // namespace
+
+// However many decodes ask at once, the pixels they hold together stay within the
+// budget; one larger than the whole budget runs alone rather than never.
+TEST(DecodeBudget, HoldsNoMorePixelsAtOnceThanItHas)
+{
+    DecodeBudget budget(100);
+    std::atomic<std::uint64_t> peak{0};
+    {
+        std::vector<std::jthread> decodes;
+        for (int i = 0; i < 12; ++i)
+            decodes.emplace_back([&, i] {
+                const DecodeBudget::Hold hold = budget.take(i % 4 == 0 ? 1000 : 40);
+                for (int look = 0; look < 1000; ++look) {
+                    std::uint64_t seen = peak;
+                    const std::uint64_t now = budget.held();
+                    while (now > seen && !peak.compare_exchange_weak(seen, now)) {
+                    }
+                    std::this_thread::yield();
+                }
+            });
+    }
+    EXPECT_GT(peak, 0u);
+    EXPECT_LE(peak, 100u);
+    EXPECT_EQ(budget.held(), 0u) << "every share was given back";
+}

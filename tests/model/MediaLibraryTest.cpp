@@ -284,6 +284,17 @@ TEST_F(ProjectLibraryTest, DamagedDocumentsAreListedWithTheirReasonAndLeftAlone)
                                                     {huge, "its file is larger than 64 MB"},
                                                     {folderDoc, "its file is not a plain file"},
                                                     {fifo, "its file is not a plain file"}}));
+    // The list the menu shows reads only the listed fields, and finds the same.
+    std::vector<std::string> summarised;
+    std::map<Uuid, std::string> summaryDamage;
+    for (const ProjectListing& entry : library.listSummaries()) {
+        if (entry.summary)
+            summarised.push_back(entry.summary->title);
+        else
+            summaryDamage[entry.id] = entry.damage;
+    }
+    EXPECT_EQ(summarised, readable);
+    EXPECT_EQ(summaryDamage, damaged);
     EXPECT_EQ(library.readProject(huge).damage, std::optional<std::string>("its file is larger than 64 MB"));
     const ProjectReading missing = library.readProject(Uuid::random());
     EXPECT_FALSE(missing.project || missing.damage) << "a missing folder is no damage";
@@ -383,4 +394,72 @@ TEST_F(ProjectLibraryTest, LeftoverTemporariesGoOnlyOurNamesAndOnlyOldOnes)
         EXPECT_EQ(fs::exists(c.path), !c.removed) << c.name;
     EXPECT_TRUE(fs::is_symlink(link)) << "a link is never followed or removed";
     EXPECT_TRUE(library.loadProject(p.id)) << "the document itself stays";
+}
+
+TEST(ProjectSummary, ReadsTheListedFieldsAsTheFullReaderDoes)
+{
+    const Project full = fixtures::fullProject();
+    const std::string document = encodeProjectDocument(full);
+    const ProjectSummary summary = decodeProjectSummary(document);
+    EXPECT_EQ(summary.title, full.title);
+    EXPECT_EQ(summary.framed, full.framedCount());
+    EXPECT_EQ(summary.total, full.chunks.size());
+    EXPECT_EQ(summary.updatedAt, full.updatedAt);
+    ASSERT_GT(summary.framed, 0u);
+    ASSERT_LT(summary.framed, summary.total) << "the fixture has chunks with and without frames";
+
+    struct Case {
+        const char* name;
+        std::string bytes;
+        ProjectSummary expected; // updatedAt checked only when the document has one
+    };
+    const Case cases[] = {
+        {"nothing but braces", "{}", {"", 0, 0, {}}},
+        {"null counts as missing", R"({"title":null,"chunks":null,"updatedAt":null})", {"", 0, 0, {}}},
+        {"a frame that is null is no frame",
+         R"({"title":"T","updatedAt":"2024-01-02T03:04:05Z","chunks":[{"frame":null},{"frame":{"x":[{}]}},{}]})",
+         {"T", 1, 3, fixtures::at(1704164645)}},
+        {"the last of repeated keys wins", R"({"title":"a","title":"b","chunks":[{}],"chunks":[{},{}]})",
+         {"b", 0, 2, {}}},
+        {"nested look-alikes are not the project's",
+         R"({"plan":{"title":"no","chunks":[{"frame":{}}]},"transcript":[{"frame":{}}],"chunks":[{"x":{"frame":{}}}]})",
+         {"", 0, 1, {}}},
+    };
+    for (const Case& c : cases) {
+        const ProjectSummary read = decodeProjectSummary(c.bytes);
+        EXPECT_EQ(read.title, c.expected.title) << c.name;
+        EXPECT_EQ(read.framed, c.expected.framed) << c.name;
+        EXPECT_EQ(read.total, c.expected.total) << c.name;
+        if (c.expected.updatedAt != Date{}) {
+            EXPECT_EQ(read.updatedAt, c.expected.updatedAt) << c.name;
+        }
+    }
+}
+
+TEST(ProjectSummary, RefusesWhatTheFullReaderRefusesInTheListedFields)
+{
+    const std::string refused[] = {
+        "",
+        "[1,2,3]",
+        "{\"title\": \"trunc",
+        "{\"title\":[\"wrong\"]}",
+        "{\"title\":3}",
+        "{\"title\":\"\xC3\x28\"}",
+        "{\"updatedAt\":\"yesterday\"}",
+        "{\"updatedAt\":17}",
+        "{\"chunks\":{}}",
+        "{\"chunks\":\"none\"}",
+        "{\"chunks\":[1]}",
+        "{\"chunks\":[null]}",
+        "{\"chunks\":[[]]}",
+        "{\"chunks\":[{\"frame\":\"a.png\"}]}",
+        "{\"chunks\":[{\"start\":1e400}]}",
+        std::string(100000, '[') + std::string(100000, ']'),
+        "{\"a\":" + std::string(300, '{') + std::string(300, '}') + "}",
+        "{} trailing",
+    };
+    for (const std::string& bytes : refused) {
+        EXPECT_THROW(decodeProjectSummary(bytes), json::DecodeError) << bytes.substr(0, 40);
+        EXPECT_THROW(decodeProjectDocument(bytes), json::DecodeError) << bytes.substr(0, 40);
+    }
 }

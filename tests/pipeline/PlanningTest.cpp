@@ -284,6 +284,8 @@ TEST_F(PlanImport, FromTheClipboard)
         {"no text", std::nullopt, empty},
         {"empty text", std::string(), empty},
         {"a single space goes to the import", std::string(" "), std::string("Could not read that plan JSON: ")},
+        {"more than a plan may hold", std::string(kMaxPlanBytes + 1, ' '),
+         std::string("That plan is larger than 8 MB.")},
         {"a plan", std::string(kPlan), std::nullopt},
     };
     for (const auto& c : cases) {

@@ -62,6 +62,7 @@ TEST_F(StoreCore, StartUpTakesTheLastProjectAndStoredSettings)
     // A stored address is normalised once and written back.
     EXPECT_EQ(store->proxyBaseURL(), kDefaultRelayURL);
     EXPECT_EQ(h.settings.string("proxyBaseURL"), std::string(kDefaultRelayURL));
+    ASSERT_TRUE(StoreHarness::waitForIdle(*store));
     ASSERT_EQ(store->savedProjects().size(), 1u);
     EXPECT_EQ(store->savedProjects()[0].title, "Saved song");
 }
@@ -252,6 +253,7 @@ TEST_F(StoreCore, ProjectManagement)
     store->newProject();
     EXPECT_EQ(store->project().title, "Untitled");
     EXPECT_NE(store->project().id, sampleID);
+    ASSERT_TRUE(StoreHarness::waitForIdle(*store));
     ASSERT_EQ(store->savedProjects().size(), 1u) << "the new project is listed only once it is saved";
 
     store->setSelectedStage(PipelineStage::motion);
@@ -260,6 +262,7 @@ TEST_F(StoreCore, ProjectManagement)
     EXPECT_EQ(store->project().id, sampleID);
     EXPECT_EQ(store->selectedStage(), PipelineStage::frames);
     EXPECT_FALSE(store->lastError());
+    ASSERT_TRUE(StoreHarness::waitForIdle(*store));
     EXPECT_EQ(store->savedProjects().size(), 2u);
 
     store->setSelectedStage(PipelineStage::storyboard);
@@ -276,6 +279,46 @@ TEST_F(StoreCore, ProjectManagement)
     store->resetProject();
     EXPECT_FALSE(store->lastError());
     EXPECT_EQ(store->project().title, "Untitled");
+}
+
+TEST_F(StoreCore, TheSavedProjectsAreReadOnAWorkerAndArriveLater)
+{
+    h.autosaveDelay = std::chrono::hours(1); // the open project stays off the list
+    auto store = h.make(ProjectStore::defaultNewProject());
+    QSignalSpy listed(store.get(), &ProjectStore::savedProjectsChanged);
+    EXPECT_FALSE(store->savedProjectsRead()) << "start-up leaves the reading to a worker";
+    ASSERT_TRUE(listed.wait(30000));
+    EXPECT_TRUE(store->savedProjectsRead());
+    EXPECT_TRUE(store->savedProjects().empty());
+
+    Project framed = ProjectStore::defaultNewProject();
+    framed.title = "Night Drive";
+    framed.updatedAt = Date(std::chrono::seconds(1700000000));
+    framed.chunks.resize(3);
+    framed.chunks[1].setFrame(GeneratedFrame{});
+    const ProjectLibrary library(h.projectsRoot(), h.settings);
+    library.save(framed);
+    const Uuid broken = Uuid::random();
+    std::filesystem::create_directories(MediaLibrary(broken, h.projectsRoot()).root());
+    std::ofstream(MediaLibrary(broken, h.projectsRoot()).projectFile()) << "{\"chunks\": [";
+
+    listed.clear();
+    store->refreshSavedProjects();
+    EXPECT_TRUE(store->savedProjects().empty()) << "the documents are not read on the calling thread";
+    EXPECT_EQ(listed.count(), 0);
+    // A second refresh while the first runs: the list that lands includes what it finds.
+    Project later = ProjectStore::defaultNewProject();
+    later.title = "";
+    later.updatedAt = framed.updatedAt + std::chrono::seconds(100);
+    library.save(later);
+    store->refreshSavedProjects();
+    ASSERT_TRUE(StoreHarness::waitForIdle(*store, 30000));
+    const std::vector<ProjectRef> expected{
+        {later.id, "Untitled", 0, 0, later.updatedAt, std::nullopt},
+        {framed.id, "Night Drive", 1, 3, framed.updatedAt, std::nullopt},
+        {broken, "Untitled", 0, 0, Date{}, "its file is damaged"},
+    };
+    EXPECT_EQ(store->savedProjects(), expected);
 }
 
 TEST_F(StoreCore, CloudStepsReadTheKeyAtEachOperation)
@@ -470,6 +513,7 @@ TEST_F(StoreCore, ACopiedProjectFolderIsAProjectOfItsOwn)
     std::filesystem::copy(originalFolder, copyFolder, std::filesystem::copy_options::recursive);
 
     auto store = h.make(ProjectStore::defaultNewProject());
+    ASSERT_TRUE(StoreHarness::waitForIdle(*store));
     ASSERT_EQ(store->savedProjects().size(), 2u);
     std::set<Uuid> listed;
     for (const auto& ref : store->savedProjects())
@@ -518,6 +562,7 @@ TEST_F(StoreCore, ADamagedLastProjectStaysListedAndIsNeverOverwritten)
         EXPECT_EQ(store->lastError(), std::optional<std::string>("Could not open your last project \u2014 " + c.reason
                                                                  + ". It stays in File \u25B8 Open Project, untouched."))
             << c.name;
+        ASSERT_TRUE(StoreHarness::waitForIdle(*store));
         ASSERT_EQ(store->savedProjects().size(), 1u) << c.name << ": the damaged project is listed, not hidden";
         EXPECT_EQ(store->savedProjects()[0].id, last.id) << c.name;
         EXPECT_EQ(store->savedProjects()[0].damage, std::optional<std::string>(c.reason)) << c.name;
@@ -534,6 +579,7 @@ TEST_F(StoreCore, ADamagedLastProjectStaysListedAndIsNeverOverwritten)
             << c.name;
         EXPECT_EQ(files::readAll(file), damaged) << c.name;
         store->refreshSavedProjects();
+        ASSERT_TRUE(StoreHarness::waitForIdle(*store));
         EXPECT_EQ(store->savedProjects().size(), 2u) << c.name;
     }
 }

@@ -1,8 +1,11 @@
 #include "pipeline/StoreHarness.h"
+#include "screens/frames/PictureCopies.h"
 #include "screens/frames/PictureFetch.h"
 #include "screens/PictureProvider.h"
 
 #include "fakes/PictureBytes.h"
+#include "model/Files.h"
+#include "model/ImageHeader.h"
 
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
@@ -141,6 +144,80 @@ TEST(PictureProvider, DecodesOnlyWhatThePictureReaderTakesAtTheSizeAskedFor)
     }
     // Only the three http addresses were fetched.
     EXPECT_EQ(h.vendor.requestCount(), 3u);
+}
+
+// A large PNG decodes whole once per version of its file, into a reduced copy in the
+// copies' folder; cards shown later at any size up to the copy's read the copy.
+TEST(PictureProvider, ALargePngIsShownFromItsReducedCopy)
+{
+    StoreHarness h;
+    const files::TemporaryDirectory cache("picture-copies");
+    usePictureCopies(std::make_shared<PictureCopies>(cache.path() / "pictures"));
+    struct Restore {
+        ~Restore() { usePictureCopies(nullptr); }
+    } restore;
+    const auto copies = [&] {
+        std::vector<std::filesystem::path> found;
+        std::error_code error;
+        for (const auto& entry : std::filesystem::directory_iterator(cache.path() / "pictures", error))
+            found.push_back(entry.path());
+        return found;
+    };
+    // Red on the left, green on the right; larger than a copy.
+    cv::Mat halves(2000, 3000, CV_8UC4, cv::Scalar(0, 0, 255, 255));
+    halves(cv::Rect(1500, 0, 1500, 2000)).setTo(cv::Scalar(0, 255, 0, 255));
+    const auto path = h.folder.path() / "large.png";
+    std::ofstream(path, std::ios::binary) << encoded(".png", halves);
+    const QString address = PictureProvider::fileAddress(QString::fromStdString(path.string()));
+    const auto colours = [](const QImage& image) {
+        return std::pair{image.pixelColor(2, image.height() / 2).name(),
+                         image.pixelColor(image.width() - 3, image.height() / 2).name()};
+    };
+    const std::pair<QString, QString> redAndGreen{"#ff0000", "#00ff00"};
+
+    PictureProvider provider;
+    auto answer = ask(provider, address, {150, 100});
+    ASSERT_TRUE(answer);
+    ASSERT_EQ(answer->error, "");
+    EXPECT_EQ(answer->image.size(), QSize(150, 100));
+    EXPECT_EQ(colours(answer->image), redAndGreen);
+    ASSERT_EQ(copies().size(), 1u);
+    const auto copyHeader = readImageHeader(files::readAll(copies()[0]));
+    ASSERT_TRUE(copyHeader);
+    EXPECT_EQ(std::max(copyHeader->width, copyHeader->height), std::uint32_t(PictureCopies::kLongSide))
+        << "the decode kept is bounded by the copy's size";
+
+    // The picture's pixels spoiled behind its back (same size, same time): a card shown
+    // again, at another size, still shows it, so it was read from the copy.
+    const auto changed = std::filesystem::last_write_time(path);
+    const auto size = std::filesystem::file_size(path);
+    {
+        std::fstream spoil(path, std::ios::in | std::ios::out | std::ios::binary);
+        spoil.seekp(static_cast<std::streamoff>(size / 2));
+        spoil << std::string(size - size / 2, '\0');
+    }
+    std::filesystem::last_write_time(path, changed);
+    answer = ask(provider, address, {300, 200});
+    ASSERT_TRUE(answer);
+    ASSERT_EQ(answer->error, "");
+    EXPECT_EQ(answer->image.size(), QSize(300, 200));
+    EXPECT_EQ(colours(answer->image), redAndGreen);
+    EXPECT_EQ(copies().size(), 1u);
+
+    // Shown larger than a copy, the picture itself is decoded (and found spoiled).
+    answer = ask(provider, address, {2400, 1600});
+    ASSERT_TRUE(answer);
+    EXPECT_TRUE(answer->error.contains("is damaged or incomplete")) << answer->error.toStdString();
+
+    // A new version of the file gets a copy of its own.
+    cv::Mat blue(2000, 3000, CV_8UC3, cv::Scalar(255, 0, 0));
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << encoded(".png", blue);
+    std::filesystem::last_write_time(path, changed + std::chrono::seconds(5));
+    answer = ask(provider, address, {150, 100});
+    ASSERT_TRUE(answer);
+    ASSERT_EQ(answer->error, "");
+    EXPECT_EQ(answer->image.pixelColor(75, 50).name(), "#0000ff");
+    EXPECT_EQ(copies().size(), 2u);
 }
 
 TEST(PictureProvider, AddressesKeepAnyPathOrAddressIntact)

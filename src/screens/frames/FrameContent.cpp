@@ -1,6 +1,8 @@
 #include "screens/frames/FrameContent.h"
 
 #include "media/PictureFile.h"
+#include "model/Files.h"
+#include "screens/frames/PictureCopies.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -8,33 +10,64 @@
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 
+#include <optional>
+
 namespace vl::screens {
 
 namespace {
 
+// Enough of a PNG or WebP file for its header. (A JPEG's may lie further in, but a JPEG
+// decodes at a reduced size and never comes from a copy.)
+constexpr std::size_t kHeaderBytes = 64 * 1024;
+
+// Pictures up to this size decode without waiting for the shared budget: a card of
+// an ordinary picture never queues behind a huge one.
+constexpr std::uint64_t kFreeDecodePixels = std::uint64_t(PictureCopies::kLongSide) * PictureCopies::kLongSide;
+
+// The size a picture of `full` pixels is shown at in `box`: fitted within (or covering)
+// it, never larger than the picture; its own size for an empty box.
+QSize shownSize(const QSize& full, const QSize& box, PictureFit fit)
+{
+    if (!box.isValid() || box.isEmpty())
+        return full;
+    const QSize scaled =
+        full.scaled(box, fit == PictureFit::covering ? Qt::KeepAspectRatioByExpanding : Qt::KeepAspectRatio);
+    if (scaled.width() < full.width() || scaled.height() < full.height())
+        return scaled.expandedTo(QSize(1, 1));
+    return full;
+}
+
+// `decoded` (any depth and channels) at `target`, as the QImage the screens draw.
+QImage shownImage(cv::Mat decoded, const QSize& target, const std::string& subject)
+{
+    if (decoded.cols != target.width() || decoded.rows != target.height())
+        cv::resize(decoded, decoded, cv::Size(target.width(), target.height()), 0, 0, cv::INTER_AREA);
+    const auto bgra = eightBitBgra(decoded);
+    if (!bgra)
+        throw ImageError::damaged(subject);
+    // BGRA bytes are what ARGB32 holds on a little-endian machine.
+    return QImage(bgra->data, bgra->cols, bgra->rows, static_cast<qsizetype>(bgra->step), QImage::Format_ARGB32)
+        .copy();
+}
+
 QImage decodeFitted(const PictureFile& picture, const QSize& box, PictureFit fit)
 {
     const QSize full(static_cast<int>(picture.header.width), static_cast<int>(picture.header.height));
-    QSize target = full;
-    if (box.isValid() && !box.isEmpty()) {
-        const QSize scaled =
-            full.scaled(box, fit == PictureFit::covering ? Qt::KeepAspectRatioByExpanding : Qt::KeepAspectRatio);
-        if (scaled.width() < full.width() || scaled.height() < full.height())
-            target = scaled.expandedTo(QSize(1, 1));
-    }
+    const QSize target = shownSize(full, box, fit);
+    // Only a JPEG decodes at a reduced size; any other large picture holds its share of
+    // the budget until it has been reduced.
+    const bool whole = picture.header.format != ImageFormat::jpeg || picture.header.mayHaveAlpha;
+    std::optional<DecodeBudget::Hold> hold;
+    if (whole && picture.header.pixels() > kFreeDecodePixels)
+        hold.emplace(DecodeBudget::shared().take(picture.header.pixels()));
     cv::Mat image = picture.header.mayHaveAlpha
                         ? picture.decode(cv::IMREAD_UNCHANGED)
                         : picture.decodeReduced(cv::IMREAD_COLOR | cv::IMREAD_IGNORE_ORIENTATION,
                                                 std::max(target.width(), target.height()));
-    auto converted = eightBitBgra(image);
-    if (!converted)
-        throw ImageError::damaged(picture.subject);
-    cv::Mat bgra = std::move(*converted);
-    image.release();
-    if (bgra.cols != target.width() || bgra.rows != target.height())
-        cv::resize(bgra, bgra, cv::Size(target.width(), target.height()), 0, 0, cv::INTER_AREA);
-    // BGRA bytes are what ARGB32 holds on a little-endian machine.
-    return QImage(bgra.data, bgra.cols, bgra.rows, static_cast<qsizetype>(bgra.step), QImage::Format_ARGB32).copy();
+    if (image.cols != target.width() || image.rows != target.height())
+        cv::resize(image, image, cv::Size(target.width(), target.height()), 0, 0, cv::INTER_AREA);
+    hold.reset();
+    return shownImage(std::move(image), target, picture.subject);
 }
 
 // Reads the picture `open` gives and decodes it; any failure is a null picture and its reason.
@@ -68,7 +101,29 @@ QImage readPicture(const QString& path, const QSize& box, PictureFit fit, QStrin
             *why = QStringLiteral("No picture file was named.");
         return {};
     }
-    return readWith([&] { return PictureFile::read(path.toStdString()); }, box, fit, why);
+    const std::filesystem::path file = path.toStdString();
+    if (const auto copies = pictureCopies()) {
+        // A large PNG or WebP shown small comes from its reduced copy; its header says.
+        std::optional<ImageHeader> header;
+        try {
+            header = readImageHeader(files::readRegularFileStart(file, kHeaderBytes));
+        } catch (const files::FileRefused&) {
+            // Said below, where the whole file is read.
+        }
+        const QSize full = header ? QSize(int(header->width), int(header->height)) : QSize();
+        if (header && PictureCopies::serves(*header, shownSize(full, box, fit))) {
+            try {
+                return shownImage(copies->copyOf(file), shownSize(full, box, fit), pictureSubject(file));
+            } catch (const ImageError& e) {
+                if (why)
+                    *why = QString::fromUtf8(e.what());
+                return {};
+            } catch (const std::exception&) {
+                // Out of memory, or OpenCV refusing the copy: the whole picture is tried below.
+            }
+        }
+    }
+    return readWith([&] { return PictureFile::read(file); }, box, fit, why);
 }
 
 QImage readPicture(const QByteArray& bytes, const QSize& box, PictureFit fit, QString* why)

@@ -10,6 +10,10 @@ namespace vl::screens {
 
 namespace {
 
+// Far more than any key with stray white space around it; a larger copy is no key and
+// is never fetched.
+constexpr std::size_t kMaxKeyCopyBytes = 4096;
+
 QString domain()
 {
     return QString::fromUtf8(kFalWebDomain.data(), static_cast<qsizetype>(kFalWebDomain.size()));
@@ -163,10 +167,10 @@ void KeySetupController::tick()
     if (context_.clipboard->changeCount() == seenChangeCount_)
         return;
     seenChangeCount_ = context_.clipboard->changeCount();
-    const auto text = context_.clipboard->text();
-    if (!text || !FalKeyStore::normalizedKey(*text))
+    const ClipboardText copied = context_.clipboard->readText(kMaxKeyCopyBytes);
+    if (copied.kind != ClipboardText::Kind::text || !FalKeyStore::normalizedKey(copied.text))
         return;
-    verifyAndSave(QString::fromStdString(*text));
+    verifyAndSave(QString::fromStdString(copied.text));
 }
 
 void KeySetupController::verifyAndSave(const QString& candidate)
@@ -214,8 +218,8 @@ void KeySetupController::finish(const std::string& candidate, const Outcome& out
     // line break too); anything else the user copied stays.
     bool removed = false;
     const auto saved = FalKeyStore::normalizedKey(candidate);
-    const auto onClipboard = context_.clipboard->text();
-    if (saved && onClipboard && FalKeyStore::normalizedKey(*onClipboard) == saved) {
+    const ClipboardText onClipboard = context_.clipboard->readText(kMaxKeyCopyBytes);
+    if (saved && onClipboard.kind == ClipboardText::Kind::text && FalKeyStore::normalizedKey(onClipboard.text) == saved) {
         context_.clipboard->clear();
         removed = true;
     }
