@@ -10,6 +10,8 @@
 #include <mutex>
 #include <random>
 
+namespace fs = std::filesystem;
+
 namespace vl {
 
 namespace {
@@ -104,6 +106,20 @@ json::Json readManifest(const std::filesystem::path& file)
     return json::Json::object();
 }
 
+constexpr std::string_view kClipExtension = ".mov";
+
+// The chunk a file name belongs to when it is exactly a name clipFileName gives.
+std::optional<Uuid> clipChunkID(std::string_view name)
+{
+    if (!name.ends_with(kClipExtension))
+        return std::nullopt;
+    const std::string_view stem = name.substr(0, name.size() - kClipExtension.size());
+    const auto id = Uuid::parse(stem);
+    if (!id || id->text() != stem)
+        return std::nullopt; // another spelling of an id is no name of ours
+    return id;
+}
+
 } // namespace
 
 RandomSource systemRandomSource()
@@ -167,6 +183,39 @@ std::vector<std::int64_t> clipFramesOf(const std::vector<StoryboardChunk>& chunk
 {
     const std::vector<std::size_t> order = layoutOrder(chunks);
     return inListOrder(order, sequenceClipFrames(timesInOrder(chunks, order), songSeconds));
+}
+
+std::vector<ClipSpan> videoPlacesOf(const std::vector<StoryboardChunk>& chunks, double songSeconds)
+{
+    const std::vector<std::size_t> order = layoutOrder(chunks);
+    const auto frames = sequenceClipFrames(timesInOrder(chunks, order), songSeconds);
+    std::vector<ClipSpan> places;
+    places.reserve(frames.size());
+    const auto seconds = [](std::int64_t f) { return static_cast<double>(f) / static_cast<double>(kClipFps); };
+    std::int64_t before = 0;
+    for (std::int64_t f : frames) {
+        places.push_back({seconds(before), seconds(before + f)});
+        before += f;
+    }
+    return inListOrder(order, places);
+}
+
+double videoSecondsOf(const std::vector<StoryboardChunk>& chunks, double songSeconds)
+{
+    double end = 0;
+    for (const ClipSpan& place : videoPlacesOf(chunks, songSeconds))
+        end = std::max(end, place.end);
+    return end;
+}
+
+void checkClipLength(std::int64_t chunkNumber, std::int64_t frames)
+{
+    if (frames <= maxClipFrames(kClipFps))
+        return;
+    const auto minutes = [](double s) { return std::to_string(static_cast<long long>(std::ceil(s / 60))); };
+    throw ClipTooLongError("Chunk " + std::to_string(chunkNumber) + " would stay on screen for "
+                           + minutes(static_cast<double>(frames) / kClipFps) + " minutes, and one clip can last at most "
+                           + minutes(kMaxClipSeconds) + " minutes.");
 }
 
 double secondsForFrames(std::int64_t frames, std::int64_t fps)
@@ -249,6 +298,27 @@ std::optional<ClipSource> ClipManifest::source(const Uuid& chunkID) const
     return entrySource(*entry);
 }
 
+void ClipManifest::forgetUnless(const std::function<bool(const Uuid&)>& keep) const
+{
+    std::lock_guard lock(manifestMutex());
+    json::Json document = readManifest(file());
+    if (!document.contains("clips"))
+        return;
+    json::Json& clips = document["clips"];
+    bool changed = false;
+    for (auto entry = clips.begin(); entry != clips.end();) {
+        const auto id = Uuid::parse(entry.key());
+        if (id && !keep(*id)) {
+            entry = clips.erase(entry);
+            changed = true;
+        } else {
+            ++entry;
+        }
+    }
+    if (changed)
+        files::writeAtomically(file(), json::dump(document, 2));
+}
+
 std::map<Uuid, ClipSource> ClipManifest::sources() const
 {
     std::map<Uuid, ClipSource> all;
@@ -294,6 +364,42 @@ bool clipIsCurrent(const std::filesystem::path& clip, const std::optional<ClipSo
     std::error_code ec;
     const auto bytes = std::filesystem::file_size(clip, ec);
     return !ec && bytes > 0;
+}
+
+std::string clipFileName(const Uuid& chunkID)
+{
+    return chunkID.text() + std::string(kClipExtension);
+}
+
+int removeUnusedClips(const fs::path& clipsFolder, const std::set<Uuid>& chunkIDs,
+                      const std::set<std::string>& recordedNames)
+{
+    std::vector<fs::path> unused;
+    std::error_code error;
+    fs::directory_iterator it(clipsFolder, error);
+    for (; !error && it != fs::directory_iterator(); it.increment(error)) {
+        const fs::path& path = it->path();
+        const std::string name = path.filename().string();
+        const auto id = clipChunkID(name);
+        if (!id || chunkIDs.count(*id) > 0 || recordedNames.count(name) > 0)
+            continue;
+        std::error_code statusError;
+        // Never follows a link: only our own plain files go.
+        if (fs::is_regular_file(fs::symlink_status(path, statusError)))
+            unused.push_back(path);
+    }
+    int removed = 0;
+    for (const fs::path& path : unused) {
+        std::error_code removeError;
+        if (fs::remove(path, removeError))
+            ++removed;
+    }
+    // Entries of clips that are gone, unless their chunk is still there to make them again.
+    ClipManifest(clipsFolder).forgetUnless([&](const Uuid& id) {
+        std::error_code statusError;
+        return chunkIDs.count(id) > 0 || fs::exists(fs::symlink_status(clipsFolder / clipFileName(id), statusError));
+    });
+    return removed;
 }
 
 } // namespace vl

@@ -13,6 +13,8 @@
 #include <functional>
 #include <map>
 #include <optional>
+#include <set>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -67,6 +69,25 @@ std::vector<std::int64_t> sequenceClipFrames(const std::vector<ClipSpan>& chunkT
 // the list's own order.
 std::vector<std::int64_t> clipFramesOf(const std::vector<StoryboardChunk>& chunks, double songSeconds);
 
+// Where each chunk's clip sits in the finished video, for a project's chunks laid out
+// by index (ties in list order), answered in the list's own order: the clips' whole
+// frames (clipFramesOf) laid end to end, exactly as the export writes them.
+std::vector<ClipSpan> videoPlacesOf(const std::vector<StoryboardChunk>& chunks, double songSeconds);
+
+// The finished video's length for a project's chunks: the one answer the screens and
+// the export share. `songSeconds` is the song's known length (0 when unknown).
+double videoSecondsOf(const std::vector<StoryboardChunk>& chunks, double songSeconds);
+
+// A clip longer than a renderer makes (kMaxClipSeconds); what() names the chunk.
+class ClipTooLongError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// Throws ClipTooLongError when the clip of chunk number `chunkNumber`, `frames` long,
+// is longer than a renderer makes.
+void checkClipLength(std::int64_t chunkNumber, std::int64_t frames);
+
 // A clip length in seconds that the renderers turn into exactly `frames` frames.
 double secondsForFrames(std::int64_t frames, std::int64_t fps = kClipFps);
 
@@ -106,6 +127,9 @@ public:
     explicit ClipManifest(std::filesystem::path clipsFolder);
 
     std::optional<ClipSource> source(const Uuid& chunkID) const;
+    // Drops the entries of the chunks `keep` says no to (one read and, when something
+    // went, one atomic write).
+    void forgetUnless(const std::function<bool(const Uuid&)>& keep) const;
     // Every readable entry, from one read of the file.
     std::map<Uuid, ClipSource> sources() const;
     // Records the source of a clip just written (read, change, atomic write).
@@ -123,5 +147,17 @@ private:
 // The export reuses exactly such clips, and the screens count and play only them.
 bool clipIsCurrent(const std::filesystem::path& clip, const std::optional<ClipSource>& now,
                    const std::optional<ClipSource>& recorded);
+
+// The file name the motion step and the export give a chunk's clip.
+std::string clipFileName(const Uuid& chunkID);
+
+// Removes from a project's clips folder the clips nothing uses any more, and their
+// manifest entries. A file goes only when all of these hold: it is a plain file (no
+// link, no folder) named exactly as a clip is named (clipFileName), its chunk is not
+// in `chunkIDs`, and no recorded clip path has its name (`recordedNames`). Nothing
+// else in the folder is touched. Call it only while no run writes clips. Returns how
+// many files went.
+int removeUnusedClips(const std::filesystem::path& clipsFolder, const std::set<Uuid>& chunkIDs,
+                      const std::set<std::string>& recordedNames);
 
 } // namespace vl

@@ -37,6 +37,7 @@ double songSeconds(const std::string& audioPath)
 
 // Every clip of the sequence with its move, in order: each as long as its chunk's
 // span on screen, rounded on the running total, zoom alternating from clip to clip.
+// A clip longer than a renderer makes is refused here, before any is rendered.
 std::vector<PlannedClip> planClips(const FrameSequence& sequence, PixelSize size, double song,
                                    const fs::path& clipsFolder, const RandomSource& random)
 {
@@ -45,6 +46,8 @@ std::vector<PlannedClip> planClips(const FrameSequence& sequence, PixelSize size
     for (const auto& [chunk, image] : sequence)
         times.push_back({chunk.start, chunk.end});
     const auto frames = sequenceClipFrames(times, song);
+    for (std::size_t i = 0; i < sequence.size(); ++i)
+        checkClipLength(sequence[i].chunk.chunkNumber, frames[i]);
 
     std::vector<PlannedClip> planned;
     planned.reserve(sequence.size());
@@ -54,7 +57,7 @@ std::vector<PlannedClip> planClips(const FrameSequence& sequence, PixelSize size
         ClipMotion motion = drawClipMotion(size, secondsForFrames(frames[i]), random, previous);
         previous = motion;
         const std::optional<Uuid> frameID = chunk.frame ? std::optional<Uuid>(chunk.frame->id) : std::nullopt;
-        planned.push_back({chunk.id, frameID, fs::path(image), clipsFolder / (chunk.id.text() + ".mov"), motion});
+        planned.push_back({chunk.id, frameID, fs::path(image), clipsFolder / clipFileName(chunk.id), motion});
     }
     return planned;
 }
@@ -159,6 +162,50 @@ static void recordClipPath(ProjectStore& store, const Uuid& projectID, const Uui
     });
 }
 
+void ProjectStore::runOnClips(std::string label, Work work)
+{
+    ++clipRuns_;
+    run(std::move(label), Workers::Pool::cpu, std::move(work), {}, [this] {
+        // The run read the song itself: one this thread could not read before is tried again.
+        if (songUnread_)
+            recheckClips();
+        if (--clipRuns_ == 0)
+            dropUnusedClips();
+    });
+}
+
+void ProjectStore::dropUnusedClips()
+{
+    // A run may be writing a clip, or about to hand one to the exporter: the last run
+    // to end looks again.
+    if (clipRuns_ > 0)
+        return;
+    std::set<Uuid> chunkIDs;
+    std::set<std::string> recordedNames;
+    for (const StoryboardChunk& c : project_.chunks) {
+        chunkIDs.insert(c.id);
+        const auto note = [&](const GeneratedFrame& f) {
+            if (f.motionClipPath)
+                recordedNames.insert(fs::path(*f.motionClipPath).filename().string());
+        };
+        if (c.frame)
+            note(*c.frame);
+        for (const GeneratedFrame& f : c.undoStack)
+            note(f);
+        for (const GeneratedFrame& f : c.redoStack)
+            note(f);
+    }
+    // Here, as the leftovers of killed writes are: a listing of one folder, and no run
+    // can start or record a clip meanwhile.
+    try {
+        const fs::path clips = projectFolder(project_.id) / "clips";
+        if (const int removed = removeUnusedClips(clips, chunkIDs, recordedNames); removed > 0)
+            logLine("Motion", std::to_string(removed) + " clips no chunk uses any more were removed");
+    } catch (const std::exception& e) {
+        logLine("Motion", std::string("unused clips not removed: ") + e.what());
+    }
+}
+
 void ProjectStore::renderMotion()
 {
     FrameSequence sequence = frameImageSequence();
@@ -169,7 +216,7 @@ void ProjectStore::renderMotion()
     RandomSource random = context_.random ? context_.random : systemRandomSource();
     std::shared_ptr<MotionRenderer> renderer = services_.motion;
 
-    run("Rendering motion", Workers::Pool::cpu, [=, this](RunReporter& r) -> ApplyFn {
+    runOnClips("Rendering motion", [=, this](RunReporter& r) -> ApplyFn {
         if (sequence.empty())
             throw PipelineError(PipelineError::notReviewed);
         if (!renderer)
@@ -209,7 +256,7 @@ void ProjectStore::exportVideo(std::function<void(const fs::path&)> onExported)
     std::shared_ptr<MotionRenderer> renderer = services_.motion;
     std::shared_ptr<VideoExporter> exporter = services_.exporter;
 
-    run("Exporting video", Workers::Pool::cpu, [=, this](RunReporter& r) -> ApplyFn {
+    runOnClips("Exporting video", [=, this](RunReporter& r) -> ApplyFn {
         if (sequence.empty())
             throw PipelineError(PipelineError::notReviewed);
         if (!renderer || !exporter)
@@ -266,7 +313,7 @@ ProjectStore::ExpectedClips ProjectStore::expectedClips(const std::vector<Storyb
         const StoryboardChunk& c = chunks[i];
         if (!claims(c))
             continue;
-        const std::string clip = (clipsFolder / (c.id.text() + ".mov")).string();
+        const std::string clip = (clipsFolder / clipFileName(c.id)).string();
         // A recorded path other than the chunk's clip file is no clip the export would use.
         if (*c.frame->motionClipPath != clip)
             continue;
@@ -281,7 +328,50 @@ std::optional<double> ProjectStore::songLengthNow() const
         return 0.0;
     if (songLength_ && songLength_->first == project_.audioPath)
         return songLength_->second;
+    if (songUnread_ == project_.audioPath)
+        return 0.0; // unknown for now; read again at the next look at the clips
     return std::nullopt;
+}
+
+double ProjectStore::songLength() const
+{
+    return songLengthNow().value_or(0);
+}
+
+void ProjectStore::readSongLength()
+{
+    const std::string audio = project_.audioPath;
+    if (songLengthNow() || songReading_ == audio)
+        return;
+    songReading_ = audio;
+    workers_.start(
+        Workers::Pool::quick,
+        [this, audio](std::stop_token) -> ApplyFn {
+            const double seconds = songSeconds(audio);
+            return [this, audio, seconds] {
+                // Only a length that was read is kept: a song on a drive not mounted
+                // yet is read again later, not taken as unknown for the whole session.
+                if (seconds > 0) {
+                    songLength_ = {audio, seconds};
+                    if (songUnread_ == audio)
+                        songUnread_.reset();
+                } else {
+                    songUnread_ = audio;
+                }
+            };
+        },
+        [this, audio](JobOutcome outcome) {
+            if (songReading_ == audio)
+                songReading_.reset();
+            if (outcome.apply)
+                outcome.apply();
+            else
+                songUnread_ = audio;
+            if (audio == project_.audioPath) {
+                emit songLengthChanged();
+                updateCurrentClips();
+            }
+        });
 }
 
 std::optional<ProjectStore::ExpectedClips> ProjectStore::expectedClipsNow() const
@@ -299,9 +389,13 @@ std::optional<ProjectStore::ExpectedClips> ProjectStore::expectedClipsNow() cons
 
 void ProjectStore::updateCurrentClips()
 {
+    // The screens lay the video out with the song's length too, clips or not.
+    if (!songLengthNow())
+        readSongLength();
     const std::optional<ExpectedClips> expected = expectedClipsNow();
-    if (!expected || expected != clipsAsked_)
-        recheckClips();
+    // Without the song's length the check waits for its reading, which comes back here.
+    if (expected && expected != clipsAsked_)
+        requestClipCheck();
     std::set<Uuid> current;
     if (expected && confirmedProject_ == project_.id) {
         for (const auto& [id, clip] : *expected) {
@@ -318,6 +412,12 @@ void ProjectStore::updateCurrentClips()
 
 void ProjectStore::recheckClips()
 {
+    songUnread_.reset(); // a song that could not be read is tried again
+    requestClipCheck();
+}
+
+void ProjectStore::requestClipCheck()
+{
     if (clipCheckRunning_)
         clipCheckAgain_ = true; // one more once this one is done, with the project as it is then
     else
@@ -330,74 +430,45 @@ void ProjectStore::startClipCheck()
     clipCheckAgain_ = false;
     clipsAsked_ = expectedClipsNow();
     const Uuid projectID = project_.id;
-    if (clipsAsked_ && clipsAsked_->empty()) {
+    if (!clipsAsked_) {
+        // The song's length is not known yet; its reading asks for the check again.
+        clipCheckRunning_ = false;
+        readSongLength();
+        return;
+    }
+    if (clipsAsked_->empty()) {
         // No frame names its chunk's clip: nothing to read.
         clipCheckRunning_ = false;
         confirmedClips_.clear();
         confirmedProject_ = projectID;
         return;
     }
-    const std::string audio = project_.audioPath;
-    const std::optional<double> knownSong = songLengthNow();
-    // Only what the check needs: the chunks' times, pictures and recorded clips.
-    std::vector<StoryboardChunk> chunks;
-    chunks.reserve(project_.chunks.size());
-    for (const StoryboardChunk& c : project_.chunks) {
-        StoryboardChunk light;
-        light.id = c.id;
-        light.index = c.index;
-        light.start = c.start;
-        light.end = c.end;
-        if (c.frame) {
-            light.frame.emplace();
-            light.frame->localPath = c.frame->localPath;
-            light.frame->motionClipPath = c.frame->motionClipPath;
-        }
-        chunks.push_back(std::move(light));
-    }
-    const PixelSize size = clipSize(project_.exportSettings.resolution);
     const fs::path clips = projectFolder(projectID) / "clips";
-
     workers_.start(
         Workers::Pool::quick,
-        [=, this, chunks = std::move(chunks)](std::stop_token stop) -> ApplyFn {
-            const double song = knownSong ? *knownSong : songSeconds(audio);
-            const ExpectedClips expected = expectedClips(chunks, size, song, clips);
+        [this, projectID, clips, expected = *clipsAsked_](std::stop_token stop) -> ApplyFn {
             ExpectedClips confirmed;
-            if (!expected.empty()) {
-                const std::map<Uuid, ClipSource> recorded = ClipManifest(clips).sources();
-                for (const auto& [id, clip] : expected) {
-                    throwIfCancelled(stop);
-                    const auto entry = recorded.find(id);
-                    if (entry == recorded.end())
-                        continue;
-                    const auto now = ClipSource::of(clip.imagePath, clipTiming(clip.size, clip.frames));
-                    if (vl::clipIsCurrent(clip.clip, now, entry->second))
-                        confirmed.emplace(id, clip);
-                }
+            const std::map<Uuid, ClipSource> recorded = ClipManifest(clips).sources();
+            for (const auto& [id, clip] : expected) {
+                throwIfCancelled(stop);
+                const auto entry = recorded.find(id);
+                if (entry == recorded.end())
+                    continue;
+                const auto now = ClipSource::of(clip.imagePath, clipTiming(clip.size, clip.frames));
+                if (vl::clipIsCurrent(clip.clip, now, entry->second))
+                    confirmed.emplace(id, clip);
             }
-            return [this, projectID, audio, song, expected, confirmed = std::move(confirmed)]() mutable {
+            return [this, projectID, confirmed = std::move(confirmed)]() mutable {
                 if (project_.id != projectID)
                     return;
-                if (!audio.empty())
-                    songLength_ = {audio, song};
                 confirmedClips_ = std::move(confirmed);
                 confirmedProject_ = projectID;
-                // Asked before the song's length was known: these are the inputs checked.
-                if (!clipsAsked_ && !clipCheckAgain_)
-                    clipsAsked_ = expected;
             };
         },
-        [this, projectID, audio](JobOutcome outcome) {
+        [this](JobOutcome outcome) {
             clipCheckRunning_ = false;
-            if (outcome.apply) {
-                outcome.apply();
-            } else if (outcome.error && project_.id == projectID) {
-                // Nothing confirmed; an unread song counts as unknown (0) so a failing
-                // check is not asked again and again.
-                if (!audio.empty() && (!songLength_ || songLength_->first != audio))
-                    songLength_ = {audio, 0.0};
-            }
+            if (outcome.apply)
+                outcome.apply(); // a failed check confirms nothing; its inputs stay asked, so it is not repeated
             if (clipCheckAgain_)
                 startClipCheck();
             updateCurrentClips();

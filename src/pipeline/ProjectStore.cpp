@@ -85,6 +85,7 @@ ProjectStore::ProjectStore(std::optional<Project> project, PipelineServices serv
         setLastError("Could not open your last project \u2014 " + *lastProjectDamage
                      + ". It stays in File \u25B8 Open Project, untouched.");
     updateCurrentClips();
+    dropUnusedClips();
 }
 
 ProjectStore::~ProjectStore()
@@ -472,7 +473,9 @@ void ProjectStore::openProject(const Uuid& id)
     if (!saveBeforeSwitch())
         return;
     library().removeLeftoverTemporaries(id, startedAt_);
+    songUnread_.reset(); // a drive mounted since is read now
     setProject(std::move(*loaded.project));
+    dropUnusedClips();
     if (saveQuietly(project_))
         savePending_ = false;
     setSelectedStage(PipelineStage::frames);

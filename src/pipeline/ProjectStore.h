@@ -318,8 +318,15 @@ public:
     const std::set<Uuid>& currentClips() const { return currentClips_; }
     bool hasCurrentClip(const Uuid& chunkID) const { return currentClips_.count(chunkID) > 0; }
     // Looks at the clips on disk again (a clip was just written); while a check is
-    // under way, one more follows it with the project as it is then.
+    // under way, one more follows it with the project as it is then. A song whose
+    // length could not be read is read again first.
     void recheckClips();
+
+    // The open project's song length as far as it is known, for laying the video out
+    // (videoSecondsOf): read on a worker when the song changes, never on this thread;
+    // 0 while unknown (no song, not read yet, or unreadable so far).
+    // songLengthChanged tells when it is known.
+    double songLength() const;
 
 private:
     void setLastExportPath(std::filesystem::path path);
@@ -344,12 +351,26 @@ private:
     std::optional<double> songLengthNow() const;
     // Publishes currentClips for the project as it is and asks for a check when its inputs changed.
     void updateCurrentClips();
+    // A check of the clips on disk, now or once the one under way is done.
+    void requestClipCheck();
     void startClipCheck();
+    // Reads the open project's song length on a worker, unless it is known or being read.
+    void readSongLength();
+
+    // Motion and export: `work` under `label`, counted in clipRuns_.
+    void runOnClips(std::string label, Work work);
+    // Removes the open project's clips that no chunk or frame uses any more (a plan
+    // imported again gives every chunk a new id); never while a clip run is under way,
+    // whose end asks again.
+    void dropUnusedClips();
+    int clipRuns_ = 0;
 
     std::set<Uuid> currentClips_;
     ExpectedClips confirmedClips_; // what the last check found current, for confirmedProject_
     Uuid confirmedProject_;
     std::optional<std::pair<std::string, double>> songLength_; // a song's path and length, once read
+    std::optional<std::string> songReading_; // the song whose length a worker is reading
+    std::optional<std::string> songUnread_;  // the song whose last reading failed (not cached for good)
     std::optional<ExpectedClips> clipsAsked_;                  // the inputs of the newest check
     bool clipCheckRunning_ = false;
     bool clipCheckAgain_ = false;
@@ -409,6 +430,7 @@ signals:
     void savedProjectsChanged();
     void projectSaved();
     void currentClipsChanged();
+    void songLengthChanged();
 
 private:
     friend class RunReporter;

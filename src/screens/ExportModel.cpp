@@ -5,8 +5,6 @@
 
 #include <QFileInfo>
 
-#include <algorithm>
-
 namespace vl::screens {
 
 namespace {
@@ -28,7 +26,8 @@ int indexIn(const Array& all, Value value)
 
 } // namespace
 
-ExportState exportState(const Project& project, bool busy, std::optional<double> progress, const QString& outputPath)
+ExportState exportState(const Project& project, double songSeconds, bool busy, std::optional<double> progress,
+                        const QString& outputPath)
 {
     ExportState s;
     const long long total = static_cast<long long>(project.chunks.size());
@@ -53,11 +52,7 @@ ExportState exportState(const Project& project, bool busy, std::optional<double>
                                          : QStringLiteral("Not chosen");
     s.chunksText = QString::number(total);
     s.acceptedText = QString::number(framed);
-    // The video's own length: the chunks' spans on screen, as the export lays its clips.
-    double videoSeconds = 0;
-    for (const ClipSpan& span : clipSpansOf(project.chunks, 0))
-        videoSeconds = std::max(videoSeconds, span.end);
-    s.durationText = support::formatMinutesSeconds(videoSeconds);
+    s.durationText = support::formatMinutesSeconds(videoSecondsOf(project.chunks, songSeconds));
     s.outputText = raw(rawValue(settings.resolution)) + QStringLiteral(" · ") + raw(rawValue(settings.container));
     s.savedToText = outputPath;
     s.showsMeter = busy && progress.has_value();
@@ -104,7 +99,7 @@ bool ExportModel::refresh()
 {
     if (!store())
         return false;
-    auto next = exportState(store()->project(), store()->isBusy(), store()->taskProgress(),
+    auto next = exportState(store()->project(), store()->songLength(), store()->isBusy(), store()->taskProgress(),
                             QString::fromStdString(store()->exportOutputPath().string()));
     if (next == state_)
         return false;

@@ -37,8 +37,9 @@ struct ExportState {
     friend bool operator==(const ExportState&, const ExportState&) = default;
 };
 
-// `outputPath` is where the export writes (the store knows the project's folder).
-ExportState exportState(const Project& project, bool busy, std::optional<double> progress,
+// `songSeconds`: the song's known length (0 when unknown), with which the export lays
+// the clips out. `outputPath` is where the export writes (the store knows the project's folder).
+ExportState exportState(const Project& project, double songSeconds, bool busy, std::optional<double> progress,
                         const QString& outputPath = {});
 
 // The export page: the settings kept in the project, a summary, the export itself and

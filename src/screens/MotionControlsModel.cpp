@@ -25,9 +25,11 @@ MotionState motionState(const Project& project, const std::set<Uuid>& currentCli
                              "(no-lyric) clips so the full song still exports.");
     }
     s.framesText = QString::number(s.framed) + QStringLiteral(" frames · each clip's length matches its timing");
-    s.clipText = s.clipsRendered == s.total && s.total > 0
+    // Counted against the chunks that can have a clip of their own: a frameless chunk's
+    // clip borrows another picture and has no frame to be recorded on.
+    s.clipText = s.clipsRendered == s.framed && s.framed > 0
         ? QStringLiteral("All clips rendered")
-        : QStringLiteral("%1 of %2 clips rendered").arg(QString::number(s.clipsRendered), QString::number(s.total));
+        : QStringLiteral("%1 of %2 clips rendered").arg(QString::number(s.clipsRendered), QString::number(s.framed));
     s.canRender = s.total > 0 && s.framed >= 1 && !busy;
     s.canPreview = s.total > 0 && s.framed >= 1;
     s.showsMeter = busy && progress.has_value();

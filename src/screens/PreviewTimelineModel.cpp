@@ -25,7 +25,7 @@ QString sequenceClock(const PreviewState& state, double playbackSeconds)
     return support::formatMinutesSecondsHundredths(seconds);
 }
 
-PreviewState previewState(const Project& project, const std::optional<Uuid>& selectedChunkID,
+PreviewState previewState(const Project& project, double songSeconds, const std::optional<Uuid>& selectedChunkID,
                           const std::set<Uuid>& currentClips, double playbackSeconds)
 {
     PreviewState s;
@@ -50,15 +50,13 @@ PreviewState previewState(const Project& project, const std::optional<Uuid>& sel
     }
     // The sequence's own clock: where the shown chunk's clip sits in the video (as the
     // export lays the clips), plus how far it has played.
-    const std::vector<ClipSpan> spans = clipSpansOf(project.chunks, 0);
-    double sequenceSeconds = 0;
+    const std::vector<ClipSpan> places = videoPlacesOf(project.chunks, songSeconds);
     double videoSeconds = 0;
-    for (std::size_t i = 0; i < spans.size(); ++i) {
+    for (std::size_t i = 0; i < places.size(); ++i) {
         if (&project.chunks[i] == shown)
-            sequenceSeconds = spans[i].start;
-        videoSeconds = std::max(videoSeconds, spans[i].end);
+            s.clipStartSeconds = places[i].start;
+        videoSeconds = std::max(videoSeconds, places[i].end);
     }
-    s.clipStartSeconds = sequenceSeconds;
     s.timeText = sequenceClock(s, playbackSeconds);
     s.durationText = support::formatMinutesSeconds(videoSeconds);
     const long long total = static_cast<long long>(project.chunks.size());
@@ -89,12 +87,13 @@ bool PreviewTimelineModel::refresh()
 {
     if (!store())
         return false;
-    PreviewState next = previewState(store()->project(), store()->selectedChunkID(), store()->currentClips(),
-                                     static_cast<double>(playbackPosition_) / 1000.0);
+    PreviewState next = previewState(store()->project(), store()->songLength(), store()->selectedChunkID(),
+                                     store()->currentClips(), static_cast<double>(playbackPosition_) / 1000.0);
     if (next.clipUrl != state_.clipUrl && playbackPosition_ != 0) {
         // Another clip starts at its beginning, whatever the last one had reached.
         playbackPosition_ = 0;
-        next = previewState(store()->project(), store()->selectedChunkID(), store()->currentClips());
+        next = previewState(store()->project(), store()->songLength(), store()->selectedChunkID(),
+                            store()->currentClips());
         emit playbackPositionChanged();
     }
     if (next == state_)

@@ -39,10 +39,11 @@ QString sequenceClock(const PreviewState& state, double playbackSeconds);
 // A clip can be played when its file exists and holds something.
 bool clipPlayable(const std::string& path);
 
-// `currentClips`: the chunks whose recorded clip the store found current; only those
-// are played. `playbackSeconds`: how far the shown chunk's clip has played; the clock
-// reads the clip's place in the sequence plus that.
-PreviewState previewState(const Project& project, const std::optional<Uuid>& selectedChunkID,
+// `songSeconds`: the song's known length (0 when unknown), with which the export lays
+// the clips out. `currentClips`: the chunks whose recorded clip the store found
+// current; only those are played. `playbackSeconds`: how far the shown chunk's clip
+// has played; the clock reads the clip's place in the video plus that.
+PreviewState previewState(const Project& project, double songSeconds, const std::optional<Uuid>& selectedChunkID,
                           const std::set<Uuid>& currentClips, double playbackSeconds = 0);
 
 // The preview page. `clipUrl` is signalled on its own and only when it really changes,

@@ -19,7 +19,8 @@ void ScreenModel::setServices(ScreenServices* services)
         for (auto signal : {&ProjectStore::projectChanged, &ProjectStore::runningTaskChanged,
                             &ProjectStore::lastErrorChanged, &ProjectStore::timingInProgressChanged,
                             &ProjectStore::processingCharacterIDsChanged, &ProjectStore::taskProgressChanged,
-                            &ProjectStore::selectedChunkIDChanged, &ProjectStore::currentClipsChanged})
+                            &ProjectStore::selectedChunkIDChanged, &ProjectStore::currentClipsChanged,
+                            &ProjectStore::songLengthChanged})
             connections_ << connect(s, signal, this, &ScreenModel::update);
     }
     emit servicesChanged();

@@ -14,6 +14,8 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -41,6 +43,9 @@ public:
     };
 
     std::optional<std::size_t> failOnCall; // 0-based: that call throws instead
+    // Only a few bytes where the clip goes, after the checks every renderer makes first:
+    // enough for the screens' counts and players and for long clips, but no movie.
+    bool stubClips = false;
 
     std::filesystem::path render(const std::filesystem::path& imagePath, const ClipMotion& motion,
                                  const std::filesystem::path& outputURL, const Progress& onProgress,
@@ -54,6 +59,12 @@ public:
         }
         if (failOnCall && *failOnCall == number)
             throw MotionError::pixelBufferFailed();
+        if (stubClips) {
+            checkClipMotion(motion);
+            std::filesystem::create_directories(outputURL.parent_path());
+            std::ofstream(outputURL, std::ios::binary) << "clip";
+            return outputURL;
+        }
         ClipMotion small = motion;
         small.width = 90;
         small.height = 160;
@@ -76,6 +87,14 @@ private:
     mutable std::mutex mutex_;
     mutable std::vector<Call> calls_;
 };
+
+// A renderer that writes stub clips and notes its calls.
+inline std::shared_ptr<RecordingRenderer> stubRenderer()
+{
+    auto renderer = std::make_shared<RecordingRenderer>();
+    renderer->stubClips = true;
+    return renderer;
+}
 
 struct ProbedStream {
     std::string type; // "video", "audio"

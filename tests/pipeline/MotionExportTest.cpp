@@ -9,11 +9,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <deque>
 #include <fstream>
 #include <limits>
 #include <numeric>
+#include <set>
 
 using namespace vl;
 using namespace vl::testing;
@@ -37,6 +40,20 @@ RandomSource scripted(std::vector<double> values)
 }
 
 bool zoomsIn(const ClipMotion& m) { return m.zoomEnd > m.zoomStart; }
+
+// Chunks in list order, each given as (index, start, end).
+std::vector<StoryboardChunk> chunksAt(std::initializer_list<std::tuple<std::int64_t, double, double>> laid)
+{
+    std::vector<StoryboardChunk> chunks;
+    for (const auto& [index, start, end] : laid) {
+        StoryboardChunk c;
+        c.index = index;
+        c.start = start;
+        c.end = end;
+        chunks.push_back(c);
+    }
+    return chunks;
+}
 
 } // namespace
 
@@ -92,14 +109,7 @@ TEST(ClipPlan, EachChunkIsOnScreenFromItsStartUntilTheNextOne)
 TEST(ClipPlan, AProjectsChunksAreLaidOutByIndexAndAnsweredInListOrder)
 {
     // The list holds the chunks out of index order; the video lays them by index.
-    std::vector<StoryboardChunk> chunks(3);
-    const double times[][2] = {{8, 9}, {2, 4}, {5, 6}};
-    const std::int64_t indexes[] = {2, 0, 1};
-    for (std::size_t i = 0; i < chunks.size(); ++i) {
-        chunks[i].index = indexes[i];
-        chunks[i].start = times[i][0];
-        chunks[i].end = times[i][1];
-    }
+    const auto chunks = chunksAt({{2, 8, 9}, {0, 2, 4}, {1, 5, 6}});
     const auto spans = clipSpansOf(chunks, 0);
     ASSERT_EQ(spans.size(), 3u);
     EXPECT_EQ(spans[1], (ClipSpan{0, 5}));
@@ -130,6 +140,67 @@ TEST(ClipPlan, FramesAreRoundedOnTheRunningTotalSoTheVideoKeepsPaceWithTheSong)
         sum += oddFrames[i];
         EXPECT_LE(std::fabs(sum / 30.0 - time), 0.5 / 30 + 1e-9) << i;
     }
+}
+
+TEST(ClipPlan, AClipLongerThanARendererMakesIsRefusedByItsChunk)
+{
+    const auto framesOf = [](double seconds) { return std::llround(seconds * kClipFps); };
+    struct Case {
+        std::int64_t frames;
+        const char* refusal; // nullptr: the clip may be made
+    } cases[] = {
+        {framesOf(12 * 60), nullptr}, // a long intro of a long song
+        {framesOf(kMaxClipSeconds), nullptr},
+        {framesOf(kMaxClipSeconds) + 1,
+         "Chunk 7 would stay on screen for 241 minutes, and one clip can last at most 240 minutes."},
+        {framesOf(5 * 60 * 60), "Chunk 7 would stay on screen for 300 minutes, and one clip can last at most 240 minutes."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.frames);
+        ClipMotion motion;
+        motion.width = 720;
+        motion.height = 1280;
+        motion.durationSeconds = secondsForFrames(c.frames);
+        if (!c.refusal) {
+            EXPECT_NO_THROW(checkClipLength(7, c.frames));
+            EXPECT_NO_THROW(checkClipMotion(motion)) << "what the pipeline lets through, the renderers take";
+            continue;
+        }
+        try {
+            checkClipLength(7, c.frames);
+            ADD_FAILURE() << "let through";
+        } catch (const ClipTooLongError& e) {
+            EXPECT_STREQ(e.what(), c.refusal);
+        }
+    }
+}
+
+TEST(ClipPlan, TheVideoIsTheClipsWholeFramesLaidEndToEnd)
+{
+    // Out of index order in the list; the video lays them by index.
+    const auto chunks = chunksAt({{2, 20, 95.4}, {0, 10, 12}, {1, 12.01, 14}});
+    struct Case {
+        double song;
+        std::vector<ClipSpan> places; // in list order
+    } cases[] = {
+        // 12.01 s is 360.3 frames: the first clip gets 360, the second the rest of its span.
+        {0, {{20, 95.4}, {0, 12}, {12, 20}}},
+        {240, {{20, 95.4}, {0, 12}, {12, 20}}},
+        {60, {{20, 60}, {0, 12}, {12, 20}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.song);
+        const auto places = videoPlacesOf(chunks, c.song);
+        ASSERT_EQ(places.size(), c.places.size());
+        for (std::size_t i = 0; i < places.size(); ++i) {
+            EXPECT_NEAR(places[i].start, c.places[i].start, 1e-9) << i;
+            EXPECT_NEAR(places[i].end, c.places[i].end, 1e-9) << i;
+        }
+        const auto frames = clipFramesOf(chunks, c.song);
+        EXPECT_DOUBLE_EQ(videoSecondsOf(chunks, c.song),
+                         static_cast<double>(std::accumulate(frames.begin(), frames.end(), std::int64_t{0})) / kClipFps);
+    }
+    EXPECT_EQ(videoSecondsOf({}, 100), 0);
 }
 
 TEST(ClipPlan, SecondsForFramesGiveTheRenderersExactlyThatManyFrames)
@@ -717,4 +788,136 @@ TEST_F(MotionExport, EveryPictureAppearsWhenItsPassageStartsAfterAnIntroAndPause
     // The last picture stays until its own passage ends.
     EXPECT_EQ(shownAt(passages[3].end - 2 * frame), 3);
     EXPECT_NEAR(movie.frameTimes.back() + frame, passages[3].end, 1.5 * frame);
+}
+
+TEST_F(MotionExport, ALongSpanIsRenderedAsLongAsTheSongLetsIt)
+{
+    // A short line, then one picture held for over ten minutes until the song ends.
+    Project p = project({{1.0, 30, "one"}, {700.0, 60, "two"}});
+    song(p, 650);
+    open(p);
+    renderer->stubClips = true; // a movie this long would take minutes
+    store->renderMotion();
+    settle();
+    EXPECT_FALSE(store->lastError()) << *store->lastError();
+    EXPECT_EQ(renderedFrames(), (std::vector<std::int64_t>{30, 649 * 30}));
+    EXPECT_EQ(currentClips(), (std::vector<bool>{true, true}));
+}
+
+TEST_F(MotionExport, APictureHeldLongerThanAnyClipIsRefusedByItsChunkBeforeAnythingIsRendered)
+{
+    Project p = project({{1.0, 30, "one"}, {14499.0, 60, "two"}});
+    // A song of just over four hours, kept small: silence at a thousand bytes a second.
+    p.audioPath = (h.folder.path() / "long.wav").string();
+    const std::string line = "ffmpeg -v error -f lavfi -i anullsrc=r=8000:cl=mono -t 14500 -c:a pcm_u8 -ar 1000 -y '"
+        + p.audioPath + "'";
+    ASSERT_EQ(std::system(line.c_str()), 0);
+    open(p);
+    const std::string refusal = "Chunk 2 would stay on screen for 242 minutes, and one clip can last at most 240 minutes.";
+    store->renderMotion();
+    settle();
+    EXPECT_EQ(store->lastError(), refusal);
+    store->exportVideo();
+    settle();
+    EXPECT_EQ(store->lastError(), refusal);
+    EXPECT_TRUE(renderer->calls().empty());
+}
+
+TEST_F(MotionExport, ClipsNoChunkUsesAnyMoreAreRemovedAndNothingElse)
+{
+    const char* plan = R"({"frames": [
+        {"chunkNumber": 1, "lyricExcerpt": "one", "startTime": 0, "endTime": 1},
+        {"chunkNumber": 2, "lyricExcerpt": "two", "startTime": 1, "endTime": 2},
+        {"chunkNumber": 3, "lyricExcerpt": "three", "startTime": 2, "endTime": 3},
+        {"chunkNumber": 4, "lyricExcerpt": "four", "startTime": 3, "endTime": 4}]})";
+    Project p = project({{1.0, 30, "one"}, {1.0, 60, "two"}, {1.0, 90, "three"}, {1.0, 120, "four"}});
+    // An older frame of the first chunk still names a clip of a chunk long gone.
+    const Uuid gone = Uuid::random();
+    GeneratedFrame older;
+    older.localPath = writePicture(h.folder.path() / "older.png", 10);
+    older.motionClipPath = (MediaLibrary(p.id, h.projectsRoot()).root() / "clips" / clipFileName(gone)).string();
+    p.chunks[0].undoStack.push_back(older);
+    open(p);
+    const fs::path clips = root() / "clips";
+    fs::create_directories(clips);
+
+    // What the program did not make, or still needs.
+    const fs::path outside = h.folder.path() / "outside.mov";
+    std::ofstream(outside) << "the user's";
+    const Uuid other = Uuid::random();
+    std::string lower = other.text();
+    std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return std::tolower(c); });
+    std::ofstream(clips / "notes.txt") << "mine";
+    std::ofstream(clips / "My Song.mov") << "mine";
+    std::ofstream(clips / (lower + ".mov")) << "mine";
+    std::ofstream(clips / (other.text() + ".MOV")) << "mine";
+    std::ofstream(clips / (other.text() + ".mov.txt")) << "mine";
+    fs::create_directory(clips / clipFileName(Uuid::random()));
+    fs::create_symlink(outside, clips / clipFileName(Uuid::random()));
+    std::ofstream(older.motionClipPath.value()) << "an older frame's clip";
+    const auto entries = [&] {
+        std::set<fs::path> names;
+        for (const auto& entry : fs::directory_iterator(clips))
+            names.insert(entry.path().filename());
+        return names;
+    };
+    const std::set<fs::path> keep = entries();
+
+    // Each import gives every chunk a new id, so every run makes four new clips.
+    for (int run = 0; run < 7; ++run) {
+        store->applyPlanText(plan);
+        settle();
+        ASSERT_FALSE(store->lastError()) << *store->lastError();
+        store->renderMotion();
+        settle();
+        ASSERT_FALSE(store->lastError()) << *store->lastError();
+    }
+    std::set<fs::path> expected = keep;
+    std::set<std::string> recorded;
+    for (const StoryboardChunk& c : store->project().chunks) {
+        expected.insert(clipFileName(c.id));
+        recorded.insert(c.id.text());
+    }
+    expected.insert("manifest.json");
+    EXPECT_EQ(entries(), expected);
+    EXPECT_TRUE(fs::exists(outside));
+    EXPECT_EQ(currentClips(), (std::vector<bool>{true, true, true, true}));
+    std::set<std::string> inManifest;
+    const auto manifest = nlohmann::json::parse(files::readAll(clips / "manifest.json"));
+    for (const auto& [id, entry] : manifest["clips"].items())
+        inManifest.insert(id);
+    EXPECT_EQ(inManifest, recorded) << "the records of removed clips go with them";
+
+    // A clip of a chunk gone before the project was last closed goes when it opens.
+    store->flushAutosave();
+    store.reset();
+    std::ofstream(clips / clipFileName(Uuid::random())) << "left by an older run";
+    open(std::nullopt);
+    EXPECT_EQ(entries(), expected);
+}
+
+TEST_F(MotionExport, ASongThatCouldNotBeReadIsReadAgainAndItsClipsCountOnceItIs)
+{
+    // The last chunk runs far past the song, so its clip's length depends on the song's.
+    Project p = project({{1.0, 30, "one"}, {100.0, 60, "two"}});
+    song(p, 3);
+    open(p);
+    store->renderMotion();
+    settle();
+    ASSERT_EQ(currentClips(), (std::vector<bool>{true, true}));
+
+    // The next start finds the song's drive not mounted yet.
+    const fs::path audio = store->project().audioPath;
+    fs::rename(audio, audio.string() + ".away");
+    reopen();
+    settle();
+    EXPECT_EQ(currentClips(), (std::vector<bool>{true, false})) << "laid out without the song's length";
+
+    fs::rename(audio.string() + ".away", audio);
+    renderer->forget();
+    store->exportVideo();
+    settle();
+    ASSERT_FALSE(store->lastError()) << *store->lastError();
+    EXPECT_TRUE(renderer->calls().empty()) << "the clips were made for the song's length";
+    EXPECT_EQ(currentClips(), (std::vector<bool>{true, true}));
 }

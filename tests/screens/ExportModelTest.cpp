@@ -4,6 +4,8 @@
 #include "media/export/VideoExporter.h"
 #include "pipeline/ClipFixtures.h"
 #include "screens/ExportModel.h"
+#include "screens/PreviewTimelineModel.h"
+#include "support/Formatters.h"
 
 #include <QSignalSpy>
 
@@ -73,7 +75,7 @@ TEST(ExportModel, GateNoticeAndSummary)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(::testing::Message() << c.framed << "/" << c.total);
-        const ExportState s = exportState(projectWithChunks(c.total, c.framed), false, std::nullopt);
+        const ExportState s = exportState(projectWithChunks(c.total, c.framed), 0, false, std::nullopt);
         EXPECT_EQ(s.gate, c.gate);
         EXPECT_EQ(s.noticeText.toStdString(), c.notice);
         EXPECT_EQ(s.canExport, c.canExport);
@@ -89,12 +91,12 @@ TEST(ExportModel, GateNoticeAndSummary)
     TranscriptSegment last;
     last.end = 125.4;
     p.transcript = {last};
-    const ExportState s = exportState(p, false, std::nullopt);
+    const ExportState s = exportState(p, 0, false, std::nullopt);
     EXPECT_EQ(s.durationText, "2:05");
     EXPECT_EQ(s.outputText, "1080p · MP4 (H.264)");
     EXPECT_EQ(s.destinationText, "Not chosen");
     EXPECT_FALSE(s.hasDestination);
-    EXPECT_EQ(exportState(projectWithChunks(0, 0), false, {}).durationText, "0:00");
+    EXPECT_EQ(exportState(projectWithChunks(0, 0), 0, false, {}).durationText, "0:00");
 }
 
 TEST(ExportModel, DurationIsTheLengthOfTheVideoTheClipsMake)
@@ -120,21 +122,67 @@ TEST(ExportModel, DurationIsTheLengthOfTheVideoTheClipsMake)
         TranscriptSegment last;
         last.end = c.transcriptEnd;
         p.transcript = {last};
-        EXPECT_EQ(exportState(p, false, std::nullopt).durationText.toStdString(), c.duration);
+        EXPECT_EQ(exportState(p, 0, false, std::nullopt).durationText.toStdString(), c.duration);
+    }
+}
+
+TEST(ExportModel, TheSummaryThePreviewAndTheExportAgreeOnTheVideosLength)
+{
+    struct Case {
+        const char* what;
+        std::optional<double> song; // none: no song; 0: a song that cannot be read, laid out as none
+        std::vector<std::pair<double, double>> chunks;
+        const char* duration;
+    } cases[] = {
+        // Plans may run on past the song's end; the video stops with the song.
+        {"a plan running past a 20 s song", 20, {{0, 10}, {10, 45}}, "0:20"},
+        {"a last passage held past the length kept without a song", 185, {{0, 1}, {1, 185}}, "3:05"},
+        {"the song running on after the last passage", 30, {{0, 4}, {4, 12}}, "0:12"},
+        {"no song", std::nullopt, {{2, 4}, {6, 9.5}}, "0:10"},
+        {"a song that cannot be read counts as none", 0, {{0, 10}, {10, 45}}, "0:45"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        StoreHarness scratch;
+        Project p = Page::renderable(scratch, static_cast<int>(c.chunks.size()), static_cast<int>(c.chunks.size()));
+        for (std::size_t i = 0; i < c.chunks.size(); ++i)
+            std::tie(p.chunks[i].start, p.chunks[i].end) = c.chunks[i];
+        if (c.song)
+            p.audioPath = *c.song > 0 ? scratch.song("song.wav", *c.song).string()
+                                      : (scratch.folder.path() / "unmounted" / "song.wav").string();
+        Page page(p);
+        PreviewTimelineModel preview(*page.services);
+        ASSERT_TRUE(StoreHarness::waitForIdle(*page.store)); // the song's length is read on a worker
+        EXPECT_EQ(page.model->durationText().toStdString(), c.duration);
+        EXPECT_EQ(preview.durationText().toStdString(), c.duration);
+
+        std::optional<fs::path> exported;
+        page.store->exportVideo([&](const fs::path& file) { exported = file; });
+        ASSERT_TRUE(StoreHarness::waitForIdle(*page.store, 300000));
+        ASSERT_FALSE(page.store->lastError()) << *page.store->lastError();
+        ASSERT_TRUE(exported);
+        std::int64_t frames = 0;
+        for (const auto& call : page.renderer->calls())
+            frames += frameCount(call.motion);
+        EXPECT_EQ(support::formatMinutesSeconds(static_cast<double>(frames) / 30).toStdString(), c.duration);
+        const auto movie = vl::testing::probeMovie(*exported);
+        ASSERT_TRUE(movie);
+        ASSERT_EQ(movie->of("video").size(), 1u);
+        EXPECT_NEAR(movie->of("video")[0].seconds, static_cast<double>(frames) / 30, 0.05);
     }
 }
 
 TEST(ExportModel, AnyRunDisablesExportAndShowsItsProgress)
 {
     const Project p = projectWithChunks(3, 3);
-    ExportState s = exportState(p, true, std::nullopt);
+    ExportState s = exportState(p, 0, true, std::nullopt);
     EXPECT_FALSE(s.canExport);
     EXPECT_EQ(s.buttonText, "Exporting…");
     EXPECT_FALSE(s.showsMeter);
-    s = exportState(p, true, 0.6);
+    s = exportState(p, 0, true, 0.6);
     EXPECT_TRUE(s.showsMeter);
     EXPECT_DOUBLE_EQ(s.progress, 0.6);
-    EXPECT_FALSE(exportState(p, false, 0.6).showsMeter);
+    EXPECT_FALSE(exportState(p, 0, false, 0.6).showsMeter);
 }
 
 TEST(ExportModel, SettingsAreEditsOfTheProject)

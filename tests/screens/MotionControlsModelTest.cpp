@@ -2,6 +2,7 @@
 #include "fakes/FakeDesktop.h"
 #include "screens/ScreenServices.h"
 #include "screens/MotionControlsModel.h"
+#include "pipeline/ClipFixtures.h"
 
 #include <gtest/gtest.h>
 
@@ -39,11 +40,15 @@ TEST(MotionControlsModel, NoticesCountsAndButtonsFollowTheFramesAndClips)
         {0, 0, 0, Notice::nothingFramed, "Generate or import at least one frame first — 0/0 so far.",
          "0 frames · each clip's length matches its timing", "0 of 0 clips rendered", false},
         {5, 0, 0, Notice::nothingFramed, "Generate or import at least one frame first — 0/5 so far.",
-         "0 frames · each clip's length matches its timing", "0 of 5 clips rendered", false},
+         "0 frames · each clip's length matches its timing", "0 of 0 clips rendered", false},
         {5, 3, 1, Notice::someMissing,
          "3/5 frames generated. Missing frames will be filled with rotating instrumental (no-lyric) clips so the "
          "full song still exports.",
-         "3 frames · each clip's length matches its timing", "1 of 5 clips rendered", true},
+         "3 frames · each clip's length matches its timing", "1 of 3 clips rendered", true},
+        {5, 3, 3, Notice::someMissing,
+         "3/5 frames generated. Missing frames will be filled with rotating instrumental (no-lyric) clips so the "
+         "full song still exports.",
+         "3 frames · each clip's length matches its timing", "All clips rendered", true},
         {5, 5, 0, Notice::none, "", "5 frames · each clip's length matches its timing", "0 of 5 clips rendered",
          true},
         {12, 12, 11, Notice::none, "", "12 frames · each clip's length matches its timing",
@@ -68,12 +73,32 @@ TEST(MotionControlsModel, NoticesCountsAndButtonsFollowTheFramesAndClips)
 
 TEST(MotionControlsModel, AClipPathOnlyCountsOnAFramedChunk)
 {
-    Project p = withClips(3, 3, 3);
-    const std::set<Uuid> current = recordedClips(p);
-    p.chunks[2].frame.reset(); // a chunk without a frame never counts as rendered
+    Project p = withClips(3, 3, 2);
+    std::set<Uuid> current = recordedClips(p);
+    current.insert(p.chunks[2].id); // current, but its frame names no clip
     const MotionState s = motionState(p, current, false, {});
     EXPECT_EQ(s.clipsRendered, 2);
     EXPECT_EQ(s.clipText, "2 of 3 clips rendered");
+}
+
+TEST(MotionControlsModel, AllClipsAreRenderedOnceEveryFramedChunkHasOneThoughSomeChunksLackAFrame)
+{
+    StoreHarness h;
+    Project p = projectWithChunks(3, 1);
+    p.chunks[0].frame->localPath = h.picture("frame.png");
+    PipelineServices engines;
+    engines.motion = vl::testing::stubRenderer();
+    auto store = h.make(std::move(p), std::move(engines));
+    test::FakeFilePicker picker;
+    test::FakeDesktop desktop;
+    screens::ScreenServices services(*store, picker, desktop);
+    MotionControlsModel model(services);
+    EXPECT_EQ(model.clipText(), "0 of 1 clips rendered");
+
+    store->renderMotion();
+    ASSERT_TRUE(StoreHarness::waitForIdle(*store));
+    ASSERT_FALSE(store->lastError()) << *store->lastError();
+    EXPECT_EQ(model.clipText(), "All clips rendered") << "the frameless chunks' clips borrow that one picture";
 }
 
 TEST(MotionControlsModel, TheMeterNeedsBothARunAndAFraction)

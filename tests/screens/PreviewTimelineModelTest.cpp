@@ -5,7 +5,7 @@
 #include "screens/PreviewTimelineModel.h"
 
 #include "screens/lists/ChunkListModel.h"
-#include "media/motion/MotionRenderer.h"
+#include "pipeline/ClipFixtures.h"
 #include "screens/MotionControlsModel.h"
 
 #include <QSignalSpy>
@@ -22,24 +22,11 @@ using vl::testing::StoreHarness;
 
 namespace {
 
-// Writes a few bytes where a clip goes: the page only needs a file with content.
-class StubRenderer final : public MotionRenderer {
-public:
-    std::filesystem::path render(const std::filesystem::path&, const ClipMotion&,
-                                 const std::filesystem::path& outputURL, const Progress&,
-                                 std::stop_token) const override
-    {
-        std::filesystem::create_directories(outputURL.parent_path());
-        std::ofstream(outputURL, std::ios::binary) << "clip";
-        return outputURL;
-    }
-};
-
 struct Page {
     explicit Page(Project project)
     {
         PipelineServices pipeline;
-        pipeline.motion = std::make_shared<StubRenderer>();
+        pipeline.motion = vl::testing::stubRenderer();
         store = h.make(std::move(project), std::move(pipeline));
         services = std::make_unique<screens::ScreenServices>(*store, picker, desktop);
         model = std::make_unique<PreviewTimelineModel>(*services);
@@ -94,7 +81,7 @@ TEST(PreviewTimelineModel, ChipAndExportFollowTheFrames)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.chip);
-        const PreviewState s = previewState(projectWithChunks(c.total, c.framed), std::nullopt, {});
+        const PreviewState s = previewState(projectWithChunks(c.total, c.framed), 0, std::nullopt, {});
         EXPECT_EQ(s.chipText.toStdString(), c.chip);
         EXPECT_EQ(s.chipIntent, c.intent);
         EXPECT_EQ(s.canExport, c.canExport);
@@ -103,7 +90,7 @@ TEST(PreviewTimelineModel, ChipAndExportFollowTheFrames)
 
 TEST(PreviewTimelineModel, NoChunksShowNothingToPreview)
 {
-    const PreviewState s = previewState(projectWithChunks(0, 0), std::nullopt, {});
+    const PreviewState s = previewState(projectWithChunks(0, 0), 0, std::nullopt, {});
     EXPECT_EQ(s.stage, PreviewState::Stage::empty);
     EXPECT_TRUE(s.shownChunkID.isEmpty());
     EXPECT_EQ(s.timeText, "0:00.00");
@@ -116,7 +103,7 @@ TEST(PreviewTimelineModel, NoOrAStaleSelectionShowsTheFirstChunkAtZero)
     p.chunks[0].start = 12.5;
     const Uuid gone = Uuid::random();
     for (const std::optional<Uuid>& selection : {std::optional<Uuid>(), std::optional<Uuid>(gone)}) {
-        const PreviewState s = previewState(p, selection, {});
+        const PreviewState s = previewState(p, 0, selection, {});
         EXPECT_EQ(s.shownChunkID.toStdString(), p.chunks[0].id.text());
         EXPECT_EQ(s.stage, PreviewState::Stage::still);
         EXPECT_EQ(s.timeText, "0:00.00") << "only a selected chunk's start is shown";
@@ -128,7 +115,7 @@ TEST(PreviewTimelineModel, TimesOfTheSelectedChunkAndTheSong)
     Project p = withTranscriptEnd(projectWithChunks(2, 1), 200);
     p.chunks[1].start = 75.5;
     p.chunks[1].end = 200;
-    const PreviewState s = previewState(p, p.chunks[1].id, {});
+    const PreviewState s = previewState(p, 0, p.chunks[1].id, {});
     EXPECT_EQ(s.shownChunkID.toStdString(), p.chunks[1].id.text());
     EXPECT_EQ(s.timeText, "1:15.50");
     EXPECT_EQ(s.durationText, "3:20");
@@ -147,7 +134,7 @@ TEST(PreviewTimelineModel, TheClockAndLengthAreTheVideosAsTheClipsLayItOut)
         p.chunks[i].end = times[i][1];
     }
     p.chunks[2].frame->motionClipPath = "/clips/missing.mov"; // no file: the still
-    EXPECT_EQ(previewState(p, std::nullopt, recordedClips(p)).durationText, "1:35") << "the video's length, not the song's";
+    EXPECT_EQ(previewState(p, 0, std::nullopt, recordedClips(p)).durationText, "1:35") << "the video's length, not the song's";
     struct Case {
         std::size_t chunk;
         double played;
@@ -160,7 +147,7 @@ TEST(PreviewTimelineModel, TheClockAndLengthAreTheVideosAsTheClipsLayItOut)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(::testing::Message() << c.chunk << " + " << c.played);
-        EXPECT_EQ(previewState(p, p.chunks[c.chunk].id, recordedClips(p), c.played).timeText.toStdString(), c.clock);
+        EXPECT_EQ(previewState(p, 0, p.chunks[c.chunk].id, recordedClips(p), c.played).timeText.toStdString(), c.clock);
     }
 }
 

@@ -11,7 +11,6 @@ namespace {
 
 constexpr std::int64_t maxSide = 8192;
 constexpr std::int64_t maxRate = 240;
-constexpr double maxDurationSeconds = 600;
 // Pan offsets live in [-0.5, 0.5] and zooms near 1; anything this far out is a
 // broken caller, and would overflow the single-precision maths of the GPU path.
 constexpr double maxMoveMagnitude = 1000;
@@ -34,7 +33,7 @@ void checkClipMotion(const ClipMotion& m)
 {
     const auto sideOk = [](std::int64_t side) { return side >= 2 && side <= maxSide && side % 2 == 0; };
     const bool ok = sideOk(m.width) && sideOk(m.height) && effectiveRate(m) <= maxRate
-                    && std::isfinite(m.durationSeconds) && m.durationSeconds <= maxDurationSeconds
+                    && std::isfinite(m.durationSeconds) && frameCount(m) <= maxClipFrames(effectiveRate(m))
                     && sane(m.offsetStart.x) && sane(m.offsetStart.y) && sane(m.offsetEnd.x)
                     && sane(m.offsetEnd.y) && sane(m.parallaxHeight) && sane(m.steady)
                     && sane(m.zoomStart) && sane(m.zoomEnd);

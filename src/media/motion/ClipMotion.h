@@ -25,6 +25,17 @@ struct ClipMotion {
     double zoomEnd = 1;
 };
 
+// The longest clip a renderer makes. A picture may stay on screen for as long as the
+// song runs; four hours is far past any song and keeps a broken length from becoming
+// days of video.
+inline constexpr double kMaxClipSeconds = 4 * 60 * 60;
+
+// The most frames a clip at `rate` frames per second holds.
+inline constexpr std::int64_t maxClipFrames(std::int64_t rate)
+{
+    return static_cast<std::int64_t>(kMaxClipSeconds) * rate;
+}
+
 // The rate a clip is written at: fps, but never below one frame per second.
 std::int64_t effectiveRate(const ClipMotion& motion);
 
@@ -34,7 +45,7 @@ std::int64_t frameCount(const ClipMotion& motion);
 
 // Throws MotionError writerSetupFailed for a clip no writer should be started
 // for: odd, empty or huge sizes, rates above 240, durations that are not finite
-// or longer than ten minutes, and pan or zoom values that are not finite numbers
+// or longer than kMaxClipSeconds, and pan or zoom values that are not finite numbers
 // of a sane size. Everything the renderers compute from a clip stays finite after this.
 void checkClipMotion(const ClipMotion& motion);
 

@@ -281,7 +281,7 @@ TEST_F(PanZoomRender, RefusesWhatNoWriterShouldStartAndKeepsThePreviousClip)
         {"rate beyond 32 bits", [](ClipMotion& m) { m.fps = std::int64_t(1) << 40; }},
         {"NaN duration", [&](ClipMotion& m) { m.durationSeconds = nan; }},
         {"infinite duration", [&](ClipMotion& m) { m.durationSeconds = inf; }},
-        {"over ten minutes", [](ClipMotion& m) { m.durationSeconds = 601; }},
+        {"longer than any clip may be", [](ClipMotion& m) { m.durationSeconds = kMaxClipSeconds + 1; }},
         {"NaN zoom", [&](ClipMotion& m) { m.zoomEnd = nan; }},
         {"infinite offset", [&](ClipMotion& m) { m.offsetStart.x = -inf; }},
         {"absurd zoom", [](ClipMotion& m) { m.zoomStart = 1e300; }},
