@@ -19,7 +19,7 @@ namespace vl::app {
 
 namespace {
 
-constexpr std::array<int, 2> kSignals = {SIGTERM, SIGHUP};
+constexpr std::array<int, 3> kSignals = {SIGTERM, SIGHUP, SIGINT};
 
 // A signal handler may do next to nothing: it writes the signal's number into one end
 // of a socket pair, and the event loop reads it from the other.
@@ -36,7 +36,12 @@ void onSignal(int signal)
 
 std::string signalName(int signal)
 {
-    return signal == SIGHUP ? "SIGHUP" : signal == SIGTERM ? "SIGTERM" : "signal " + std::to_string(signal);
+    switch (signal) {
+    case SIGHUP: return "SIGHUP";
+    case SIGTERM: return "SIGTERM";
+    case SIGINT: return "SIGINT";
+    default: return "signal " + std::to_string(signal);
+    }
 }
 
 } // namespace
@@ -53,7 +58,7 @@ SessionEnd::SessionEnd(ProjectStore& store, QObject* parent)
 
     Q_ASSERT(signalSockets[0] < 0);
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0, signalSockets) != 0) {
-        logLine("Session", std::string("cannot watch for SIGTERM and SIGHUP: ") + std::strerror(errno));
+        logLine("Session", std::string("cannot watch for SIGTERM, SIGHUP and SIGINT: ") + std::strerror(errno));
         return;
     }
     notifier_ = std::make_unique<QSocketNotifier>(signalSockets[1], QSocketNotifier::Read);

@@ -12,13 +12,13 @@ class ProjectStore;
 namespace vl::app {
 
 // Saves the open project however the run ends: quitting, a logout (the session
-// manager asks the program to save), or SIGTERM and SIGHUP (`kill`, the system
-// shutting down, a closed terminal). Those two signals would end the process on the
+// manager asks the program to save), or SIGTERM, SIGHUP and SIGINT (`kill`, the system
+// shutting down, a closed terminal, Ctrl+C). Those signals would end the process on the
 // spot and lose the edits the autosave has not written yet; here they quit the event
 // loop instead, so the program leaves the way quitting does. A second such signal
 // while it is still leaving ends it at once.
 //
-// One per process: it takes the two signals over for its lifetime.
+// One per process: it takes the signals over for its lifetime.
 class SessionEnd final : public QObject {
     Q_OBJECT
 
@@ -27,7 +27,7 @@ public:
     ~SessionEnd() override;
 
 signals:
-    // SIGTERM or SIGHUP arrived; the event loop has been asked to quit.
+    // One of the signals arrived; the event loop has been asked to quit.
     void signalled(int signal);
 
 private:

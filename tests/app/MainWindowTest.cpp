@@ -313,11 +313,11 @@ TEST(Program, ASecondStartWaitsForACopyThatAnswersNoMoreAndRunsOnceItIsGone)
                                                                            << second.errors.toStdString();
 }
 
-// SIGTERM (kill, the system shutting down) and SIGHUP (a closed terminal) end the run
+// SIGTERM (kill, the system shutting down), SIGHUP (a closed terminal) and SIGINT (Ctrl+C) end the run
 // as quitting does: edits the autosave has not written yet are saved first.
-TEST(Program, SigtermAndSighupSaveTheOpenProjectBeforeTheEnd)
+TEST(Program, EndingSignalsSaveTheOpenProjectBeforeTheEnd)
 {
-    for (const int signal : {SIGTERM, SIGHUP}) {
+    for (const int signal : {SIGTERM, SIGHUP, SIGINT}) {
         SCOPED_TRACE(strsignal(signal));
         files::TemporaryDirectory home("app-session-end");
         const auto projects = home.path() / "projects";
