@@ -1,6 +1,7 @@
 #include "model/MediaLibrary.h"
 
 #include "model/Files.h"
+#include "model/LyricsLimit.h"
 #include "model/ProjectJson.h"
 
 #include <algorithm>
@@ -159,7 +160,8 @@ ProjectReading ProjectLibrary::readProject(const Uuid& projectID) const
         // of its own: listed once under its folder, opened from it, saved into it.
         project.id = projectID;
         resolvePathsAgainst(project, library(projectID).root());
-        return {std::move(project), std::nullopt};
+        const bool lyricsCut = capLyrics(project.rawLyrics);
+        return {std::move(project), std::nullopt, lyricsCut};
     } catch (const std::exception&) {
         // Nothing is repaired: the file stays as it is for the user to rescue.
         return {std::nullopt, "its file is damaged"};
