@@ -491,11 +491,8 @@ std::vector<MetadataFormat> readTagFormats(const std::filesystem::path& file)
     }
     // TagLib reads a tag whole and every frame of it: a large one is read from a copy.
     const auto copy = copyLeadingId3Tag(file);
-    if (!copy) {
-        logLine("Song tags", "Not reading the tags of \u201c" + file.filename().string()
-                                 + "\u201d: its large ID3 tag is unsynchronised.");
+    if (!copy)
         return {};
-    }
     SplicedStream stream(file, copy->bytes, copy->replacedBytes);
     TagLib::FileRef ref(&stream, false);
     if (ref.isNull() || !ref.file()->isValid())

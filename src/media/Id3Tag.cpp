@@ -82,13 +82,28 @@ std::optional<std::size_t> textFieldsStart(std::string_view id)
     return std::nullopt;
 }
 
-// Frame flags that change what the body's bytes mean (compression, encryption,
-// grouping, unsynchronisation, a length indicator): such a body is kept whole or
-// not at all.
-bool hasFormatFlags(const Id3Frame& frame, int version)
+// Whether the body's bytes are encoded (compression, encryption, grouping,
+// unsynchronisation of the frame or of a whole tag of version 2.4, a length
+// indicator): such a body is kept whole or not at all.
+bool isEncoded(const Id3Frame& frame, const Id3Header& header)
 {
     const std::uint32_t format = frame.flags & 0xFF;
-    return version == 3 ? (format & 0xE0) != 0 : version == 4 ? (format & 0x4F) != 0 : false;
+    if (header.version == 4)
+        return (format & 0x4F) != 0 || header.unsynchronised();
+    return header.version == 3 && (format & 0xE0) != 0;
+}
+
+// A tag body with every FF 00 read as FF.
+std::string restoredBody(const std::string& body)
+{
+    std::string plain;
+    plain.reserve(body.size());
+    for (std::size_t i = 0; i < body.size(); ++i) {
+        plain += body[i];
+        if (byteAt(body, i) == 0xFF && i + 1 < body.size() && body[i + 1] == '\0')
+            ++i;
+    }
+    return plain;
 }
 
 // How much of a text frame's start to keep, at most `limit` bytes of `body` (which
@@ -131,6 +146,21 @@ std::optional<Id3Header> parseId3Header(std::string_view bytes)
     return header;
 }
 
+Id3BodyReader id3BodyReader(std::ifstream& in, std::uint64_t offset, const Id3Header& header, std::string& restored)
+{
+    // Version 2.4 unsynchronises frame by frame, never its frame headers.
+    if (header.unsynchronised() && header.version <= 3) {
+        restored = restoredBody(readAt(in, offset + 10, header.bodyBytes));
+        return [&restored](std::uint64_t at, std::size_t count) {
+            return at < restored.size() ? restored.substr(static_cast<std::size_t>(at), count) : std::string();
+        };
+    }
+    return [&in, offset, size = std::uint64_t(header.bodyBytes)](std::uint64_t at, std::size_t count) {
+        const std::uint64_t left = at < size ? size - at : 0;
+        return readAt(in, offset + 10 + at, static_cast<std::size_t>(std::min<std::uint64_t>(count, left)));
+    };
+}
+
 std::vector<Id3Frame> id3Frames(const Id3BodyReader& body, const Id3Header& header, std::size_t limit)
 {
     const int version = header.version;
@@ -166,13 +196,11 @@ std::optional<Id3TagCopy> copyLeadingId3Tag(const std::filesystem::path& file)
 {
     std::ifstream in(file, std::ios::binary);
     const auto header = parseId3Header(readAt(in, 0, 10));
-    if (!header || header->unsynchronised())
+    if (!header)
         return std::nullopt;
     const int version = header->version;
-    const Id3BodyReader body = [&](std::uint64_t at, std::size_t count) {
-        const std::uint64_t left = at < header->bodyBytes ? header->bodyBytes - at : 0;
-        return readAt(in, 10 + at, static_cast<std::size_t>(std::min<std::uint64_t>(count, left)));
-    };
+    std::string restored;
+    const Id3BodyReader body = id3BodyReader(in, 0, *header, restored);
 
     Id3TagCopy copy;
     copy.replacedBytes = header->totalBytes;
@@ -192,7 +220,7 @@ std::optional<Id3TagCopy> copyLeadingId3Tag(const std::filesystem::path& file)
             // whose bytes are encoded cannot be, and nothing is cut to squeeze it in.
             const auto fieldsStart = textFieldsStart(frame.id);
             if (frame.bodyBytes <= kMaxTagFrameCopyBytes || room < kMaxTagFrameCopyBytes || !fieldsStart
-                || hasFormatFlags(frame, version))
+                || isEncoded(frame, *header))
                 continue;
             data = body(bodyAt, static_cast<std::size_t>(kMaxTagFrameCopyBytes) + 1);
             data.resize(textCut(data, *fieldsStart, static_cast<std::size_t>(kMaxTagFrameCopyBytes)));
@@ -208,8 +236,10 @@ std::optional<Id3TagCopy> copyLeadingId3Tag(const std::filesystem::path& file)
                       + bigEndianBytes(frame.flags, 2);
         frames += data;
     }
-    // No extended header, footer or unsynchronisation: the frames as written here.
-    copy.bytes = std::string("ID3") + static_cast<char>(version) + '\0' + '\0' + syncsafeBytes(frames.size()) + frames;
+    // No extended header or footer, and the body as restored; a tag of version 2.4 keeps
+    // saying that its frames are unsynchronised.
+    const char flags = static_cast<char>(version == 4 ? header->flags & 0x80 : 0);
+    copy.bytes = std::string("ID3") + static_cast<char>(version) + '\0' + flags + syncsafeBytes(frames.size()) + frames;
     return copy;
 }
 

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <optional>
 #include <set>
@@ -51,6 +52,12 @@ struct Id3Frame {
 // Reads `count` bytes of a tag body from `at` (fewer at its end).
 using Id3BodyReader = std::function<std::string(std::uint64_t at, std::size_t count)>;
 
+// The body of the tag whose header starts at `offset` of `in`, read from the file as it
+// is asked for; an unsynchronised tag of version 2.2 or 2.3, whose frame headers cannot
+// be found before, is read whole and restored into `restored` first (its size is
+// checkSongFile's to bound).
+Id3BodyReader id3BodyReader(std::ifstream& in, std::uint64_t offset, const Id3Header& header, std::string& restored);
+
 // The frames of a tag body (restored first when the tag is unsynchronised) in the
 // order the parsers walk them, read from their headers alone: the walk stops at
 // padding, at a header whose frame does not fit, and after `limit` frames.
@@ -65,9 +72,9 @@ struct Id3TagCopy {
     std::set<std::uint64_t> cutFrameBytes; // body sizes of the frames that were cut
 };
 
-// The copy of the leading tag of `file`, reading only frame headers and what is kept;
-// nothing when the file does not start with a tag, or with one whose frame headers
-// cannot be told apart without reading it whole (an unsynchronised tag).
+// The copy of the leading tag of `file`, reading only frame headers and what is kept
+// (all of an unsynchronised tag of version 2.2 or 2.3); nothing when the file does not
+// start with a tag.
 std::optional<Id3TagCopy> copyLeadingId3Tag(const std::filesystem::path& file);
 
 } // namespace vl

@@ -20,20 +20,6 @@ std::uint32_t littleEndian32(std::string_view b, std::size_t at)
     return byteAt(b, at) | byteAt(b, at + 1) << 8 | byteAt(b, at + 2) << 16 | byteAt(b, at + 3) << 24;
 }
 
-// A tag body with every FF 00 read as FF, as the parsers of versions 2.2 and 2.3 read
-// an unsynchronised tag.
-std::string restored(const std::string& body)
-{
-    std::string plain;
-    plain.reserve(body.size());
-    for (std::size_t i = 0; i < body.size(); ++i) {
-        plain += body[i];
-        if (byteAt(body, i) == 0xFF && i + 1 < body.size() && body[i + 1] == '\0')
-            ++i;
-    }
-    return plain;
-}
-
 struct TagVerdict {
     std::uint64_t totalBytes = 0;
     bool overclaims = false; // more bytes than the file holds there
@@ -41,8 +27,7 @@ struct TagVerdict {
 };
 
 // The ID3v2 tag at `offset`, with `available` bytes of the file from there; nothing
-// when no tag starts there. Only frame headers are read, except in an unsynchronised
-// tag of version 2.2 or 2.3.
+// when no tag starts there.
 std::optional<TagVerdict> id3TagAt(std::ifstream& in, std::uint64_t offset, std::uint64_t available)
 {
     const auto header = parseId3Header(readAt(in, offset, 10));
@@ -61,20 +46,8 @@ std::optional<TagVerdict> id3TagAt(std::ifstream& in, std::uint64_t offset, std:
                           + std::to_string(kMaxSongTagBytes);
         return verdict;
     }
-    Id3BodyReader body;
-    std::string whole;
-    // Unsynchronisation hides where frames end until the whole tag is restored.
-    if (header->unsynchronised() && header->version <= 3) {
-        whole = restored(readAt(in, offset + 10, header->bodyBytes));
-        body = [&whole](std::uint64_t at, std::size_t count) {
-            return at < whole.size() ? whole.substr(static_cast<std::size_t>(at), count) : std::string();
-        };
-    } else {
-        body = [&](std::uint64_t at, std::size_t count) {
-            const std::uint64_t left = at < header->bodyBytes ? header->bodyBytes - at : 0;
-            return readAt(in, offset + 10 + at, static_cast<std::size_t>(std::min<std::uint64_t>(count, left)));
-        };
-    }
+    std::string restored;
+    const Id3BodyReader body = id3BodyReader(in, offset, *header, restored);
     const std::size_t frames = id3Frames(body, *header, kMaxSongTagFrames + 1).size();
     if (frames > kMaxSongTagFrames)
         verdict.problem = "its ID3 tag holds more than " + std::to_string(kMaxSongTagFrames) + " frames, over the limit";

@@ -574,8 +574,10 @@ std::string id3Encoded(const std::u32string& text, int encoding)
 
 std::string terminator(int encoding) { return encoding == 1 || encoding == 2 ? std::string(2, '\0') : std::string(1, '\0'); }
 
-// A tag of the given version (2, 3 or 4) holding the given frames.
-std::string id3TagOfVersion(int version, const std::vector<std::pair<std::string, std::string>>& frames)
+// A tag of the given version (2, 3 or 4) holding the given frames; `unsynchronised`, a
+// zero after every FF of its body (versions 2 and 3).
+std::string id3TagOfVersion(int version, const std::vector<std::pair<std::string, std::string>>& frames,
+                            bool unsynchronised = false)
 {
     std::string body;
     for (const auto& [id, data] : frames) {
@@ -585,7 +587,16 @@ std::string id3TagOfVersion(int version, const std::vector<std::pair<std::string
         else
             body += id + (version == 4 ? syncsafe32(size) : be32(size)) + std::string(2, '\0') + data;
     }
-    return "ID3" + std::string(1, static_cast<char>(version)) + std::string(2, '\0')
+    if (unsynchronised) {
+        std::string encoded;
+        for (const char c : body) {
+            encoded += c;
+            if (c == '\xff')
+                encoded += '\0';
+        }
+        body = std::move(encoded);
+    }
+    return "ID3" + std::string(1, static_cast<char>(version)) + '\0' + (unsynchronised ? '\x80' : '\0')
            + syncsafe32(static_cast<std::uint32_t>(body.size())) + body;
 }
 
@@ -618,6 +629,7 @@ TEST(AudioMetadataLoad, ALyricsFrameOfMegabytesGivesItsFirstLines)
         int version;
         int encoding;
         std::size_t descriptionUnits; // moves where the frame's cut falls within a character
+        bool unsynchronised = false;
     };
     std::vector<Case> cases;
     for (const int version : {3, 4}) {
@@ -630,13 +642,16 @@ TEST(AudioMetadataLoad, ALyricsFrameOfMegabytesGivesItsFirstLines)
     }
     cases.push_back({2, 0, 0});
     cases.push_back({2, 1, 1});
+    // Its frames are found once the whole tag is restored (a byte order mark holds FF).
+    cases.push_back({3, 1, 0, true});
     // Past the size of a tag read whole: four bytes a character, one in Latin-1.
     const std::u32string notes = noteLines(kMaxWholeTagBytes / 3, false);
     const std::u32string accents = noteLines(kMaxWholeTagBytes, true);
     const std::string notesText = utf8Of(notes), accentsText = utf8Of(accents);
     for (const Case& c : cases) {
         SCOPED_TRACE("version " + std::to_string(c.version) + ", encoding " + std::to_string(c.encoding)
-                     + ", description " + std::to_string(c.descriptionUnits));
+                     + ", description " + std::to_string(c.descriptionUnits)
+                     + (c.unsynchronised ? ", unsynchronised" : ""));
         const std::u32string& lyrics = c.encoding == 0 ? accents : notes;
         const std::string& whole = c.encoding == 0 ? accentsText : notesText;
         const std::string lyricsId = c.version == 2 ? "ULT" : "USLT";
@@ -647,7 +662,8 @@ TEST(AudioMetadataLoad, ALyricsFrameOfMegabytesGivesItsFirstLines)
             c.version, {{artistId, std::string(1, '\0') + "Band"},
                         {lyricsId, static_cast<char>(c.encoding) + std::string("eng") + description
                                        + terminator(c.encoding) + id3Encoded(lyrics, c.encoding)},
-                        {titleId, std::string(1, '\0') + "Title after the lyrics"}});
+                        {titleId, std::string(1, '\0') + "Title after the lyrics"}},
+            c.unsynchronised);
         ASSERT_GT(tag.size(), kMaxWholeTagBytes);
         const auto file = test::bytesFile("large-tag.mp3", tag + song);
 
