@@ -1,9 +1,32 @@
 #include "design/EditableText.h"
 
+#include <QClipboard>
+#include <QEvent>
+#include <QGuiApplication>
+#include <QInputMethodEvent>
+#include <QKeyEvent>
 #include <QMetaMethod>
 #include <QMetaProperty>
+#include <QMouseEvent>
 
 namespace vl::design {
+
+namespace {
+
+qsizetype utf8Bytes(const QString& text) { return text.toUtf8().size(); }
+
+// The text a key press would insert; nothing for keys that delete, move or command.
+QString typedText(const QKeyEvent& key)
+{
+    if (key.key() == Qt::Key_Return || key.key() == Qt::Key_Enter)
+        return QStringLiteral("\n");
+    const QString text = key.text();
+    if (!text.isEmpty() && (text.at(0).isPrint() || text.at(0) == QLatin1Char('\t')))
+        return text;
+    return {};
+}
+
+} // namespace
 
 EditableTextAttached::EditableTextAttached(QObject* control)
     : QObject(control), control_(control)
@@ -48,6 +71,67 @@ void EditableTextAttached::controlTextChanged()
     if (showing_ || !controlHasFocus())
         return;
     emit edited(controlText());
+}
+
+void EditableTextAttached::setMaximumBytes(int bytes)
+{
+    if (bytes == maximumBytes_)
+        return;
+    // Only a limited control has its input looked at.
+    if (control_ && maximumBytes_ <= 0 && bytes > 0)
+        control_->installEventFilter(this);
+    else if (control_ && maximumBytes_ > 0 && bytes <= 0)
+        control_->removeEventFilter(this);
+    maximumBytes_ = bytes;
+    emit maximumBytesChanged();
+}
+
+bool EditableTextAttached::fits(const QString& incoming, bool replacesSelection) const
+{
+    if (maximumBytes_ <= 0 || !control_ || incoming.isEmpty())
+        return true;
+    // Cheap before exact: the UTF-8 of a text is at most three bytes per UTF-16 unit.
+    const QString current = control_->property("text").toString();
+    if (3 * (current.size() + incoming.size()) <= maximumBytes_)
+        return true;
+    if (incoming.size() > maximumBytes_)
+        return false; // every UTF-16 unit is at least one byte
+    const QString selected = replacesSelection ? control_->property("selectedText").toString() : QString();
+    return utf8Bytes(current) - utf8Bytes(selected) + utf8Bytes(incoming) <= maximumBytes_;
+}
+
+bool EditableTextAttached::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched != control_ || maximumBytes_ <= 0)
+        return false;
+    QString incoming;
+    bool replacesSelection = true;
+    switch (event->type()) {
+    case QEvent::KeyPress: {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        incoming = key->matches(QKeySequence::Paste) ? QGuiApplication::clipboard()->text() : typedText(*key);
+        break;
+    }
+    case QEvent::MouseButtonRelease: {
+        // On X11 the middle button pastes the selection where it is released.
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        if (mouse->button() == Qt::MiddleButton && QGuiApplication::clipboard()->supportsSelection()) {
+            incoming = QGuiApplication::clipboard()->text(QClipboard::Selection);
+            replacesSelection = false;
+        }
+        break;
+    }
+    case QEvent::InputMethod:
+        incoming = static_cast<QInputMethodEvent*>(event)->commitString();
+        break;
+    default:
+        return false;
+    }
+    if (fits(incoming, replacesSelection))
+        return false;
+    event->accept();
+    emit refused();
+    return true;
 }
 
 } // namespace vl::design

@@ -20,10 +20,16 @@ namespace vl::design {
 //   }
 //
 // The control's own `text` must not be bound: the value is what the field shows.
+//
+// With `maximumBytes`, the control keeps within that many bytes of UTF-8: what would
+// take it past them (a typed character, a paste from the clipboard or the selection,
+// an input method's text) never reaches the control, and `refused` fires instead, so
+// a clipboard of megabytes is never laid out. Deleting is always let through.
 class EditableTextAttached final : public QObject {
     Q_OBJECT
     QML_ANONYMOUS
     Q_PROPERTY(QString value READ value WRITE setValue NOTIFY valueChanged)
+    Q_PROPERTY(int maximumBytes READ maximumBytes WRITE setMaximumBytes NOTIFY maximumBytesChanged)
 
 public:
     explicit EditableTextAttached(QObject* control);
@@ -34,9 +40,21 @@ public:
     // again shows nothing: the control may hold it normalised.
     void setValue(const QString& value);
 
+    // 0: no limit.
+    int maximumBytes() const { return maximumBytes_; }
+    void setMaximumBytes(int bytes);
+    // Whether the control stays within the limit with `incoming` in place of its
+    // selection (`replacesSelection`) or added to it.
+    bool fits(const QString& incoming, bool replacesSelection = true) const;
+
 signals:
     void valueChanged();
     void edited(const QString& text);
+    void maximumBytesChanged();
+    void refused();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private slots:
     void controlTextChanged();
@@ -48,6 +66,7 @@ private:
     QPointer<QObject> control_;
     QString value_;
     bool showing_ = false;
+    int maximumBytes_ = 0;
 };
 
 class EditableText : public QObject {

@@ -1,6 +1,7 @@
 #include "media/AudioMetadata.h"
 
 #include "media/FFmpegSupport.h"
+#include "media/Id3Tag.h"
 #include "media/SongFileCheck.h"
 #include "model/Log.h"
 #include "model/Text.h"
@@ -19,6 +20,7 @@
 #include <taglib/mpcfile.h>
 #include <taglib/mpegfile.h>
 #include <taglib/tdebuglistener.h>
+#include <taglib/tfilestream.h>
 #include <taglib/textidentificationframe.h>
 #include <taglib/tpropertymap.h>
 #include <taglib/trueaudiofile.h>
@@ -32,6 +34,7 @@
 #include <cmath>
 #include <cstdint>
 #include <mutex>
+#include <set>
 
 namespace vl {
 
@@ -112,14 +115,15 @@ void quietTagLib()
     std::call_once(once, [] { TagLib::setDebugListener(&listener); });
 }
 
-MetadataFormat id3v2Format(TagLib::ID3v2::Tag& tag)
+// `cutFrameBytes`: the sizes of the frames a tag copy cut (Id3TagCopy).
+MetadataFormat id3v2Format(TagLib::ID3v2::Tag& tag, const std::set<std::uint64_t>& cutFrameBytes)
 {
     using namespace TagLib::ID3v2;
     MetadataFormat format{"org.id3", {}};
     for (Frame* frame : tag.frameList()) {
         const auto idBytes = frame->frameID();
         const std::string id(idBytes.data(), idBytes.size());
-        MetadataItem item{"id3/" + id, {}, std::nullopt};
+        MetadataItem item{"id3/" + id, {}, std::nullopt, cutFrameBytes.count(frame->size()) > 0};
         if (id == "TIT2")
             item.commonKey = metadata::kTitle;
         else if (id == "TPE1")
@@ -240,12 +244,12 @@ MetadataFormat genericFormat(const TagLib::File& file)
     return format;
 }
 
-std::vector<MetadataFormat> formatsOf(TagLib::File& file)
+std::vector<MetadataFormat> formatsOf(TagLib::File& file, const std::set<std::uint64_t>& cutFrameBytes)
 {
     std::vector<MetadataFormat> out;
     if (auto* mpeg = dynamic_cast<TagLib::MPEG::File*>(&file)) {
         if (auto* t = mpeg->ID3v2Tag())
-            out.push_back(id3v2Format(*t));
+            out.push_back(id3v2Format(*t, cutFrameBytes));
         if (auto* t = mpeg->APETag())
             out.push_back(apeFormat(*t));
         if (auto* t = mpeg->ID3v1Tag())
@@ -257,17 +261,17 @@ std::vector<MetadataFormat> formatsOf(TagLib::File& file)
         if (auto* t = flac->xiphComment())
             out.push_back(xiphFormat(*t));
         if (auto* t = flac->ID3v2Tag())
-            out.push_back(id3v2Format(*t));
+            out.push_back(id3v2Format(*t, cutFrameBytes));
         if (auto* t = flac->ID3v1Tag())
             out.push_back(id3v1Format(*t));
     } else if (auto* wav = dynamic_cast<TagLib::RIFF::WAV::File*>(&file)) {
         if (auto* t = wav->ID3v2Tag())
-            out.push_back(id3v2Format(*t));
+            out.push_back(id3v2Format(*t, cutFrameBytes));
         if (auto* t = wav->InfoTag())
             out.push_back(riffInfoFormat(*t));
     } else if (auto* aiff = dynamic_cast<TagLib::RIFF::AIFF::File*>(&file)) {
         if (auto* t = aiff->tag())
-            out.push_back(id3v2Format(*t));
+            out.push_back(id3v2Format(*t, cutFrameBytes));
     } else if (auto* ape = dynamic_cast<TagLib::APE::File*>(&file)) {
         if (auto* t = ape->APETag())
             out.push_back(apeFormat(*t));
@@ -285,7 +289,7 @@ std::vector<MetadataFormat> formatsOf(TagLib::File& file)
             out.push_back(id3v1Format(*t));
     } else if (auto* tta = dynamic_cast<TagLib::TrueAudio::File*>(&file)) {
         if (auto* t = tta->ID3v2Tag())
-            out.push_back(id3v2Format(*t));
+            out.push_back(id3v2Format(*t, cutFrameBytes));
         if (auto* t = tta->ID3v1Tag())
             out.push_back(id3v1Format(*t));
     } else if (auto* xiph = dynamic_cast<TagLib::Ogg::XiphComment*>(file.tag())) {
@@ -306,14 +310,41 @@ std::optional<std::string> firstValue(const std::vector<MetadataItem>& items, st
     return std::nullopt;
 }
 
-std::optional<std::string> usableLyrics(const MetadataItem& item)
+struct FoundLyrics {
+    std::string text;
+    bool cut; // from an item holding only the start of its text
+};
+
+std::optional<FoundLyrics> usableLyrics(const MetadataItem& item)
 {
     if (!item.stringValue || item.stringValue->empty())
         return std::nullopt;
     auto cleaned = cleanLyricsText(*item.stringValue);
     if (text::trimWhitespaceAndNewlines(cleaned).empty())
         return std::nullopt;
-    return cleaned;
+    return FoundLyrics{std::move(cleaned), item.cut};
+}
+
+std::optional<FoundLyrics> searchLyrics(const std::vector<MetadataItem>& items)
+{
+    for (const auto id : {metadata::kID3UnsynchronizedLyric, metadata::kITunesLyrics}) {
+        for (const auto& item : items) {
+            if (item.identifier != id)
+                continue;
+            // Only the first item with the identifier is considered.
+            if (auto lyrics = usableLyrics(item))
+                return lyrics;
+            break;
+        }
+    }
+    for (const auto& item : items) {
+        const auto name = text::asciiLower(item.commonKey + " " + item.identifier);
+        if (name.find("lyric") == std::string::npos)
+            continue;
+        if (auto lyrics = usableLyrics(item))
+            return lyrics;
+    }
+    return std::nullopt;
 }
 
 std::optional<std::string> trimmedOrAbsent(const std::optional<std::string>& value)
@@ -326,24 +357,75 @@ std::optional<std::string> trimmedOrAbsent(const std::optional<std::string>& val
     return t;
 }
 
-// `value` cut to at most `limit` bytes, never inside a UTF-8 character; with
-// `wholeLines`, after the last line that fits whole when there is one.
-std::optional<std::string> capped(std::optional<std::string> value, std::size_t limit, bool wholeLines,
-                                  std::string_view what)
+void logCut(std::string_view what, std::size_t from, std::size_t to)
 {
-    if (!value || value->size() <= limit)
+    logLine("Song tags", "The " + std::string(what) + " of " + std::to_string(from) + " bytes was cut to "
+                             + std::to_string(to) + " bytes.");
+}
+
+// A title or artist cut to at most kMaxTagTextBytes, never inside a UTF-8 character.
+std::optional<std::string> cappedName(std::optional<std::string> value, std::string_view what)
+{
+    if (!value || value->size() <= kMaxTagTextBytes)
         return value;
-    std::size_t cut = limit;
-    while (cut > 0 && (static_cast<unsigned char>((*value)[cut]) & 0xC0) == 0x80)
-        --cut;
-    if (wholeLines)
-        if (const auto lineEnd = value->rfind('\n', limit); lineEnd != std::string::npos && lineEnd > 0)
-            cut = lineEnd;
-    logLine("Song tags", "The " + std::string(what) + " of " + std::to_string(value->size()) + " bytes was cut to "
-                             + std::to_string(cut) + " bytes.");
-    value->resize(cut);
+    const std::size_t from = value->size();
+    value->resize(text::prefixWithinBytes(*value, kMaxTagTextBytes).size());
+    logCut(what, from, value->size());
     return trimmedOrAbsent(value);
 }
+
+// A TagLib stream over a file whose first `replacedBytes` are read from `head` instead.
+class SplicedStream final : public TagLib::IOStream {
+public:
+    SplicedStream(const std::filesystem::path& file, std::string head, std::uint64_t replacedBytes)
+        : file_(file.c_str(), true), head_(std::move(head)), replaced_(static_cast<long>(replacedBytes))
+    {
+    }
+
+    TagLib::FileName name() const override { return file_.name(); }
+    bool isOpen() const override { return file_.isOpen(); }
+    bool readOnly() const override { return true; }
+    long tell() const override { return position_; }
+    long length() override { return headLength() + std::max(0L, file_.length() - replaced_); }
+
+    void seek(long offset, Position from) override
+    {
+        const long base = from == Beginning ? 0 : from == Current ? position_ : length();
+        position_ = std::max(0L, base + offset);
+    }
+
+    TagLib::ByteVector readBlock(unsigned long length) override
+    {
+        TagLib::ByteVector out;
+        if (position_ < headLength()) {
+            const auto take = std::min<unsigned long>(length, static_cast<unsigned long>(headLength() - position_));
+            out.append(TagLib::ByteVector(head_.data() + position_, static_cast<unsigned int>(take)));
+            position_ += static_cast<long>(take);
+            length -= take;
+        }
+        if (length > 0 && position_ >= headLength()) {
+            file_.seek(replaced_ + position_ - headLength());
+            const TagLib::ByteVector rest = file_.readBlock(length);
+            out.append(rest);
+            position_ += static_cast<long>(rest.size());
+        }
+        return out;
+    }
+
+    // Reading only.
+    void writeBlock(const TagLib::ByteVector&) override {}
+    void insert(const TagLib::ByteVector&, unsigned long, unsigned long) override {}
+    void removeBlock(unsigned long, unsigned long) override {}
+    void truncate(long) override {}
+
+private:
+    long headLength() const { return static_cast<long>(head_.size()); }
+
+    TagLib::FileStream file_;
+    std::string head_;
+    long replaced_;
+    long position_ = 0;
+};
 
 } // namespace
 
@@ -375,24 +457,8 @@ std::string cleanLyricsText(std::string_view input)
 
 std::optional<std::string> findLyrics(const std::vector<MetadataItem>& items)
 {
-    for (const auto id : {metadata::kID3UnsynchronizedLyric, metadata::kITunesLyrics}) {
-        for (const auto& item : items) {
-            if (item.identifier != id)
-                continue;
-            // Only the first item with the identifier is considered.
-            if (auto lyrics = usableLyrics(item))
-                return lyrics;
-            break;
-        }
-    }
-    for (const auto& item : items) {
-        const auto name = text::asciiLower(item.commonKey + " " + item.identifier);
-        if (name.find("lyric") == std::string::npos)
-            continue;
-        if (auto lyrics = usableLyrics(item))
-            return lyrics;
-    }
-    return std::nullopt;
+    auto found = searchLyrics(items);
+    return found ? std::optional<std::string>(std::move(found->text)) : std::nullopt;
 }
 
 std::vector<MetadataItem> commonItems(const std::vector<MetadataFormat>& formats)
@@ -411,15 +477,27 @@ std::vector<MetadataFormat> readTagFormats(const std::filesystem::path& file)
     if (!std::filesystem::is_regular_file(file, ec))
         return {};
     // TagLib trusts the sizes and counts a tag claims; an absurd one is not read.
-    if (const auto check = checkSongFile(file); !check.tagsReadable()) {
+    const auto check = checkSongFile(file);
+    if (!check.tagsReadable()) {
         logLine("Song tags", "Not reading the tags of \u201c" + file.filename().string() + "\u201d: " + check.note + ".");
         return {};
     }
     quietTagLib();
-    TagLib::FileRef ref(file.c_str(), false);
+    if (check.skipTagBytes == 0) {
+        TagLib::FileRef ref(file.c_str(), false);
+        if (ref.isNull() || !ref.file()->isValid())
+            return {};
+        return formatsOf(*ref.file(), {});
+    }
+    // TagLib reads a tag whole and every frame of it: a large one is read from a copy.
+    const auto copy = copyLeadingId3Tag(file);
+    if (!copy)
+        return {};
+    SplicedStream stream(file, copy->bytes, copy->replacedBytes);
+    TagLib::FileRef ref(&stream, false);
     if (ref.isNull() || !ref.file()->isValid())
         return {};
-    return formatsOf(*ref.file());
+    return formatsOf(*ref.file(), copy->cutFrameBytes);
 }
 
 std::optional<double> knownSongSeconds(const std::string& audioPath, const std::string& component)
@@ -483,17 +561,29 @@ AudioMetadata AudioMetadata::fromTags(const std::vector<MetadataItem>& common,
     m.duration = (std::isfinite(duration) && duration > 0) ? duration : 0;
     m.title = firstValue(common, metadata::kTitle);
     m.artist = firstValue(common, metadata::kArtist);
+    bool lyricsFromCutItem = false;
     for (const auto& format : formats) {
         if (!m.lyrics)
-            m.lyrics = findLyrics(format.items);
+            if (auto found = searchLyrics(format.items)) {
+                m.lyrics = std::move(found->text);
+                lyricsFromCutItem = found->cut;
+            }
         if (!m.title)
             m.title = firstValue(format.items, metadata::kTitle);
         if (!m.artist)
             m.artist = firstValue(format.items, metadata::kArtist);
     }
-    m.title = capped(trimmedOrAbsent(m.title), kMaxTagTextBytes, false, "title");
-    m.artist = capped(trimmedOrAbsent(m.artist), kMaxTagTextBytes, false, "artist");
-    m.lyrics = capped(trimmedOrAbsent(m.lyrics), kMaxLyricsBytes, true, "lyrics");
+    m.title = cappedName(trimmedOrAbsent(m.title), "title");
+    m.artist = cappedName(trimmedOrAbsent(m.artist), "artist");
+    m.lyrics = trimmedOrAbsent(m.lyrics);
+    if (m.lyrics) {
+        const std::size_t from = m.lyrics->size();
+        m.lyricsCut = capLyrics(*m.lyrics) || lyricsFromCutItem;
+        if (m.lyrics->size() != from) {
+            logCut("lyrics", from, m.lyrics->size());
+            m.lyrics = trimmedOrAbsent(m.lyrics);
+        }
+    }
     return m;
 }
 

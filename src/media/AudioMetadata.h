@@ -1,5 +1,7 @@
 #pragma once
 
+#include "model/LyricsLimit.h"
+
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -14,6 +16,7 @@ struct MetadataItem {
     std::string identifier;
     std::string commonKey;                  // "title", "artist", or empty
     std::optional<std::string> stringValue; // absent for pictures and binary data
+    bool cut = false;                       // the value is only the start of what the tag holds
 };
 
 // All items of one tag block of a file (the ID3v2 tag, the MP4 item list, …).
@@ -22,11 +25,10 @@ struct MetadataFormat {
     std::vector<MetadataItem> items;
 };
 
-// Longest title or artist, and longest lyrics, taken from a song's tags; longer ones
-// are cut (with a line in the log). The project keeps them and every autosave
+// Longest title or artist taken from a song's tags (lyrics: kMaxLyricsBytes); longer
+// ones are cut (with a line in the log). The project keeps them and every autosave
 // writes them again, so a tag of megabytes would make each save that large.
 inline constexpr std::size_t kMaxTagTextBytes = 1'000;
-inline constexpr std::size_t kMaxLyricsBytes = 100'000;
 
 namespace metadata {
 inline constexpr std::string_view kID3UnsynchronizedLyric = "id3/USLT";
@@ -42,6 +44,7 @@ struct AudioMetadata {
     std::optional<std::string> artist;
     std::optional<std::string> lyrics; // cleaned, lines joined by "\n"
     double duration = 0;               // seconds
+    bool lyricsCut = false;            // the tag's lyrics were longer than kMaxLyricsBytes
 
     friend bool operator==(const AudioMetadata&, const AudioMetadata&) = default;
 
@@ -50,14 +53,17 @@ struct AudioMetadata {
     // The search itself, over tags already read: `common` is every item with a
     // common key, `formats` the tag blocks in the order the file holds them.
     // Texts over their limit are cut: lyrics after their last whole line that
-    // fits, the others after their last whole character.
+    // fits, the others after their last whole character. Lyrics taken from an item
+    // that holds only the start of its tag's text count as cut as well.
     static AudioMetadata fromTags(const std::vector<MetadataItem>& common, const std::vector<MetadataFormat>& formats,
                                   double duration);
 };
 
 // The tag blocks of a file as TagLib reads them, in search order; empty when the
 // file is not one TagLib knows, or when checkSongFile finds its header claims more
-// than it holds or its tag absurd.
+// than it holds or its tag absurd. A leading ID3v2 tag over kMaxWholeTagBytes is
+// read from a copy cut down to what its texts need, so a frame of megabytes is
+// never read whole.
 std::vector<MetadataFormat> readTagFormats(const std::filesystem::path& file);
 
 // Every item of the given formats that has a common key, in order.

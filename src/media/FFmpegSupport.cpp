@@ -59,7 +59,9 @@ InputPtr openInput(const std::filesystem::path& file, int& error)
     av_dict_set_int(&options, "probesize", kProbeBytes, 0);
     av_dict_set_int(&options, "analyzeduration", kProbeDuration, 0);
     if (check.skipTagBytes > 0) {
-        logLine("Media", "Skipping the tag of \u201c" + file.filename().string() + "\u201d: " + check.note + ".");
+        if (!check.note.empty())
+            logLine("Media", "Skipping the tag of \u201c" + file.filename().string() + "\u201d: " + check.note + ".");
+        // FFmpeg would read every frame of the tag whole; nothing here needs its texts.
         av_dict_set_int(&options, "skip_initial_bytes", static_cast<std::int64_t>(check.skipTagBytes), 0);
     }
     AVFormatContext* raw = avformat_alloc_context();

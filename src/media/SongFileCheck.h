@@ -24,16 +24,20 @@ inline constexpr std::size_t kMaxSongChunks = 4096;
 struct SongFileCheck {
     // The file claims chunks or a tag that it cannot hold: it is not read at all.
     bool refused = false;
-    // The leading ID3v2 tag is too large or holds too many frames: its texts are not
-    // read, and FFmpeg starts reading after it. 0 when there is none to skip.
+    // The leading ID3v2 tag is too large or holds too many frames: its texts are not read.
+    bool tagSkipped = false;
+    // The size of a leading ID3v2 tag that FFmpeg starts reading after: one whose texts
+    // are not read, or one larger than kMaxWholeTagBytes (whose texts are read from a
+    // copy). 0 when there is none to skip.
     std::uint64_t skipTagBytes = 0;
     // Why, for the log; empty when the file passed as it is.
     std::string note;
 
-    bool tagsReadable() const { return !refused && skipTagBytes == 0; }
+    bool tagsReadable() const { return !refused && !tagSkipped; }
 };
 
-// Reads only the file's headers (and a leading ID3v2 tag within the size limit).
+// Reads only the file's headers: chunk headers and the frame headers of an ID3v2 tag
+// (the whole of an unsynchronised tag within the size limit).
 // Anything that is not a regular file, or not RIFF, AIFF or ID3-led, passes: the
 // parsers then decide what it is.
 SongFileCheck checkSongFile(const std::filesystem::path& file);

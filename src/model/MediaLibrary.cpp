@@ -2,6 +2,7 @@
 
 #include "model/Cancellation.h"
 #include "model/Files.h"
+#include "model/LyricsLimit.h"
 #include "model/ProjectJson.h"
 
 #include <algorithm>
@@ -179,7 +180,8 @@ ProjectReading ProjectLibrary::readProject(const Uuid& projectID) const
         // of its own: listed once under its folder, opened from it, saved into it.
         project.id = projectID;
         resolvePathsAgainst(project, library(projectID).root());
-        return {std::move(project), std::nullopt};
+        const bool lyricsCut = capLyrics(project.rawLyrics);
+        return {std::move(project), std::nullopt, lyricsCut};
     } catch (const std::exception&) {
         return {std::nullopt, std::string(kDamaged)};
     }

@@ -80,10 +80,12 @@ Project decodeProjectDocument(std::string_view bytes, std::optional<Uuid> folder
 
 // What reading one project folder found: the project, or why its document cannot be
 // used (`damage` completes "Could not open that project — "), or neither when the
-// folder holds no document at all.
+// folder holds no document at all. Lyrics over kMaxLyricsBytes are cut as they are
+// read (`lyricsCut`): whoever opens the project says so.
 struct ProjectReading {
     std::optional<Project> project;
     std::optional<std::string> damage;
+    bool lyricsCut = false;
 };
 
 // One folder of the projects root that holds a document: readable or damaged.

@@ -9,7 +9,21 @@ namespace vl {
 // sentence the workspace shows; the cases carry no values.
 class PipelineError : public std::exception {
 public:
-    enum class Code { missingAudio, emptyLyrics, missingCharacter, noChunks, noReferenceImage, notReviewed, unreadableSong };
+    enum class Code {
+        missingAudio,
+        emptyLyrics,
+        missingCharacter,
+        noChunks,
+        noReferenceImage,
+        notReviewed,
+        unreadableSong,
+        // Lyrics over kMaxLyricsBytes: cut as a stored project opens, as a song's tags
+        // are read, anywhere else; refused in the editor.
+        lyricsCutOnOpen,
+        lyricsCutFromSong,
+        lyricsCut,
+        lyricsTooLong,
+    };
     using enum Code;
 
     explicit PipelineError(Code code) noexcept : code_(code) {}

@@ -90,6 +90,20 @@ std::string cutToCharacters(std::string_view s, std::size_t count)
     return std::string(s.substr(0, i));
 }
 
+std::string_view prefixWithinBytes(std::string_view s, std::size_t maxBytes)
+{
+    if (s.size() <= maxBytes)
+        return s;
+    // A character is at most four bytes: backing up over three continuation bytes
+    // reaches its start; more in a row are no character, and may be cut anywhere.
+    std::size_t cut = maxBytes;
+    for (int back = 0; back < 3 && cut > 0 && (static_cast<unsigned char>(s[cut]) & 0xC0) == 0x80; ++back)
+        --cut;
+    if ((static_cast<unsigned char>(s[cut]) & 0xC0) == 0x80)
+        cut = maxBytes;
+    return s.substr(0, cut);
+}
+
 std::size_t characterCount(std::string_view s)
 {
     std::size_t n = 0;

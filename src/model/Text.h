@@ -23,6 +23,10 @@ std::string trimSpaceSeparatorsAndTab(std::string_view s);
 // multi-byte sequence. Invalid bytes count as one character each.
 std::string cutToCharacters(std::string_view s, std::size_t count);
 
+// The longest start of UTF-8 text that is at most `maxBytes` long and does not end
+// inside a multi-byte character.
+std::string_view prefixWithinBytes(std::string_view s, std::size_t maxBytes);
+
 // Number of characters (code points) in UTF-8 text, counted as cutToCharacters does.
 std::size_t characterCount(std::string_view s);
 

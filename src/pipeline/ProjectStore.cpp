@@ -1,7 +1,9 @@
 #include "pipeline/ProjectStore.h"
 
 #include "model/Log.h"
+#include "model/LyricsLimit.h"
 #include "model/MediaLibrary.h"
+#include "model/PipelineError.h"
 
 #include <cmath>
 #include <utility>
@@ -40,8 +42,10 @@ ProjectStore::ProjectStore(std::optional<Project> project, PipelineServices serv
 
     // The project: the one given, else the last one saved, else the sample.
     std::optional<std::string> lastProjectDamage;
+    bool lyricsCut = false;
     if (project) {
         project_ = std::move(*project);
+        lyricsCut = capLyrics(project_.rawLyrics);
     } else {
         ProjectReading last;
         if (const auto text = context_.settings->string(kLastProjectIDKey))
@@ -49,7 +53,8 @@ ProjectStore::ProjectStore(std::optional<Project> project, PipelineServices serv
                 last = library.readProject(*id);
         if (last.project) {
             project_ = std::move(*last.project);
-            savePending_ = false; // its file holds it already
+            lyricsCut = last.lyricsCut;
+            savePending_ = lyricsCut; // else its file holds it already
         } else {
             // A damaged last project stays as it is and stays listed; the sample
             // opens under an id of its own, so nothing ever writes over it.
@@ -84,6 +89,8 @@ ProjectStore::ProjectStore(std::optional<Project> project, PipelineServices serv
     if (lastProjectDamage)
         setLastError("Could not open your last project \u2014 " + *lastProjectDamage
                      + ". It stays in File \u25B8 Open Project, untouched.");
+    else if (lyricsCut)
+        setLastError(std::string(PipelineError::message(PipelineError::lyricsCutOnOpen)));
     updateCurrentClips();
     dropUnusedClips();
 }
@@ -126,6 +133,10 @@ void ProjectStore::setProject(Project project)
 
 void ProjectStore::projectDidChange()
 {
+    // Whatever brought them in, the open project's lyrics stay within the limit the
+    // editor and every save are built for.
+    if (capLyrics(project_.rawLyrics))
+        setLastError(std::string(PipelineError::message(PipelineError::lyricsCut)));
     savePending_ = true;
     ++editCount_;
     updateCurrentClips(); // before the news, so a screen redrawing for it reads the clips as they now are
@@ -479,7 +490,8 @@ void ProjectStore::openProject(const Uuid& id)
     if (saveQuietly(project_))
         savePending_ = false;
     setSelectedStage(PipelineStage::frames);
-    setLastError(std::nullopt);
+    setLastError(loaded.lyricsCut ? std::optional<std::string>(PipelineError::message(PipelineError::lyricsCutOnOpen))
+                                  : std::nullopt);
     refreshSavedProjects();
 }
 

@@ -74,6 +74,8 @@ void ProjectStore::importAudio(const std::filesystem::path& file)
                     }
                     p.updatedAt = currentDate();
                 });
+                if (tags.lyricsCut && tags.lyrics)
+                    setLastError(std::string(PipelineError::message(PipelineError::lyricsCutFromSong)));
                 startTiming(file);
             };
         },

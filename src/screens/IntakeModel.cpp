@@ -2,6 +2,8 @@
 
 #include "design/Intent.h"
 #include "media/transcription/Transcriber.h"
+#include "model/LyricsLimit.h"
+#include "model/PipelineError.h"
 #include "model/Text.h"
 
 #include <QFileInfo>
@@ -140,12 +142,28 @@ void IntakeModel::setArtist(const QString& artist)
         s->editProject([&](Project& p) { p.artist = value; });
 }
 
+int IntakeModel::maximumLyricsBytes()
+{
+    return static_cast<int>(kMaxLyricsBytes);
+}
+
+void IntakeModel::refuseLyrics()
+{
+    if (ProjectStore* s = store())
+        s->setLastError(std::string(PipelineError::message(PipelineError::lyricsTooLong)));
+}
+
 void IntakeModel::setLyrics(const QString& lyrics)
 {
     ProjectStore* s = store();
     const std::string value = lyrics.toStdString();
     if (!s || s->project().rawLyrics == value)
         return;
+    // The editor keeps within the limit; nothing past it reaches the project.
+    if (value.size() > kMaxLyricsBytes) {
+        refuseLyrics();
+        return;
+    }
     s->editProject([&](Project& p) {
         p.rawLyrics = value;
         p.lyricsSource = LyricsSource::manual;

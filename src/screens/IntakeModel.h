@@ -22,6 +22,7 @@ class IntakeModel : public vl::screens::ScreenModel {
     Q_PROPERTY(QString artist READ artist WRITE setArtist NOTIFY changed)
     Q_PROPERTY(QString audioFileName READ audioFileName NOTIFY changed)
     Q_PROPERTY(QString lyrics READ lyrics WRITE setLyrics NOTIFY changed)
+    Q_PROPERTY(int maximumLyricsBytes READ maximumLyricsBytes CONSTANT)
     Q_PROPERTY(QString lineCountText READ lineCountText NOTIFY changed)
     Q_PROPERTY(bool hasLyricsSource READ hasLyricsSource NOTIFY changed)
     Q_PROPERTY(QString lyricsSourceText READ lyricsSourceText NOTIFY changed)
@@ -56,8 +57,11 @@ public:
     QString audioFileName() const { return state_.audioFileName; }
     QString lyrics() const { return state_.lyrics; }
     // The editor's write: a changed text makes the lyrics manual and drops the timing,
-    // in one edit; the same text changes nothing.
+    // in one edit; the same text changes nothing, and a text over the limit is refused.
     void setLyrics(const QString& lyrics);
+    static int maximumLyricsBytes();
+    // The editor turned away text that would have taken the lyrics past their limit.
+    Q_INVOKABLE void refuseLyrics();
     QString lineCountText() const { return QStringLiteral("%1 lines").arg(state_.lineCount); }
     bool hasLyricsSource() const { return state_.hasSource; }
     QString lyricsSourceText() const { return state_.sourceText; }

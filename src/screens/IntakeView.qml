@@ -292,8 +292,13 @@ Item {
                             selectionColor: Theme.faded(Theme.lime, 0.45)
                             selectedTextColor: Theme.cream
                             background: null
-                            EditableText.value: intake.lyrics
+                            // Laid out at the few pixels it has while the page is still
+                            // being sized, a long text would take a line for every character
+                            // or two: the lyrics wait until the editor has its width.
+                            EditableText.value: width >= 200 ? intake.lyrics : ""
                             EditableText.onEdited: text => intake.lyrics = text
+                            EditableText.maximumBytes: intake.maximumLyricsBytes
+                            EditableText.onRefused: intake.refuseLyrics()
                         }
                     }
                 }

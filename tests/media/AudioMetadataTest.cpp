@@ -1,7 +1,9 @@
 #include "MediaFixtures.h"
 
 #include "media/AudioMetadata.h"
+#include "media/Id3Tag.h"
 #include "media/SongFileCheck.h"
+#include "model/Text.h"
 
 #include <gtest/gtest.h>
 
@@ -144,6 +146,8 @@ TEST(AudioMetadataFromTags, TakesCommonFieldsFirstAndTrimsEverything)
         {"not-a-number duration", {}, {}, nan, {nullopt, nullopt, nullopt, 0}},
         {"infinite duration", {}, {}, inf, {nullopt, nullopt, nullopt, 0}},
         {"negative duration", {}, {}, -4, {nullopt, nullopt, nullopt, 0}},
+        {"lyrics from an item holding only the start of its text count as cut", {},
+         {{"cut", {MetadataItem{kUslt, {}, "the start", true}}}}, 1, {nullopt, nullopt, "the start", 1, true}},
     };
     for (const auto& c : cases)
         EXPECT_EQ(AudioMetadata::fromTags(c.common, c.formats, c.duration), c.expected) << c.what;
@@ -443,7 +447,7 @@ TEST(SongFileCheck, HeadersThatClaimWhatTheFileCannotHoldAreNotParsed)
         const auto file = test::bytesFile(c.name, c.bytes);
         const SongFileCheck check = checkSongFile(file);
         EXPECT_EQ(check.refused, c.refused) << check.note;
-        EXPECT_EQ(check.skipTagBytes > 0, c.tagsSkipped) << check.note;
+        EXPECT_EQ(check.tagSkipped, c.tagsSkipped) << check.note;
         EXPECT_EQ(check.note.empty(), !c.refused && !c.tagsSkipped) << check.note;
 
         const auto m = AudioMetadata::load(file);
@@ -470,7 +474,7 @@ TEST(SongFileCheck, AnUnsynchronisedTagIsCountedAsItsParsersSeeIt)
     }
     tag = "ID3\x03" + std::string(1, '\0') + "\x80" + syncsafe32(static_cast<std::uint32_t>(body.size())) + body;
     const auto file = test::bytesFile("unsynchronised.mp3", tag + fileBytes(test::tone("unsync-base.mp3", 0.5)));
-    EXPECT_GT(checkSongFile(file).skipTagBytes, 0u);
+    EXPECT_TRUE(checkSongFile(file).tagSkipped);
 }
 
 TEST(AudioMetadataFromTags, OverlongTextsAreCutWithoutBreakingACharacterOrALine)
@@ -499,6 +503,221 @@ TEST(AudioMetadataFromTags, OverlongTextsAreCutWithoutBreakingACharacterOrALine)
     EXPECT_GT(m.lyrics->size(), kMaxLyricsBytes - 100);
     EXPECT_EQ(*m.lyrics, longLyrics.substr(0, m.lyrics->size()));
     EXPECT_EQ(longLyrics[m.lyrics->size()], '\n') << "the last line was cut";
+    EXPECT_TRUE(m.lyricsCut);
     EXPECT_NE(log.find("[Song tags] The title of"), std::string::npos) << log;
     EXPECT_NE(log.find("[Song tags] The lyrics of"), std::string::npos) << log;
+}
+
+// ---- Tags larger than they are read -----------------------------------------------------
+
+namespace {
+
+// Bytes this process has read from files so far (the kernel's count).
+std::optional<std::uint64_t> bytesReadSoFar()
+{
+    std::ifstream io("/proc/self/io");
+    std::string key;
+    std::uint64_t value = 0;
+    while (io >> key >> value)
+        if (key == "rchar:")
+            return value;
+    return std::nullopt;
+}
+
+std::string utf8Of(const std::u32string& text)
+{
+    std::string out;
+    for (const char32_t c : text) {
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else if (c < 0x800) {
+            out += static_cast<char>(0xC0 | c >> 6);
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            out += static_cast<char>(0xE0 | c >> 12);
+            out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            out += static_cast<char>(0xF0 | c >> 18);
+            out += static_cast<char>(0x80 | (c >> 12 & 0x3F));
+            out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
+
+// The text in an ID3 text encoding: 0 Latin-1, 1 UTF-16 with a byte order mark
+// (little-endian), 2 UTF-16 big-endian, 3 UTF-8.
+std::string id3Encoded(const std::u32string& text, int encoding)
+{
+    if (encoding == 3)
+        return utf8Of(text);
+    std::string out = encoding == 1 ? "\xff\xfe" : "";
+    const auto unit = [&](char32_t u) {
+        const char high = static_cast<char>(u >> 8), low = static_cast<char>(u & 0xFF);
+        if (encoding == 0)
+            out += low;
+        else
+            out += encoding == 1 ? std::string{low, high} : std::string{high, low};
+    };
+    for (const char32_t c : text) {
+        if (c >= 0x10000 && encoding != 0) {
+            unit(0xD800 + ((c - 0x10000) >> 10));
+            unit(0xDC00 + ((c - 0x10000) & 0x3FF));
+        } else {
+            unit(c);
+        }
+    }
+    return out;
+}
+
+std::string terminator(int encoding) { return encoding == 1 || encoding == 2 ? std::string(2, '\0') : std::string(1, '\0'); }
+
+// A tag of the given version (2, 3 or 4) holding the given frames; `unsynchronised`, a
+// zero after every FF of its body (versions 2 and 3).
+std::string id3TagOfVersion(int version, const std::vector<std::pair<std::string, std::string>>& frames,
+                            bool unsynchronised = false)
+{
+    std::string body;
+    for (const auto& [id, data] : frames) {
+        const auto size = static_cast<std::uint32_t>(data.size());
+        if (version == 2)
+            body += id + be32(size).substr(1) + data;
+        else
+            body += id + (version == 4 ? syncsafe32(size) : be32(size)) + std::string(2, '\0') + data;
+    }
+    if (unsynchronised) {
+        std::string encoded;
+        for (const char c : body) {
+            encoded += c;
+            if (c == '\xff')
+                encoded += '\0';
+        }
+        body = std::move(encoded);
+    }
+    return "ID3" + std::string(1, static_cast<char>(version)) + '\0' + (unsynchronised ? '\x80' : '\0')
+           + syncsafe32(static_cast<std::uint32_t>(body.size())) + body;
+}
+
+// Lines of notes, each opened by its number: multi-byte characters wherever a cut
+// may fall (Latin-1 has none of them: accented letters there).
+std::u32string noteLines(std::size_t units, bool latin1)
+{
+    std::u32string text;
+    for (int line = 1; text.size() < units; ++line) {
+        for (const char c : std::to_string(line))
+            text += static_cast<char32_t>(c);
+        text += U' ';
+        text += std::u32string(24, latin1 ? U'\u00e9' : U'\U0001F3B5');
+        text += U'\n';
+    }
+    text.pop_back();
+    return text;
+}
+
+} // namespace
+
+// A tag past the size read whole is read from a copy: a lyrics frame of megabytes
+// gives its first lines, cut where a whole line ends, in every text encoding and
+// wherever the frame's cut falls inside a character; the frames after it are read.
+TEST(AudioMetadataLoad, ALyricsFrameOfMegabytesGivesItsFirstLines)
+{
+    const auto song = fileBytes(test::tone("large-tag-base.mp3", 0.5, 44100, 1, {"-map_metadata", "-1"}));
+    ASSERT_FALSE(song.empty());
+    struct Case {
+        int version;
+        int encoding;
+        std::size_t descriptionUnits; // moves where the frame's cut falls within a character
+        bool unsynchronised = false;
+    };
+    std::vector<Case> cases;
+    for (const int version : {3, 4}) {
+        cases.push_back({version, 0, 0});
+        for (const int encoding : {1, 2})
+            for (const std::size_t units : {0u, 1u}) // a character is two units of two bytes
+                cases.push_back({version, encoding, units});
+        for (const std::size_t units : {0u, 1u, 2u, 3u}) // a character is four bytes
+            cases.push_back({version, 3, units});
+    }
+    cases.push_back({2, 0, 0});
+    cases.push_back({2, 1, 1});
+    // Its frames are found once the whole tag is restored (a byte order mark holds FF).
+    cases.push_back({3, 1, 0, true});
+    // Past the size of a tag read whole: four bytes a character, one in Latin-1.
+    const std::u32string notes = noteLines(kMaxWholeTagBytes / 3, false);
+    const std::u32string accents = noteLines(kMaxWholeTagBytes, true);
+    const std::string notesText = utf8Of(notes), accentsText = utf8Of(accents);
+    for (const Case& c : cases) {
+        SCOPED_TRACE("version " + std::to_string(c.version) + ", encoding " + std::to_string(c.encoding)
+                     + ", description " + std::to_string(c.descriptionUnits)
+                     + (c.unsynchronised ? ", unsynchronised" : ""));
+        const std::u32string& lyrics = c.encoding == 0 ? accents : notes;
+        const std::string& whole = c.encoding == 0 ? accentsText : notesText;
+        const std::string lyricsId = c.version == 2 ? "ULT" : "USLT";
+        const std::string titleId = c.version == 2 ? "TT2" : "TIT2";
+        const std::string artistId = c.version == 2 ? "TP1" : "TPE1";
+        const std::string description = id3Encoded(std::u32string(c.descriptionUnits, U'd'), c.encoding);
+        const std::string tag = id3TagOfVersion(
+            c.version, {{artistId, std::string(1, '\0') + "Band"},
+                        {lyricsId, static_cast<char>(c.encoding) + std::string("eng") + description
+                                       + terminator(c.encoding) + id3Encoded(lyrics, c.encoding)},
+                        {titleId, std::string(1, '\0') + "Title after the lyrics"}},
+            c.unsynchronised);
+        ASSERT_GT(tag.size(), kMaxWholeTagBytes);
+        const auto file = test::bytesFile("large-tag.mp3", tag + song);
+
+        const AudioMetadata m = AudioMetadata::load(file);
+        ASSERT_TRUE(m.lyrics);
+        EXPECT_TRUE(m.lyricsCut);
+        EXPECT_TRUE(text::isValidUtf8(*m.lyrics));
+        EXPECT_LE(m.lyrics->size(), kMaxLyricsBytes);
+        EXPECT_GT(m.lyrics->size(), kMaxLyricsBytes / 2);
+        EXPECT_EQ(*m.lyrics, whole.substr(0, m.lyrics->size()));
+        EXPECT_EQ(whole[m.lyrics->size()], '\n') << "the last line kept is whole";
+        EXPECT_EQ(m.title, Text("Title after the lyrics"));
+        EXPECT_EQ(m.artist, Text("Band"));
+        EXPECT_GT(m.duration, 0.4) << "the sound after the tag is read";
+    }
+}
+
+TEST(AudioMetadataLoad, ALargeTagIsReadOnlyAsFarAsItsTextsNeed)
+{
+    const auto bytesRead = bytesReadSoFar();
+    if (!bytesRead)
+        GTEST_SKIP() << "this kernel does not count the bytes a process reads";
+    const auto song = fileBytes(test::tone("read-bound-base.mp3", 0.5, 44100, 1, {"-map_metadata", "-1"}));
+    ASSERT_FALSE(song.empty());
+    std::string lyrics;
+    for (int line = 1; lyrics.size() < (std::size_t(32) << 20); ++line)
+        lyrics += "line " + std::to_string(line) + " of a song that does not end\n";
+    struct Case {
+        const char* name;
+        std::pair<std::string, std::string> large;
+        bool hasLyrics;
+        bool lyricsCut;
+    };
+    const Case cases[] = {
+        {"a lyrics frame", {"USLT", "\x03" "eng" + std::string(1, '\0') + lyrics}, true, true},
+        // A cover picture, however large, is left out: nothing reads it.
+        {"a picture", {"APIC", std::string(1, '\0') + "image/png" + std::string(2, '\0') + std::string(32 << 20, 'p')},
+         false, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto file = test::bytesFile("read-bound.mp3",
+                                          id3Tag({c.large, textFrame("TIT2", "Long Song")}) + song);
+        const auto before = bytesReadSoFar();
+        const AudioMetadata m = AudioMetadata::load(file);
+        const auto read = *bytesReadSoFar() - *before;
+        EXPECT_LT(read, 2 * kMaxTagCopyBytes) << "the tag holds " << fs::file_size(file) << " bytes";
+        EXPECT_EQ(m.title, Text("Long Song"));
+        EXPECT_EQ(m.lyrics.has_value(), c.hasLyrics);
+        EXPECT_EQ(m.lyricsCut, c.lyricsCut);
+        if (m.lyrics) {
+            EXPECT_EQ(*m.lyrics, lyrics.substr(0, m.lyrics->size()));
+        }
+        EXPECT_GT(m.duration, 0.4);
+        fs::remove(file);
+    }
 }

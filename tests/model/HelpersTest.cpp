@@ -1,5 +1,6 @@
 #include "model/IsoDate.h"
 #include "model/Json.h"
+#include "model/LyricsLimit.h"
 #include "model/Text.h"
 #include "model/Uuid.h"
 
@@ -69,6 +70,42 @@ TEST(Text, CutNeverSplitsACharacter)
     EXPECT_TRUE(text::isValidUtf8("h\u00E9llo"));
     EXPECT_FALSE(text::isValidUtf8("\xC3"));
     EXPECT_FALSE(text::isValidUtf8("\xED\xA0\x80")); // surrogate
+}
+
+// Lyrics keep their whole lines when they can, and never end inside a character.
+TEST(LyricsLimit, LyricsOverTheLimitEndAfterTheirLastWholeLineOrCharacter)
+{
+    const auto repeated = [](std::string_view piece, std::size_t bytes, std::string start = {}) {
+        while (start.size() < bytes)
+            start += piece;
+        return start;
+    };
+    struct Case {
+        const char* name;
+        std::string lyrics;
+        std::size_t keptBytes; // everything when not cut
+    };
+    const Case cases[] = {
+        {"at the limit", repeated("a", kMaxLyricsBytes), kMaxLyricsBytes},
+        // Lines of ten bytes: the limit falls on a line break, which goes.
+        {"lines", repeated("123456789\n", 2 * kMaxLyricsBytes), kMaxLyricsBytes - 1},
+        {"a line break just past the limit", repeated("x", kMaxLyricsBytes) + "\nmore", kMaxLyricsBytes},
+        // One line: after the last whole two- or four-byte character.
+        {"two-byte characters", repeated("\u00e9", 2 * kMaxLyricsBytes, "x"), kMaxLyricsBytes - 1},
+        {"four-byte characters", repeated("\U0001F3B5", 2 * kMaxLyricsBytes, "xy"), kMaxLyricsBytes - 2},
+        // A first line break at the start keeps nothing: the cut falls on a character.
+        {"only a leading line break", repeated("b", 2 * kMaxLyricsBytes, "\n"), kMaxLyricsBytes},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::string lyrics = c.lyrics;
+        EXPECT_EQ(capLyrics(lyrics), c.keptBytes < c.lyrics.size());
+        EXPECT_EQ(lyrics.size(), c.keptBytes);
+        EXPECT_EQ(lyrics, c.lyrics.substr(0, lyrics.size()));
+        EXPECT_TRUE(text::isValidUtf8(lyrics));
+    }
+    // Bytes that are no character are cut where the limit falls.
+    EXPECT_EQ(text::prefixWithinBytes(std::string(10, '\x80'), 4).size(), 4u);
 }
 
 TEST(Json, HostileInputFailsCleanly)

@@ -1,6 +1,7 @@
 #include "ModelFixtures.h"
 
 #include "model/Files.h"
+#include "model/LyricsLimit.h"
 #include "model/MediaLibrary.h"
 #include "model/ProjectJson.h"
 
@@ -300,6 +301,32 @@ TEST_F(ProjectLibraryTest, DamagedDocumentsAreListedWithTheirReasonAndLeftAlone)
     EXPECT_FALSE(missing.project || missing.damage) << "a missing folder is no damage";
     EXPECT_EQ(files::readAll(root / broken.text() / "project.json"), "{\"title\": ");
     EXPECT_EQ(fs::file_size(root / huge.text() / "project.json"), kMaxProjectFileBytes + 1);
+}
+
+TEST_F(ProjectLibraryTest, LyricsOverTheLimitAreCutAsAProjectIsReadAndTheFileIsLeftAlone)
+{
+    Project p = titled("long", 100);
+    while (p.rawLyrics.size() <= 3 * kMaxLyricsBytes)
+        p.rawLyrics += "a line of the song that goes on\n";
+    library.save(p);
+    Project shortOne = titled("short", 200);
+    shortOne.rawLyrics = "one line";
+    library.save(shortOne);
+    const std::string stored = files::readAll(library.library(p.id).projectFile());
+
+    const ProjectReading reading = library.readProject(p.id);
+    ASSERT_TRUE(reading.project);
+    EXPECT_TRUE(reading.lyricsCut);
+    const std::string& kept = reading.project->rawLyrics;
+    EXPECT_LE(kept.size(), kMaxLyricsBytes);
+    EXPECT_GT(kept.size(), kMaxLyricsBytes - 40);
+    EXPECT_EQ(kept, p.rawLyrics.substr(0, kept.size()));
+    EXPECT_EQ(p.rawLyrics[kept.size()], '\n') << "the last line kept is whole";
+    EXPECT_EQ(files::readAll(library.library(p.id).projectFile()), stored) << "reading writes nothing";
+
+    const ProjectReading other = library.readProject(shortOne.id);
+    EXPECT_FALSE(other.lyricsCut);
+    EXPECT_EQ(other.project->rawLyrics, "one line");
 }
 
 TEST_F(ProjectLibraryTest, AProjectTooLargeToReadBackIsNotWritten)

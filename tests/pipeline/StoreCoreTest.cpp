@@ -2,6 +2,7 @@
 
 #include "model/Cancellation.h"
 #include "model/Json.h"
+#include "model/LyricsLimit.h"
 #include "model/MediaLibrary.h"
 #include "model/PipelineError.h"
 
@@ -319,6 +320,51 @@ TEST_F(StoreCore, TheSavedProjectsAreReadOnAWorkerAndArriveLater)
         {broken, "Untitled", 0, 0, Date{}, "its file is damaged"},
     };
     EXPECT_EQ(store->savedProjects(), expected);
+}
+
+// However lyrics past the limit come in, the open project holds their first lines and
+// the banner says so; a stored project's file takes the cut lyrics with its next save.
+TEST_F(StoreCore, LyricsPastTheLimitAreCutWhereverTheyComeFromAndTheUserIsTold)
+{
+    std::string longLyrics;
+    for (int line = 1; longLyrics.size() <= 2 * kMaxLyricsBytes; ++line)
+        longLyrics += "line " + std::to_string(line) + " of the song that never ends\n";
+    const auto cutShown = [&](const ProjectStore& store, PipelineError::Code sentence) {
+        const std::string& kept = store.project().rawLyrics;
+        EXPECT_LE(kept.size(), kMaxLyricsBytes);
+        EXPECT_GT(kept.size(), kMaxLyricsBytes - 100);
+        EXPECT_EQ(kept, longLyrics.substr(0, kept.size()));
+        EXPECT_EQ(store.lastError(), std::string(PipelineError::message(sentence)));
+    };
+    const ProjectLibrary library(h.projectsRoot(), h.settings);
+    Project last = ProjectStore::defaultNewProject();
+    last.rawLyrics = longLyrics;
+    Project other = ProjectStore::defaultNewProject();
+    other.rawLyrics = longLyrics;
+    library.save(other);
+    library.save(last);
+    h.autosaveDelay = std::chrono::milliseconds(50);
+
+    auto store = h.make(); // opens the last project
+    {
+        SCOPED_TRACE("the last project, at start-up");
+        cutShown(*store, PipelineError::lyricsCutOnOpen);
+        const auto file = library.library(last.id).projectFile();
+        EXPECT_TRUE(waitUntil([&] {
+            return decodeProjectDocument(files::readAll(file)).rawLyrics == store->project().rawLyrics;
+        })) << "the file keeps lyrics the project no longer holds";
+    }
+    {
+        SCOPED_TRACE("a project opened from the list");
+        store->openProject(other.id);
+        cutShown(*store, PipelineError::lyricsCutOnOpen);
+    }
+    {
+        SCOPED_TRACE("an edit");
+        store->setLastError(std::nullopt);
+        store->editProject([&](Project& p) { p.rawLyrics = longLyrics; });
+        cutShown(*store, PipelineError::lyricsCut);
+    }
 }
 
 TEST_F(StoreCore, CloudStepsReadTheKeyAtEachOperation)

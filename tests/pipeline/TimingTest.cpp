@@ -5,6 +5,7 @@
 #include "fakes/VendorReplies.h"
 #include "media/transcription/SystemTranscriber.h"
 #include "media/transcription/TranscriptionError.h"
+#include "model/LyricsLimit.h"
 #include "model/PipelineError.h"
 
 #include <QUrl>
@@ -86,12 +87,21 @@ TEST_F(Timing, ImportTakesTheTagsAndClearsWhatBelongedToTheOldSong)
     before.chunks = {StoryboardChunk{}};
     before.updatedAt = Date{};
 
+    // Lyrics past the project's limit, in one argument of a command line (at most 128 KiB).
+    std::string longLyrics;
+    for (int line = 1; longLyrics.size() < kMaxLyricsBytes + 10'000; ++line)
+        longLyrics += (line > 1 ? "\n" : "") + std::string("line ") + std::to_string(line) + " of the long song";
+    std::string longLyricsKept = longLyrics;
+    capLyrics(longLyricsKept);
+    const std::string cutFromSong(PipelineError::message(PipelineError::lyricsCutFromSong));
+
     struct Case {
         const char* name;
         std::string file;
         std::vector<std::string> tags;
         std::string title, artist, lyrics;
         std::optional<LyricsSource> source;
+        std::optional<std::string> banner = std::nullopt;
     };
     const std::vector<Case> cases = {
         {"all tags", "tagged.m4a", {"title=Song A", "artist=Band A", "lyrics=[Chorus]\nOne  line\nTwo"},
@@ -100,6 +110,8 @@ TEST_F(Timing, ImportTakesTheTagsAndClearsWhatBelongedToTheOldSong)
          std::nullopt},
         {"lyrics of only section labels are none", "labels.m4a", {"lyrics=[Intro]\n[Outro]"}, "Typed title",
          "Typed artist", "", std::nullopt},
+        {"lyrics past the limit lose their last lines", "long.m4a", {"lyrics=" + longLyrics}, "Typed title",
+         "Typed artist", longLyricsKept, LyricsSource::embeddedUnverified, cutFromSong},
     };
     engine = std::make_shared<FakeTranscriber>("Fake Engine", false); // timing ends without writing
     for (const auto& c : cases) {
@@ -124,7 +136,7 @@ TEST_F(Timing, ImportTakesTheTagsAndClearsWhatBelongedToTheOldSong)
         EXPECT_TRUE(p.chunks.empty()) << c.name;
         EXPECT_EQ(p.transcriptionEngine, std::optional<std::string>("Old engine")) << c.name;
         EXPECT_GT(p.updatedAt, before.updatedAt) << c.name;
-        EXPECT_FALSE(store->lastError()) << c.name;
+        EXPECT_EQ(store->lastError(), c.banner) << c.name;
         EXPECT_FALSE(store->timingInProgress()) << c.name;
     }
 }

@@ -2,6 +2,8 @@
 
 #include "app/AppFixtures.h"
 #include "design/Intent.h"
+#include "model/LyricsLimit.h"
+#include "model/PipelineError.h"
 #include "pipeline/FakeTranscriber.h"
 #include "screens/IntakeModel.h"
 #include "screens/lists/TranscriptListModel.h"
@@ -152,6 +154,30 @@ TEST(Intake, AnEditOfTheLyricsIsOneChangeThatDropsTheTiming)
     EXPECT_EQ(s.store->project().lyricsSource, LyricsSource::manual);
     EXPECT_TRUE(s.store->project().transcript.empty());
     EXPECT_EQ(intake.lyricsSourceText(), "Edited manually");
+}
+
+// The editor keeps within the limit; a text past it that reaches the model anyway
+// changes nothing and says why, and one at the limit is taken.
+TEST(Intake, AnEditPastTheLyricsLimitIsRefusedWithASentence)
+{
+    Project p = trackProject();
+    p.transcript = {{Uuid::random(), "first line", 0, 2}};
+    ScreenHarness s(p);
+    IntakeModel intake(*s.services);
+    EXPECT_EQ(intake.maximumLyricsBytes(), static_cast<int>(kMaxLyricsBytes));
+    const Project before = s.store->project();
+
+    // Characters of two bytes: one more is past the limit.
+    const QString atTheLimit(static_cast<qsizetype>(kMaxLyricsBytes / 2), QChar(0x00e9));
+    intake.setLyrics(atTheLimit + QChar(0x00e9));
+    EXPECT_EQ(s.store->project(), before);
+    EXPECT_EQ(s.store->lastError(), std::string(PipelineError::message(PipelineError::lyricsTooLong)));
+
+    s.store->setLastError(std::nullopt);
+    intake.setLyrics(atTheLimit);
+    EXPECT_EQ(s.store->project().rawLyrics, atTheLimit.toStdString());
+    EXPECT_TRUE(s.store->project().transcript.empty());
+    EXPECT_FALSE(s.store->lastError());
 }
 
 TEST(Intake, TheDialogAndADropImportOnlyLocalAudioFiles)

@@ -11,6 +11,7 @@ Item {
     height: 1400
 
     Component { id: intakeView; IntakeView { width: root.width } }
+    Component { id: unsizedIntakeView; IntakeView {} }
     Component { id: timingView; TimingReviewView { width: root.width } }
     Component { id: charactersView; CharacterManagerView { width: root.width } }
     Component { id: styleView; StyleGuidanceView { width: root.width } }
@@ -80,6 +81,20 @@ Item {
             keyClick(Qt.Key_Y)
             compare(Fixtures.rowsRebuilt, 0)
             compare(editor.cursorPosition, 6)
+        }
+
+        // Laid out at the few pixels a page has while it is sized, long lyrics would take
+        // a line for every character: the editor holds them only once it has its width.
+        function test_theLyricsWaitForTheEditorsWidth() {
+            Fixtures.load("track")
+            const view = createTemporaryObject(unsizedIntakeView, root)
+            const editor = findChild(view, "lyricsEditor")
+            verify(editor.width < 200, "the editor is " + editor.width + " wide")
+            compare(editor.text, "")
+            Fixtures.resetCounts()
+            view.width = root.width
+            compare(editor.text, Fixtures.lyrics())
+            compare(Fixtures.projectChanges, 0, "showing the lyrics is no edit")
         }
 
         function test_titleField() {
