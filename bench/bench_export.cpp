@@ -1,13 +1,14 @@
 // Export speed: 45 portrait clips of 4 s at 1080x1920 and a 3-minute song, as MP4
 // (stream copy) and MOV (ProRes), against the ffmpeg command line's concat demuxer.
+#include "BenchReport.h"
 #include "media/export/VideoExporter.h"
 #include "model/Files.h"
 
 #include <algorithm>
 #include <chrono>
-#include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -16,13 +17,11 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-bool run(const std::string& command)
+// A command that fails takes no time worth comparing: it ends the benchmark.
+void run(const std::string& command)
 {
-    if (std::system(command.c_str()) != 0) {
-        std::fprintf(stderr, "bench_export: failed: %s\n", command.c_str());
-        return false;
-    }
-    return true;
+    if (std::system(command.c_str()) != 0)
+        throw std::runtime_error("failed: " + command);
 }
 
 template <typename F>
@@ -33,9 +32,7 @@ double seconds(F&& f)
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-} // namespace
-
-int main()
+void measure(vl::bench::Report& report)
 {
     constexpr int kClips = 45;
     constexpr double kClipSeconds = 4.0;
@@ -49,10 +46,9 @@ int main()
     std::vector<fs::path> clips;
     for (int i = 0; i < 3; ++i) {
         const fs::path clip = d / ("source" + std::to_string(i) + ".mp4");
-        if (!run("ffmpeg -nostdin -v error -y -f lavfi -i " + std::string(sources[i])
-                 + "size=1080x1920:rate=30 -t 4 -c:v libx264 -preset veryfast -crf 18 -pix_fmt yuv420p '"
-                 + clip.string() + "'"))
-            return 1;
+        run("ffmpeg -nostdin -v error -y -f lavfi -i " + std::string(sources[i])
+            + "size=1080x1920:rate=30 -t 4 -c:v libx264 -preset veryfast -crf 18 -pix_fmt yuv420p '" + clip.string()
+            + "'");
     }
     std::ofstream list(d / "list.txt");
     for (int i = 0; i < kClips; ++i) {
@@ -63,9 +59,8 @@ int main()
     }
     list.close();
     const fs::path song = d / "song.mp3";
-    if (!run("ffmpeg -nostdin -v error -y -f lavfi -i \"aevalsrc=0.3*sin(2*PI*220*t)|0.3*sin(2*PI*330*t):s=44100:d=180\" "
-             "-c:a libmp3lame -b:a 192k '" + song.string() + "'"))
-        return 1;
+    run("ffmpeg -nostdin -v error -y -f lavfi -i \"aevalsrc=0.3*sin(2*PI*220*t)|0.3*sin(2*PI*330*t):s=44100:d=180\" "
+        "-c:a libmp3lame -b:a 192k '" + song.string() + "'");
 
     vl::VideoExporter exporter;
     vl::ExportSettings mp4;
@@ -83,10 +78,9 @@ int main()
                 "-movflags +faststart '" + (d / "reference.mp4").string() + "'");
         }));
     }
-    std::printf("BENCH export.mp4_s %.3f s\n", ours);
-    std::printf("BENCH export.mp4_x_realtime %.1f x\n", videoSeconds / ours);
-    std::printf("BENCH export.mp4_vs_ffmpeg_concat %.2f ratio\n", ours / reference);
-    std::fflush(stdout);
+    report.figure("mp4_s", ours, "s", 3);
+    report.figure("mp4_x_realtime", videoSeconds / ours, "x", 1);
+    report.figure("mp4_vs_ffmpeg_concat", ours / reference, "ratio");
     fs::remove(d / "ours.mp4");
     fs::remove(d / "reference.mp4");
 
@@ -94,6 +88,13 @@ int main()
     // first nine clips (36 s) so the run stays within a few minutes.
     const std::vector<fs::path> movClips(clips.begin(), clips.begin() + 9);
     const double movTime = seconds([&] { exporter.exportVideo(movClips, song, mov, d / "ours.mov"); });
-    std::printf("BENCH export.mov_x_realtime %.2f x\n", movClips.size() * kClipSeconds / movTime);
-    return 0;
+    report.figure("mov_x_realtime", static_cast<double>(movClips.size()) * kClipSeconds / movTime, "x");
+}
+
+} // namespace
+
+int main()
+{
+    vl::bench::Report report("export");
+    return report.run([&] { measure(report); });
 }

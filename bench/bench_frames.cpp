@@ -3,13 +3,14 @@
 // five back-to-back waves: ideally 1.0 s. Prints the batch time, its ratio to that
 // ideal, and, as a reference from the same run, one frame on its own and the batch
 // against five of those in a row (what the window costs beyond the vendor's time).
+#include "BenchReport.h"
 #include "pipeline/StoreHarness.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 
 #include <algorithm>
-#include <cstdio>
+#include <stdexcept>
 
 using namespace vl;
 using namespace vl::testing;
@@ -36,7 +37,7 @@ struct Bench {
         h.vendor.setJobDuration(kJobTime);
     }
 
-    // Seconds until the store is idle again; negative when the work failed.
+    // Seconds until the store is idle again; throws when the work failed.
     double timed(const std::function<void()>& start, std::size_t framed)
     {
         QElapsedTimer timer;
@@ -45,10 +46,8 @@ struct Bench {
         waitUntil([&] { return store->project().framedCount() == framed && !store->runningTask(); }, 60000);
         const double seconds = static_cast<double>(timer.nsecsElapsed()) / 1e9;
         StoreHarness::waitForIdle(*store);
-        if (store->project().framedCount() != framed || store->lastError()) {
-            std::fprintf(stderr, "frames failed: %s\n", store->lastError().value_or("frames missing").c_str());
-            return -1;
-        }
+        if (store->project().framedCount() != framed || store->lastError())
+            throw std::runtime_error("frames failed: " + store->lastError().value_or("frames missing"));
         return seconds;
     }
 };
@@ -58,27 +57,24 @@ struct Bench {
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    const double ideal = (kFrames / ProjectStore::kMaxFramesInFlight) * 0.2;
+    bench::Report report("frames");
+    return report.run([&] {
+        const double ideal = (kFrames / ProjectStore::kMaxFramesInFlight) * 0.2;
 
-    // One frame alone, best of three: the vendor's 200 ms plus polling and transfers here.
-    Bench single(3);
-    double one = 1e9;
-    for (std::size_t i = 0; i < 3; ++i) {
-        const Uuid id = single.store->project().chunks[i].id;
-        const double s = single.timed([&] { single.store->generateFrame(id); }, i + 1);
-        if (s < 0)
-            return 1;
-        one = std::min(one, s);
-    }
+        // One frame alone, best of three: the vendor's 200 ms plus polling and transfers here.
+        Bench single(3);
+        double one = 1e9;
+        for (std::size_t i = 0; i < 3; ++i) {
+            const Uuid id = single.store->project().chunks[i].id;
+            one = std::min(one, single.timed([&] { single.store->generateFrame(id); }, i + 1));
+        }
 
-    Bench batch(kFrames);
-    const double seconds = batch.timed([&] { batch.store->generateMissingFrames(); }, kFrames);
-    if (seconds < 0)
-        return 1;
-    const double waves = static_cast<double>(kFrames) / ProjectStore::kMaxFramesInFlight;
-    std::printf("BENCH frames.batch_s %.3f s\n", seconds);
-    std::printf("BENCH frames.batch_vs_ideal %.3f ratio\n", seconds / ideal);
-    std::printf("BENCH frames.single_s %.3f s\n", one);
-    std::printf("BENCH frames.batch_vs_single_waves %.3f ratio\n", seconds / (waves * one));
-    return 0;
+        Bench batch(kFrames);
+        const double seconds = batch.timed([&] { batch.store->generateMissingFrames(); }, kFrames);
+        const double waves = static_cast<double>(kFrames) / ProjectStore::kMaxFramesInFlight;
+        report.figure("batch_s", seconds, "s", 3);
+        report.figure("batch_vs_ideal", seconds / ideal, "ratio", 3);
+        report.figure("single_s", one, "s", 3);
+        report.figure("batch_vs_single_waves", seconds / (waves * one), "ratio", 3);
+    });
 }

@@ -1,13 +1,14 @@
 // Saving and loading a large project document against bare nlohmann-json work on
 // the same bytes: prints save/load times and the two ratios.
+#include "BenchReport.h"
 #include "model/Files.h"
 #include "model/MediaLibrary.h"
 #include "model/ProjectJson.h"
 
-#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <functional>
+#include <stdexcept>
 #include <vector>
 
 using namespace vl;
@@ -66,33 +67,39 @@ double millis(const std::function<void()>& work, int runs)
         work();
         times.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
     }
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
+    return bench::medianOf(std::move(times));
 }
 
 } // namespace
 
 int main()
 {
-    files::TemporaryDirectory temp("bench-model");
-    MemorySettings settings;
-    const ProjectLibrary library(temp.path() / "projects", settings);
-    const Project project = benchProject();
-    library.save(project);
-    const std::string bytes = files::readAll(library.library(project.id).projectFile());
-    const json::Json document = toJson(project);
+    bench::Report report("model");
+    return report.run([&] {
+        files::TemporaryDirectory temp("bench-model");
+        MemorySettings settings;
+        const ProjectLibrary library(temp.path() / "projects", settings);
+        const Project project = benchProject();
+        library.save(project);
+        const std::string bytes = files::readAll(library.library(project.id).projectFile());
+        const json::Json document = toJson(project);
+        // A load that finds nothing would time an early return.
+        const auto loaded = library.loadLastProject();
+        if (!loaded || loaded->chunks.size() != project.chunks.size())
+            throw std::runtime_error("the saved project did not load back");
 
-    constexpr int runs = 31;
-    std::size_t sink = 0;
-    const double saveMs = millis([&] { library.save(project); }, runs);
-    const double dumpMs = millis([&] { sink += document.dump(2).size(); }, runs);
-    const double loadMs = millis([&] { sink += library.loadLastProject()->chunks.size(); }, runs);
-    const double parseMs = millis([&] { sink += nlohmann::json::parse(bytes).size(); }, runs);
+        constexpr int runs = 31;
+        std::size_t sink = 0;
+        const double saveMs = millis([&] { library.save(project); }, runs);
+        const double dumpMs = millis([&] { sink += document.dump(2).size(); }, runs);
+        const double loadMs = millis([&] { sink += library.loadLastProject()->chunks.size(); }, runs);
+        const double parseMs = millis([&] { sink += nlohmann::json::parse(bytes).size(); }, runs);
 
-    std::printf("BENCH model.save_ms %.2f ms\n", saveMs);
-    std::printf("BENCH model.load_ms %.2f ms\n", loadMs);
-    std::printf("BENCH model.load_vs_parse %.2f ratio\n", loadMs / parseMs);
-    std::printf("BENCH model.save_vs_dump %.2f ratio\n", saveMs / dumpMs);
-    std::fprintf(stderr, "(document %zu bytes, parse %.2f ms, dump %.2f ms, %zu)\n", bytes.size(), parseMs, dumpMs, sink);
-    return 0;
+        report.figure("save_ms", saveMs, "ms");
+        report.figure("load_ms", loadMs, "ms");
+        report.figure("load_vs_parse", loadMs / parseMs, "ratio");
+        report.figure("save_vs_dump", saveMs / dumpMs, "ratio");
+        std::fprintf(stderr, "(document %zu bytes, parse %.2f ms, dump %.2f ms, %zu)\n", bytes.size(), parseMs, dumpMs,
+                     sink);
+    });
 }

@@ -8,6 +8,7 @@
 // `bench_motion mask` measures the mask alone. VL_BENCH_CLIPS=<folder> also keeps
 // the mask and a parallax clip of every painted frame there, to look at.
 
+#include "BenchReport.h"
 #include "media/motion/ClipWriter.h"
 #include "media/motion/FrameImage.h"
 #include "media/motion/PanZoomRenderer.h"
@@ -31,6 +32,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <stdexcept>
 #include <vector>
 
 using namespace vl;
@@ -67,7 +69,6 @@ double best(int runs, const std::function<void()>& work)
     return fastest;
 }
 
-void line(const char* name, double value, const char* unit) { std::printf("BENCH motion.%s %.2f %s\n", name, value, unit); }
 
 // A picture with the texture and detail of a real frame: soft gradients, a lit
 // subject, hard-edged shapes and grain for the encoder to chew on.
@@ -195,7 +196,7 @@ double textWaviness(const PaintedScene& scene, const cv::Mat& depth, const PUnif
 }
 
 // The worst waviness over both ends of the move, on every frame with lettering
-// that stays clear of the character; -1 when there is no GPU context.
+// that stays clear of the character; -1 (no measurement) when there is no GPU context.
 double worstWaviness(const std::vector<PaintedScene>& scenes, const std::vector<cv::Mat>& depths, const ClipMotion& motion)
 {
     const auto n = frameCount(motion);
@@ -205,18 +206,21 @@ double worstWaviness(const std::vector<PaintedScene>& scenes, const std::vector<
             for (std::int64_t i : {std::int64_t{0}, n - 1})
                 worst = std::max(worst, textWaviness(scenes[k], depths[k], parallaxUniforms(motion, i, n)));
     } catch (const std::exception& e) {
-        std::printf("# waviness unavailable: %s\n", e.what());
+        std::fprintf(stderr, "waviness unavailable: %s\n", e.what());
         return -1;
     }
     return worst;
 }
 
 // Clip throughput: sections (a) to (c) and the parallax path's breakdown.
-void throughput(const fs::path& folder)
+void throughput(const fs::path& folder, bench::Report& report)
 {
     const fs::path imagePath = folder / "frame.png";
     cv::imwrite(imagePath.string(), picture());
-    const cv::Mat image = *loadFrameImage(imagePath);
+    const auto loadedImage = loadFrameImage(imagePath);
+    if (!loadedImage)
+        throw std::runtime_error("the test picture did not load");
+    const cv::Mat& image = *loadedImage;
 
     ClipMotion motion;
     motion.width = 1080;
@@ -261,8 +265,11 @@ void throughput(const fs::path& folder)
     // three left the ratio a few hundredths apart from one run of the bench to the
     // next on a shared machine.
     double parallaxFps = 0, parallaxCpu = 0, shadeOnlyFps = 0, shadeOnlyCpu = 0, framesFps = 0;
+    std::optional<std::string> parallaxUnavailable;
     try {
         const auto depth = subjectMask(image, 640);
+        if (!depth)
+            throw std::runtime_error("no subject mask for the test picture");
         double parallaxSeconds = 1e300, shadeSeconds = 1e300, framesSeconds = 1e300;
         for (int r = 0; r < 5; ++r) {
             double cpuBefore = cpuSeconds();
@@ -292,21 +299,23 @@ void throughput(const fs::path& folder)
         shadeOnlyFps = n / shadeSeconds;
         framesFps = n / framesSeconds;
     } catch (const std::exception& e) {
-        std::printf("# parallax path unavailable: %s\n", e.what());
+        parallaxUnavailable = e.what();
     }
 
-    line("encode_fps", encodeFps, "fps");
-    line("clip2d_fps", clip2dFps, "fps");
-    line("parallax_fps", parallaxFps, "fps");
-    line("clip2d_vs_encode", clip2dFps / encodeFps, "ratio");
-    line("parallax_vs_encode", parallaxFps / encodeFps, "ratio");
-    if (parallaxFps > 0) {
-        line("parallax_ms_per_frame", 1000 / parallaxFps, "ms");
-        line("parallax_cpu_ms_per_frame", parallaxCpu / n * 1000, "ms");
-        line("shade_only_fps", shadeOnlyFps, "fps");
-        line("shade_only_cpu_ms_per_frame", shadeOnlyCpu / n * 1000, "ms");
-        line("parallax_vs_shade_only", parallaxFps / shadeOnlyFps, "ratio");
-        line("parallax_frames_vs_shade_only", framesFps / shadeOnlyFps, "ratio");
+    report.figure("encode_fps", encodeFps, "fps");
+    report.figure("clip2d_fps", clip2dFps, "fps");
+    report.figure("clip2d_vs_encode", clip2dFps / encodeFps, "ratio");
+    if (parallaxUnavailable) {
+        report.missing("parallax_fps", "parallax path unavailable: " + *parallaxUnavailable);
+    } else {
+        report.figure("parallax_fps", parallaxFps, "fps");
+        report.figure("parallax_vs_encode", parallaxFps / encodeFps, "ratio");
+        report.figure("parallax_ms_per_frame", 1000 / parallaxFps, "ms");
+        report.figure("parallax_cpu_ms_per_frame", parallaxCpu / n * 1000, "ms");
+        report.figure("shade_only_fps", shadeOnlyFps, "fps");
+        report.figure("shade_only_cpu_ms_per_frame", shadeOnlyCpu / n * 1000, "ms");
+        report.figure("parallax_vs_shade_only", parallaxFps / shadeOnlyFps, "ratio");
+        report.figure("parallax_frames_vs_shade_only", framesFps / shadeOnlyFps, "ratio");
     }
 
     // Where the time goes, per frame: the 2D drawing alone, and the parallax path
@@ -314,13 +323,15 @@ void throughput(const fs::path& folder)
     // frame is finished), reading the finished frame back, colour conversion, encode;
     // and, once per clip, loading the picture, its depth map, the GPU's setup, opening
     // the movie and draining the encoder at the end.
-    line("clip2d_draw_ms", drawSeconds / n * 1000, "ms");
+    report.figure("clip2d_draw_ms", drawSeconds / n * 1000, "ms");
     try {
         std::optional<cv::Mat> loaded, depth;
         std::unique_ptr<ParallaxScene> built;
         std::unique_ptr<ClipWriter> opened;
         const double load = seconds([&] { loaded = loadFrameImage(imagePath); });
         const double mask = seconds([&] { depth = subjectMask(*loaded, 640); });
+        if (!depth)
+            throw std::runtime_error("no subject mask for the test picture");
         const double setup = seconds([&] { built = std::make_unique<ParallaxScene>(*loaded, *depth, 1080, 1920); });
         const double open = seconds([&] { opened = std::make_unique<ClipWriter>(folder / "parts.mov", 1080, 1920, 30, writerThreadsBeside(*built)); });
         ParallaxScene& scene = *built;
@@ -337,23 +348,23 @@ void throughput(const fs::path& folder)
             encode += seconds([&] { writer.encode(); });
         }
         const double finish = seconds([&] { writer.finish(); });
-        line("parallax_load_ms", load * 1000, "ms");
-        line("parallax_mask_ms", mask * 1000, "ms");
-        line("parallax_scene_setup_ms", setup * 1000, "ms");
-        line("parallax_writer_open_ms", open * 1000, "ms");
-        line("parallax_writer_finish_ms", finish * 1000, "ms");
-        line("parallax_shade_ms", shade / n * 1000, "ms");
-        line("parallax_readback_ms", readBack / n * 1000, "ms");
-        line("parallax_convert_ms", convert / n * 1000, "ms");
-        line("parallax_encode_ms", encode / n * 1000, "ms");
+        report.figure("parallax_load_ms", load * 1000, "ms");
+        report.figure("parallax_mask_ms", mask * 1000, "ms");
+        report.figure("parallax_scene_setup_ms", setup * 1000, "ms");
+        report.figure("parallax_writer_open_ms", open * 1000, "ms");
+        report.figure("parallax_writer_finish_ms", finish * 1000, "ms");
+        report.figure("parallax_shade_ms", shade / n * 1000, "ms");
+        report.figure("parallax_readback_ms", readBack / n * 1000, "ms");
+        report.figure("parallax_convert_ms", convert / n * 1000, "ms");
+        report.figure("parallax_encode_ms", encode / n * 1000, "ms");
     } catch (const std::exception& e) {
-        std::printf("# parallax breakdown unavailable: %s\n", e.what());
+        report.missing("parallax_shade_ms", std::string("parallax breakdown unavailable: ") + e.what());
     }
 }
 
 // (d) The subject mask on painted frames: its time against the fine-grained mask
 // it replaced, and how much it bends a lyric line clear of the character.
-void subjectMasks(const fs::path& folder)
+void subjectMasks(const fs::path& folder, bench::Report& report)
 {
     const std::vector<PaintedScene> lyrics = {lyricBesideCharacter(Backdrop::sky), lyricBesideCharacter(Backdrop::busy)};
     std::vector<PaintedScene> all = lyrics;
@@ -364,18 +375,23 @@ void subjectMasks(const fs::path& folder)
         maskTotal += best(3, [&] { subjectMask(scene.image, 640); });
         fineTotal += best(3, [&] { bench::fineSaliencyMask(scene.image, 640); });
     }
+    // A scene without a mask would be measured on no depth at all, where nothing bends.
     std::vector<cv::Mat> masks, fineMasks;
     for (const auto& scene : lyrics) {
-        masks.push_back(subjectMask(scene.image, 640).value_or(cv::Mat(640, 360, CV_8U, cv::Scalar(0))));
-        fineMasks.push_back(bench::fineSaliencyMask(scene.image, 640).value_or(cv::Mat(640, 360, CV_8U, cv::Scalar(0))));
+        auto mask = subjectMask(scene.image, 640);
+        auto fine = bench::fineSaliencyMask(scene.image, 640);
+        if (!mask || !fine)
+            throw std::runtime_error("no subject mask for the painted scene " + scene.name);
+        masks.push_back(std::move(*mask));
+        fineMasks.push_back(std::move(*fine));
     }
-    line("mask_ms", maskTotal / static_cast<double>(all.size()) * 1000, "ms");
-    line("mask_before_ms", fineTotal / static_cast<double>(all.size()) * 1000, "ms");
-    line("mask_vs_before", maskTotal / fineTotal, "ratio");
-    line("text_waviness_px", worstWaviness(lyrics, masks, storeMotion(0.5)), "px");
-    line("text_waviness_top_px", worstWaviness(lyrics, masks, storeMotion(1.0)), "px");
-    line("text_waviness_before_px", worstWaviness(lyrics, fineMasks, storeMotion(0.5)), "px");
-    line("text_waviness_before_top_px", worstWaviness(lyrics, fineMasks, storeMotion(1.0)), "px");
+    report.figure("mask_ms", maskTotal / static_cast<double>(all.size()) * 1000, "ms");
+    report.figure("mask_before_ms", fineTotal / static_cast<double>(all.size()) * 1000, "ms");
+    report.figure("mask_vs_before", maskTotal / fineTotal, "ratio");
+    report.figure("text_waviness_px", worstWaviness(lyrics, masks, storeMotion(0.5)), "px");
+    report.figure("text_waviness_top_px", worstWaviness(lyrics, masks, storeMotion(1.0)), "px");
+    report.figure("text_waviness_before_px", worstWaviness(lyrics, fineMasks, storeMotion(0.5)), "px");
+    report.figure("text_waviness_before_top_px", worstWaviness(lyrics, fineMasks, storeMotion(1.0)), "px");
 
     if (const char* keep = std::getenv("VL_BENCH_CLIPS")) {
         fs::create_directories(keep);
@@ -398,9 +414,11 @@ void subjectMasks(const fs::path& folder)
 
 int main(int argc, char** argv)
 {
-    files::TemporaryDirectory dir("bench-motion");
-    if (!(argc > 1 && std::string(argv[1]) == "mask"))
-        throughput(dir.path());
-    subjectMasks(dir.path());
-    return 0;
+    bench::Report report("motion");
+    return report.run([&] {
+        files::TemporaryDirectory dir("bench-motion");
+        if (!(argc > 1 && std::string(argv[1]) == "mask"))
+            throughput(dir.path(), report);
+        subjectMasks(dir.path(), report);
+    });
 }

@@ -3,6 +3,7 @@
 // alone in the same run, and the memory the process needed at its peak; then a
 // JPEG at the pixel limit against decoding it whole.
 
+#include "BenchReport.h"
 #include "media/ImageDownscale.h"
 #include "model/Files.h"
 
@@ -11,9 +12,9 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstdio>
 #include <fstream>
 #include <functional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -41,9 +42,20 @@ double peakMiB()
     return 0;
 }
 
-} // namespace
+// Pictures that did not decode would time an early return.
+void decoded(const cv::Mat& picture)
+{
+    if (picture.empty())
+        throw std::runtime_error("OpenCV could not decode the test picture");
+}
 
-int main()
+void downscaled(const std::string& jpeg)
+{
+    if (jpeg.empty())
+        throw std::runtime_error("the downscale gave no picture");
+}
+
+void measure(vl::bench::Report& report)
 {
     vl::files::TemporaryDirectory folder("bench-pictures");
     const auto file = folder.path() / "large.png";
@@ -51,20 +63,22 @@ int main()
         // 8192 x 8192 with alpha: a few kilobytes of PNG, 256 MiB of pixels.
         cv::Mat picture(8192, 8192, CV_8UC4, cv::Scalar(40, 90, 200, 128));
         picture(cv::Rect(1000, 1000, 3000, 2000)).setTo(cv::Scalar(255, 255, 255, 255));
-        if (!cv::imwrite(file.string(), picture)) {
-            std::fprintf(stderr, "could not write the test picture\n");
-            return 1;
-        }
+        if (!cv::imwrite(file.string(), picture))
+            throw std::runtime_error("could not write the test picture");
     }
     const double before = peakMiB();
-    const double ours = bestSeconds(3, [&] { vl::ImageDownscale::jpegData(file, 1024, 0.82); });
+    const double ours = bestSeconds(3, [&] { downscaled(vl::ImageDownscale::jpegData(file, 1024, 0.82)); });
     const double peak = peakMiB();
-    const double decode = bestSeconds(3, [&] { cv::imread(file.string(), cv::IMREAD_UNCHANGED); });
+    const double decode = bestSeconds(3, [&] { decoded(cv::imread(file.string(), cv::IMREAD_UNCHANGED)); });
 
-    std::printf("BENCH pictures.downscale_8k_alpha_s %.3f s\n", ours);
-    std::printf("BENCH pictures.decode_8k_alpha_s %.3f s\n", decode);
-    std::printf("BENCH pictures.downscale_vs_decode %.2f ratio\n", ours / decode);
-    std::printf("BENCH pictures.downscale_peak_mib %.0f MiB\n", std::max(peak, before));
+    report.figure("downscale_8k_alpha_s", ours, "s", 3);
+    report.figure("decode_8k_alpha_s", decode, "s", 3);
+    report.figure("downscale_vs_decode", ours / decode, "ratio");
+    const double peakUsed = std::max(peak, before);
+    if (peakUsed > 0)
+        report.figure("downscale_peak_mib", peakUsed, "MiB", 0);
+    else
+        report.missing("downscale_peak_mib", "no peak memory in /proc/self/status");
 
     // A photo right at the 100-megapixel limit: decoded at a reduced size, against
     // decoding it whole.
@@ -72,14 +86,19 @@ int main()
     {
         cv::Mat picture(10000, 10000, CV_8UC3, cv::Scalar(40, 90, 200));
         cv::randu(picture(cv::Rect(2000, 2000, 4000, 4000)), cv::Scalar::all(0), cv::Scalar::all(255));
-        if (!cv::imwrite(photo.string(), picture)) {
-            std::fprintf(stderr, "could not write the test photo\n");
-            return 1;
-        }
+        if (!cv::imwrite(photo.string(), picture))
+            throw std::runtime_error("could not write the test photo");
     }
-    const double photoOurs = bestSeconds(3, [&] { vl::ImageDownscale::jpegData(photo, 1024, 0.82); });
-    const double photoDecode = bestSeconds(3, [&] { cv::imread(photo.string(), cv::IMREAD_COLOR); });
-    std::printf("BENCH pictures.downscale_jpeg_100mp_s %.3f s\n", photoOurs);
-    std::printf("BENCH pictures.downscale_jpeg_100mp_vs_decode %.2f ratio\n", photoOurs / photoDecode);
-    return 0;
+    const double photoOurs = bestSeconds(3, [&] { downscaled(vl::ImageDownscale::jpegData(photo, 1024, 0.82)); });
+    const double photoDecode = bestSeconds(3, [&] { decoded(cv::imread(photo.string(), cv::IMREAD_COLOR)); });
+    report.figure("downscale_jpeg_100mp_s", photoOurs, "s", 3);
+    report.figure("downscale_jpeg_100mp_vs_decode", photoOurs / photoDecode, "ratio");
+}
+
+} // namespace
+
+int main()
+{
+    vl::bench::Report report("pictures");
+    return report.run([&] { measure(report); });
 }

@@ -3,6 +3,7 @@
 // cloud stages leave the project. Times the motion step (45 clips) and the
 // export that follows it. Prints "BENCH pipeline.<name> <value> <unit>" lines.
 
+#include "BenchReport.h"
 #include "model/Files.h"
 #include "model/Settings.h"
 #include "pipeline/ProjectStore.h"
@@ -18,6 +19,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <stdexcept>
 #include <string>
 
 using namespace vl;
@@ -27,12 +29,6 @@ namespace {
 
 constexpr double kSongSeconds = 180;
 constexpr int kChunks = 45;
-
-void line(const char* name, double value, const char* unit)
-{
-    std::printf("BENCH pipeline.%s %.2f %s\n", name, value, unit);
-    std::fflush(stdout);
-}
 
 // A frame with the texture of a generated one: gradients, shapes, lettering, grain.
 void writeFrame(const fs::path& path, int seed)
@@ -56,7 +52,7 @@ void writeFrame(const fs::path& path, int seed)
     cv::imwrite(path.string(), image);
 }
 
-// Runs one store operation and returns its wall time, or a negative value when it failed.
+// Runs one store operation and returns its wall time; throws when it failed.
 // Minutes pass in each: the operation's label and progress go to stderr every few seconds.
 template <typename Start>
 double timed(ProjectStore& store, Start start)
@@ -85,27 +81,20 @@ double timed(ProjectStore& store, Start start)
         loop.exec();
     QCoreApplication::processEvents();
     const double seconds = timer.nsecsElapsed() / 1e9;
-    if (store.lastError()) {
-        std::fprintf(stderr, "failed: %s\n", store.lastError()->c_str());
-        return -1;
-    }
+    if (store.lastError())
+        throw std::runtime_error("failed: " + *store.lastError());
     return seconds;
 }
 
-} // namespace
-
-int main(int argc, char** argv)
+void measure(bench::Report& report)
 {
-    QCoreApplication app(argc, argv);
     files::TemporaryDirectory folder("bench-pipeline");
 
     const fs::path song = folder.path() / "song.m4a";
     const std::string make = "ffmpeg -v error -f lavfi -i sine=frequency=330:duration=" + std::to_string(kSongSeconds)
                              + " -c:a aac -b:a 128k -y '" + song.string() + "'";
-    if (std::system(make.c_str()) != 0) {
-        std::fprintf(stderr, "could not make the song\n");
-        return 1;
-    }
+    if (std::system(make.c_str()) != 0)
+        throw std::runtime_error("could not make the song");
 
     std::fprintf(stderr, "  making a %.0f s song cut into %d framed chunks\n", kSongSeconds, kChunks);
     Project project = ProjectStore::defaultNewProject();
@@ -135,15 +124,22 @@ int main(int argc, char** argv)
     ProjectStore store(project, PipelineServices::standard(), context);
 
     const double motion = timed(store, [&] { store.renderMotion(); });
-    if (motion < 0)
-        return 1;
-    line("motion_s", motion, "s");
-    line("motion_x_realtime", kSongSeconds / motion, "ratio");
+    report.figure("motion_s", motion, "s");
+    report.figure("motion_x_realtime", kSongSeconds / motion, "ratio");
 
     const double exported = timed(store, [&] { store.exportVideo(); });
-    if (exported < 0)
-        return 1;
-    line("export_s", exported, "s");
-    line("export_x_realtime", kSongSeconds / exported, "ratio");
-    return 0;
+    // An export that ended without its file is no export time.
+    if (!store.lastExportPath() || !fs::exists(*store.lastExportPath()))
+        throw std::runtime_error("the export wrote no video");
+    report.figure("export_s", exported, "s");
+    report.figure("export_x_realtime", kSongSeconds / exported, "ratio");
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    bench::Report report("pipeline");
+    return report.run([&] { measure(report); });
 }

@@ -2,6 +2,7 @@
 // Prints the real-time factor (recognition time over audio length, the model
 // load left out) and the model load time.
 
+#include "BenchReport.h"
 #include "media/AudioDecoder.h"
 #include "media/transcription/ChildProcess.h"
 #include "media/transcription/SpeechTranscriber.h"
@@ -9,6 +10,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <stdexcept>
 #include <vector>
 
 namespace {
@@ -31,31 +33,34 @@ const char* const passage =
 
 int main()
 {
-    vl::files::TemporaryDirectory folder("bench-transcription");
-    const auto audio = folder.path() / "speech.wav";
-    const auto made = vl::runChildProcess("/usr/bin/espeak-ng",
-                                          {"-v", "en-us", "-s", "150", "-w", audio.string(), passage}, {});
-    if (made.exitStatus != 0) {
-        std::fprintf(stderr, "espeak-ng failed\n");
-        return 1;
-    }
+    vl::bench::Report report("transcription");
+    return report.run([&] {
+        vl::files::TemporaryDirectory folder("bench-transcription");
+        const auto audio = folder.path() / "speech.wav";
+        const auto made = vl::runChildProcess("/usr/bin/espeak-ng",
+                                              {"-v", "en-us", "-s", "150", "-w", audio.string(), passage}, {});
+        if (made.exitStatus != 0)
+            throw std::runtime_error("espeak-ng failed");
 
-    auto start = Clock::now();
-    vl::SpeechRecognizer recognizer(vl::SpeechTranscriber::defaultModelFolder());
-    const double loadSeconds = secondsSince(start);
+        auto start = Clock::now();
+        vl::SpeechRecognizer recognizer(vl::SpeechTranscriber::defaultModelFolder());
+        const double loadSeconds = secondsSince(start);
 
-    std::size_t samples = 0;
-    start = Clock::now();
-    vl::decodeAudio(audio, vl::SpeechRecognizer::sampleRate, {}, [&](std::span<const std::int16_t> block) {
-        recognizer.feed(block);
-        samples += block.size();
+        std::size_t samples = 0;
+        start = Clock::now();
+        vl::decodeAudio(audio, vl::SpeechRecognizer::sampleRate, {}, [&](std::span<const std::int16_t> block) {
+            recognizer.feed(block);
+            samples += block.size();
+        });
+        const auto words = recognizer.finish();
+        const double processSeconds = secondsSince(start);
+        const double audioSeconds = static_cast<double>(samples) / vl::SpeechRecognizer::sampleRate;
+
+        std::printf("# %.1f s of speech, %zu words recognised\n", audioSeconds, words.size());
+        // No speech, or a recogniser that heard none of it, is no speed of recognition.
+        if (samples == 0 || words.empty())
+            throw std::runtime_error("the recogniser was given no speech or recognised no word");
+        report.figure("speech_rtf", processSeconds / audioSeconds, "ratio", 3);
+        report.figure("model_load_s", loadSeconds, "s", 3);
     });
-    const auto words = recognizer.finish();
-    const double processSeconds = secondsSince(start);
-    const double audioSeconds = static_cast<double>(samples) / vl::SpeechRecognizer::sampleRate;
-
-    std::printf("# %.1f s of speech, %zu words recognised\n", audioSeconds, words.size());
-    std::printf("BENCH transcription.speech_rtf %.3f ratio\n", processSeconds / audioSeconds);
-    std::printf("BENCH transcription.model_load_s %.3f s\n", loadSeconds);
-    return 0;
 }

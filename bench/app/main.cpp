@@ -6,6 +6,7 @@
 //
 // `bench_app bare` is the reference window itself: it prints "first frame" and quits.
 
+#include "BenchReport.h"
 #include "app/AppShell.h"
 #include "design/Fonts.h"
 #include "model/Files.h"
@@ -44,18 +45,6 @@ namespace {
 constexpr double frameMs = 1000.0 / 60.0;
 constexpr int runs = 5;
 constexpr double answerDelay = 0.1; // s: see firstFrameSeconds()
-
-void line(const std::string& name, double value, const char* unit)
-{
-    std::printf("BENCH app.%s %.2f %s\n", name.c_str(), value, unit);
-    std::fflush(stdout);
-}
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
 
 // The reference: a window with the fonts and the design module's backdrop and text.
 int bareWindow(int argc, char** argv)
@@ -175,7 +164,7 @@ double msToNextFrame(QQuickWindow* window)
     return static_cast<double>(clock.nsecsElapsed()) * 1e-6;
 }
 
-void stageSwitches()
+void stageSwitches(bench::Report& report)
 {
     files::TemporaryDirectory folder("bench-app");
     MemorySettings settings;
@@ -190,7 +179,7 @@ void stageSwitches()
     QQmlApplicationEngine engine;
     QQuickWindow* window = shell.load(engine);
     if (!window || !QTest::qWaitForWindowExposed(window)) {
-        std::printf("# no main window\n");
+        report.missing("stage_switch_vs_frame", "no main window");
         return;
     }
     msToNextFrame(window);
@@ -220,13 +209,14 @@ void stageSwitches()
             const double shown = msToNextFrame(window);
             times.push_back(shown < 0 ? -1 : static_cast<double>(clock.nsecsElapsed()) * 1e-6);
         }
-        const double ms = median(times);
+        // A switch that never showed a frame makes the median -1, which the report refuses.
+        const double ms = bench::medianOf(times);
         std::string name(title(stage));
         std::transform(name.begin(), name.end(), name.begin(), [](unsigned char ch) { return static_cast<char>(std::tolower(ch)); });
-        line("stage_switch_ms." + name, ms, "ms");
-        slowest = std::max(slowest, ms);
+        report.figure("stage_switch_ms." + name, ms, "ms");
+        slowest = slowest < 0 || ms < 0 ? -1 : std::max(slowest, ms);
     }
-    line("stage_switch_vs_frame", slowest / frameMs, "ratio");
+    report.figure("stage_switch_vs_frame", slowest < 0 ? -1 : slowest / frameMs, "ratio");
 }
 
 } // namespace
@@ -243,16 +233,17 @@ int main(int argc, char** argv)
         program.push_back(firstFrameSeconds(QStringLiteral(VL_APP_BINARY), {}));
         bare.push_back(firstFrameSeconds(self, {QStringLiteral("bare")}));
     }
-    const double programS = median(program), bareS = median(bare);
-    line("first_frame_s", programS, "s");
-    line("bare_first_frame_s", bareS, "s");
+    bench::Report report("app");
+    // A start that never showed its first frame makes its median -1, which the report refuses.
+    const double programS = bench::medianOf(program), bareS = bench::medianOf(bare);
+    report.figure("first_frame_s", programS, "s");
+    report.figure("bare_first_frame_s", bareS, "s");
     if (programS > 0 && bareS > 0)
-        line("first_frame_vs_bare", programS / bareS, "ratio");
+        report.figure("first_frame_vs_bare", programS / bareS, "ratio");
 
     QtWebEngineQuick::initialize();
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
     design::registerBundledFonts();
-    stageSwitches();
-    return 0;
+    return report.run([&] { stageSwitches(report); });
 }

@@ -2,8 +2,10 @@
 
 // The screens benchmark: figure groups in files of their own, each registered with
 // VL_SCREENS_BENCH(name) { ... } and run one after another by main.cpp. A group
-// prints its figures with printFigure ("BENCH screens.<name> <value> <unit>").
+// gives its figures to report() ("BENCH screens.<name> <value> <unit>"), and says
+// there which ones it could not measure.
 
+#include "BenchReport.h"
 #include "pipeline/ProjectStore.h"
 #include "screens/ScreenServices.h"
 
@@ -28,13 +30,15 @@ struct RegisterScreensGroup {
     }
 };
 
-void printFigure(const std::string& name, double value, const std::string& unit);
+// The screens area's report, shared by every group.
+Report& report();
 
-// A store on a temporary projects folder with in-memory settings, no cloud, and
-// screen services whose file picker and desktop do nothing.
+// A store on a temporary projects folder with in-memory settings, no cloud, the
+// given engines (none by default), and screen services whose file picker and desktop
+// do nothing.
 class BenchStore {
 public:
-    explicit BenchStore(Project project);
+    explicit BenchStore(Project project, PipelineServices services = {});
     ~BenchStore();
     ProjectStore& store() { return *store_; }
     screens::ScreenServices& services() { return *services_; }

@@ -49,6 +49,6 @@ VL_SCREENS_BENCH("keystrokes")
     }
     const std::chrono::duration<double, std::milli> elapsed = std::chrono::steady_clock::now() - started;
 
-    bench::printFigure("keystroke_ms", elapsed.count() / kKeystrokes, "ms");
-    bench::printFigure("rows_rebuilt", static_cast<double>(rowsRebuilt), "rows");
+    bench::report().figure("keystroke_ms", elapsed.count() / kKeystrokes, "ms", 4);
+    bench::report().figure("rows_rebuilt", static_cast<double>(rowsRebuilt), "rows", 0);
 }
