@@ -130,6 +130,18 @@ public:
     RegularFile(const RegularFile&) = delete;
     RegularFile& operator=(const RegularFile&) = delete;
 
+    // Reads up to `count` bytes to `at`; 0 at the end of the file.
+    std::size_t read(char* at, std::size_t count) const
+    {
+        for (;;) {
+            const ssize_t n = ::read(fd, at, count);
+            if (n >= 0)
+                return static_cast<std::size_t>(n);
+            if (errno != EINTR)
+                refuseUnreadable(errno);
+        }
+    }
+
     int fd = -1;
     struct stat status {};
 };
@@ -142,15 +154,10 @@ std::string readRegularFileStart(const fs::path& path, std::size_t count)
     std::string bytes(count, '\0');
     std::size_t filled = 0;
     while (filled < count) {
-        const ssize_t n = ::read(file.fd, bytes.data() + filled, count - filled);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            refuseUnreadable(errno);
-        }
+        const std::size_t n = file.read(bytes.data() + filled, count - filled);
         if (n == 0)
             break;
-        filled += static_cast<std::size_t>(n);
+        filled += n;
     }
     bytes.resize(filled);
     return bytes;
@@ -159,7 +166,6 @@ std::string readRegularFileStart(const fs::path& path, std::size_t count)
 std::string readRegularFile(const fs::path& path, std::uintmax_t maxBytes)
 {
     const RegularFile file(path, maxBytes);
-    const int fd = file.fd;
     std::string bytes;
     bytes.resize(static_cast<std::size_t>(file.status.st_size));
     std::size_t filled = 0;
@@ -170,15 +176,10 @@ std::string readRegularFile(const fs::path& path, std::uintmax_t maxBytes)
             // It may have grown since fstat: look for more, one byte past the cap at most.
             bytes.resize(std::min<std::uintmax_t>(bytes.size() + 65536, maxBytes + 1));
         }
-        const ssize_t n = ::read(fd, bytes.data() + filled, bytes.size() - filled);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            refuseUnreadable(errno);
-        }
+        const std::size_t n = file.read(bytes.data() + filled, bytes.size() - filled);
         if (n == 0)
             break;
-        filled += static_cast<std::size_t>(n);
+        filled += n;
     }
     bytes.resize(filled);
     if (bytes.size() > maxBytes)

@@ -272,30 +272,25 @@ TEST_F(ProjectLibraryTest, DamagedDocumentsAreListedWithTheirReasonAndLeftAlone)
     ASSERT_EQ(::mkfifo((root / fifo.text() / "project.json").c_str(), 0600), 0);
     fs::create_directories(root / Uuid::random().text()); // no document at all: not a project
 
-    std::vector<std::string> readable;
-    std::map<Uuid, std::string> damaged;
-    for (const ProjectEntry& entry : library.listEntries()) {
-        if (entry.project)
-            readable.push_back(entry.project->title);
-        else
-            damaged[entry.id] = entry.damage;
-    }
-    EXPECT_EQ(readable, (std::vector<std::string>{"newer", "older"}));
-    EXPECT_EQ(damaged, (std::map<Uuid, std::string>{{broken, "its file is damaged"},
-                                                    {huge, "its file is larger than 64 MB"},
-                                                    {folderDoc, "its file is not a plain file"},
-                                                    {fifo, "its file is not a plain file"}}));
-    // The list the menu shows reads only the listed fields, and finds the same.
-    std::vector<std::string> summarised;
-    std::map<Uuid, std::string> summaryDamage;
-    for (const ProjectListing& entry : library.listSummaries()) {
-        if (entry.summary)
-            summarised.push_back(entry.summary->title);
-        else
-            summaryDamage[entry.id] = entry.damage;
-    }
-    EXPECT_EQ(summarised, readable);
-    EXPECT_EQ(summaryDamage, damaged);
+    // The titles of the readable entries in order, and the damage of the others by id.
+    const auto split = [](const auto& entries, auto value) {
+        std::pair<std::vector<std::string>, std::map<Uuid, std::string>> found;
+        for (const auto& entry : entries) {
+            if (const auto& read = entry.*value)
+                found.first.push_back(read->title);
+            else
+                found.second[entry.id] = entry.damage;
+        }
+        return found;
+    };
+    const auto listed = split(library.listEntries(), &ProjectEntry::project);
+    EXPECT_EQ(listed.first, (std::vector<std::string>{"newer", "older"}));
+    EXPECT_EQ(listed.second, (std::map<Uuid, std::string>{{broken, "its file is damaged"},
+                                                          {huge, "its file is larger than 64 MB"},
+                                                          {folderDoc, "its file is not a plain file"},
+                                                          {fifo, "its file is not a plain file"}}));
+    EXPECT_EQ(split(library.listSummaries(), &ProjectListing::summary), listed)
+        << "the list the menu shows reads only the listed fields, and finds the same";
     EXPECT_EQ(library.readProject(huge).damage, std::optional<std::string>("its file is larger than 64 MB"));
     const ProjectReading missing = library.readProject(Uuid::random());
     EXPECT_FALSE(missing.project || missing.damage) << "a missing folder is no damage";

@@ -132,6 +132,7 @@ TEST_F(Characters, ProcessingSendsTheNewestReferenceAndKeepsTheResult)
 TEST_F(Characters, NothingToProcess)
 {
     const Uuid bare = character("No picture", {});
+    ASSERT_TRUE(StoreHarness::waitForIdle(*store, 30000)); // the saved projects listed at start
     store->processCharacter(bare);
     store->processCharacter(Uuid::random());
     EXPECT_TRUE(store->processingCharacterIDs().empty());
