@@ -595,7 +595,9 @@ TEST_F(StoreCore, ADamagedLastProjectStaysListedAndIsNeverOverwritten)
     };
     for (const auto& c : cases) {
         StoreHarness fresh;
-        fresh.autosaveDelay = std::chrono::milliseconds(50);
+        // Saved only when the test says so: the list read on a worker must not race the
+        // project that opened instead into the folder.
+        fresh.autosaveDelay = std::chrono::hours(1);
         Project last = ProjectStore::defaultNewProject();
         last.title = "Night Drive";
         ProjectLibrary(fresh.projectsRoot(), fresh.settings).save(last);
