@@ -287,7 +287,13 @@ std::vector<Entry> listFolders(const fs::path& root, std::optional<T> Entry::*va
 
 std::vector<ProjectEntry> ProjectLibrary::listEntries() const
 {
-    return listFolders(projectsRoot_, &ProjectEntry::project, [this](const Uuid& id) { return readProject(id); }, {});
+    return listFolders(
+        projectsRoot_, &ProjectEntry::project,
+        [this](const Uuid& id) {
+            ProjectReading reading = readProject(id);
+            return std::pair(std::move(reading.project), std::move(reading.damage));
+        },
+        {});
 }
 
 std::vector<ProjectListing> ProjectLibrary::listSummaries(std::stop_token stop) const
