@@ -169,9 +169,26 @@ void ProjectStore::runOnClips(std::string label, Work work)
         // The run read the song itself: one this thread could not read before is tried again.
         if (songUnread_)
             recheckClips();
-        if (--clipRuns_ == 0)
+        if (--clipRuns_ == 0) {
             dropUnusedClips();
+            releaseMemoryAfterClipRuns();
+        }
     });
+}
+
+void ProjectStore::releaseMemoryAfterClipRuns()
+{
+    // Off the window's thread: trimming walks every arena the render's threads used.
+    workers_.start(
+        Workers::Pool::quick,
+        [release = context_.releaseMemory](std::stop_token) -> ApplyFn {
+            if (release)
+                release();
+            else
+                releaseFreedMemory();
+            return {};
+        },
+        [](JobOutcome) {});
 }
 
 void ProjectStore::dropUnusedClips()

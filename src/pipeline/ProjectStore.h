@@ -68,6 +68,9 @@ struct StoreContext {
     Clipboard* clipboard = nullptr;
     // The thread project files are written on (nullptr: one of the store's own).
     ProjectWriter* writer = nullptr;
+    // Run on a worker once the last render or export has ended (empty: hand the
+    // memory the allocator keeps free back to the system).
+    std::function<void()> releaseMemory;
 };
 
 // The one object the whole application shares: it owns the open project, runs
@@ -363,6 +366,9 @@ private:
     // imported again gives every chunk a new id); never while a clip run is under way,
     // whose end asks again.
     void dropUnusedClips();
+    // Once no clip run is left, gives what their frame buffers held back to the system:
+    // without it every render leaves the program larger.
+    void releaseMemoryAfterClipRuns();
     int clipRuns_ = 0;
 
     std::set<Uuid> currentClips_;

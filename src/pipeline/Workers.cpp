@@ -5,6 +5,10 @@
 
 #include <algorithm>
 
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
 namespace vl {
 
 Workers::Workers(QObject* owner, int networkThreads)
@@ -98,6 +102,13 @@ int Workers::activeCount() const
 {
     std::lock_guard lock(mutex_);
     return static_cast<int>(active_.size());
+}
+
+void releaseFreedMemory()
+{
+#if defined(__GLIBC__)
+    malloc_trim(0);
+#endif
 }
 
 } // namespace vl

@@ -62,4 +62,9 @@ private:
     bool shuttingDown_ = false;
 };
 
+// Hands the memory the allocator holds free back to the system. A render frees
+// hundreds of megabytes of frame buffers on many threads, each with an arena of
+// its own, and glibc keeps what those arenas once held until asked to let go.
+void releaseFreedMemory();
+
 } // namespace vl

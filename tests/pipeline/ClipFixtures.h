@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -46,6 +47,9 @@ public:
     // Only a few bytes where the clip goes, after the checks every renderer makes first:
     // enough for the screens' counts and players and for long clips, but no movie.
     bool stubClips = false;
+    // The call that waits for `hold` before it renders, so runs can be held going together.
+    std::optional<std::size_t> holdOnCall;
+    std::shared_future<void> hold;
 
     std::filesystem::path render(const std::filesystem::path& imagePath, const ClipMotion& motion,
                                  const std::filesystem::path& outputURL, const Progress& onProgress,
@@ -57,6 +61,8 @@ public:
             number = calls_.size();
             calls_.push_back({imagePath, motion, outputURL});
         }
+        if (holdOnCall && *holdOnCall == number)
+            hold.wait();
         if (failOnCall && *failOnCall == number)
             throw MotionError::pixelBufferFailed();
         if (stubClips) {

@@ -10,10 +10,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <cmath>
 #include <deque>
 #include <fstream>
+#include <functional>
+#include <future>
 #include <limits>
 #include <numeric>
 #include <set>
@@ -295,6 +298,7 @@ struct MotionExport : ::testing::Test {
     StoreHarness h;
     std::shared_ptr<RecordingRenderer> renderer = std::make_shared<RecordingRenderer>();
     std::unique_ptr<ProjectStore> store;
+    std::function<void()> releaseMemory; // empty: the allocator's own
 
     // Chunks of the given lengths laid end to end; a shade below 0 leaves the
     // chunk without a frame, a blank lyric makes it instrumental.
@@ -329,6 +333,7 @@ struct MotionExport : ::testing::Test {
         services.motion = renderer;
         services.exporter = std::make_shared<VideoExporter>();
         StoreContext context = h.context();
+        context.releaseMemory = releaseMemory;
         store = std::make_unique<ProjectStore>(std::move(p), std::move(services), context);
     }
 
@@ -894,6 +899,48 @@ TEST_F(MotionExport, ClipsNoChunkUsesAnyMoreAreRemovedAndNothingElse)
     std::ofstream(clips / clipFileName(Uuid::random())) << "left by an older run";
     open(std::nullopt);
     EXPECT_EQ(entries(), expected);
+}
+
+TEST_F(MotionExport, WhatRendersHeldIsGivenBackOnceTheLastClipRunEnds)
+{
+    // Shared: a release may outlive the test body when an assertion ends it early.
+    const auto released = std::make_shared<std::atomic<int>>(0);
+    releaseMemory = [released] { ++*released; };
+    const auto releases = [&] { return released->load(); };
+    open(project({{1.0, 30, "a"}, {1.0, 60, "b"}}));
+
+    store->renderMotion();
+    settle();
+    EXPECT_EQ(releases(), 1) << "after a render";
+
+    renderer->failOnCall = 2;
+    store->renderMotion();
+    settle();
+    EXPECT_TRUE(store->lastError());
+    EXPECT_EQ(releases(), 2) << "a failed render held buffers too";
+    renderer->failOnCall.reset();
+
+    // An export that ends while a render still goes leaves that render's buffers
+    // alone: the release comes once, when the render ends.
+    store->editProject([&](Project& p) {
+        GeneratedFrame f;
+        f.localPath = writePicture(h.folder.path() / "newer.png", 220);
+        p.chunks[0].setFrame(f);
+    });
+    std::promise<void> gate;
+    renderer->hold = gate.get_future().share();
+    renderer->holdOnCall = 3;
+    store->renderMotion();
+    ASSERT_TRUE(waitUntil([&] { return renderer->calls().size() == 4; }, 60000));
+    std::optional<fs::path> exported;
+    store->exportVideo([&](const fs::path& file) { exported = file; });
+    ASSERT_TRUE(waitUntil([&] { return exported.has_value() || store->lastError(); }, 60000));
+    EXPECT_FALSE(store->lastError()) << *store->lastError();
+    EXPECT_EQ(releases(), 2) << "the render still goes";
+    gate.set_value();
+    settle();
+    EXPECT_FALSE(store->lastError()) << *store->lastError();
+    EXPECT_EQ(releases(), 3);
 }
 
 TEST_F(MotionExport, ASongThatCouldNotBeReadIsReadAgainAndItsClipsCountOnceItIs)
