@@ -27,6 +27,11 @@ AppShell::AppShell(ProjectStore& store, ShellContext context)
         ownClipboard_ = std::make_unique<SystemClipboard>();
         clipboard = ownClipboard_.get();
     }
+    // Pastes into limited text controls ask the clipboard's size before fetching it.
+    previousPasteReader_ = design::EditableTextAttached::setClipboardReader([clipboard](std::size_t maxBytes) {
+        ClipboardText read = clipboard->readText(maxBytes);
+        return design::PastedText{QString::fromStdString(read.text), read.kind == ClipboardText::Kind::tooLarge};
+    });
 
     screens::KeySetupContext keys;
     keys.secrets = &secrets;
@@ -56,6 +61,11 @@ AppShell::AppShell(ProjectStore& store, ShellContext context)
     contribution.isTest = context.supportIsTest;
     support_ = std::make_unique<support::SupportController>(std::move(contribution), true);
     onboardingModel_ = std::make_unique<screens::OnboardingModel>(&store, &secrets, &defaults, shared);
+}
+
+AppShell::~AppShell()
+{
+    design::EditableTextAttached::setClipboardReader(std::move(previousPasteReader_));
 }
 
 QUrl AppShell::mainWindowUrl()

@@ -2,6 +2,7 @@
 
 #include "app/MenuCommandsModel.h"
 #include "app/WorkspaceModel.h"
+#include "design/EditableText.h"
 #include "pipeline/ProjectStore.h"
 #include "pipeline/SystemClipboard.h"
 #include "screens/keysetup/KeySetupController.h"
@@ -58,6 +59,9 @@ struct ShellContext {
 class AppShell {
 public:
     explicit AppShell(ProjectStore& store, ShellContext context = {});
+    ~AppShell();
+    AppShell(const AppShell&) = delete;
+    AppShell& operator=(const AppShell&) = delete;
 
     static QUrl mainWindowUrl();
 
@@ -93,6 +97,7 @@ private:
     std::unique_ptr<support::QmlFilePicker> filePicker_;
     std::unique_ptr<screens::ScreenServices> screenServices_;
     std::unique_ptr<SystemClipboard> ownClipboard_;
+    design::ClipboardTextReader previousPasteReader_; // put back when the shell goes
     std::unique_ptr<screens::KeySetupController> keySetup_;
     std::unique_ptr<screens::SettingsModel> settings_;
     // After the store, in this order: the guide, then the contribution flow (which

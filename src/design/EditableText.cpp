@@ -9,6 +9,8 @@
 #include <QMetaProperty>
 #include <QMouseEvent>
 
+#include <utility>
+
 namespace vl::design {
 
 namespace {
@@ -26,7 +28,25 @@ QString typedText(const QKeyEvent& key)
     return {};
 }
 
+ClipboardTextReader& clipboardReader()
+{
+    static ClipboardTextReader reader;
+    return reader;
+}
+
+PastedText pastedText(std::size_t maxBytes)
+{
+    if (const ClipboardTextReader& reader = clipboardReader())
+        return reader(maxBytes);
+    return {QGuiApplication::clipboard()->text(), false};
+}
+
 } // namespace
+
+ClipboardTextReader EditableTextAttached::setClipboardReader(ClipboardTextReader reader)
+{
+    return std::exchange(clipboardReader(), std::move(reader));
+}
 
 EditableTextAttached::EditableTextAttached(QObject* control)
     : QObject(control), control_(control)
@@ -109,7 +129,18 @@ bool EditableTextAttached::eventFilter(QObject* watched, QEvent* event)
     switch (event->type()) {
     case QEvent::KeyPress: {
         const auto* key = static_cast<QKeyEvent*>(event);
-        incoming = key->matches(QKeySequence::Paste) ? QGuiApplication::clipboard()->text() : typedText(*key);
+        if (!key->matches(QKeySequence::Paste)) {
+            incoming = typedText(*key);
+            break;
+        }
+        // A paste larger than the whole limit can never fit: nothing of it is fetched.
+        PastedText pasted = pastedText(static_cast<std::size_t>(maximumBytes_));
+        if (pasted.tooLarge) {
+            event->accept();
+            emit refused();
+            return true;
+        }
+        incoming = std::move(pasted.text);
         break;
     }
     case QEvent::MouseButtonRelease: {

@@ -5,7 +5,18 @@
 #include <QString>
 #include <QtQml/qqmlregistration.h>
 
+#include <cstddef>
+#include <functional>
+
 namespace vl::design {
+
+// What a paste would bring into a limited control.
+struct PastedText {
+    QString text;
+    bool tooLarge = false; // over the bytes asked for: none of it was fetched
+};
+// Reads the clipboard's text, fetching none of it when it is over `maxBytes` of UTF-8.
+using ClipboardTextReader = std::function<PastedText(std::size_t maxBytes)>;
 
 // How a text control shows a stored value and hands back only what the user typed.
 // Showing is not editing: a text area normalises what it is given (CR LF and CR
@@ -24,7 +35,10 @@ namespace vl::design {
 // With `maximumBytes`, the control keeps within that many bytes of UTF-8: what would
 // take it past them (a typed character, a paste from the clipboard or the selection,
 // an input method's text) never reaches the control, and `refused` fires instead, so
-// a clipboard of megabytes is never laid out. Deleting is always let through.
+// a clipboard of megabytes is never laid out. Deleting is always let through. The
+// clipboard is read through the application's reader, which can learn another
+// program's copy is too large without fetching it; Qt's clipboard would fetch it
+// whole on the window's thread first.
 class EditableTextAttached final : public QObject {
     Q_OBJECT
     QML_ANONYMOUS
@@ -46,6 +60,10 @@ public:
     // Whether the control stays within the limit with `incoming` in place of its
     // selection (`replacesSelection`) or added to it.
     bool fits(const QString& incoming, bool replacesSelection = true) const;
+
+    // The reader every limited control's paste goes through; returns the one it
+    // replaces. Empty: Qt's clipboard.
+    static ClipboardTextReader setClipboardReader(ClipboardTextReader reader);
 
 signals:
     void valueChanged();

@@ -7,11 +7,15 @@
 #include "model/LyricsLimit.h"
 #include "model/MediaLibrary.h"
 #include "model/PipelineError.h"
+#include "pipeline/Clipboard.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
 
 #include <gtest/gtest.h>
+
+#include <functional>
+#include <vector>
 
 using namespace vl;
 using vl::testing::PageWindow;
@@ -34,6 +38,30 @@ std::string lines(std::size_t bytes)
         text += "line " + std::to_string(line) + " of a song that goes on and on\n";
     return text;
 }
+
+// Another program's copy: it says how large it is before any of it is handed over.
+class OtherProgramsClipboard final : public Clipboard {
+public:
+    explicit OtherProgramsClipboard(std::size_t bytes) : bytes_(bytes) {}
+    std::function<ClipboardText()> textReader(std::size_t maxBytes) const override
+    {
+        asked.push_back(maxBytes);
+        if (bytes_ > maxBytes)
+            return [] { return ClipboardText{ClipboardText::Kind::tooLarge, {}}; };
+        return [this] {
+            ++fetched;
+            return ClipboardText{ClipboardText::Kind::text, std::string(bytes_, 'w')};
+        };
+    }
+    long long changeCount() const override { return 0; }
+    void clear() override {}
+
+    mutable std::vector<std::size_t> asked;
+    mutable int fetched = 0;
+
+private:
+    std::size_t bytes_;
+};
 
 std::string sentence(PipelineError::Code code) { return std::string(PipelineError::message(code)); }
 
@@ -96,4 +124,23 @@ TEST(LongLyrics, TheEditorTurnsAwayWhatWouldTakeTheLyricsPastTheLimit)
     QTest::keySequence(w.window, QKeySequence::Paste);
     EXPECT_EQ(w.store->project().rawLyrics, "pasted words");
     EXPECT_EQ(editor->property("text").toString(), QStringLiteral("pasted words"));
+}
+
+TEST(LongLyrics, ACopyTooLargeForTheLyricsIsTurnedAwayByItsSizeWithoutBeingFetched)
+{
+    OtherProgramsClipboard copy(std::size_t(300) << 20);
+    PageWindow w(songProject("a short song"), copy);
+    ASSERT_NE(w.window, nullptr);
+    QQuickItem* editor = w.item("lyricsEditor");
+    ASSERT_NE(editor, nullptr);
+    w.window->requestActivate();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(w.window));
+    editor->forceActiveFocus();
+    QGuiApplication::clipboard()->clear();
+
+    QTest::keySequence(w.window, QKeySequence::Paste);
+    EXPECT_EQ(copy.asked, std::vector<std::size_t>{kMaxLyricsBytes});
+    EXPECT_EQ(copy.fetched, 0);
+    EXPECT_EQ(w.store->project().rawLyrics, "a short song");
+    EXPECT_EQ(w.text("capsuleText").toStdString(), sentence(PipelineError::lyricsTooLong));
 }

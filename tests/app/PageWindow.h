@@ -28,7 +28,13 @@ struct PageWindow : test::WindowHarness {
         open(std::move(project), std::move(services));
     }
 
-    void open(std::optional<Project> project, PipelineServices services)
+    // Over `clipboard` instead of the desktop's.
+    PageWindow(std::optional<Project> project, Clipboard& clipboard)
+    {
+        open(std::move(project), smallEngines(), &clipboard);
+    }
+
+    void open(std::optional<Project> project, PipelineServices services, Clipboard* clipboard = nullptr)
     {
         h.storedKey = kTestKey;
         h.settings.setInteger("sharewareOnboardingVersion", 2); // past the first-run guide
@@ -36,6 +42,7 @@ struct PageWindow : test::WindowHarness {
         app::ShellContext context;
         context.desktop = &desktop;
         context.filePicker = &picker;
+        context.clipboard = clipboard;
         shell = std::make_unique<app::AppShell>(*store, context);
         load([this](QQmlApplicationEngine& e) { return shell->load(e); });
     }
