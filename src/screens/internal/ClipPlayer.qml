@@ -4,6 +4,7 @@ import QtQuick.Layouts
 import QtMultimedia
 import Verseloom.Design
 import Verseloom.Support
+import Verseloom.Screens
 
 // Plays one motion clip, letterboxed, with its own inline controls. It never starts by
 // itself: a new source replaces the old one and waits, paused, on its first picture.
@@ -34,6 +35,13 @@ Rectangle {
         id: output
         anchors.fill: parent
         fillMode: VideoOutput.PreserveAspectFit
+    }
+
+    // The new clip's first picture shows even when the player misses the start of its reading.
+    FirstPictureWatch {
+        objectName: "firstPictureWatch"
+        player: player
+        videoSink: output.videoSink
     }
 
     // The bar's shade follows the player's rounded bottom corners: a rounded
