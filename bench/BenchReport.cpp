@@ -1,6 +1,7 @@
 #include "BenchReport.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <exception>
@@ -57,6 +58,17 @@ double medianOf(std::vector<double> runs)
         return -1;
     std::sort(runs.begin(), runs.end());
     return runs[runs.size() / 2];
+}
+
+double bestSeconds(int runs, const std::function<void()>& work)
+{
+    double best = 1e300;
+    for (int i = 0; i < runs; ++i) {
+        const auto start = std::chrono::steady_clock::now();
+        work();
+        best = std::min(best, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+    }
+    return best;
 }
 
 } // namespace vl::bench

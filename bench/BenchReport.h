@@ -42,4 +42,8 @@ private:
 // failed (gave a negative time), so a failed run cannot hide behind the others.
 double medianOf(std::vector<double> runs);
 
+// The fastest of `runs` runs of `work`, in seconds: the machine is shared, and the
+// best run is the one least disturbed by others.
+double bestSeconds(int runs, const std::function<void()>& work);
+
 } // namespace vl::bench

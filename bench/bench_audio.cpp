@@ -15,17 +15,6 @@
 
 namespace {
 
-double bestSeconds(int runs, const std::function<void()>& work)
-{
-    double best = 1e30;
-    for (int i = 0; i < runs; ++i) {
-        const auto start = std::chrono::steady_clock::now();
-        work();
-        best = std::min(best, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
-    }
-    return best;
-}
-
 bool sh(const std::string& line) { return std::system((line + " >/dev/null 2>&1").c_str()) == 0; }
 
 } // namespace
@@ -45,13 +34,13 @@ int main()
         const std::string cli = "ffmpeg -nostdin -y -v error -i '" + song.string()
                                 + "' -vn -ac 1 -ar 16000 -c:a aac -b:a 32k '" + cliOut.string() + "'";
 
-        const double ours = bestSeconds(3, [&] {
+        const double ours = vl::bench::bestSeconds(3, [&] {
             const auto out = vl::AudioTools::compressForTranscription(song);
             std::filesystem::remove(out);
         });
         // A command line that fails returns at once: its time would be no reference.
         bool referenceRan = true;
-        const double reference = bestSeconds(3, [&] { referenceRan = sh(cli) && referenceRan; });
+        const double reference = vl::bench::bestSeconds(3, [&] { referenceRan = sh(cli) && referenceRan; });
 
         report.figure("transcode_s", ours, "s", 3);
         if (!referenceRan)

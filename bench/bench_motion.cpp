@@ -59,16 +59,6 @@ double seconds(const std::function<void()>& work)
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-// Best of a few runs: the machine is shared, and the best run is the one least
-// disturbed by others.
-double best(int runs, const std::function<void()>& work)
-{
-    double fastest = 1e300;
-    for (int r = 0; r < runs; ++r)
-        fastest = std::min(fastest, seconds(work));
-    return fastest;
-}
-
 
 // A picture with the texture and detail of a real frame: soft gradients, a lit
 // subject, hard-edged shapes and grain for the encoder to chew on.
@@ -242,7 +232,7 @@ void throughput(const fs::path& folder, bench::Report& report)
         for (std::int64_t i = 0; i < n; ++i)
             painter.draw(i, n, frames[static_cast<size_t>(i)]);
     });
-    const double encodeSeconds = best(2, [&] {
+    const double encodeSeconds = vl::bench::bestSeconds(2, [&] {
         ClipWriter writer(folder / "bare.mov", 1080, 1920, 30);
         for (const auto& f : frames)
             writer.append(f.data, static_cast<std::ptrdiff_t>(f.step), ClipWriter::Layout::bgr24);
@@ -252,7 +242,7 @@ void throughput(const fs::path& folder, bench::Report& report)
     const double encodeFps = n / encodeSeconds;
 
     // (b) The 2D clip, from the image file to the finished movie.
-    const double clip2dSeconds = best(2, [&] { PanZoomRenderer().render(imagePath, motion, folder / "2d.mov", {}); });
+    const double clip2dSeconds = vl::bench::bestSeconds(2, [&] { PanZoomRenderer().render(imagePath, motion, folder / "2d.mov", {}); });
     const double clip2dFps = n / clip2dSeconds;
 
     // (c) The parallax clip on the GPU path alone, so a fallback cannot pose as it,
@@ -372,8 +362,8 @@ void subjectMasks(const fs::path& folder, bench::Report& report)
     all.push_back(portraitWithoutText());
     double maskTotal = 0, fineTotal = 0;
     for (const auto& scene : all) {
-        maskTotal += best(3, [&] { subjectMask(scene.image, 640); });
-        fineTotal += best(3, [&] { bench::fineSaliencyMask(scene.image, 640); });
+        maskTotal += vl::bench::bestSeconds(3, [&] { subjectMask(scene.image, 640); });
+        fineTotal += vl::bench::bestSeconds(3, [&] { bench::fineSaliencyMask(scene.image, 640); });
     }
     // A scene without a mask would be measured on no depth at all, where nothing bends.
     std::vector<cv::Mat> masks, fineMasks;

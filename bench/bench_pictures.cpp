@@ -20,17 +20,6 @@
 
 namespace {
 
-double bestSeconds(int runs, const std::function<void()>& work)
-{
-    double best = 1e30;
-    for (int i = 0; i < runs; ++i) {
-        const auto start = std::chrono::steady_clock::now();
-        work();
-        best = std::min(best, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
-    }
-    return best;
-}
-
 // The process's peak resident memory in MiB (VmHWM).
 double peakMiB()
 {
@@ -67,9 +56,9 @@ void measure(vl::bench::Report& report)
             throw std::runtime_error("could not write the test picture");
     }
     const double before = peakMiB();
-    const double ours = bestSeconds(3, [&] { downscaled(vl::ImageDownscale::jpegData(file, 1024, 0.82)); });
+    const double ours = vl::bench::bestSeconds(3, [&] { downscaled(vl::ImageDownscale::jpegData(file, 1024, 0.82)); });
     const double peak = peakMiB();
-    const double decode = bestSeconds(3, [&] { decoded(cv::imread(file.string(), cv::IMREAD_UNCHANGED)); });
+    const double decode = vl::bench::bestSeconds(3, [&] { decoded(cv::imread(file.string(), cv::IMREAD_UNCHANGED)); });
 
     report.figure("downscale_8k_alpha_s", ours, "s", 3);
     report.figure("decode_8k_alpha_s", decode, "s", 3);
@@ -89,8 +78,8 @@ void measure(vl::bench::Report& report)
         if (!cv::imwrite(photo.string(), picture))
             throw std::runtime_error("could not write the test photo");
     }
-    const double photoOurs = bestSeconds(3, [&] { downscaled(vl::ImageDownscale::jpegData(photo, 1024, 0.82)); });
-    const double photoDecode = bestSeconds(3, [&] { decoded(cv::imread(photo.string(), cv::IMREAD_COLOR)); });
+    const double photoOurs = vl::bench::bestSeconds(3, [&] { downscaled(vl::ImageDownscale::jpegData(photo, 1024, 0.82)); });
+    const double photoDecode = vl::bench::bestSeconds(3, [&] { decoded(cv::imread(photo.string(), cv::IMREAD_COLOR)); });
     report.figure("downscale_jpeg_100mp_s", photoOurs, "s", 3);
     report.figure("downscale_jpeg_100mp_vs_decode", photoOurs / photoDecode, "ratio");
 }

@@ -90,7 +90,6 @@ void SessionEnd::readSignals()
     char byte = 0;
     while (::read(signalSockets[1], &byte, 1) == 1) {
         logLine("Session", signalName(byte) + " arrived: saving the project and quitting");
-        emit signalled(byte);
     }
     // Not quit(): that asks every window to close first, and a sheet may refuse.
     QCoreApplication::exit(0);

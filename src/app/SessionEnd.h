@@ -26,10 +26,6 @@ public:
     explicit SessionEnd(ProjectStore& store, QObject* parent = nullptr);
     ~SessionEnd() override;
 
-signals:
-    // One of the signals arrived; the event loop has been asked to quit.
-    void signalled(int signal);
-
 private:
     void readSignals();
 

@@ -120,6 +120,17 @@ bool EditableTextAttached::fits(const QString& incoming, bool replacesSelection)
     return utf8Bytes(current) - utf8Bytes(selected) + utf8Bytes(incoming) <= maximumBytes_;
 }
 
+bool EditableTextAttached::pasteIntoControl(const QString& text)
+{
+    if (control_->property("readOnly").toBool())
+        return false;
+    const int start = control_->property("selectionStart").toInt();
+    const int end = control_->property("selectionEnd").toInt();
+    if (end > start && !QMetaObject::invokeMethod(control_, "remove", Q_ARG(int, start), Q_ARG(int, end)))
+        return false;
+    return text.isEmpty() || QMetaObject::invokeMethod(control_, "insert", Q_ARG(int, start), Q_ARG(QString, text));
+}
+
 bool EditableTextAttached::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched != control_ || maximumBytes_ <= 0)
@@ -135,13 +146,17 @@ bool EditableTextAttached::eventFilter(QObject* watched, QEvent* event)
         }
         // A paste larger than the whole limit can never fit: nothing of it is fetched.
         PastedText pasted = pastedText(static_cast<std::size_t>(maximumBytes_));
-        if (pasted.tooLarge) {
+        if (pasted.tooLarge || !fits(pasted.text)) {
             event->accept();
             emit refused();
             return true;
         }
-        incoming = std::move(pasted.text);
-        break;
+        // The text is read already: put in place here, as the control's own paste
+        // would, instead of letting it fetch the copy a second time.
+        if (!pasteIntoControl(pasted.text))
+            return false;
+        event->accept();
+        return true;
     }
     case QEvent::MouseButtonRelease: {
         // On X11 the middle button pastes the selection where it is released.

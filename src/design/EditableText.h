@@ -80,6 +80,9 @@ private slots:
 private:
     QString controlText() const;
     bool controlHasFocus() const;
+    // Puts `text` in place of the control's selection, as its paste does; false when
+    // the control cannot take it (read-only, or no text control).
+    bool pasteIntoControl(const QString& text);
 
     QPointer<QObject> control_;
     QString value_;

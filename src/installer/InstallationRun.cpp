@@ -16,6 +16,17 @@ namespace vl::installer {
 
 namespace fs = std::filesystem;
 
+namespace {
+
+// Why a folder the user cannot write to cannot be installed into here.
+std::string noPkexecFor(const fs::path& destination)
+{
+    return administratorRightsUnavailable("Installing into " + destination.string() +
+                                          " needs administrator rights, and pkexec is not installed to ask for them");
+}
+
+} // namespace
+
 InstallationRun::InstallationRun(InstallerModel& model, const InstallerContext& context)
     : model_(model), context_(context)
 {
@@ -266,8 +277,7 @@ std::string InstallationRun::cannotInstall() const
     }
     if ((context_.canWrite && context_.canWrite(context_.destination)) || isExecutableFile(context_.pkexecProgram))
         return {};
-    return administratorRightsUnavailable("Installing into " + context_.destination.string() +
-                                          " needs administrator rights, and pkexec is not installed to ask for them");
+    return noPkexecFor(context_.destination);
 }
 
 void InstallationRun::startRendererStep()
@@ -298,9 +308,7 @@ void InstallationRun::startRendererStep()
                 }
             } else {
                 if (!isExecutableFile(context_.pkexecProgram))
-                    throw InstallerError::step(administratorRightsUnavailable(
-                        "Installing into " + destination.string() +
-                        " needs administrator rights, and pkexec is not installed to ask for them"));
+                    throw InstallerError::step(noPkexecFor(destination));
                 relay("Waiting for administrator authorization\u2026");
                 privilegedInstall(context_.pkexecProgram, payload, destination, stop, context_.ownFolders,
                                   context_.legacyDestination);

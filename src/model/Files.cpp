@@ -11,6 +11,7 @@
 #include <sstream>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace vl::files {
 
@@ -216,6 +217,26 @@ fs::path temporaryPath(std::string_view prefix, std::string_view extension)
 {
     return fs::temp_directory_path()
            / ("vl-" + std::string(prefix) + "-" + Uuid::random().text() + std::string(extension));
+}
+
+int removePlainFilesIf(const fs::path& folder, const std::function<bool(const fs::path&)>& ours)
+{
+    std::vector<fs::path> found;
+    std::error_code error;
+    fs::directory_iterator it(folder, error);
+    for (; !error && it != fs::directory_iterator(); it.increment(error)) {
+        const fs::path& path = it->path();
+        std::error_code statusError;
+        if (fs::is_regular_file(fs::symlink_status(path, statusError)) && ours(path))
+            found.push_back(path);
+    }
+    int removed = 0;
+    for (const fs::path& path : found) {
+        std::error_code removeError;
+        if (fs::remove(path, removeError))
+            ++removed;
+    }
+    return removed;
 }
 
 TemporaryDirectory::TemporaryDirectory(std::string_view prefix)

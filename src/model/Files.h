@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -21,6 +22,12 @@ std::filesystem::path temporarySibling(const std::filesystem::path& path, std::s
 // Whether a file name is one temporarySibling makes with ".tmp" or ".part": what a
 // write that never finished leaves behind. A user's own names never match.
 bool isTemporarySiblingName(std::string_view fileName);
+
+// Removes the plain files directly in `folder` whose path `ours` accepts, and returns
+// how many went. Links are never followed nor removed, nor is anything but a plain
+// file, so only files the program can tell it made go. A folder that cannot be
+// listed removes nothing.
+int removePlainFilesIf(const std::filesystem::path& folder, const std::function<bool(const std::filesystem::path&)>& ours);
 
 // Reads a whole file; throws std::filesystem::filesystem_error when it cannot.
 std::string readAll(const std::filesystem::path& path);

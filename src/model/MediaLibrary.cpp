@@ -199,24 +199,14 @@ int ProjectLibrary::removeLeftoverTemporaries(const Uuid& projectID, fs::file_ti
     for (std::string_view name : MediaLibrary::kSubfolders)
         folders.push_back(folder.root() / name);
     int removed = 0;
-    for (const fs::path& where : folders) {
-        std::error_code error;
-        fs::directory_iterator it(where, error);
-        for (; !error && it != fs::directory_iterator(); it.increment(error)) {
-            const fs::path& path = it->path();
+    for (const fs::path& where : folders)
+        removed += files::removePlainFilesIf(where, [&](const fs::path& path) {
             if (!files::isTemporarySiblingName(path.filename().string()))
-                continue;
+                return false;
             std::error_code statusError;
-            // Never follows a link: only our own plain files go.
-            if (!fs::is_regular_file(fs::symlink_status(path, statusError)))
-                continue;
             const auto changed = fs::last_write_time(path, statusError);
-            if (statusError || changed >= before)
-                continue;
-            if (fs::remove(path, statusError))
-                ++removed;
-        }
-    }
+            return !statusError && changed < before;
+        });
     return removed;
 }
 

@@ -21,7 +21,7 @@ public:
     bool number_unsigned(Json::number_unsigned_t) { return scalar(false, nullptr); }
     bool number_float(Json::number_float_t, const Json::string_t&) { return scalar(false, nullptr); }
     bool string(Json::string_t& value) { return scalar(false, &value); }
-    bool binary(Json::binary_t&) { return fail(); }
+    bool binary(Json::binary_t&) { return false; }
 
     bool start_object(std::size_t)
     {
@@ -41,7 +41,7 @@ public:
         case Slot::title:
         case Slot::updatedAt:
         case Slot::chunks:
-            return fail();
+            return false;
         }
         return enter();
     }
@@ -67,7 +67,7 @@ public:
         case Slot::other:
             break;
         default:
-            return fail();
+            return false;
         }
         return enter();
     }
@@ -89,7 +89,7 @@ public:
         return true;
     }
 
-    bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception&) { return fail(); }
+    bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception&) { return false; }
 
     ProjectSummary take()
     {
@@ -130,7 +130,7 @@ private:
             return true;
         case Slot::title:
             if (!isNull && !text)
-                return fail();
+                return false;
             summary_.title = text ? std::move(*text) : std::string();
             return true;
         case Slot::updatedAt:
@@ -139,37 +139,31 @@ private:
                 return true;
             }
             if (!text || !(updatedAt_ = parseIsoDate(*text)))
-                return fail();
+                return false;
             return true;
         case Slot::chunks:
             if (!isNull)
-                return fail();
+                return false;
             summary_.total = summary_.framed = 0;
             return true;
         case Slot::frame:
             if (!isNull)
-                return fail();
+                return false;
             chunkFramed_ = false;
             return true;
         case Slot::root:
         case Slot::chunk:
             break;
         }
-        return fail();
+        return false;
     }
 
     bool enter()
     {
         // The same bound as json::parse: nothing deeper reaches any later reader.
         if (++depth_ > json::kMaxDepth)
-            return fail();
+            return false;
         return true;
-    }
-
-    bool fail()
-    {
-        failed_ = true;
-        return false;
     }
 
     ProjectSummary summary_;
@@ -180,10 +174,6 @@ private:
     bool inChunks_ = false;
     bool inChunk_ = false;
     bool chunkFramed_ = false;
-    bool failed_ = false;
-
-public:
-    bool failed() const { return failed_; }
 };
 
 } // namespace
@@ -197,7 +187,8 @@ ProjectSummary decodeProjectSummary(std::string_view bytes)
     } catch (const nlohmann::json::exception&) {
         read = false;
     }
-    if (!read || reader.failed())
+    // A handler that turns the document away stops the parse, which then returns false.
+    if (!read)
         throw json::DecodeError("the project document cannot be listed");
     return reader.take();
 }

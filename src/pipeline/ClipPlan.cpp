@@ -374,26 +374,11 @@ std::string clipFileName(const Uuid& chunkID)
 int removeUnusedClips(const fs::path& clipsFolder, const std::set<Uuid>& chunkIDs,
                       const std::set<std::string>& recordedNames)
 {
-    std::vector<fs::path> unused;
-    std::error_code error;
-    fs::directory_iterator it(clipsFolder, error);
-    for (; !error && it != fs::directory_iterator(); it.increment(error)) {
-        const fs::path& path = it->path();
+    const int removed = files::removePlainFilesIf(clipsFolder, [&](const fs::path& path) {
         const std::string name = path.filename().string();
         const auto id = clipChunkID(name);
-        if (!id || chunkIDs.count(*id) > 0 || recordedNames.count(name) > 0)
-            continue;
-        std::error_code statusError;
-        // Never follows a link: only our own plain files go.
-        if (fs::is_regular_file(fs::symlink_status(path, statusError)))
-            unused.push_back(path);
-    }
-    int removed = 0;
-    for (const fs::path& path : unused) {
-        std::error_code removeError;
-        if (fs::remove(path, removeError))
-            ++removed;
-    }
+        return id && chunkIDs.count(*id) == 0 && recordedNames.count(name) == 0;
+    });
     // Entries of clips that are gone, unless their chunk is still there to make them again.
     ClipManifest(clipsFolder).forgetUnless([&](const Uuid& id) {
         std::error_code statusError;

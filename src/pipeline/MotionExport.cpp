@@ -129,7 +129,8 @@ static void recordClipPath(ProjectStore& store, const Uuid& projectID, const Uui
     store.workers().post([&store, projectID, chunkID, frameID, clip] {
         if (store.project().id != projectID)
             return;
-        // However it ends, the clips on disk are looked at again once this one is recorded.
+        // However it ends, the clips on disk are looked at again once this one is recorded
+        // (the song, if it could not be read, is tried again once the run ends).
         struct Recheck {
             ProjectStore& store;
             ~Recheck() { store.recheckClips(); }
@@ -167,8 +168,10 @@ void ProjectStore::runOnClips(std::string label, Work work)
     ++clipRuns_;
     run(std::move(label), Workers::Pool::cpu, std::move(work), {}, [this] {
         // The run read the song itself: one this thread could not read before is tried again.
-        if (songUnread_)
+        if (songUnread_) {
+            songUnread_.reset();
             recheckClips();
+        }
         if (--clipRuns_ == 0) {
             dropUnusedClips();
             releaseMemoryAfterClipRuns();
@@ -412,7 +415,7 @@ void ProjectStore::updateCurrentClips()
     const std::optional<ExpectedClips> expected = expectedClipsNow();
     // Without the song's length the check waits for its reading, which comes back here.
     if (expected && expected != clipsAsked_)
-        requestClipCheck();
+        recheckClips();
     std::set<Uuid> current;
     if (expected && confirmedProject_ == project_.id) {
         for (const auto& [id, clip] : *expected) {
@@ -428,12 +431,6 @@ void ProjectStore::updateCurrentClips()
 }
 
 void ProjectStore::recheckClips()
-{
-    songUnread_.reset(); // a song that could not be read is tried again
-    requestClipCheck();
-}
-
-void ProjectStore::requestClipCheck()
 {
     if (clipCheckRunning_)
         clipCheckAgain_ = true; // one more once this one is done, with the project as it is then

@@ -321,8 +321,7 @@ public:
     const std::set<Uuid>& currentClips() const { return currentClips_; }
     bool hasCurrentClip(const Uuid& chunkID) const { return currentClips_.count(chunkID) > 0; }
     // Looks at the clips on disk again (a clip was just written); while a check is
-    // under way, one more follows it with the project as it is then. A song whose
-    // length could not be read is read again first.
+    // under way, one more follows it with the project as it is then.
     void recheckClips();
 
     // The open project's song length as far as it is known, for laying the video out
@@ -354,8 +353,6 @@ private:
     std::optional<double> songLengthNow() const;
     // Publishes currentClips for the project as it is and asks for a check when its inputs changed.
     void updateCurrentClips();
-    // A check of the clips on disk, now or once the one under way is done.
-    void requestClipCheck();
     void startClipCheck();
     // Reads the open project's song length on a worker, unless it is known or being read.
     void readSongLength();

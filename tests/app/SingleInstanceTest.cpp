@@ -2,6 +2,7 @@
 #include "app/StartProblem.h"
 #include "fakes/WindowHarness.h"
 #include "model/Files.h"
+#include "pipeline/StoreHarness.h"
 
 #include <QLocalServer>
 #include <QLocalSocket>
@@ -94,7 +95,9 @@ TEST(SingleInstance, AStartWaitsForASilentCopyAndRunsOnceItIsGone)
         // A copy that quits goes at once; the stuck one holds the start up for its wait.
         SingleInstance instance(folder);
         EXPECT_EQ(instance.start({QStringLiteral("--again")}, c.goesAway ? 120000 : 2000), c.role);
-        EXPECT_TRUE(copy.connected()) << "the start tried to hand over first";
+        // The copy's thread notes the connection once it accepts it, which may be after the start gave up.
+        EXPECT_TRUE(vl::testing::waitUntil([&] { return copy.connected(); }, 30000))
+            << "the start tried to hand over first";
         if (c.role == SingleInstance::Role::first) {
             // It is the running copy now: a further start hands over to it.
             QLocalSocket next;

@@ -57,6 +57,21 @@ void installOldVersion(const fs::path& target)
     writeText(target / kInstallMarkerName, "Verseloom\n");
 }
 
+// What installs left before they were marked: the program and its desktop entry.
+void makeUnmarkedInstall(const fs::path& target)
+{
+    writeScript(target / "bin/verseloom", "#!/bin/sh\necho old\n");
+    writeText(target / "share/applications/pro.quillmarsh.verseloom.desktop", "[Desktop Entry]\n");
+}
+
+// A stand-in for pkexec that runs the command with the tools in `bin` first on its PATH.
+fs::path pkexecWithToolsFrom(const fs::path& tools, const fs::path& bin)
+{
+    const fs::path pkexec = tools / "pkexec-path";
+    writeScript(pkexec, "#!/bin/sh\nPATH='" + bin.string() + "':\"$PATH\" exec \"$@\"\n");
+    return pkexec;
+}
+
 // A user's own folder that happens to have the install's name: a checkout, say.
 void makeUsersFolder(const fs::path& folder)
 {
@@ -194,21 +209,14 @@ TEST(AppCopy, replacesOnlyWhatAnEarlierInstallLeft)
          },
          false, false},
         {"an unmarked install where installs used to go",
-         [](const fs::path& t) {
-             writeScript(t / "bin/verseloom", "#!/bin/sh\necho old\n");
-             writeText(t / "share/applications/pro.quillmarsh.verseloom.desktop", "[Desktop Entry]\n");
-         },
+         makeUnmarkedInstall,
          true, true},
         {"the same layout anywhere else",
-         [](const fs::path& t) {
-             writeScript(t / "bin/verseloom", "#!/bin/sh\necho old\n");
-             writeText(t / "share/applications/pro.quillmarsh.verseloom.desktop", "[Desktop Entry]\n");
-         },
+         makeUnmarkedInstall,
          false, false},
         {"that layout with more beside it",
          [](const fs::path& t) {
-             writeScript(t / "bin/verseloom", "#!/bin/sh\necho old\n");
-             writeText(t / "share/applications/pro.quillmarsh.verseloom.desktop", "[Desktop Entry]\n");
+             makeUnmarkedInstall(t);
              writeText(t / "thesis.tex", "mine");
          },
          true, false},
@@ -476,8 +484,7 @@ TEST(AppCopy, aRefusedCancelledOrFailedPrivilegedCopyKeepsTheOldTree)
             writeScript(bin / c.brokenTool,
                         "#!/bin/sh\ncase \"$*\" in *verseloom.new.*) exit 1;; esac\n"
                         "exec /bin/" + c.brokenTool + " \"$@\"\n");
-            pkexec = box.tools / "pkexec-path";
-            writeScript(pkexec, "#!/bin/sh\nPATH='" + bin.string() + "':\"$PATH\" exec \"$@\"\n");
+            pkexec = pkexecWithToolsFrom(box.tools, bin);
         }
         const std::string error = failureOf([&] { privilegedInstall(pkexec, payload, box.destination); });
         if (c.brokenTool == "tar")
@@ -498,8 +505,7 @@ TEST(AppCopy, whenNeitherTreeCanBePutInPlaceTheOldOneIsKept)
     installOldVersion(box.target());
     const fs::path bin = box.tools / "broken-bin";
     writeScript(bin / "mv", "#!/bin/sh\ncase \"$*\" in *-T*) exit 1;; esac\nexec /bin/mv \"$@\"\n");
-    const fs::path pkexec = box.tools / "pkexec-path";
-    writeScript(pkexec, "#!/bin/sh\nPATH='" + bin.string() + "':\"$PATH\" exec \"$@\"\n");
+    const fs::path pkexec = pkexecWithToolsFrom(box.tools, bin);
 
     const std::string error = failureOf([&] { privilegedInstall(pkexec, payload, box.destination); });
     const auto entries = entriesOf(box.destination);

@@ -3,6 +3,7 @@
 #include "pipeline/StoreHarness.h"
 #include "screens/FirstPictureWatch.h"
 
+#include <QCoreApplication>
 #include <QMediaPlayer>
 #include <QUrl>
 #include <QVideoFrame>
@@ -40,13 +41,31 @@ int pastTheNextWake(int wakes)
     return 2 * std::min(FirstPictureWatch::kFirstWaitMs << wakes, FirstPictureWatch::kLongestWaitMs);
 }
 
+// A small picture of the kind a player hands its sink.
+QVideoFrame aPicture()
+{
+    return QVideoFrame(QVideoFrameFormat(QSize(8, 8), QVideoFrameFormat::Format_BGRA8888));
+}
+
+// Two clips, a player and a watch over the sink `shown`. Where the player draws is
+// the test's choice: `shown`, or `elsewhere`, which the watch does not see, as a
+// player whose reader never woke shows nothing at all.
 struct Players {
+    enum class Draws { whereWatched, elsewhere };
+
+    explicit Players(Draws draws)
+    {
+        player.setVideoSink(draws == Draws::whereWatched ? &shown : &elsewhere);
+        watch.setPlayer(&player);
+        watch.setVideoSink(&shown);
+    }
+
     files::TemporaryDirectory folder{"first-picture"};
     QUrl first = writeClip(folder.path() / "first.mov");
     QUrl second = writeClip(folder.path() / "second.mov");
     QMediaPlayer player;
     QVideoSink shown; // what the watch looks at
-    QVideoSink elsewhere; // a sink the watch does not see
+    QVideoSink elsewhere;
     FirstPictureWatch watch;
 };
 
@@ -54,10 +73,7 @@ struct Players {
 
 TEST(FirstPictureWatch, AClipWhosePictureArrivesIsLeftAloneAndEachNewClipIsWatchedAgain)
 {
-    Players p;
-    p.player.setVideoSink(&p.shown);
-    p.watch.setPlayer(&p.player);
-    p.watch.setVideoSink(&p.shown);
+    Players p(Players::Draws::whereWatched);
 
     for (const QUrl& source : {p.first, p.second}) {
         p.player.setSource(source);
@@ -73,12 +89,7 @@ TEST(FirstPictureWatch, AClipWhosePictureArrivesIsLeftAloneAndEachNewClipIsWatch
 
 TEST(FirstPictureWatch, APlayerThatShowsNothingIsWokenAgainUntilAPictureArrives)
 {
-    Players p;
-    // The player draws where the watch cannot see, as a player whose reader never
-    // woke shows nothing at all.
-    p.player.setVideoSink(&p.elsewhere);
-    p.watch.setPlayer(&p.player);
-    p.watch.setVideoSink(&p.shown);
+    Players p(Players::Draws::elsewhere);
     p.player.setSource(p.first);
     p.player.pause();
 
@@ -86,7 +97,7 @@ TEST(FirstPictureWatch, APlayerThatShowsNothingIsWokenAgainUntilAPictureArrives)
     EXPECT_FALSE(p.watch.shown());
 
     // A picture reaches the watched sink: the waking stops.
-    QVideoFrame frame(QVideoFrameFormat(QSize(8, 8), QVideoFrameFormat::Format_BGRA8888));
+    const QVideoFrame frame = aPicture();
     ASSERT_TRUE(frame.isValid());
     p.shown.setVideoFrame(frame);
     ASSERT_TRUE(waitUntil([&] { return p.watch.shown(); }, 60000));
@@ -106,16 +117,12 @@ TEST(FirstPictureWatch, APlayerThatShowsNothingIsWokenAgainUntilAPictureArrives)
 
 TEST(FirstPictureWatch, APictureOfTheClipBeforeDoesNotPassForTheNewOnes)
 {
-    Players p;
-    p.player.setVideoSink(&p.elsewhere);
-    p.watch.setPlayer(&p.player);
-    p.watch.setVideoSink(&p.shown);
+    Players p(Players::Draws::elsewhere);
     p.player.setSource(p.first);
-    spin(10);
-
-    // The first clip's picture is still on its way to the watch when the clip changes.
-    QVideoFrame frame(QVideoFrameFormat(QSize(8, 8), QVideoFrameFormat::Format_BGRA8888));
-    p.shown.setVideoFrame(frame);
+    // The watch is open to the first clip's pictures,
+    QCoreApplication::processEvents();
+    // and one of them is still on its way to it when the clip changes.
+    p.shown.setVideoFrame(aPicture());
     p.player.setSource(p.second);
     ASSERT_TRUE(waitUntil([&] { return p.watch.wakes() >= 1; }, 60000));
     EXPECT_FALSE(p.watch.shown());
@@ -123,10 +130,7 @@ TEST(FirstPictureWatch, APictureOfTheClipBeforeDoesNotPassForTheNewOnes)
 
 TEST(FirstPictureWatch, GivesUpOnASourceThePlayerCannotRead)
 {
-    Players p;
-    p.player.setVideoSink(&p.shown);
-    p.watch.setPlayer(&p.player);
-    p.watch.setVideoSink(&p.shown);
+    Players p(Players::Draws::whereWatched);
     p.player.setSource(QUrl::fromLocalFile(QString::fromStdString((p.folder.path() / "missing.mov").string())));
     p.player.pause();
     ASSERT_TRUE(waitUntil([&] { return p.player.error() != QMediaPlayer::NoError; }, 60000));

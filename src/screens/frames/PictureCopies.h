@@ -28,8 +28,6 @@ public:
 
     explicit PictureCopies(std::filesystem::path folder);
 
-    const std::filesystem::path& folder() const { return folder_; }
-
     // Whether a picture with this header, shown at `target`, is read from a copy: a PNG
     // or WebP within the pixel limit that is larger than a copy, shown no larger.
     static bool serves(const ImageHeader& header, QSize target);
